@@ -1,0 +1,186 @@
+#include "store/connection.h"
+
+#include "store/dataset.h"
+#include "store/dberrors.h"
+#include "store/schema.h"
+
+#include <QAtomicInt>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include <algorithm>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+QAtomicInt ConnectionCounter;
+
+QString Quoted(const QString& path) { return u'"' + path + u'"'; }
+
+} // namespace
+
+QString ConnectionStringValue(const QString& connectionString, const QString& key)
+{
+    for (const QString& part : connectionString.split(u';')) {
+        const qsizetype eq = part.indexOf(u'=');
+        if (eq > 0 && part.left(eq).trimmed().compare(key, Qt::CaseInsensitive) == 0)
+            return part.mid(eq + 1).trimmed();
+    }
+    return {};
+}
+
+TADOConnection::TADOConnection(QString connectionString)
+    : FConnectionString(std::move(connectionString)),
+      FName(u"tresmol-"_s + QString::number(ConnectionCounter.fetchAndAddRelaxed(1)))
+{
+}
+
+TADOConnection::~TADOConnection()
+{
+    for (TDataSet* ds : std::vector<TDataSet*>(FDataSets))
+        ds->DetachConnection();
+    if (FDb.isValid()) {
+        FDb.close();
+        FDb = QSqlDatabase();
+        QSqlDatabase::removeDatabase(FName);
+    }
+}
+
+void TADOConnection::SetConnectionString(const QString& s)
+{
+    if (FConnected)
+        throw EDatabaseError(u"Cannot change the connection string of an open connection"_s);
+    FConnectionString = s;
+}
+
+QString TADOConnection::DataSourcePath() const
+{
+    const QString source = ConnectionStringValue(FConnectionString, u"Data Source"_s);
+    return source.isEmpty() ? QString() : QDir::current().absoluteFilePath(source);
+}
+
+bool TADOConnection::ReadOnlyMode() const
+{
+    return ConnectionStringValue(FConnectionString, u"Mode"_s)
+               .compare(u"Read"_s, Qt::CaseInsensitive) == 0;
+}
+
+void TADOConnection::SetBusyTimeoutMs(int ms)
+{
+    FBusyTimeoutMs = ms;
+    if (FConnected)
+        QSqlQuery(u"PRAGMA busy_timeout = "_s + QString::number(ms), FDb);
+}
+
+void TADOConnection::RegisterDataSet(TDataSet* ds) { FDataSets.push_back(ds); }
+
+void TADOConnection::UnregisterDataSet(TDataSet* ds)
+{
+    FDataSets.erase(std::remove(FDataSets.begin(), FDataSets.end(), ds), FDataSets.end());
+}
+
+void TADOConnection::CheckFileIsCatalogue(const QString& path)
+{
+    const QString prefix = u"Cannot open the catalogue file "_s + Quoted(path) + u": "_s;
+    if (path.isEmpty())
+        throw EDatabaseError(u"The connection string names no catalogue file (Data Source)"_s);
+    const QFileInfo info(path);
+    if (!info.exists())
+        throw EDatabaseError(prefix + u"the file does not exist"_s);
+    if (info.isDir())
+        throw EDatabaseError(prefix + u"it is a folder, not a file"_s);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw EDatabaseError(prefix + file.errorString());
+    const QByteArray head = file.read(100);
+    if (head.isEmpty())
+        throw EDatabaseError(prefix + u"the file is empty"_s);
+    // A Jet/Access file carries its engine name at offset 4.
+    if (head.mid(4, 15) == "Standard Jet DB" || head.mid(4, 15) == "Standard ACE DB")
+        throw EDatabaseError(prefix + u"it is a Microsoft Access (Jet) database. "_s
+                                      u"Convert it to a Tresmol catalogue (SQLite) first"_s);
+    if (!head.startsWith(QByteArrayLiteral("SQLite format 3\0")))
+        throw EDatabaseError(prefix + u"it is not a catalogue file (unknown format)"_s);
+}
+
+void TADOConnection::Open()
+{
+    if (FConnected)
+        return;
+    const QString path = DataSourcePath();
+    CheckFileIsCatalogue(path);
+
+    if (!FDb.isValid())
+        FDb = QSqlDatabase::addDatabase(u"QSQLITE"_s, FName);
+    FDb.setDatabaseName(path);
+    QString options = u"QSQLITE_BUSY_TIMEOUT="_s + QString::number(FBusyTimeoutMs);
+    if (ReadOnlyMode())
+        options += u";QSQLITE_OPEN_READONLY"_s;
+    FDb.setConnectOptions(options);
+    const QString prefix = u"Cannot open the catalogue file "_s + Quoted(path) + u": "_s;
+    if (!FDb.open())
+        throw EDatabaseError(prefix + DescribeSqlError(FDb.lastError().text()));
+
+    // Everything up to here only reads, so a file that turns out not to be a
+    // catalogue is left exactly as it was.
+    QSqlQuery q(FDb);
+    if (!q.exec(u"SELECT name FROM sqlite_master WHERE type = 'table'"_s)) {
+        const QString err = DescribeSqlError(q.lastError().text());
+        FDb.close();
+        throw EDatabaseError(prefix + err);
+    }
+    QStringList present;
+    while (q.next())
+        present << q.value(0).toString().toLower();
+    for (const TTableDef& table : Schema::Tables()) {
+        if (!present.contains(table.Name.toLower())) {
+            FDb.close();
+            throw EDatabaseError(prefix + u"it holds no table "_s + table.Name +
+                                 u"; it is not a Tresmol catalogue"_s);
+        }
+        const QSqlRecord rec = FDb.record(table.Name);
+        for (const TColumnDef& column : table.Columns) {
+            if (rec.indexOf(column.Name) < 0) {
+                FDb.close();
+                throw EDatabaseError(prefix + u"the table "_s + table.Name +
+                                     u" has no column "_s + column.Name);
+            }
+        }
+    }
+    // Write-ahead logging: a crash never leaves a half-written catalogue, and readers
+    // in other processes do not block a writer. A read-only file keeps its mode.
+    if (!ReadOnlyMode())
+        QSqlQuery(u"PRAGMA journal_mode = WAL"_s, FDb);
+    QSqlQuery(u"PRAGMA busy_timeout = "_s + QString::number(FBusyTimeoutMs), FDb);
+    FConnected = true;
+}
+
+void TADOConnection::Close()
+{
+    if (!FConnected)
+        return;
+    for (TDataSet* ds : std::vector<TDataSet*>(FDataSets))
+        ds->Close();
+    FDb.close();
+    FConnected = false;
+}
+
+QString TADOConnection::DescribeSqlError(const QString& driverText) const
+{
+    const QString lower = driverText.toLower();
+    if (lower.contains(u"readonly"_s) || lower.contains(u"read-only"_s))
+        return u"the catalogue file is read-only; the change was not saved"_s;
+    if (lower.contains(u"locked"_s) || lower.contains(u"busy"_s))
+        return u"the catalogue file is locked by another program; the change was not saved, "_s
+               u"try again in a moment"_s;
+    if (lower.contains(u"not a database"_s))
+        return u"it is not a catalogue file (the file is damaged or of another kind)"_s;
+    if (lower.contains(u"disk"_s) && lower.contains(u"full"_s))
+        return u"the disk is full; the change was not saved"_s;
+    return driverText.trimmed();
+}

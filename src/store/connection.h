@@ -1,0 +1,65 @@
+#pragma once
+// The connection to the catalogue file. The connection string keeps the familiar
+// "Provider=...;Data Source=Tresmol.mdb;..." form; the file itself is SQLite.
+
+#include <QSqlDatabase>
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+class TDataSet;
+
+class TADOConnection {
+public:
+    static inline const QString DefaultConnectionString =
+        QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=Tresmol.mdb;"
+                       "Persist Security Info=False");
+
+    explicit TADOConnection(QString connectionString = DefaultConnectionString);
+    ~TADOConnection();
+    TADOConnection(const TADOConnection&) = delete;
+    TADOConnection& operator=(const TADOConnection&) = delete;
+
+    const QString& ConnectionString() const { return FConnectionString; }
+    void SetConnectionString(const QString& s);
+
+    // The file named by "Data Source=" (resolved against the working directory
+    // when it has no folder).
+    QString DataSourcePath() const;
+    // True when the connection string asks for "Mode=Read".
+    bool ReadOnlyMode() const;
+
+    // Checks that the file is a catalogue before touching it: a missing, empty, foreign
+    // or incomplete file fails with a message saying what is wrong and stays unchanged.
+    void Open();
+    // Closes every dataset of the connection, then the file.
+    void Close();
+    bool Connected() const { return FConnected; }
+
+    // How long a post waits for another process that holds the file locked.
+    int BusyTimeoutMs() const { return FBusyTimeoutMs; }
+    void SetBusyTimeoutMs(int ms);
+
+    QSqlDatabase& Database() { return FDb; }
+
+    // Datasets register themselves so that closing the connection closes them.
+    void RegisterDataSet(TDataSet* ds);
+    void UnregisterDataSet(TDataSet* ds);
+
+    // Turns a driver error into a message a user can act on.
+    QString DescribeSqlError(const QString& driverText) const;
+
+private:
+    void CheckFileIsCatalogue(const QString& path);
+
+    QString FConnectionString;
+    QString FName; // Qt's name for this connection
+    QSqlDatabase FDb;
+    bool FConnected = false;
+    int FBusyTimeoutMs = 2000;
+    std::vector<TDataSet*> FDataSets;
+};
+
+// Value of KEY in a "Key=Value;Key=Value" connection string (keys case-insensitive).
+QString ConnectionStringValue(const QString& connectionString, const QString& key);

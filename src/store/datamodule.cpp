@@ -1,0 +1,69 @@
+#include "store/datamodule.h"
+
+#include "platform/errors.h"
+#include "store/schema.h"
+
+using namespace Qt::Literals::StringLiterals;
+
+TDataModule1* DataModule1 = nullptr;
+
+TDataModule1::TDataModule1(TErrorReporter report, const QString& connectionString)
+    : ADOConnection(connectionString), BookTable(&ADOConnection, u"SoftTable"_s),
+      DataSource(&BookTable), ManufacturerADOTable(&ADOConnection, u"ManufacturerDiscBase"_s),
+      ManufacturerDataSource(&ManufacturerADOTable),
+      CategoryADOTable(&ADOConnection, u"CategoryBase"_s),
+      PlatformADOTable(&ADOConnection, u"PlatformBase"_s),
+      ProgramTypeADOTable(&ADOConnection, u"ProgramtypeBase"_s),
+      TypeDiscADOTable(&ADOConnection, u"TypeDiscBase"_s), CategoryDataSource(&CategoryADOTable),
+      PlatformDataSource(&PlatformADOTable), ProgramTypeDataSource(&ProgramTypeADOTable),
+      TypeDiscDataSource(&TypeDiscADOTable)
+{
+    for (TDataSet* ref : ReferenceTables())
+        for (int i = 0; i < BookTable.FieldCount(); ++i)
+            if (BookTable.Fields(i)->IsLookup() &&
+                BookTable.Fields(i)->Def().LookupTable.compare(ref->TableName(),
+                                                               Qt::CaseInsensitive) == 0)
+                BookTable.Fields(i)->SetLookupDataSet(ref);
+    BookTable.OnCalcFields = [this](TDataSet& ds) { BookTableCalcFields(ds); };
+    BookTable.OnFilterRecord = [this](TDataSet& ds, bool& accept) {
+        BookTableFilterRecord(ds, accept);
+    };
+
+    const auto attempt = [&report](const std::function<void()>& step) {
+        try {
+            step();
+        } catch (const EError& e) {
+            if (report)
+                report(e.Message());
+        }
+    };
+    attempt([this] { ADOConnection.Open(); });
+    for (TDataSet* ref : ReferenceTables())
+        attempt([ref] { ref->Open(); });
+}
+
+TDataModule1::~TDataModule1()
+{
+    BookTable.AfterScroll = nullptr;
+    BookTable.AfterPost = nullptr;
+    BookTable.AfterOpen = nullptr;
+    BookTable.BeforeClose = nullptr;
+}
+
+std::vector<TDataSet*> TDataModule1::ReferenceTables()
+{
+    return {&ManufacturerADOTable, &CategoryADOTable, &PlatformADOTable, &ProgramTypeADOTable,
+            &TypeDiscADOTable};
+}
+
+void TDataModule1::BookTableCalcFields(TDataSet& ds)
+{
+    ds.FieldByName(u"Номер"_s)->SetAsInteger(ds.RecNo());
+}
+
+void TDataModule1::BookTableFilterRecord(TDataSet& ds, bool& accept)
+{
+    accept = false;
+    const QString name = ds.FieldByName(u"ProductName"_s)->AsString();
+    accept = name.left(FSearchText.size()) == FSearchText;
+}

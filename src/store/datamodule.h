@@ -1,0 +1,56 @@
+#pragma once
+// The data module: the one connection to the catalogue file, the cursor on the main
+// table and the five reference cursors, and the data sources every window binds to.
+// It lives for the whole run.
+
+#include "store/connection.h"
+#include "store/dataset.h"
+#include "store/datasource.h"
+
+#include <functional>
+
+class TDataModule1 {
+public:
+    // Reports a failure that start-up does not stop for (the connection or a
+    // reference cursor that cannot open).
+    using TErrorReporter = std::function<void(const QString& message)>;
+
+    // Opens the connection, then the five reference cursors, each failure reported
+    // at once and creation going on with the next. The main table stays closed.
+    explicit TDataModule1(TErrorReporter report,
+                          const QString& connectionString = TADOConnection::DefaultConnectionString);
+    ~TDataModule1();
+    TDataModule1(const TDataModule1&) = delete;
+    TDataModule1& operator=(const TDataModule1&) = delete;
+
+    TADOConnection ADOConnection;
+    TDataSet BookTable;
+    TDataSource DataSource;
+    TDataSet ManufacturerADOTable;
+    TDataSource ManufacturerDataSource;
+    TDataSet CategoryADOTable;
+    TDataSet PlatformADOTable;
+    TDataSet ProgramTypeADOTable;
+    TDataSet TypeDiscADOTable;
+    TDataSource CategoryDataSource;
+    TDataSource PlatformDataSource;
+    TDataSource ProgramTypeDataSource;
+    TDataSource TypeDiscDataSource;
+
+    // The five reference cursors in the order they open.
+    std::vector<TDataSet*> ReferenceTables();
+
+    // The search text the record filter compares names with; set by the search box.
+    const QString& SearchText() const { return FSearchText; }
+    void SetSearchText(const QString& text) { FSearchText = text; }
+
+    // Handlers of BookTable's events that belong to the catalogue itself.
+    void BookTableCalcFields(TDataSet& ds);
+    void BookTableFilterRecord(TDataSet& ds, bool& accept);
+
+private:
+    QString FSearchText;
+};
+
+// The one data module of a running program (null before it is created).
+extern TDataModule1* DataModule1;

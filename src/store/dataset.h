@@ -1,0 +1,266 @@
+#pragma once
+// A dataset: a client-side snapshot of one table of the catalogue file, walked with
+// a current row, edited one row at a time, posted straight back to the file.
+//
+// Rows live in memory column by column; three index lists give the views:
+//   FOrder  every live row in sort order,
+//   FExpr   the rows of FOrder that satisfy the expression filter (numbered, counted),
+//   FVis    the rows of FExpr that the record-filter callback accepts (walked, shown).
+// A post or delete updates these lists in place, so it costs no re-sort.
+
+#include "store/filterexpr.h"
+#include "store/schema.h"
+
+#include <QHash>
+#include <QString>
+#include <QVariant>
+#include <QVector>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class TADOConnection;
+class TDataSet;
+class TDataSource;
+
+enum class TDataSetState { dsInactive, dsBrowse, dsEdit, dsInsert };
+
+class TField {
+public:
+    const TFieldDef& Def() const { return FDef; }
+    const QString& FieldName() const { return FDef.FieldName; }
+    const QString& DisplayLabel() const { return FDef.DisplayLabel; }
+    TFieldKind FieldKind() const { return FDef.Kind; }
+    TFieldType DataType() const { return FDef.Type; }
+    int Size() const { return FDef.Size; }
+    int Index() const { return FIndex; }
+    bool ReadOnly() const { return FDef.ReadOnly; }
+    bool IsLookup() const { return FDef.Kind == TFieldKind::fkLookup; }
+    TDataSet* DataSet() const { return FDataSet; }
+
+    // Grid column state: which fields show and how wide (in characters).
+    bool Visible() const { return FVisible; }
+    void SetVisible(bool v) { FVisible = v; }
+    int DisplayWidth() const { return FDisplayWidth; }
+    void SetDisplayWidth(int w) { FDisplayWidth = w; }
+
+    // The value in the dataset's active record: the current row, the row being
+    // edited, or the row a filter or calculation callback is looking at.
+    QVariant Value() const;
+    bool IsNull() const { return Value().isNull(); }
+    // Text as the user sees it: Boolean as "True"/"False", null as "".
+    QString AsString() const;
+    int AsInteger() const; // null and non-numbers read as 0
+    bool AsBoolean() const;
+
+    // Writes go to the pending row (the dataset must be editing or inserting), text is
+    // cut to the field's size. Writing a lookup field stores the key of the reference
+    // row with that text. Text written to an integer field must be a number.
+    void SetValue(const QVariant& v);
+    void SetAsString(const QString& s);
+    void SetAsInteger(int v) { SetValue(v); }
+    void SetAsBoolean(bool v) { SetValue(v); }
+    void Clear() { SetValue(QVariant()); }
+
+    // The reference dataset a lookup field reads through.
+    TDataSet* LookupDataSet() const { return FLookupDataSet; }
+    void SetLookupDataSet(TDataSet* ds) { FLookupDataSet = ds; }
+
+private:
+    friend class TDataSet;
+    TField(TDataSet* ds, TFieldDef def, int index);
+
+    TDataSet* FDataSet;
+    TFieldDef FDef;
+    int FIndex;
+    bool FVisible;
+    int FDisplayWidth;
+    TDataSet* FLookupDataSet = nullptr;
+};
+
+class TDataSet {
+public:
+    using TEvent = std::function<void(TDataSet&)>;
+    using TFilterRecordEvent = std::function<void(TDataSet&, bool& accept)>;
+
+    // A dataset over TABLENAME of CONNECTION with the table's field list.
+    TDataSet(TADOConnection* connection, const QString& tableName);
+    ~TDataSet();
+    TDataSet(const TDataSet&) = delete;
+    TDataSet& operator=(const TDataSet&) = delete;
+
+    const QString& TableName() const { return FTableName; }
+    TADOConnection* Connection() const { return FConnection; }
+
+    // --- open and close
+    void Open();
+    void Close();
+    bool Active() const { return FState != TDataSetState::dsInactive; }
+    void SetActive(bool active) { active ? Open() : Close(); }
+    TDataSetState State() const { return FState; }
+
+    // --- fields
+    int FieldCount() const { return int(FFields.size()); }
+    TField* Fields(int index) const { return FFields.at(index).get(); }
+    TField* FindField(const QString& name) const;
+    TField* FieldByName(const QString& name) const; // throws for an unknown name
+
+    // --- moves
+    void First();
+    void Last();
+    void Next();
+    void Prior();
+    bool Bof() const { return FBof; }
+    bool Eof() const { return FEof; }
+    bool IsEmpty() const;
+    // 1-based position among the rows that satisfy the expression filter; -1 with no
+    // row or a pending new row.
+    int RecNo() const;
+    int RecordCount() const;
+
+    // --- changes
+    void Insert();
+    void Append();
+    void Edit();
+    void Post();
+    void Cancel();
+    void Delete();
+    void Refresh();
+    bool Modified() const { return FModified; }
+    // Takes in text that bound widgets still hold.
+    void UpdateRecord();
+    // Takes in widget text, then posts a modified pending row or drops an unmodified
+    // one: what leaving the record does.
+    void CheckBrowseMode();
+
+    // --- order and filters
+    const QString& Sort() const { return FSort; }
+    void SetSort(const QString& fieldName); // "" for the table's own order
+    const QString& Filter() const { return FFilterText; }
+    void SetFilter(const QString& expression); // a malformed one throws and changes nothing
+    bool Filtered() const { return FFiltered; }
+    void SetFiltered(bool on);
+
+    // --- events, run synchronously
+    TEvent AfterOpen, BeforeClose, AfterPost, AfterScroll, OnCalcFields;
+    TFilterRecordEvent OnFilterRecord;
+
+    // --- the view as a grid sees it: the walked rows, plus a pending new row at the
+    // place it was inserted. Reading a cell never moves the current row.
+    int ViewRowCount() const;
+    int ViewCurrentRow() const; // -1 when there is no row
+    QVariant ViewValue(int viewRow, int fieldIndex) const;
+    QString ViewText(int viewRow, int fieldIndex) const;
+    void MoveToViewRow(int viewRow);
+    // Bumped on every change of rows, order or filter, for caches of readers.
+    quint64 Version() const { return FVersion; }
+
+    // --- lookups into this dataset (a reference table): the RESULT of the row whose
+    // KEYFIELD equals KEY; null when none does.
+    QVariant Lookup(const QString& keyField, const QVariant& key, const QString& resultField) const;
+    // The key of the first row whose FIELD equals TEXT; null when none does.
+    QVariant Locate(const QString& field, const QString& text, const QString& resultField) const;
+
+    // --- data sources (widgets) bound to this dataset
+    void AttachDataSource(TDataSource* ds);
+    void DetachDataSource(TDataSource* ds);
+
+    // Orders two field values as sort and filter do: empty first, numbers by value,
+    // text case-insensitively and then case-sensitively.
+    static int CompareValues(const QVariant& a, const QVariant& b);
+
+private:
+    friend class TField;
+    friend class TADOConnection;
+
+    struct TColumn {
+        TFieldType Type;
+        std::vector<QString> Text;
+        std::vector<int> Ints;
+        std::vector<char> Nulls;
+    };
+
+    void DetachConnection();
+    void CheckActive() const;
+    void CheckEditing() const;
+    void Load();
+    void ClearRows();
+    QVariant Stored(int row, int column) const;
+    void SetStored(int row, int column, const QVariant& v);
+    int AppendRow();
+
+    // The record fields read from: a callback's row, the pending row, or the current row.
+    QVariant ActiveValue(int fieldIndex) const;
+    int ActiveRow() const;
+    QVariant RowValue(int row, int fieldIndex) const;
+    QVariant CalcValue(int row, int fieldIndex) const;
+    QVariant LookupValue(const TField& f, const QVariant& key) const;
+    void SetFieldValue(TField& f, const QVariant& v);
+
+    // Views
+    bool Less(int rowA, int rowB) const;
+    QVariant SortKey(int row) const;
+    bool PassesExpr(int row) const;
+    bool PassesRecordFilter(int row) const;
+    void RebuildViews(bool resort);
+    void RebuildExprPos();
+    void PlaceRow(int row); // after a post: move or add ROW to its places in the views
+    void RemoveRowFromViews(int row);
+    int CurrentRow() const; // storage index of the current row, -1 none
+    void SetCurrentToRow(int row, int fallbackVisIndex);
+    void ResetFlags();
+
+    void PostInsert();
+    void PostEdit();
+    QString SqlError(const class QSqlQuery& q) const;
+
+    // Notifications
+    void NotifyDataSetChanged();
+    void NotifyScrolled();
+    void NotifyRecordChanged(TField* field);
+    void NotifyStateChanged();
+    void NotifyActiveChanged();
+    void DoAfterScroll();
+
+    TADOConnection* FConnection;
+    QString FTableName;
+    const TTableDef* FTableDef = nullptr;
+    std::vector<std::unique_ptr<TField>> FFields;
+    QHash<QString, int> FFieldIndex; // lower-cased name -> index
+    std::vector<int> FColumnOfField; // field -> storage column, -1 for lookup/calculated
+    std::vector<int> FFieldOfColumn;
+    int FKeyColumn = -1;
+
+    // Rows, column by column; deleted rows stay as tombstones until the next load.
+    std::vector<TColumn> FColumns;
+    std::vector<char> FDeleted;
+    int FRowCount = 0;
+
+    std::vector<int> FOrder, FExpr, FVis;
+    std::vector<int> FExprPos; // row -> index in FExpr, -1 when filtered out
+    std::vector<QString> FSortKeys; // case-folded text of the sort field, by row
+    int FSortField = -1;
+    int FCur = -1; // index into FVis
+
+    TDataSetState FState = TDataSetState::dsInactive;
+    bool FBof = true, FEof = true;
+    bool FModified = false;
+    QVector<QVariant> FBuf; // the pending row, by field
+    int FEditRow = -1;
+    int FInsertVis = 0; // where a pending new row shows in the view
+
+    QString FSort, FFilterText;
+    TFilterExpr FFilterExpr;
+    bool FFiltered = false;
+
+    mutable int FCtxRow = -1; // row a callback is looking at
+    mutable bool FInCalc = false;
+    mutable QVector<QVariant> FCalcBuf;
+    mutable quint64 FLookupVersion = ~0ull;
+    mutable QString FLookupKeyField, FLookupResultField;
+    mutable QHash<int, QVariant> FLookupCache;
+    quint64 FVersion = 0;
+
+    std::vector<TDataSource*> FDataSources;
+};

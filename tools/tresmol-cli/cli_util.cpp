@@ -1,0 +1,46 @@
+#include "tools/tresmol-cli/cli_util.h"
+
+#include "platform/errors.h"
+
+#include <QMap>
+#include <QTextStream>
+
+using namespace Qt::Literals::StringLiterals;
+
+int Fail(const QString& message)
+{
+    QTextStream(stderr) << "tresmol-cli: " << message << Qt::endl;
+    return 1;
+}
+
+int RunCommand(const std::function<int()>& body)
+{
+    try {
+        return body();
+    } catch (const EError& e) {
+        return Fail(e.Message());
+    } catch (const std::exception& e) {
+        return Fail(QString::fromLocal8Bit(e.what()));
+    }
+}
+
+TCliArgs ParseCliArgs(const QStringList& args, const QStringList& valueOptions,
+                      const QStringList& flags)
+{
+    TCliArgs result;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (!a.startsWith(u"--"_s)) {
+            result.Positional << a;
+        } else if (flags.contains(a)) {
+            result.Options[a] = u"1"_s;
+        } else if (valueOptions.contains(a)) {
+            if (i + 1 >= args.size())
+                throw EError(u"option "_s + a + u" needs a value"_s);
+            result.Options[a] = args[++i];
+        } else {
+            throw EError(u"unknown option "_s + a);
+        }
+    }
+    return result;
+}

@@ -1,0 +1,23 @@
+#pragma once
+// Small pieces every subcommand shares: error reporting and option parsing.
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+// Runs a subcommand body; an exception becomes "tresmol-cli: MESSAGE" on standard
+// error and exit status 1.
+int RunCommand(const std::function<int()>& body);
+
+// Prints "tresmol-cli: MESSAGE" to standard error and returns 1.
+int Fail(const QString& message);
+
+// Splits ARGS into positional arguments and the values of --name VALUE options;
+// FLAGS names the options that take no value. Unknown options throw.
+struct TCliArgs {
+    QStringList Positional;
+    QMap<QString, QString> Options;
+};
+TCliArgs ParseCliArgs(const QStringList& args, const QStringList& valueOptions,
+                      const QStringList& flags);

@@ -1,0 +1,27 @@
+#include "store/catalogue.h"
+#include "tools/tresmol-cli/cli_util.h"
+#include "tools/tresmol-cli/commands.h"
+
+#include <QTextStream>
+
+using namespace Qt::Literals::StringLiterals;
+
+int CmdCreate(const QStringList& args)
+{
+    return RunCommand([&] {
+        if (args.size() != 1)
+            return Fail(u"usage: tresmol-cli create CATALOGUE"_s);
+        Catalogue::Create(args[0]);
+        return 0;
+    });
+}
+
+int CmdDemo(const QStringList& args)
+{
+    return RunCommand([&] {
+        if (args.size() != 1)
+            return Fail(u"usage: tresmol-cli demo CATALOGUE"_s);
+        Catalogue::CreateDemo(args[0]);
+        return 0;
+    });
+}

@@ -1,0 +1,9 @@
+#include "tools/tresmol-cli/cli_util.h"
+#include "tools/tresmol-cli/commands.h"
+
+using namespace Qt::Literals::StringLiterals;
+
+int CmdExport(const QStringList&)
+{
+    return Fail(u"export: not available in this build yet"_s);
+}

@@ -1,0 +1,63 @@
+#include "store/catalogue.h"
+#include "store/datamodule.h"
+#include "store/dberrors.h"
+#include "store/search.h"
+#include "tools/tresmol-cli/cli_util.h"
+#include "tools/tresmol-cli/commands.h"
+
+#include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextStream>
+
+using namespace Qt::Literals::StringLiterals;
+
+// Prints the catalogue as the main window's grid shows it with the default columns:
+// the same search and sort, the same numbering.
+int CmdList(const QStringList& args)
+{
+    return RunCommand([&] {
+        const TCliArgs a = ParseCliArgs(args, {u"--search"_s, u"--sort"_s}, {u"--json"_s});
+        if (a.Positional.size() != 1)
+            return Fail(u"usage: tresmol-cli list CATALOGUE [--search TEXT] [--sort KEY] [--json]"_s);
+        QString firstError;
+        TDataModule1 dm([&](const QString& m) { if (firstError.isEmpty()) firstError = m; },
+                        Catalogue::ConnectionStringFor(QDir::current().absoluteFilePath(a.Positional[0])));
+        if (!firstError.isEmpty())
+            throw EDatabaseError(firstError);
+        TDataSet& table = dm.BookTable;
+        table.Open();
+        if (a.Options.contains(u"--sort"_s))
+            table.SetSort(Search::SortFieldForKey(a.Options[u"--sort"_s]));
+        Search::Apply(dm, a.Options.value(u"--search"_s));
+
+        QVector<int> columns;
+        for (int i = 0; i < table.FieldCount(); ++i)
+            if (table.Fields(i)->Visible())
+                columns << i;
+        QTextStream out(stdout);
+        const bool json = a.Options.contains(u"--json"_s);
+        if (!json) {
+            QStringList titles;
+            for (int i : columns)
+                titles << table.Fields(i)->DisplayLabel();
+            out << titles.join(u'\t') << '\n';
+        }
+        for (int row = 0; row < table.ViewRowCount(); ++row) {
+            if (json) {
+                QJsonObject o;
+                for (int i : columns) {
+                    const QVariant v = table.ViewValue(row, i);
+                    o.insert(table.Fields(i)->FieldName(), QJsonValue::fromVariant(v));
+                }
+                out << QJsonDocument(o).toJson(QJsonDocument::Compact) << '\n';
+            } else {
+                QStringList cells;
+                for (int i : columns)
+                    cells << table.ViewText(row, i).replace(u'\t', u' ').replace(u'\n', u' ');
+                out << cells.join(u'\t') << '\n';
+            }
+        }
+        return 0;
+    });
+}

@@ -1,0 +1,12 @@
+#pragma once
+// The subcommands of tresmol-cli. Each takes the arguments after its own name
+// and returns the process exit status; errors go to standard error.
+
+#include <QStringList>
+
+int CmdCreate(const QStringList& args);
+int CmdDemo(const QStringList& args);
+int CmdList(const QStringList& args);
+int CmdVerinfo(const QStringList& args);
+int CmdHarvest(const QStringList& args);
+int CmdExport(const QStringList& args);

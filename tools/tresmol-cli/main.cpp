@@ -1,0 +1,41 @@
+// tresmol-cli: the catalogue's command line, on the same code as the windows.
+
+#include "tools/tresmol-cli/commands.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <functional>
+#include <map>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+const char* const Usage =
+    "usage:\n"
+    "  tresmol-cli create CATALOGUE\n"
+    "  tresmol-cli demo CATALOGUE\n"
+    "  tresmol-cli verinfo FILE...\n"
+    "  tresmol-cli harvest CATALOGUE PATH...\n"
+    "  tresmol-cli list CATALOGUE [--search TEXT] [--sort KEY] [--json]\n"
+    "  tresmol-cli export CATALOGUE OUT.xlsx [--search TEXT] [--sort KEY]\n"
+    "KEY: name, platform, category, type, maker, size\n";
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    const std::map<QString, std::function<int(const QStringList&)>> commands = {
+        {u"create"_s, CmdCreate}, {u"demo"_s, CmdDemo},       {u"list"_s, CmdList},
+        {u"verinfo"_s, CmdVerinfo}, {u"harvest"_s, CmdHarvest}, {u"export"_s, CmdExport},
+    };
+    if (args.isEmpty() || !commands.contains(args.first())) {
+        QTextStream(stderr) << Usage;
+        return args.isEmpty() || args.first() != u"--help"_s ? 1 : 0;
+    }
+    const QString name = args.takeFirst();
+    return commands.at(name)(args);
+}
