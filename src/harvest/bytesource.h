@@ -1,0 +1,53 @@
+#pragma once
+// Random access to the bytes of an executable: a file read piece by piece, or bytes
+// already in memory. The readers ask only for the pieces they need.
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+class TByteSource {
+public:
+    virtual ~TByteSource() = default;
+    // Total size in bytes.
+    virtual quint64 Size() const = 0;
+    // LENGTH bytes from OFFSET into a new array; false when any of them lies outside
+    // the source or cannot be read.
+    virtual bool Read(quint64 offset, quint64 length, QByteArray& out) = 0;
+};
+
+// A regular file, opened at construction; IsOpen() is false for a folder, a missing
+// file or one that cannot be opened.
+class TFileSource : public TByteSource {
+public:
+    explicit TFileSource(const QString& fileName);
+    bool IsOpen() const { return FOpen; }
+    quint64 Size() const override { return FSize; }
+    bool Read(quint64 offset, quint64 length, QByteArray& out) override;
+
+private:
+    QFile FFile;
+    quint64 FSize = 0;
+    bool FOpen = false;
+};
+
+// Bytes in memory.
+class TMemorySource : public TByteSource {
+public:
+    explicit TMemorySource(QByteArray bytes) : FBytes(std::move(bytes)) {}
+    quint64 Size() const override { return static_cast<quint64>(FBytes.size()); }
+    bool Read(quint64 offset, quint64 length, QByteArray& out) override;
+
+private:
+    QByteArray FBytes;
+};
+
+// Little-endian words at P (no alignment needed).
+inline quint16 LeU16(const char* p)
+{
+    return static_cast<quint16>(static_cast<quint8>(p[0]) | (static_cast<quint8>(p[1]) << 8));
+}
+inline quint32 LeU32(const char* p)
+{
+    return static_cast<quint32>(LeU16(p)) | (static_cast<quint32>(LeU16(p + 2)) << 16);
+}

@@ -1,0 +1,152 @@
+#include "harvest/versionblock.h"
+
+#include "harvest/bytesource.h"
+
+#include <unicode/ucnv.h>
+
+#include <QVarLengthArray>
+
+namespace {
+
+constexpr qsizetype WideHeaderSize = 6;   // wLength, wValueLength, wType
+constexpr qsizetype NarrowHeaderSize = 4; // wLength, wValueLength
+constexpr quint16 WideTypeText = 1;
+
+// Rounds OFFSET up to a multiple of 4 counted from BASE.
+qsizetype Align4(qsizetype offset, qsizetype base)
+{
+    return base + (((offset - base) + 3) & ~qsizetype(3));
+}
+
+} // namespace
+
+TVersionBlock::TVersionBlock(const QByteArray& block) : FBlock(block)
+{
+    // In the 32-bit form the key starts after the type word, whose high byte is
+    // zero; in the older form the key's first letter sits right there.
+    FNarrow = block.size() > 4 && static_cast<quint8>(block[4]) >= 0x20;
+}
+
+std::optional<TVersionBlock::TNode> TVersionBlock::ParseNode(qsizetype start, qsizetype parentStart,
+                                                             qsizetype limit) const
+{
+    const qsizetype header = FNarrow ? NarrowHeaderSize : WideHeaderSize;
+    if (start < 0 || start > limit || limit - start < header)
+        return std::nullopt;
+    const char* b = FBlock.constData();
+    const qsizetype length = LeU16(b + start);
+    if (length < header)
+        return std::nullopt;
+    const quint16 valueLength = LeU16(b + start + 2);
+
+    TNode node;
+    node.Start = start;
+    node.End = qMin(start + length, limit);
+    node.NextSibling = Align4(start + length, parentStart);
+
+    // The key runs to its zero terminator, or to the end of the node.
+    qsizetype pos = start + header;
+    if (FNarrow) {
+        while (pos < node.End && b[pos] != 0)
+            node.Key.append(QChar(char16_t(static_cast<quint8>(b[pos++]))));
+        pos += 1;
+    } else {
+        while (pos + 2 <= node.End && LeU16(b + pos) != 0) {
+            node.Key.append(QChar(LeU16(b + pos)));
+            pos += 2;
+        }
+        pos += 2;
+    }
+
+    // The value starts on a 4-byte boundary counted from the node's start. The
+    // value length counts characters for text, bytes for binary data (and bytes
+    // always in the older form); it never reaches past the node.
+    qsizetype valueBytes = valueLength;
+    if (!FNarrow && LeU16(b + start + 4) == WideTypeText)
+        valueBytes *= 2;
+    node.ValueStart = qMin(Align4(pos, start), node.End);
+    node.ValueLength = qMin(valueBytes, node.End - node.ValueStart);
+    node.ChildrenStart = qMin(Align4(node.ValueStart + valueBytes, start), node.End);
+    return node;
+}
+
+std::optional<TVersionBlock::TValue> TVersionBlock::Query(QStringView path) const
+{
+    std::optional<TNode> node = ParseNode(0, 0, FBlock.size());
+    if (!node)
+        return std::nullopt;
+    for (const QStringView part : path.split(u'\\', Qt::SkipEmptyParts)) {
+        std::optional<TNode> found;
+        qsizetype pos = node->ChildrenStart;
+        while (!found) {
+            std::optional<TNode> child = ParseNode(pos, node->Start, node->End);
+            if (!child)
+                break;
+            if (part.compare(child->Key, Qt::CaseInsensitive) == 0)
+                found = std::move(child);
+            else
+                pos = child->NextSibling; // always past the child's header
+        }
+        if (!found)
+            return std::nullopt;
+        node = std::move(found);
+    }
+    return TValue{node->ValueStart, node->ValueLength, node->End - node->ValueStart};
+}
+
+QString TVersionBlock::Text(const TValue& value, quint16 codePage) const
+{
+    if (value.Length == 0)
+        return QString();
+    const char* b = FBlock.constData() + value.Offset;
+    if (FNarrow) {
+        const qsizetype n = qstrnlen(b, static_cast<size_t>(value.Room));
+        return DecodeCodePage(QByteArrayView(b, n), codePage);
+    }
+    QString text;
+    for (qsizetype pos = 0; pos + 2 <= value.Room; pos += 2) {
+        const quint16 unit = LeU16(b + pos);
+        if (unit == 0)
+            break;
+        text.append(QChar(unit));
+    }
+    return text;
+}
+
+QString DecodeCodePage(QByteArrayView bytes, quint16 codePage)
+{
+    if (bytes.isEmpty())
+        return QString();
+    UErrorCode status = U_ZERO_ERROR;
+    UConverter* converter = nullptr;
+    // The UTF-16 and UTF-32 code pages make no sense for single-byte text.
+    const bool wideCodePage = codePage == 1200 || codePage == 1201 || codePage == 12000 ||
+                              codePage == 12001;
+    for (const char* form : {"windows-%u", "cp%u", "ibm-%u"}) {
+        char name[32];
+        if (wideCodePage || codePage == 0)
+            break;
+        qsnprintf(name, sizeof name, form, unsigned(codePage));
+        status = U_ZERO_ERROR;
+        converter = ucnv_open(name, &status);
+        if (U_SUCCESS(status))
+            break;
+        converter = nullptr;
+    }
+    if (!converter) {
+        status = U_ZERO_ERROR;
+        converter = ucnv_open("windows-1252", &status);
+        if (U_FAILURE(status))
+            return QString::fromLatin1(bytes);
+    }
+    QString text(bytes.size() * 2 + 1, Qt::Uninitialized);
+    status = U_ZERO_ERROR;
+    const int32_t n = ucnv_toUChars(converter, reinterpret_cast<UChar*>(text.data()),
+                                    static_cast<int32_t>(text.size()), bytes.data(),
+                                    static_cast<int32_t>(bytes.size()), &status);
+    ucnv_close(converter);
+    if (U_FAILURE(status) && status != U_STRING_NOT_TERMINATED_WARNING)
+        return QString::fromLatin1(bytes);
+    text.truncate(n);
+    return text;
+}

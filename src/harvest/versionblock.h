@@ -1,0 +1,54 @@
+#pragma once
+// Queries into a version block (VS_VERSIONINFO): a tree of nodes, each a length, a
+// value length, (in the 32-bit form) a type word, a zero-terminated key, the value
+// and the children. The 32-bit form keeps keys and texts in UTF-16; the older form
+// of 16-bit files keeps them in one byte per character.
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+class TVersionBlock {
+public:
+    // BLOCK must outlive this object; nothing is copied.
+    explicit TVersionBlock(const QByteArray& block);
+
+    // The block is in the older form of one byte per character.
+    bool IsNarrow() const { return FNarrow; }
+
+    struct TValue {
+        qsizetype Offset = 0; // where the value starts in the block
+        qsizetype Length = 0; // its length in bytes as the node gives it, cut at the node's end
+        qsizetype Room = 0;   // bytes from Offset to the end of the node
+    };
+
+    // The value at PATH, components separated by backslashes ("\" alone is the
+    // root): each component names a child by its key, compared without regard to
+    // case. Nothing when a component is missing.
+    std::optional<TValue> Query(QStringView path) const;
+
+    // The text of a value: up to its first zero character, never past the end of
+    // its node; a value of length 0 is empty. Single-byte text is decoded with
+    // CODEPAGE.
+    QString Text(const TValue& value, quint16 codePage) const;
+
+private:
+    struct TNode {
+        qsizetype Start = 0;
+        qsizetype End = 0;        // cut at the end of the parent
+        qsizetype NextSibling = 0; // start of the following sibling, may lie past the parent
+        QString Key;
+        qsizetype ValueStart = 0;
+        qsizetype ValueLength = 0;
+        qsizetype ChildrenStart = 0;
+    };
+    std::optional<TNode> ParseNode(qsizetype start, qsizetype parentStart, qsizetype limit) const;
+
+    const QByteArray& FBlock;
+    bool FNarrow = false;
+};
+
+// Decodes BYTES in the Windows code page CODEPAGE; an unknown code page reads as
+// Windows-1252.
+QString DecodeCodePage(QByteArrayView bytes, quint16 codePage);
