@@ -323,7 +323,7 @@ QVariant TDataSet::SortKey(int row) const
     return RowValue(row, FSortField);
 }
 
-int TDataSet::CompareValues(const QVariant& a, const QVariant& b)
+int TDataSet::CompareValues(const QVariant& a, const QVariant& b, bool caseTieBreak)
 {
     if (a.isNull() || b.isNull())
         return a.isNull() == b.isNull() ? 0 : (a.isNull() ? -1 : 1);
@@ -338,8 +338,8 @@ int TDataSet::CompareValues(const QVariant& a, const QVariant& b)
     }
     const QString sa = a.toString(), sb = b.toString();
     const int c = sa.compare(sb, Qt::CaseInsensitive);
-    if (c != 0)
-        return c < 0 ? -1 : 1;
+    if (c != 0 || !caseTieBreak)
+        return c < 0 ? -1 : (c > 0 ? 1 : 0);
     const int d = sa.compare(sb, Qt::CaseSensitive);
     return d < 0 ? -1 : (d > 0 ? 1 : 0);
 }
@@ -378,7 +378,9 @@ bool TDataSet::PassesExpr(int row) const
     if (!FFiltered || FFilterExpr.IsEmpty())
         return true;
     return FFilterExpr.Evaluate([&](int field) { return RowValue(row, field); },
-                                &TDataSet::CompareValues);
+                                [](const QVariant& a, const QVariant& b) {
+                                    return CompareValues(a, b, false);
+                                });
 }
 
 bool TDataSet::PassesRecordFilter(int row) const

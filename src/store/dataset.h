@@ -166,9 +166,10 @@ public:
     void AttachDataSource(TDataSource* ds);
     void DetachDataSource(TDataSource* ds);
 
-    // Orders two field values as sort and filter do: empty first, numbers by value,
-    // text case-insensitively and then case-sensitively.
-    static int CompareValues(const QVariant& a, const QVariant& b);
+    // Orders two field values: empty first, numbers by value, text without regard to
+    // case. Sorting then breaks ties by case, so the order is stable; filter
+    // comparisons do not, so ProductName='BZ' matches "Bz".
+    static int CompareValues(const QVariant& a, const QVariant& b, bool caseTieBreak = true);
 
 private:
     friend class TField;

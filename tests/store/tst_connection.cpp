@@ -1,0 +1,271 @@
+#include "store/dataset.h"
+#include "store/dberrors.h"
+#include "testcatalogue.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+QByteArray FileHash(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+QString OpenError(const QString& path)
+{
+    TADOConnection c(Catalogue::ConnectionStringFor(path));
+    try {
+        c.Open();
+    } catch (const EDatabaseError& e) {
+        return e.Message();
+    }
+    return QString();
+}
+
+} // namespace
+
+class TestConnection : public QObject {
+    Q_OBJECT
+private slots:
+    void badFilesFailClearlyAndStayUnchanged_data();
+    void badFilesFailClearlyAndStayUnchanged();
+    void readOnlyCatalogueKeepsThePendingRow();
+    void lockedCatalogueFailsThenPostsAgain();
+    void rowChangedByAnotherWriterIsNotOverwritten_data();
+    void rowChangedByAnotherWriterIsNotOverwritten();
+    void closingTheConnectionClosesItsDatasets();
+    void killedWriterLeavesEveryEarlierPost();
+};
+
+void TestConnection::badFilesFailClearlyAndStayUnchanged_data()
+{
+    QTest::addColumn<QByteArray>("content"); // null: no file at all
+    QTest::addColumn<QString>("mentions");
+    QTest::newRow("missing") << QByteArray() << u"does not exist"_s;
+    QTest::newRow("empty") << QByteArray("") << u"empty"_s;
+    QByteArray noise(4096, '\0');
+    QRandomGenerator rng(7);
+    for (char& c : noise)
+        c = char(rng.bounded(256));
+    QTest::newRow("random bytes") << noise << u"unknown format"_s;
+    QByteArray jet(2048, '\0');
+    jet.replace(0, 19, QByteArray("\x00\x01\x00\x00Standard Jet DB", 19));
+    QTest::newRow("jet file") << jet << u"Convert it"_s;
+    QByteArray sqliteNoise("SQLite format 3", 16);
+    sqliteNoise += noise;
+    QTest::newRow("damaged sqlite") << sqliteNoise << u"not a catalogue"_s;
+}
+
+void TestConnection::badFilesFailClearlyAndStayUnchanged()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, mentions);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"Tresmol.mdb"_s);
+    if (!content.isNull()) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    }
+    const QByteArray before = FileHash(path);
+    const QString error = OpenError(path);
+    QVERIFY2(error.contains(mentions), qPrintable(error));
+    QVERIFY(error.contains(path));
+    QCOMPARE(FileHash(path), before);
+    QCOMPARE(QFile::exists(path), !content.isNull());
+    QVERIFY(!QFile::exists(path + u"-wal"_s));
+}
+
+void TestConnection::readOnlyCatalogueKeepsThePendingRow()
+{
+    // An SQLite file without our tables is refused as well, and left alone.
+    QTemporaryDir dir;
+    const QString foreign = dir.filePath(u"other.db"_s);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"foreign"_s);
+        db.setDatabaseName(foreign);
+        QVERIFY(db.open());
+        QSqlQuery(u"CREATE TABLE Books (Title TEXT)"_s, db);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(u"foreign"_s);
+    const QByteArray before = FileHash(foreign);
+    QVERIFY(OpenError(foreign).contains(u"SoftTable"_s));
+    QCOMPARE(FileHash(foreign), before);
+
+    TTestCatalogue cat;
+    QStringList errors;
+    TDataModule1 dm([&](const QString& m) { errors << m; },
+                    cat.ConnectionString() + u";Mode=Read"_s);
+    QVERIFY(errors.isEmpty());
+    TDataSet& t = dm.BookTable;
+    t.Open();
+    t.Append();
+    t.FieldByName(u"ProductName"_s)->SetAsString(u"Pending"_s);
+    try {
+        t.Post();
+        QFAIL("post to a read-only catalogue succeeded");
+    } catch (const EDatabaseError& e) {
+        QVERIFY2(e.Message().contains(u"read-only"_s), qPrintable(e.Message()));
+    }
+    QCOMPARE(t.State(), TDataSetState::dsInsert);
+    QVERIFY(t.Modified());
+    QCOMPARE(t.FieldByName(u"ProductName"_s)->AsString(), u"Pending"_s);
+}
+
+void TestConnection::lockedCatalogueFailsThenPostsAgain()
+{
+    TTestCatalogue cat;
+    auto dm = cat.Open();
+    dm->ADOConnection.SetBusyTimeoutMs(200);
+    TDataSet& t = dm->BookTable;
+    t.Open();
+    t.Append();
+    t.FieldByName(u"ProductName"_s)->SetAsString(u"Pending"_s);
+
+    QSqlDatabase locker = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"locker"_s);
+    locker.setDatabaseName(cat.Path());
+    QVERIFY(locker.open());
+    QVERIFY(QSqlQuery(u"BEGIN IMMEDIATE"_s, locker).isActive());
+    try {
+        t.Post();
+        QFAIL("post to a locked catalogue succeeded");
+    } catch (const EDatabaseError& e) {
+        QVERIFY2(e.Message().contains(u"locked"_s), qPrintable(e.Message()));
+    }
+    QCOMPARE(t.State(), TDataSetState::dsInsert);
+    QSqlQuery(u"ROLLBACK"_s, locker);
+    locker.close();
+    locker = QSqlDatabase();
+    QSqlDatabase::removeDatabase(u"locker"_s);
+
+    t.Post();
+    QCOMPARE(t.State(), TDataSetState::dsBrowse);
+    auto other = cat.Open();
+    other->BookTable.Open();
+    QCOMPARE(other->BookTable.RecordCount(), 1);
+    QCOMPARE(other->BookTable.FieldByName(u"ProductName"_s)->AsString(), u"Pending"_s);
+}
+
+void TestConnection::rowChangedByAnotherWriterIsNotOverwritten_data()
+{
+    QTest::addColumn<bool>("otherDeletes");
+    QTest::addColumn<bool>("weDelete");
+    QTest::addColumn<QString>("mentions");
+    QTest::newRow("changed, we edit") << false << false << u"changed"_s;
+    QTest::newRow("deleted, we edit") << true << false << u"deleted"_s;
+    QTest::newRow("changed, we delete") << false << true << u"changed"_s;
+}
+
+void TestConnection::rowChangedByAnotherWriterIsNotOverwritten()
+{
+    QFETCH(bool, otherDeletes);
+    QFETCH(bool, weDelete);
+    QFETCH(QString, mentions);
+    TTestCatalogue cat;
+    auto mine = cat.Open();
+    mine->BookTable.Open();
+    TTestCatalogue::AddNames(mine->BookTable, {u"Shared"_s});
+
+    auto theirs = cat.Open();
+    theirs->BookTable.Open();
+    if (otherDeletes) {
+        theirs->BookTable.Delete();
+    } else {
+        theirs->BookTable.Edit();
+        theirs->BookTable.FieldByName(u"Label"_s)->SetAsString(u"their note"_s);
+        theirs->BookTable.Post();
+    }
+
+    try {
+        if (weDelete) {
+            mine->BookTable.Delete();
+        } else {
+            mine->BookTable.Edit();
+            mine->BookTable.FieldByName(u"ProductName"_s)->SetAsString(u"Mine"_s);
+            mine->BookTable.Post();
+        }
+        QFAIL("a row changed elsewhere was overwritten");
+    } catch (const EDatabaseError& e) {
+        QVERIFY2(e.Message().contains(mentions), qPrintable(e.Message()));
+    }
+    auto check = cat.Open();
+    check->BookTable.Open();
+    if (otherDeletes) {
+        QCOMPARE(check->BookTable.RecordCount(), 0);
+    } else {
+        QCOMPARE(check->BookTable.FieldByName(u"ProductName"_s)->AsString(), u"Shared"_s);
+        QCOMPARE(check->BookTable.FieldByName(u"Label"_s)->AsString(), u"their note"_s);
+    }
+    // After a refresh our cursor sees their row and may change it.
+    if (!weDelete)
+        mine->BookTable.Cancel();
+    mine->BookTable.Refresh();
+    if (!otherDeletes) {
+        mine->BookTable.Edit();
+        mine->BookTable.FieldByName(u"ProductName"_s)->SetAsString(u"Mine"_s);
+        mine->BookTable.Post();
+    }
+}
+
+void TestConnection::closingTheConnectionClosesItsDatasets()
+{
+    TTestCatalogue cat;
+    auto dm = cat.Open();
+    dm->BookTable.Open();
+    dm->ADOConnection.Close();
+    QVERIFY(!dm->BookTable.Active());
+    QVERIFY(!dm->PlatformADOTable.Active());
+    QVERIFY_THROWS_EXCEPTION(EDatabaseError, dm->BookTable.Open());
+    dm->ADOConnection.Open();
+    dm->BookTable.Open();
+    QVERIFY(dm->BookTable.Active());
+}
+
+void TestConnection::killedWriterLeavesEveryEarlierPost()
+{
+    TTestCatalogue cat;
+    QProcess poster;
+    poster.start(QStringLiteral(TRESMOL_BINARY_DIR "/tests/store/store_poster"), {cat.Path()});
+    QVERIFY2(poster.waitForStarted(), qPrintable(poster.errorString()));
+    int reported = 0;
+    QByteArray out;
+    while (reported < 300 && poster.waitForReadyRead(10000)) {
+        out += poster.readAllStandardOutput();
+        const QList<QByteArray> lines = out.split('\n');
+        if (lines.size() >= 2)
+            reported = lines[lines.size() - 2].toInt();
+    }
+    ::kill(pid_t(poster.processId()), SIGKILL);
+    poster.waitForFinished();
+    QVERIFY2(reported >= 300, poster.readAllStandardError().constData());
+
+    auto dm = cat.Open();
+    QSqlQuery integrity(u"PRAGMA integrity_check"_s, dm->ADOConnection.Database());
+    QVERIFY(integrity.next());
+    QCOMPARE(integrity.value(0).toString(), u"ok"_s);
+    TDataSet& t = dm->BookTable;
+    t.Open();
+    QVERIFY(t.RecordCount() >= reported);
+    int expected = 1;
+    for (t.First(); !t.Eof(); t.Next())
+        QCOMPARE(t.FieldByName(u"ProductName"_s)->AsString(),
+                 u"row "_s + QString::number(expected++));
+}
+
+QTEST_GUILESS_MAIN(TestConnection)
+#include "tst_connection.moc"

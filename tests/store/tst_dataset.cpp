@@ -1,0 +1,579 @@
+#include "store/dataset.h"
+#include "store/datasource.h"
+#include "store/dberrors.h"
+#include "testcatalogue.h"
+
+#include <QTest>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// A stand-in for an edit box bound to one field: it holds typed text until the
+// dataset asks for it, as the real widgets do.
+class TFakeEdit : public TDataLink {
+public:
+    TFakeEdit(TDataSource* ds, QString field) : FField(std::move(field)) { SetDataSource(ds); }
+
+    void Type(const QString& text)
+    {
+        DataSet()->Edit();
+        FText = text;
+        FHeld = true;
+    }
+    bool Held() const { return FHeld; }
+    QString Shown() const { return FShown; }
+
+    void UpdateData() override
+    {
+        if (!FHeld)
+            return;
+        FHeld = false;
+        DataSet()->FieldByName(FField)->SetAsString(FText);
+    }
+    void RecordChanged(TField*) override { Refresh(); }
+    void DataSetScrolled() override { Refresh(); }
+    void DataSetChanged() override { Refresh(); }
+
+private:
+    void Refresh()
+    {
+        if (!FHeld && Active())
+            FShown = DataSet()->FieldByName(FField)->AsString();
+    }
+    QString FField, FText, FShown;
+    bool FHeld = false;
+};
+
+QString Name(TDataSet& t) { return t.FieldByName(u"ProductName"_s)->AsString(); }
+
+QStringList Walk(TDataSet& t)
+{
+    QStringList names;
+    for (t.First(); !t.Eof(); t.Next())
+        names << Name(t);
+    return names;
+}
+
+} // namespace
+
+class TestDataSet : public QObject {
+    Q_OBJECT
+private slots:
+    void closedDatasetRefusesEverything_data();
+    void closedDatasetRefusesEverything();
+    void emptyTableHasBothFlagsAndRefusesDelete();
+    void movesSetTheFlags();
+    void insertEditPostCancel();
+    void deleteMovesToTheNextRow();
+    void textIsCutToTheFieldSize();
+    void integerFieldRejectsText();
+    void sortOrdersByOneField_data();
+    void sortOrdersByOneField();
+    void expressionFilter_data();
+    void expressionFilter();
+    void malformedFilterKeepsThePreviousOne_data();
+    void malformedFilterKeepsThePreviousOne();
+    void recordFilterHidesRowsThatStillCount();
+    void lookupFieldsShowReferenceText();
+    void writingALookupFieldStoresTheKey();
+    void calculatedNumberFollowsTheOrder();
+    void eventsRunInOrder();
+    void boundWidgetTextIsTakenInBeforeLeavingTheRecord();
+    void unmodifiedNewRowIsDroppedOnLeaving();
+    void refreshKeepsTheCurrentRowAndSeesOtherWriters();
+};
+
+void TestDataSet::closedDatasetRefusesEverything_data()
+{
+    QTest::addColumn<int>("operation");
+    const char* names[] = {"First", "Next", "Insert", "Edit", "Post", "Delete", "Refresh",
+                           "RecordCount"};
+    for (int i = 0; i < 8; ++i)
+        QTest::newRow(names[i]) << i;
+}
+
+void TestDataSet::closedDatasetRefusesEverything()
+{
+    QFETCH(int, operation);
+    TTestCatalogue cat;
+    auto dm = cat.Open();
+    TDataSet& t = dm->BookTable;
+    const std::function<void()> ops[] = {
+        [&] { t.First(); },  [&] { t.Next(); },   [&] { t.Insert(); },
+        [&] { t.Edit(); },   [&] { t.Post(); },   [&] { t.Delete(); },
+        [&] { t.Refresh(); }, [&] { (void)t.RecordCount(); },
+    };
+    try {
+        ops[operation]();
+        QFAIL("no error on a closed dataset");
+    } catch (const EDatabaseError& e) {
+        QCOMPARE(e.Message(), u"Cannot perform this operation on a closed dataset"_s);
+    }
+}
+
+void TestDataSet::emptyTableHasBothFlagsAndRefusesDelete()
+{
+    TTestCatalogue cat;
+    auto dm = cat.Open();
+    TDataSet& t = dm->BookTable;
+    t.Open();
+    QVERIFY(t.Bof());
+    QVERIFY(t.Eof());
+    QVERIFY(t.IsEmpty());
+    QCOMPARE(t.RecNo(), -1);
+    QCOMPARE(t.RecordCount(), 0);
+    try {
+        t.Delete();
+        QFAIL("delete on an empty table succeeded");
+    } catch (const EDatabaseError& e) {
+        QCOMPARE(e.Message(), u"Cannot perform this operation on an empty dataset"_s);
+    }
+}
+
+void TestDataSet::movesSetTheFlags()
+{
+    TTestCatalogue cat;
+    auto dm = cat.Open();
+    TDataSet& t = dm->BookTable;
+    t.Open();
+    TTestCatalogue::AddNames(t, {u"A"_s, u"B"_s, u"C"_s});
+    t.First();
+    QVERIFY(t.Bof());
+    QVERIFY(!t.Eof());
+    QCOMPARE(t.RecNo(), 1);
+    t.Prior(); // on the first row: flag only
+    QVERIFY(t.Bof());
+    QCOMPARE(Name(t), u"A"_s);
+    t.Next();
+    QVERIFY(!t.Bof() && !t.Eof());
+    QCOMPARE(t.RecNo(), 2);
+    t.Last();
+    QVERIFY(t.Eof());
+    QCOMPARE(Name(t), u"C"_s);
+    t.Next(); // on the last row: flag only
+    QVERIFY(t.Eof());
+    QCOMPARE(t.RecNo(), 3);
+    t.Prior();
+    QVERIFY(!t.Bof() && !t.Eof());
+    QCOMPARE(Name(t), u"B"_s);
+    QCOMPARE(t.RecordCount(), 3);
+}
+
+void TestDataSet::insertEditPostCancel()
+{
+    TTestCatalogue cat;
+    auto dm = cat.Open();
+    TDataSet& t = dm->BookTable;
+    t.Open();
+    TTestCatalogue::AddNames(t, {u"A"_s, u"B"_s});
+    t.First();
+
+    t.Insert();
+    QCOMPARE(t.State(), TDataSetState::dsInsert);
+    QCOMPARE(t.RecNo(), -1);
+    QCOMPARE(t.RecordCount(), 2);
+    QVERIFY(!t.Modified());
+    t.FieldByName(u"ProductName"_s)->SetAsString(u"New"_s);
+    QVERIFY(t.Modified());
+    t.Cancel();
+    QCOMPARE(t.State(), TDataSetState::dsBrowse);
+    QCOMPARE(t.RecordCount(), 2);
+    QCOMPARE(Name(t), u"A"_s);
+
+    t.Edit();
+    t.FieldByName(u"ProductName"_s)->SetAsString(u"A2"_s);
+    t.FieldByName(u"Year"_s)->SetAsInteger(1999);
+    t.FieldByName(u"Installed"_s)->SetAsBoolean(true);
+    t.Post();
+    QVERIFY(!t.Modified());
+
+    // A second cursor sees what reached the file.
+    auto other = cat.Open();
+    other->BookTable.Open();
+    QCOMPARE(Walk(other->BookTable), (QStringList{u"A2"_s, u"B"_s}));
+    other->BookTable.First();
+    QCOMPARE(other->BookTable.FieldByName(u"Year"_s)->AsInteger(), 1999);
+    QCOMPARE(other->BookTable.FieldByName(u"Installed"_s)->AsString(), u"True"_s);
+    QCOMPARE(other->BookTable.FieldByName(u"Ch1"_s)->AsString(), u"False"_s);
+
+    // Edit with no row shown inserts instead.
+    TTestCatalogue empty;
+    auto e = empty.Open();
+    e->BookTable.Open();
+    e->BookTable.Edit();
+    QCOMPARE(e->BookTable.State(), TDataSetState::dsInsert);
+}
+
+void TestDataSet::deleteMovesToTheNextRow()
+{
+    TTestCatalogue cat;
+    auto dm = cat.Open();
+    TDataSet& t = dm->BookTable;
+    t.Open();
+    TTestCatalogue::AddNames(t, {u"A"_s, u"B"_s, u"C"_s});
+    t.First();
+    t.Next();
+    t.Delete();
+    QCOMPARE(Name(t), u"C"_s);
+    QCOMPARE(t.RecordCount(), 2);
+    t.Last();
+    t.Delete();
+    QCOMPARE(Name(t), u"A"_s);
+    // Deleting a pending new row only drops it.
+    t.Insert();
+    t.Delete();
+    QCOMPARE(t.State(), TDataSetState::dsBrowse);
+    QCOMPARE(t.RecordCount(), 1);
+    t.Refresh();
+    QCOMPARE(Walk(t), QStringList{u"A"_s});
+}
+
+void TestDataSet::textIsCutToTheFieldSize()
+{
+    TTestCatalogue cat;
+    auto dm = cat.Open();
+    TDataSet& t = dm->BookTable;
+    t.Open();
+    t.Append();
+    t.FieldByName(u"Size"_s)->SetAsString(QString(30, u'9'));
+    t.FieldByName(u"ProductName"_s)->SetAsString(QString(300, u'Я'));
+    t.Post();
+    t.Refresh();
+    QCOMPARE(t.FieldByName(u"Size"_s)->AsString(), QString(20, u'9'));
+    QCOMPARE(t.FieldByName(u"ProductName"_s)->AsString(), QString(250, u'Я'));
+}
+
+void TestDataSet::integerFieldRejectsText()
+{
+    TTestCatalogue cat;
+    auto dm = cat.Open();
+    TDataSet& t = dm->BookTable;
+    t.Open();
+    t.Append();
+    QVERIFY_THROWS_EXCEPTION(EDatabaseError, t.FieldByName(u"Year"_s)->SetAsString(u"199x"_s));
+    t.FieldByName(u"Year"_s)->SetAsString(u" 1998 "_s);
+    QCOMPARE(t.FieldByName(u"Year"_s)->AsInteger(), 1998);
+    QVERIFY_THROWS_EXCEPTION(EDatabaseError, t.FieldByName(u"Id"_s)->SetAsInteger(5));
+}
+
+void TestDataSet::sortOrdersByOneField_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QStringList>("expected");
+    // rows: (name, size, platform key)
+    QTest::newRow("own order") << QString() << QStringList{u"b"_s, u"A"_s, u"c"_s, u"a"_s};
+    QTest::newRow("name") << u"ProductName"_s << QStringList{u"A"_s, u"a"_s, u"b"_s, u"c"_s};
+    QTest::newRow("size as text") << u"Size"_s << QStringList{u"a"_s, u"b"_s, u"A"_s, u"c"_s};
+    QTest::newRow("platform key") << u"Platform"_s
+                                  << QStringList{u"c"_s, u"A"_s, u"a"_s, u"b"_s};
+}
+
+void TestDataSet::sortOrdersByOneField()
+{
+    QFETCH(QString, field);
+    TTestCatalogue cat;
+    auto dm = cat.Open();
+    TDataSet& t = dm->BookTable;
+    t.Open();
+    struct Row {
+        QString name, size;
+        QVariant platform;
+    };
+    const Row rows[] = {{u"b"_s, u"10"_s, 3}, {u"A"_s, u"9"_s, 2}, {u"c"_s, u"99"_s, QVariant()},
+                        {u"a"_s, QString(), 2}};
+    for (const Row& r : rows) {
+        t.Append();
+        t.FieldByName(u"ProductName"_s)->SetAsString(r.name);
+        if (!r.size.isNull())
+            t.FieldByName(u"Size"_s)->SetAsString(r.size);
+        t.FieldByName(u"Platform"_s)->SetValue(r.platform);
+        t.Post();
+    }
+    t.SetSort(field);
+    QTEST(Walk(t), "expected");
+    // A post keeps the order without a re-sort.
+    t.First();
+    t.Edit();
+    t.FieldByName(u"ProductName"_s)->SetAsString(t.FieldByName(u"ProductName"_s)->AsString());
+    t.Post();
+    QTEST(Walk(t), "expected");
+}
+
+void TestDataSet::expressionFilter_data()
+{
+    QTest::addColumn<QString>("expression");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow(">= text") << u"ProductName>='b'"_s
+                             << QStringList{u"b"_s, u"Bz"_s, u"c"_s, u"d'x"_s};
+    QTest::newRow("= text ignores case") << u"ProductName = 'BZ'"_s << QStringList{u"Bz"_s};
+    QTest::newRow("<> text") << u"ProductName<>'a'"_s << QStringList{u"b"_s, u"Bz"_s, u"c"_s, u"d'x"_s};
+    QTest::newRow("< number") << u"Year<2000"_s << QStringList{u"a"_s, u"b"_s};
+    QTest::newRow("<= number") << u"Year <= 2000"_s << QStringList{u"a"_s, u"b"_s, u"Bz"_s};
+    QTest::newRow("> number") << u"Year>2000"_s << QStringList{u"c"_s};
+    QTest::newRow("AND") << u"Year>=1990 AND ProductName>'a'"_s << QStringList{u"b"_s, u"Bz"_s, u"c"_s};
+    QTest::newRow("OR") << u"ProductName='a' or Year=2005"_s << QStringList{u"a"_s, u"c"_s};
+    QTest::newRow("AND before OR") << u"ProductName='a' OR Year=2000 AND ProductName='c'"_s
+                                   << QStringList{u"a"_s};
+    QTest::newRow("parentheses") << u"(ProductName='a' OR Year=2000) AND Year<2001"_s
+                                 << QStringList{u"a"_s, u"Bz"_s};
+    QTest::newRow("doubled quote") << u"ProductName='d''x'"_s << QStringList{u"d'x"_s};
+    QTest::newRow("empty never compares") << u"Year<>0"_s
+                                          << QStringList{u"a"_s, u"b"_s, u"Bz"_s, u"c"_s};
+    QTest::newRow("bracketed name") << u"[Size]='1'"_s << QStringList{u"a"_s};
+    QTest::newRow("literal first") << u"2000>Year"_s << QStringList{u"a"_s, u"b"_s};
+    QTest::newRow("is null") << u"Year IS NULL"_s << QStringList{u"d'x"_s};
+}
+
+void TestDataSet::expressionFilter()
+{
+    QFETCH(QString, expression);
+    TTestCatalogue cat;
+    auto dm = cat.Open();
+    TDataSet& t = dm->BookTable;
+    t.Open();
+    const std::pair<QString, QVariant> rows[] = {
+        {u"a"_s, 1980}, {u"b"_s, 1990}, {u"Bz"_s, 2000}, {u"c"_s, 2005}, {u"d'x"_s, QVariant()}};
+    for (const auto& [name, year] : rows) {
+        t.Append();
+        t.FieldByName(u"ProductName"_s)->SetAsString(name);
+        t.FieldByName(u"Year"_s)->SetValue(year);
+        if (name == u"a"_s)
+            t.FieldByName(u"Size"_s)->SetAsString(u"1"_s);
+        t.Post();
+    }
+    t.SetFilter(expression);
+    QCOMPARE(Walk(t).size(), 5); // stored only while filtering is off
+    t.SetFiltered(true);
+    QTEST(Walk(t), "expected");
+    QCOMPARE(t.RecordCount(), Walk(t).size());
+}
+
+void TestDataSet::malformedFilterKeepsThePreviousOne_data()
+{
+    QTest::addColumn<QString>("expression");
+    QTest::addColumn<QString>("mentions");
+    QTest::newRow("open quote") << u"ProductName>='Baldur's Gate'"_s << u"position"_s;
+    QTest::newRow("no closing quote") << u"ProductName>='abc"_s << u"no closing quote"_s;
+    QTest::newRow("unknown field") << u"Nope='x'"_s << u"unknown field"_s;
+    QTest::newRow("no operator") << u"ProductName 'x'"_s << u"comparison operator"_s;
+    QTest::newRow("dangling AND") << u"ProductName='x' AND"_s << u"field name"_s;
+    QTest::newRow("unbalanced") << u"(ProductName='x'"_s << u"\")\""_s;
+    QTest::newRow("field to field") << u"ProductName=Size"_s << u"quoted text or a number"_s;
+    QTest::newRow("odd character") << u"ProductName='x'; DROP TABLE SoftTable"_s
+                                   << u"unexpected character"_s;
+}
+
+void TestDataSet::malformedFilterKeepsThePreviousOne()
+{
+    QFETCH(QString, expression);
+    QFETCH(QString, mentions);
+    TTestCatalogue cat;
+    auto dm = cat.Open();
+    TDataSet& t = dm->BookTable;
+    t.Open();
+    TTestCatalogue::AddNames(t, {u"a"_s, u"b"_s});
+    t.SetFilter(u"ProductName='b'"_s);
+    t.SetFiltered(true);
+    try {
+        t.SetFilter(expression);
+        QFAIL("a malformed expression was taken");
+    } catch (const EDatabaseError& e) {
+        QVERIFY2(e.Message().contains(mentions), qPrintable(e.Message()));
+        QVERIFY(e.Message().startsWith(u"Invalid filter expression"_s));
+    }
+    QCOMPARE(t.Filter(), u"ProductName='b'"_s);
+    QCOMPARE(Walk(t), QStringList{u"b"_s});
+    t.SetFiltered(false);
+    QCOMPARE(Walk(t).size(), 2); // the table itself is untouched
+}
+
+void TestDataSet::recordFilterHidesRowsThatStillCount()
+{
+    TTestCatalogue cat;
+    auto dm = cat.Open();
+    TDataSet& t = dm->BookTable;
+    t.Open();
+    TTestCatalogue::AddNames(t, {u"Adder"_s, u"adder"_s, u"Bad"_s, u"Ad-Tool"_s, u"Ab"_s, u""_s});
+    t.SetSort(u"ProductName"_s);
+    dm->SetSearchText(u"Ad"_s);
+    t.SetFilter(u"ProductName>='Ad'"_s);
+    t.SetFiltered(true);
+    QCOMPARE(Walk(t), (QStringList{u"Ad-Tool"_s, u"Adder"_s}));
+    // Counted: every name sorting at or after "Ad", shown or not.
+    QCOMPARE(t.RecordCount(), 4);
+    t.First();
+    const int first = t.RecNo();
+    t.Next();
+    QVERIFY(t.RecNo() > first);
+    QCOMPARE(t.FieldByName(u"Номер"_s)->AsInteger(), t.RecNo());
+}
+
+void TestDataSet::lookupFieldsShowReferenceText()
+{
+    TTestCatalogue cat;
+    auto dm = cat.Open();
+    const int cd = TTestCatalogue::AddReference(dm->TypeDiscADOTable, u"CD-R"_s);
+    const int longKey = TTestCatalogue::AddReference(dm->PlatformADOTable, QString(25, u'П'));
+    TDataSet& t = dm->BookTable;
+    t.Open();
+    t.Append();
+    t.FieldByName(u"TypeDisc"_s)->SetAsInteger(cd);
+    t.FieldByName(u"Platform"_s)->SetAsInteger(longKey);
+    t.FieldByName(u"Category"_s)->SetAsInteger(777); // dangling
+    t.Post();
+    QCOMPARE(t.FieldByName(u"Тип диска"_s)->AsString(), u"CD-R"_s);
+    QCOMPARE(t.FieldByName(u"Платформа"_s)->AsString(), QString(20, u'П'));
+    QCOMPARE(t.FieldByName(u"Категория"_s)->AsString(), QString());
+    QCOMPARE(t.FieldByName(u"Тип программы"_s)->AsString(), QString()); // empty key
+
+    // Deleting the reference row leaves the key; the text goes empty.
+    dm->TypeDiscADOTable.First();
+    dm->TypeDiscADOTable.Delete();
+    QCOMPARE(t.FieldByName(u"TypeDisc"_s)->AsInteger(), cd);
+    QCOMPARE(t.FieldByName(u"Тип диска"_s)->AsString(), QString());
+    // Renaming a reference row shows at once.
+    dm->PlatformADOTable.First();
+    dm->PlatformADOTable.Edit();
+    dm->PlatformADOTable.Fields(1)->SetAsString(u"Linux"_s);
+    dm->PlatformADOTable.Post();
+    QCOMPARE(t.ViewText(0, t.FieldByName(u"Платформа"_s)->Index()), u"Linux"_s);
+}
+
+void TestDataSet::writingALookupFieldStoresTheKey()
+{
+    TTestCatalogue cat;
+    auto dm = cat.Open();
+    TTestCatalogue::AddReference(dm->CategoryADOTable, u"Игры"_s);
+    const int office = TTestCatalogue::AddReference(dm->CategoryADOTable, u"Офис"_s);
+    TDataSet& t = dm->BookTable;
+    t.Open();
+    t.Append();
+    t.FieldByName(u"Категория"_s)->SetAsString(u"Офис"_s);
+    QCOMPARE(t.FieldByName(u"Category"_s)->AsInteger(), office);
+    QVERIFY(t.Modified());
+    QVERIFY_THROWS_EXCEPTION(EDatabaseError, t.FieldByName(u"Категория"_s)->SetAsString(u"Нет"_s));
+    t.Post();
+    QCOMPARE(t.FieldByName(u"Категория"_s)->AsString(), u"Офис"_s);
+}
+
+void TestDataSet::calculatedNumberFollowsTheOrder()
+{
+    TTestCatalogue cat;
+    auto dm = cat.Open();
+    TDataSet& t = dm->BookTable;
+    t.Open();
+    TTestCatalogue::AddNames(t, {u"c"_s, u"a"_s, u"b"_s});
+    const int number = t.FieldByName(u"Номер"_s)->Index();
+    const int name = t.FieldByName(u"ProductName"_s)->Index();
+    t.SetSort(u"ProductName"_s);
+    for (int row = 0; row < 3; ++row)
+        QCOMPARE(t.ViewValue(row, number).toInt(), row + 1);
+    QCOMPARE(t.ViewText(0, name), u"a"_s);
+    t.SetSort(QString());
+    QCOMPARE(t.ViewText(0, name), u"c"_s);
+    QCOMPARE(t.ViewValue(0, number).toInt(), 1);
+    // Never stored: the column does not exist in the file.
+    for (const TColumnDef& c : Schema::FindTable(u"SoftTable"_s)->Columns)
+        QVERIFY(c.Name != u"Номер"_s);
+}
+
+void TestDataSet::eventsRunInOrder()
+{
+    TTestCatalogue cat;
+    {
+        auto dm = cat.Open();
+        dm->BookTable.Open();
+        TTestCatalogue::AddNames(dm->BookTable, {u"a"_s, u"b"_s});
+    }
+    auto dm = cat.Open();
+    TDataSet& t = dm->BookTable;
+    QStringList log;
+    t.AfterOpen = [&](TDataSet&) { log << u"open"_s; };
+    t.BeforeClose = [&](TDataSet&) { log << u"close"_s; };
+    t.AfterPost = [&](TDataSet& ds) { log << u"post "_s + QString::number(ds.RecordCount()); };
+    t.AfterScroll = [&](TDataSet& ds) { log << u"scroll "_s + QString::number(ds.RecNo()); };
+    t.Open();
+    t.Next();
+    t.Next(); // already on the last row: the end flag is set, the row does not change
+    t.Next(); // at the end already: nothing happens
+    t.Insert();
+    t.Cancel();
+    t.Append();
+    t.FieldByName(u"ProductName"_s)->SetAsString(u"c"_s);
+    t.Post();
+    t.Delete();
+    t.Close();
+    QCOMPARE(log, (QStringList{u"open"_s, u"scroll 1"_s, u"scroll 2"_s, u"scroll 2"_s,
+                               u"scroll -1"_s, u"scroll 2"_s, u"scroll -1"_s, u"post 3"_s,
+                               u"scroll 2"_s, u"close"_s}));
+}
+
+void TestDataSet::boundWidgetTextIsTakenInBeforeLeavingTheRecord()
+{
+    TTestCatalogue cat;
+    auto dm = cat.Open();
+    TDataSet& t = dm->BookTable;
+    t.Open();
+    TTestCatalogue::AddNames(t, {u"a"_s, u"b"_s});
+    TFakeEdit edit(&dm->DataSource, u"Label"_s);
+    t.First();
+    edit.Type(u"typed"_s);
+    QVERIFY(!t.Modified()); // held by the widget, not yet in the record
+    t.Next();                // leaving takes it in and posts
+    QVERIFY(!edit.Held());
+    QCOMPARE(t.State(), TDataSetState::dsBrowse);
+    t.Refresh();
+    t.First();
+    QCOMPARE(t.FieldByName(u"Label"_s)->AsString(), u"typed"_s);
+    QCOMPARE(edit.Shown(), u"typed"_s);
+
+    // Post takes held text in too.
+    edit.Type(u"second"_s);
+    t.Post();
+    QCOMPARE(t.FieldByName(u"Label"_s)->AsString(), u"second"_s);
+    // So do sort and filter changes.
+    edit.Type(u"third"_s);
+    t.SetSort(u"ProductName"_s);
+    QCOMPARE(t.State(), TDataSetState::dsBrowse);
+    t.Refresh();
+    t.First();
+    QCOMPARE(t.FieldByName(u"Label"_s)->AsString(), u"third"_s);
+}
+
+void TestDataSet::unmodifiedNewRowIsDroppedOnLeaving()
+{
+    TTestCatalogue cat;
+    auto dm = cat.Open();
+    TDataSet& t = dm->BookTable;
+    t.Open();
+    TTestCatalogue::AddNames(t, {u"a"_s});
+    t.Insert();
+    QCOMPARE(t.ViewRowCount(), 2);
+    t.First();
+    QCOMPARE(t.RecordCount(), 1);
+    QCOMPARE(t.ViewRowCount(), 1);
+    t.Refresh();
+    QCOMPARE(t.RecordCount(), 1);
+}
+
+void TestDataSet::refreshKeepsTheCurrentRowAndSeesOtherWriters()
+{
+    TTestCatalogue cat;
+    auto dm = cat.Open();
+    TDataSet& t = dm->BookTable;
+    t.Open();
+    TTestCatalogue::AddNames(t, {u"a"_s, u"b"_s, u"c"_s});
+    t.First();
+    t.Next();
+    auto other = cat.Open();
+    other->BookTable.Open();
+    TTestCatalogue::AddNames(other->BookTable, {u"d"_s});
+    QCOMPARE(t.RecordCount(), 3);
+    t.Refresh();
+    QCOMPARE(t.RecordCount(), 4);
+    QCOMPARE(Name(t), u"b"_s);
+}
+
+QTEST_GUILESS_MAIN(TestDataSet)
+#include "tst_dataset.moc"
