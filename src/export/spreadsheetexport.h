@@ -1,0 +1,90 @@
+#pragma once
+// The spreadsheet export: the catalogue, as the main window's view shows it (search
+// and sort in force), written to a new .xlsx workbook.
+//
+// The sheet: one worksheet "Экспорт"; the title in D1, row 1 bold, size 15, blue;
+// row 2 bold with the 23 column titles; rows 1 and 2 frozen; fixed column widths;
+// from row 3 one row per record of the view, in the view's order, every value as
+// text. The workbook is written in constant memory, first under a temporary name in
+// the destination folder and renamed when complete, so a failure leaves no
+// half-written workbook behind.
+//
+// The main window's "Экспорт" command calls ExportCatalogue(), then opens the file
+// it returns with the desktop's default application (Shell::OpenFile); the command
+// line calls WriteWorkbook() with the user's file name. Nothing here needs widgets.
+
+#include "platform/errors.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <array>
+#include <functional>
+
+class TDataSet;
+class TDataModule1;
+
+// A workbook that cannot be written: folder missing or not writable, disk full,
+// destination taken. The message is the text of the standard error box.
+class EExportError : public EError {
+public:
+    using EError::EError;
+};
+
+namespace SpreadsheetExport {
+
+struct TColumn {
+    QString Title; // row 2
+    int Width;     // in characters of the sheet's standard font
+    QString Field; // field of the catalogue table whose text fills the column
+};
+
+// The 23 exported columns in sheet order. Column 4 holds the program's maker
+// (CompanyName), column 8 the disc maker; both are titled "Производитель".
+const std::array<TColumn, 23>& Columns();
+
+QString SheetName();  // "Экспорт"
+QString TitleText();  // "Tresmol - экспорт базы данных " (ends in a blank)
+int TitleColumn();    // 4: the title goes to D1
+// Row 1's font colour in the program's colour encoding 0x00BBGGRR (pure blue).
+constexpr quint32 TitleColour = 0xFF0000;
+constexpr int TitleFontSize = 15;
+
+// Progress of a run: DONE of TOTAL record rows written. Called with 0 before the first
+// row, now and then while the rows are written (often enough to repaint a progress
+// bar), and with DONE == TOTAL at the end. It may let the event loop repaint, but it
+// must not change the catalogue.
+using TProgress = std::function<void(int done, int total)>;
+
+// Writes the view of TABLE (an open catalogue table) to a new workbook at PATH.
+//
+// The cursor moves as the export walks the view: to the first record at the start
+// (posting or dropping a pending change, as any move does) and to the last record at
+// the end, so the table's after-scroll handler (status bar, picture) runs for both
+// and the catalogue stands on the view's last record afterwards. The rows between are
+// read from the view without moving the cursor, so neither the handler nor the
+// data-aware controls do work for each of them.
+//
+// Throws the engine's error when TABLE is closed (before any file is touched), and
+// EExportError when PATH exists or the workbook cannot be written.
+void WriteWorkbook(TDataSet& table, const QString& path, const TProgress& progress = {});
+
+// The user's documents folder (XDG), created when it does not exist yet.
+QString DocumentsFolder();
+
+// "Tresmol-YYYY-MM-DD-HHMMSS.xlsx" in FOLDER for the time WHEN; when that name is
+// taken, the first free one of "...-2.xlsx", "...-3.xlsx" and so on.
+QString FreshFileName(const QString& folder, const QDateTime& when);
+
+// Writes the view of TABLE to a fresh file (FreshFileName, now) in FOLDER and returns
+// its path. An existing file is never replaced, even one that appears while the
+// workbook is being written.
+QString ExportToFolder(TDataSet& table, const QString& folder, const TProgress& progress = {});
+
+// The main window's export command: the catalogue table of DM exported to a fresh
+// file in the documents folder. Returns the file's path, which the caller then opens
+// with the default application. Errors are exceptions (EError) for the standard error
+// box; nothing is asked and nothing else is shown.
+QString ExportCatalogue(TDataModule1& dm, const TProgress& progress = {});
+
+} // namespace SpreadsheetExport

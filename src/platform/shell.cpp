@@ -1,0 +1,10 @@
+#include "platform/shell.h"
+
+#include <QDesktopServices>
+#include <QUrl>
+
+namespace Shell {
+
+bool OpenFile(const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }
+
+} // namespace Shell

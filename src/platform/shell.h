@@ -1,0 +1,13 @@
+#pragma once
+// The desktop shell's "open": a file or address handed to the application the
+// desktop associates with it.
+
+#include <QString>
+
+namespace Shell {
+
+// Opens the local file PATH with the desktop's default application. False when the
+// desktop has no application for it (or no desktop at all); nothing is shown then.
+bool OpenFile(const QString& path);
+
+} // namespace Shell
