@@ -12,6 +12,8 @@
 
 #include <xlsxwriter.h>
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -113,6 +115,11 @@ public:
         }
         FPath = file.fileName();
         file.close();
+        // A temporary file is private to its owner; the workbook gets the permissions
+        // of any new file.
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::chmod(QFile::encodeName(FPath).constData(), 0666 & ~mask);
     }
     ~TPartFile()
     {

@@ -1,9 +1,34 @@
+#include "export/spreadsheetexport.h"
+#include "store/catalogue.h"
+#include "store/datamodule.h"
+#include "store/dberrors.h"
+#include "store/search.h"
 #include "tools/tresmol-cli/cli_util.h"
 #include "tools/tresmol-cli/commands.h"
 
+#include <QDir>
+
 using namespace Qt::Literals::StringLiterals;
 
-int CmdExport(const QStringList&)
+// Writes the catalogue, with the search and sort the main window would show, to a
+// new workbook: the same sheet the window's export command writes.
+int CmdExport(const QStringList& args)
 {
-    return Fail(u"export: not available in this build yet"_s);
+    return RunCommand([&] {
+        const TCliArgs a = ParseCliArgs(args, {u"--search"_s, u"--sort"_s}, {});
+        if (a.Positional.size() != 2)
+            return Fail(u"usage: tresmol-cli export CATALOGUE OUT.xlsx [--search TEXT] [--sort KEY]"_s);
+        QString firstError;
+        TDataModule1 dm([&](const QString& m) { if (firstError.isEmpty()) firstError = m; },
+                        Catalogue::ConnectionStringFor(QDir::current().absoluteFilePath(a.Positional[0])));
+        if (!firstError.isEmpty())
+            throw EDatabaseError(firstError);
+        TDataSet& table = dm.BookTable;
+        table.Open();
+        if (a.Options.contains(u"--sort"_s))
+            table.SetSort(Search::SortFieldForKey(a.Options[u"--sort"_s]));
+        Search::Apply(dm, a.Options.value(u"--search"_s));
+        SpreadsheetExport::WriteWorkbook(table, QDir::current().absoluteFilePath(a.Positional[1]));
+        return 0;
+    });
 }
