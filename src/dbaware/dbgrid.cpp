@@ -1,0 +1,273 @@
+#include "dbaware/dbgrid.h"
+
+#include "platform/command.h"
+#include "store/dataset.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QScrollBar>
+
+// ---------------------------------------------------------------- delegate
+
+TDBGridDelegate::TDBGridDelegate(TDBGrid* grid) : QStyledItemDelegate(grid), FGrid(grid) {}
+
+QWidget* TDBGridDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                                       const QModelIndex& index) const
+{
+    const TField* field = FGrid->GridModel()->ColumnField(index.column());
+    if (!field)
+        return nullptr;
+    QWidget* editor = nullptr;
+    if (field->IsLookup()) {
+        auto* box = new QComboBox(parent);
+        box->setFrame(false);
+        box->addItem(QString());
+        if (const TDataSet* ref = field->LookupDataSet(); ref && ref->Active()) {
+            const TField* text = ref->FindField(field->Def().LookupResultField);
+            if (text)
+                for (int row = 0; row < ref->ViewRowCount(); ++row)
+                    box->addItem(ref->ViewText(row, text->Index()));
+        }
+        connect(box, &QComboBox::activated, this, [this] { Typed(); });
+        editor = box;
+    } else {
+        auto* edit = new QLineEdit(parent);
+        edit->setFrame(false);
+        if (field->DataType() == TFieldType::ftString && field->Size() > 0)
+            edit->setMaxLength(field->Size());
+        connect(edit, &QLineEdit::textEdited, this, [this] { Typed(); });
+        editor = edit;
+    }
+    FEditor = editor;
+    FEditorIndex = index;
+    FDirty = false;
+    return editor;
+}
+
+void TDBGridDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const
+{
+    if (FDirty)
+        return; // keep what the user typed
+    FLoading = true;
+    const QString text = index.data(Qt::EditRole).toString();
+    if (auto* box = qobject_cast<QComboBox*>(editor)) {
+        // A reference text longer than the lookup field shows cut; find its entry.
+        int at = box->findText(text);
+        for (int i = 0; at < 0 && i < box->count(); ++i)
+            if (!text.isEmpty() && box->itemText(i).startsWith(text))
+                at = i;
+        box->setCurrentIndex(std::max(at, 0));
+    } else if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
+        edit->setText(text);
+    }
+    FLoading = false;
+}
+
+void TDBGridDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,
+                                   const QModelIndex& index) const
+{
+    if (!FDirty || editor != FEditor)
+        return;
+    QString text;
+    if (auto* box = qobject_cast<QComboBox*>(editor))
+        text = box->currentText();
+    else if (auto* edit = qobject_cast<QLineEdit*>(editor))
+        text = edit->text();
+    FDirty = false;
+    if (!model->setData(index, text, Qt::EditRole))
+        FDirty = true;
+}
+
+void TDBGridDelegate::destroyEditor(QWidget* editor, const QModelIndex& index) const
+{
+    if (editor == FEditor) {
+        FEditor = nullptr;
+        FDirty = false;
+    }
+    QStyledItemDelegate::destroyEditor(editor, index);
+}
+
+void TDBGridDelegate::Typed() const
+{
+    if (FLoading)
+        return;
+    FDirty = true;
+    FGrid->StartEditing();
+}
+
+void TDBGridDelegate::CommitHeld()
+{
+    if (FEditor && FDirty && FEditorIndex.isValid())
+        setModelData(FEditor, FGrid->GridModel(), FEditorIndex);
+}
+
+// ---------------------------------------------------------------- grid
+
+TDBGrid::TDBGrid(QWidget* parent)
+    : QTableView(parent), FModel(new TDBGridModel(this)), FDelegate(new TDBGridDelegate(this))
+{
+    setModel(FModel);
+    setItemDelegate(FDelegate);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked |
+                    QAbstractItemView::EditKeyPressed);
+    setTabKeyNavigation(true);
+    setWordWrap(false);
+    setCornerButtonEnabled(false);
+    setShowGrid(true);
+    setAlternatingRowColors(false);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    QHeaderView* rows = verticalHeader();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setDefaultSectionSize(fontMetrics().height() + 4);
+    rows->setMinimumSectionSize(fontMetrics().height());
+    rows->setFixedWidth(fontMetrics().horizontalAdvance(QChar(0x25B6)) + 10);
+    rows->setDefaultAlignment(Qt::AlignCenter);
+    QHeaderView* cols = horizontalHeader();
+    cols->setSectionResizeMode(QHeaderView::Interactive);
+    cols->setHighlightSections(false);
+    rows->setHighlightSections(false);
+    cols->setSectionsMovable(false);
+    cols->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+
+    connect(FModel, &TDBGridModel::modelReset, this, [this] { ApplyColumnWidths(); });
+    connect(FModel, &TDBGridModel::CurrentRowChanged, this, [this] { SyncCurrent(); });
+    connect(FModel, &TDBGridModel::UpdateDataRequested, this, [this] { FDelegate->CommitHeld(); });
+    connect(cols, &QHeaderView::sectionResized, this, &TDBGrid::SectionResized);
+}
+
+void TDBGrid::SetDataSource(TDataSource* ds) { FModel->SetDataSource(ds); }
+
+int TDBGrid::PixelsForChars(int chars) const
+{
+    return chars * fontMetrics().averageCharWidth() + 4;
+}
+
+void TDBGrid::ApplyColumnWidths()
+{
+    FApplyingWidths = true;
+    for (int c = 0; c < FModel->columnCount(); ++c) {
+        const TField* f = FModel->ColumnField(c);
+        if (!f)
+            continue;
+        const auto it = FWidths.constFind(f->FieldName());
+        setColumnWidth(c, it != FWidths.constEnd() ? *it : PixelsForChars(f->DisplayWidth()));
+    }
+    FApplyingWidths = false;
+}
+
+void TDBGrid::SectionResized(int column, int, int newSize)
+{
+    if (FApplyingWidths)
+        return;
+    if (TField* f = FModel->ColumnField(column)) {
+        FWidths.insert(f->FieldName(), newSize);
+        const int charWidth = std::max(1, fontMetrics().averageCharWidth());
+        f->SetDisplayWidth(std::max(1, (newSize - 4 + charWidth / 2) / charWidth));
+    }
+}
+
+void TDBGrid::SyncCurrent()
+{
+    if (FSyncing)
+        return;
+    const TDataSet* ds = DataSet();
+    const int row = ds ? ds->ViewCurrentRow() : -1;
+    FSyncing = true;
+    if (row < 0 || row >= FModel->rowCount() || FModel->columnCount() == 0) {
+        selectionModel()->clearCurrentIndex();
+        selectionModel()->clearSelection();
+    } else {
+        const int column = std::clamp(currentIndex().isValid() ? currentIndex().column() : 0, 0,
+                                      FModel->columnCount() - 1);
+        const QModelIndex target = FModel->index(row, column);
+        if (currentIndex() != target)
+            selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect);
+        scrollTo(target, QAbstractItemView::EnsureVisible);
+    }
+    FSyncing = false;
+}
+
+void TDBGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous)
+{
+    QTableView::currentChanged(current, previous);
+    if (FSyncing || !current.isValid())
+        return;
+    TDataSet* ds = DataSet();
+    if (!ds || current.row() == ds->ViewCurrentRow())
+        return;
+    const int row = current.row();
+    FSyncing = true;
+    RunCommand(window(), [&] { ds->MoveToViewRow(row); });
+    FSyncing = false;
+    SyncCurrent();
+}
+
+void TDBGrid::StartEditing()
+{
+    TDataSet* ds = DataSet();
+    if (!ds)
+        return;
+    RunCommand(window(), [&] {
+        if (ds->State() == TDataSetState::dsBrowse)
+            ds->Edit();
+    });
+}
+
+void TDBGrid::keyPressEvent(QKeyEvent* event)
+{
+    TDataSet* ds = DataSet();
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (ds && plain && event->key() == Qt::Key_Insert) {
+        RunCommand(window(), [&] { ds->Insert(); });
+        event->accept();
+        return;
+    }
+    if (ds && plain && event->key() == Qt::Key_Down &&
+        ds->ViewCurrentRow() >= FModel->rowCount() - 1) {
+        // Down from the last row appends a record, unless that row is an untouched new one.
+        const bool untouched = ds->State() == TDataSetState::dsInsert && !ds->Modified() &&
+                               !FDelegate->Holding();
+        if (!untouched)
+            RunCommand(window(), [&] { ds->Append(); });
+        event->accept();
+        return;
+    }
+    if (ds && plain && event->key() == Qt::Key_Escape && state() != QAbstractItemView::EditingState &&
+        ds->State() != TDataSetState::dsBrowse) {
+        RunCommand(window(), [&] { ds->Cancel(); });
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+void TDBGrid::focusOutEvent(QFocusEvent* event)
+{
+    QTableView::focusOutEvent(event);
+    if (event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason)
+        return;
+    // Focus that goes to the grid's own cell editor stays in the grid.
+    const QWidget* now = QApplication::focusWidget();
+    if (now && (now == this || isAncestorOf(now)))
+        return;
+    LeaveGrid();
+}
+
+void TDBGrid::LeaveGrid()
+{
+    TDataSet* ds = DataSet();
+    if (!ds)
+        return;
+    RunCommand(window(), [&] {
+        if (ds->State() == TDataSetState::dsInsert && !ds->Modified() && !FDelegate->Holding())
+            ds->Cancel();
+        else
+            ds->UpdateRecord();
+    });
+}

@@ -1,0 +1,78 @@
+#pragma once
+// DBGrid: the catalogue grid. A table view over TDBGridModel that keeps its current
+// cell on the dataset's current row, edits in place (a drop-down of reference texts in
+// lookup columns), starts a new record on Insert or when moving down from the last
+// row, and drops a new record that nothing was typed into when the focus leaves it.
+
+#include "dbaware/dbgridmodel.h"
+
+#include <QHash>
+#include <QPointer>
+#include <QStyledItemDelegate>
+#include <QTableView>
+
+class TDBGrid;
+
+class TDBGridDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    explicit TDBGridDelegate(TDBGrid* grid);
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override;
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override;
+    void setModelData(QWidget* editor, QAbstractItemModel* model,
+                      const QModelIndex& index) const override;
+    void destroyEditor(QWidget* editor, const QModelIndex& index) const override;
+
+    // Hands the open editor's typed text to the record, if there is any.
+    void CommitHeld();
+    bool Holding() const { return FEditor && FDirty; }
+    QWidget* Editor() const { return FEditor; }
+
+private:
+    void Typed() const;
+
+    TDBGrid* FGrid;
+    mutable QPointer<QWidget> FEditor;
+    mutable QPersistentModelIndex FEditorIndex;
+    mutable bool FDirty = false;
+    mutable bool FLoading = false;
+};
+
+class TDBGrid : public QTableView {
+    Q_OBJECT
+public:
+    explicit TDBGrid(QWidget* parent = nullptr);
+
+    TDataSource* DataSource() const { return FModel->DataSource(); }
+    void SetDataSource(TDataSource* ds);
+    TDBGridModel* GridModel() const { return FModel; }
+    TDBGridDelegate* GridDelegate() const { return FDelegate; }
+    TDataSet* DataSet() const { return FModel->DataSet(); }
+
+    // Column widths in pixels from the fields' display widths (in characters).
+    int PixelsForChars(int chars) const;
+    // Rebuilds the columns after a change of field visibility.
+    void RefreshColumns() { FModel->RefreshColumns(); }
+
+    // Starts editing the record in the current row, as typing into a cell does.
+    void StartEditing();
+
+protected:
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    void SyncCurrent();
+    void ApplyColumnWidths();
+    void SectionResized(int column, int oldSize, int newSize);
+    void LeaveGrid();
+
+    TDBGridModel* FModel;
+    TDBGridDelegate* FDelegate;
+    bool FSyncing = false;
+    bool FApplyingWidths = false;
+    QHash<QString, int> FWidths; // field name -> pixels, once the user resized it
+};
