@@ -4,9 +4,10 @@
 
 TFileSource::TFileSource(const QString& fileName) : FFile(fileName)
 {
-    // A folder opens on some systems; it has no bytes for us.
+    // Regular files only: a folder has no bytes for us, and opening a named pipe
+    // would wait for a writer that never comes.
     const QFileInfo info(fileName);
-    if (!info.exists() || info.isDir())
+    if (!info.isFile())
         return;
     FOpen = FFile.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     if (FOpen)

@@ -12,6 +12,8 @@
 
 #include <unicode/uloc.h>
 
+#include <sys/stat.h>
+
 #include <type_traits>
 
 using namespace Qt::Literals::StringLiterals;
@@ -189,6 +191,10 @@ void TestVerInfoRes::FolderAndMissingPath()
     QVERIFY(empty.open(QIODevice::WriteOnly));
     empty.close();
     QCOMPARE(Outcome([&] { TVerInfoRes info(empty.fileName()); }), NoVerInfo);
+    // A named pipe is not read at all (opening it would wait for a writer).
+    const QByteArray fifo = QFile::encodeName(dir.filePath(u"pipe.exe"_s));
+    QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+    QCOMPARE(Outcome([&] { TVerInfoRes info(QFile::decodeName(fifo)); }), NoVerInfo);
 }
 
 void TestVerInfoRes::AllTenItems_data()
