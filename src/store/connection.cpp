@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -75,6 +76,16 @@ void TADOConnection::SetBusyTimeoutMs(int ms)
     FBusyTimeoutMs = ms;
     if (FConnected)
         QSqlQuery(u"PRAGMA busy_timeout = "_s + QString::number(ms), FDb);
+}
+
+sqlite3* TADOConnection::SqliteHandle() const
+{
+    if (!FConnected)
+        return nullptr;
+    const QVariant v = FDb.driver()->handle();
+    if (!v.isValid() || qstrcmp(v.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3* const*>(v.constData());
 }
 
 void TADOConnection::RegisterDataSet(TDataSet* ds) { FDataSets.push_back(ds); }
@@ -154,8 +165,13 @@ void TADOConnection::Open()
     }
     // Write-ahead logging: a crash never leaves a half-written catalogue, and readers
     // in other processes do not block a writer. A read-only file keeps its mode.
-    if (!ReadOnlyMode())
+    if (!ReadOnlyMode()) {
         QSqlQuery(u"PRAGMA journal_mode = WAL"_s, FDb);
+        // In WAL mode NORMAL keeps every commit safe from a killed process and the
+        // file safe from corruption; only an OS crash may lose the last commits.
+        // FULL would add a disk flush to every post.
+        QSqlQuery(u"PRAGMA synchronous = NORMAL"_s, FDb);
+    }
     QSqlQuery(u"PRAGMA busy_timeout = "_s + QString::number(FBusyTimeoutMs), FDb);
     FConnected = true;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 class TDataSet;
+struct sqlite3;
 
 class TADOConnection {
 public:
@@ -42,6 +43,8 @@ public:
     void SetBusyTimeoutMs(int ms);
 
     QSqlDatabase& Database() { return FDb; }
+    // The SQLite handle under Qt SQL, for bulk reads; null while closed.
+    sqlite3* SqliteHandle() const;
 
     // Datasets register themselves so that closing the connection closes them.
     void RegisterDataSet(TDataSet* ds);

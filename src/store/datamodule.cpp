@@ -64,6 +64,9 @@ void TDataModule1::BookTableCalcFields(TDataSet& ds)
 void TDataModule1::BookTableFilterRecord(TDataSet& ds, bool& accept)
 {
     accept = false;
-    const QString name = ds.FieldByName(u"ProductName"_s)->AsString();
-    accept = name.left(FSearchText.size()) == FSearchText;
+    if (!FProductName || FProductName->DataSet() != &ds)
+        FProductName = ds.FieldByName(u"ProductName"_s);
+    const QString name = FProductName->AsString();
+    // The name cut to the length of the search text must equal it, case and all.
+    accept = name.startsWith(FSearchText, Qt::CaseSensitive);
 }

@@ -50,6 +50,7 @@ public:
 
 private:
     QString FSearchText;
+    TField* FProductName = nullptr;
 };
 
 // The one data module of a running program (null before it is created).

@@ -7,6 +7,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <sqlite3.h>
+
 #include <algorithm>
 #include <numeric>
 
@@ -104,6 +106,7 @@ TDataSet::TDataSet(TADOConnection* connection, const QString& tableName)
     const QVector<TFieldDef> defs = Schema::FieldDefs(tableName);
     for (int i = 0; i < defs.size(); ++i) {
         FFields.push_back(std::unique_ptr<TField>(new TField(this, defs[i], i)));
+        FFieldIndex.insert(defs[i].FieldName, i);
         FFieldIndex.insert(defs[i].FieldName.toLower(), i);
         int column = -1;
         if (defs[i].Kind == TFieldKind::fkData) {
@@ -138,7 +141,9 @@ void TDataSet::DetachConnection()
 
 TField* TDataSet::FindField(const QString& name) const
 {
-    const auto it = FFieldIndex.constFind(name.toLower());
+    auto it = FFieldIndex.constFind(name);
+    if (it == FFieldIndex.constEnd())
+        it = FFieldIndex.constFind(name.toLower());
     return it == FFieldIndex.constEnd() ? nullptr : FFields[*it].get();
 }
 
@@ -245,31 +250,39 @@ void TDataSet::Load()
     QStringList names;
     for (int column = 0; column < int(FColumns.size()); ++column)
         names << SqlName(FFields[FFieldOfColumn[column]]->FieldName());
-    QSqlQuery q(FConnection->Database());
-    q.setForwardOnly(true);
-    if (!q.exec(u"SELECT "_s + names.join(u", "_s) + u" FROM "_s + SqlName(FTableName) +
-                u" ORDER BY "_s + SqlName(FTableDef->KeyColumn)))
-        throw EDatabaseError(FTableName + u": "_s + SqlError(q));
+    const QByteArray sql = (u"SELECT "_s + names.join(u", "_s) + u" FROM "_s +
+                            SqlName(FTableName) + u" ORDER BY "_s +
+                            SqlName(FTableDef->KeyColumn)).toUtf8();
+    // Reading goes straight through SQLite: a large catalogue is read cell by cell,
+    // and Qt SQL's QVariant per cell would double the time it takes to open.
+    sqlite3* db = FConnection->SqliteHandle();
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &st, nullptr) != SQLITE_OK)
+        throw EDatabaseError(FTableName + u": "_s +
+                             FConnection->DescribeSqlError(QString::fromUtf8(sqlite3_errmsg(db))));
     ClearRows();
     const int ncols = int(FColumns.size());
-    while (q.next()) {
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
         const int row = AppendRow();
         for (int column = 0; column < ncols; ++column) {
-            const QVariant v = q.value(column);
+            if (sqlite3_column_type(st, column) == SQLITE_NULL)
+                continue;
             TColumn& c = FColumns[column];
             if (IsTextType(c.Type)) {
-                if (!v.isNull()) {
-                    QString s = v.toString();
-                    c.Text[row] = s.isNull() ? u""_s : std::move(s);
-                }
-            } else if (!v.isNull()) {
+                const char* text = reinterpret_cast<const char*>(sqlite3_column_text(st, column));
+                const int bytes = sqlite3_column_bytes(st, column);
+                c.Text[row] = bytes ? QString::fromUtf8(text, bytes) : u""_s;
+            } else {
                 c.Nulls[row] = 0;
-                c.Ints[row] = v.toInt();
+                c.Ints[row] = sqlite3_column_int(st, column);
             }
         }
     }
-    if (q.lastError().isValid())
-        throw EDatabaseError(FTableName + u": "_s + SqlError(q));
+    const QString error = rc == SQLITE_DONE ? QString() : QString::fromUtf8(sqlite3_errmsg(db));
+    sqlite3_finalize(st);
+    if (!error.isEmpty())
+        throw EDatabaseError(FTableName + u": "_s + FConnection->DescribeSqlError(error));
 }
 
 QString TDataSet::SqlError(const QSqlQuery& q) const
@@ -328,6 +341,14 @@ int TDataSet::CompareValues(const QVariant& a, const QVariant& b, bool caseTieBr
     if (a.isNull() || b.isNull())
         return a.isNull() == b.isNull() ? 0 : (a.isNull() ? -1 : 1);
     const int ta = a.typeId(), tb = b.typeId();
+    if (ta == QMetaType::QString && tb == QMetaType::QString) {
+        const QString& sa = *static_cast<const QString*>(a.constData());
+        const QString& sb = *static_cast<const QString*>(b.constData());
+        int c = sa.compare(sb, Qt::CaseInsensitive);
+        if (c == 0 && caseTieBreak)
+            c = sa.compare(sb, Qt::CaseSensitive);
+        return c < 0 ? -1 : (c > 0 ? 1 : 0);
+    }
     const auto numeric = [](int t) {
         return t == QMetaType::Int || t == QMetaType::LongLong || t == QMetaType::Double ||
                t == QMetaType::Bool;

@@ -228,7 +228,7 @@ private:
     QString FTableName;
     const TTableDef* FTableDef = nullptr;
     std::vector<std::unique_ptr<TField>> FFields;
-    QHash<QString, int> FFieldIndex; // lower-cased name -> index
+    QHash<QString, int> FFieldIndex; // name as declared and lower-cased -> index
     std::vector<int> FColumnOfField; // field -> storage column, -1 for lookup/calculated
     std::vector<int> FFieldOfColumn;
     int FKeyColumn = -1;
