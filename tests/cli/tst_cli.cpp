@@ -1,0 +1,160 @@
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+struct TRun {
+    int Status;
+    QString Out, Err;
+};
+
+TRun Cli(const QStringList& args)
+{
+    QProcess p;
+    p.start(QStringLiteral(TRESMOL_BINARY_DIR "/tools/tresmol-cli/tresmol-cli"), args);
+    p.waitForFinished(60000);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+}
+
+// Names in the order `list --json` prints them.
+QStringList ListedNames(const QStringList& args, QList<int>* numbers = nullptr)
+{
+    const TRun r = Cli(QStringList{u"list"_s} + args + QStringList{u"--json"_s});
+    if (r.Status != 0)
+        qWarning("list failed: %s", qPrintable(r.Err));
+    QStringList names;
+    for (const QString& line : r.Out.split(u'\n', Qt::SkipEmptyParts)) {
+        const QJsonObject o = QJsonDocument::fromJson(line.toUtf8()).object();
+        names << o.value(u"ProductName"_s).toString();
+        if (numbers)
+            *numbers << o.value(u"Номер"_s).toInt();
+    }
+    return names;
+}
+
+} // namespace
+
+class TestCli : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void searchShowsNamesBeginningWithTheText_data();
+    void searchShowsNamesBeginningWithTheText();
+    void sortKeysOrderTheList_data();
+    void sortKeysOrderTheList();
+    void textListingHasTheGridTitles();
+    void failuresExitWithAClearMessage_data();
+    void failuresExitWithAClearMessage();
+
+private:
+    QTemporaryDir FDir;
+    QString FDemo;
+};
+
+void TestCli::initTestCase()
+{
+    FDemo = FDir.filePath(u"demo.mdb"_s);
+    const TRun r = Cli({u"demo"_s, FDemo});
+    QVERIFY2(r.Status == 0, qPrintable(r.Err));
+    const QStringList all = ListedNames({FDemo});
+    QVERIFY2(all.size() >= 45 && all.size() <= 60, qPrintable(QString::number(all.size())));
+}
+
+void TestCli::searchShowsNamesBeginningWithTheText_data()
+{
+    QTest::addColumn<QString>("search");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("Ad") << u"Ad"_s
+                        << QStringList{u"Ad-Tool"_s, u"Adder Calc"_s, u"Adobe Photoshop"_s,
+                                       u"Adobe Reader"_s};
+    QTest::newRow("case matters") << u"ad"_s << QStringList{};
+    QTest::newRow("quote") << u"Baldur's"_s << QStringList{u"Baldur's Gate"_s};
+    QTest::newRow("lone quote") << u"'"_s << QStringList{};
+    QTest::newRow("Cyrillic-free prefix") << u"Mozilla T"_s << QStringList{u"Mozilla Thunderbird"_s};
+}
+
+void TestCli::searchShowsNamesBeginningWithTheText()
+{
+    QFETCH(QString, search);
+    QList<int> numbers;
+    const QStringList names =
+        ListedNames({FDemo, u"--search"_s, search, u"--sort"_s, u"name"_s}, &numbers);
+    QTEST(names, "expected");
+    // Numbers count every row sorting at or after the text, so they only grow.
+    for (int i = 1; i < numbers.size(); ++i)
+        QVERIFY(numbers[i] > numbers[i - 1]);
+}
+
+void TestCli::sortKeysOrderTheList_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("jsonField"); // what the order follows, as listed
+    QTest::newRow("name") << u"name"_s << u"ProductName"_s;
+    QTest::newRow("size") << u"size"_s << u"Size"_s;
+}
+
+void TestCli::sortKeysOrderTheList()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, jsonField);
+    const TRun r = Cli({u"list"_s, FDemo, u"--sort"_s, key, u"--json"_s});
+    QCOMPARE(r.Status, 0);
+    QString previous;
+    int number = 0;
+    for (const QString& line : r.Out.split(u'\n', Qt::SkipEmptyParts)) {
+        const QJsonObject o = QJsonDocument::fromJson(line.toUtf8()).object();
+        const QString value = o.value(jsonField).toString();
+        QVERIFY2(previous.compare(value, Qt::CaseInsensitive) <= 0,
+                 qPrintable(previous + u" > "_s + value));
+        previous = value;
+        QCOMPARE(o.value(u"Номер"_s).toInt(), ++number);
+    }
+    QVERIFY(number > 0);
+}
+
+void TestCli::textListingHasTheGridTitles()
+{
+    const TRun r = Cli({u"list"_s, FDemo, u"--search"_s, u"WinRAR"_s});
+    QCOMPARE(r.Status, 0);
+    const QStringList lines = r.Out.split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 2);
+    const QStringList titles = lines[0].split(u'\t');
+    QCOMPARE(titles.size(), 24);
+    QCOMPARE(titles.first(), u"Номер"_s);
+    QCOMPARE(titles.last(), u"Ch0"_s);
+    QVERIFY(lines[1].startsWith(u"1\tWinRAR\t"_s));
+}
+
+void TestCli::failuresExitWithAClearMessage_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("mentions");
+    QTest::newRow("missing catalogue") << QStringList{u"list"_s, u"/nonexistent/x.mdb"_s}
+                                       << u"does not exist"_s;
+    QTest::newRow("bad sort key") << QStringList{u"list"_s, u"@DEMO@"_s, u"--sort"_s, u"colour"_s}
+                                  << u"unknown sort key"_s;
+    QTest::newRow("create over a file") << QStringList{u"create"_s, u"@DEMO@"_s}
+                                        << u"already exists"_s;
+    QTest::newRow("unknown option") << QStringList{u"list"_s, u"@DEMO@"_s, u"--fast"_s}
+                                    << u"unknown option"_s;
+}
+
+void TestCli::failuresExitWithAClearMessage()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, mentions);
+    args.replaceInStrings(u"@DEMO@"_s, FDemo);
+    const TRun r = Cli(args);
+    QCOMPARE(r.Status, 1);
+    QVERIFY2(r.Err.contains(mentions), qPrintable(r.Err));
+    QVERIFY(r.Out.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"
