@@ -173,6 +173,27 @@ void WriteText(lxw_worksheet* ws, int row, int col, const QString& text, lxw_for
           u"Не удалось записать ячейку"_s);
 }
 
+// The library ignores failed writes to the temporary file that holds the rows in
+// constant memory, and would then assemble a shortened sheet without a word. Its
+// stream is checked here instead: a write that failed (disk full, file too large)
+// ends the export.
+void CheckRowStore(lxw_worksheet* ws, const QString& path)
+{
+    FILE* rows = ws->optimize_tmpfile;
+    if (!rows)
+        return;
+    errno = 0;
+    if (std::fflush(rows) == 0 && !std::ferror(rows))
+        return;
+    const int err = errno;
+    QString reason = err ? SystemErrorText(err) : QString();
+    if (reason.isEmpty() || (err != ENOSPC && err != EDQUOT && err != EFBIG &&
+                             QStorageInfo(QFileInfo(path).absolutePath()).bytesAvailable() == 0))
+        reason = SystemErrorText(ENOSPC);
+    throw EExportError(u"Не удалось записать книгу в папку "_s +
+                       Quoted(QFileInfo(path).absolutePath()) + u": "_s + reason);
+}
+
 // Builds the whole sheet into the file PATH: layout, title, column titles, then the
 // TOTAL rows of TABLE's view from row 3.
 void WriteSheet(TDataSet& table, const QString& path, int total, const TProgress& progress)
@@ -226,9 +247,13 @@ void WriteSheet(TDataSet& table, const QString& path, int total, const TProgress
     for (int i = 0; i < total; ++i) {
         for (int c = 0; c < int(columns.size()); ++c)
             WriteText(ws, 2 + i, c, table.ViewText(i, fields[c]), nullptr);
-        if (progress && (i + 1) % ProgressStep == 0 && i + 1 < total)
-            progress(i + 1, total);
+        if ((i + 1) % ProgressStep == 0 && i + 1 < total) {
+            CheckRowStore(ws, path);
+            if (progress)
+                progress(i + 1, total);
+        }
     }
+    CheckRowStore(ws, path);
 
     errno = 0;
     const lxw_error err = workbook_close(wb.release());

@@ -1,0 +1,736 @@
+// The spreadsheet export, checked through an independent reader: every workbook the
+// tests write is read back with openpyxl (readworkbook.py) and compared with what the
+// sheet must hold.
+
+#include "export/spreadsheetexport.h"
+#include "store/catalogue.h"
+#include "store/datamodule.h"
+#include "store/dberrors.h"
+#include "store/search.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/resource.h>
+
+#include <csignal>
+#include <memory>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+const QString ReaderScript = QStringLiteral(TRESMOL_SOURCE_DIR "/tests/export/readworkbook.py");
+
+// What the reader saw: the whole JSON, and the cells by (row, column).
+struct TReadBack {
+    QJsonObject Json;
+    QMap<QPair<int, int>, QJsonObject> Cells;
+
+    QString Text(int row, int column) const
+    {
+        return Cells.value({row, column}).value(u"value"_s).toString();
+    }
+    // Record rows from row 3, 23 texts each, empty cells as "".
+    QList<QStringList> Records() const
+    {
+        QList<QStringList> rows;
+        const int maxRow = Json.value(u"maxRow"_s).toInt();
+        for (int r = 3; r <= maxRow; ++r) {
+            QStringList row;
+            for (int c = 1; c <= 23; ++c)
+                row << Text(r, c);
+            rows << row;
+        }
+        return rows;
+    }
+};
+
+// Runs the reader on PATH; an empty ERROR means it worked.
+TReadBack ReadBack(const QString& path, QString& error)
+{
+    TReadBack rb;
+    QProcess p;
+    p.start(QStringLiteral(TRESMOL_EXPORT_PYTHON), {ReaderScript, path});
+    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+        error = u"reader failed: "_s + QString::fromUtf8(p.readAllStandardError());
+        return rb;
+    }
+    QJsonParseError pe;
+    const QJsonDocument doc = QJsonDocument::fromJson(p.readAllStandardOutput(), &pe);
+    if (!doc.isObject()) {
+        error = u"reader printed no JSON: "_s + pe.errorString();
+        return rb;
+    }
+    rb.Json = doc.object();
+    for (const QJsonValue& v : rb.Json.value(u"cells"_s).toArray()) {
+        const QJsonObject cell = v.toObject();
+        rb.Cells.insert({cell.value(u"row"_s).toInt(), cell.value(u"column"_s).toInt()}, cell);
+    }
+    return rb;
+}
+
+#define READ_BACK(var, path)                                                                        \
+    QString var##Error;                                                                             \
+    const TReadBack var = ReadBack(path, var##Error);                                               \
+    QVERIFY2(var##Error.isEmpty(), qPrintable(var##Error))
+
+// The width a spreadsheet file stores for a column of N characters of a font whose
+// digits are 7 pixels wide (the default Calibri 11): ECMA-376 Part 1, 18.3.1.13.
+double StoredWidth(int characters)
+{
+    return std::trunc((characters * 7.0 + 5.0) / 7.0 * 256.0) / 256.0;
+}
+
+// A catalogue in a temporary folder with its data module.
+class TCatalogue {
+public:
+    TCatalogue()
+    {
+        FPath = FDir.filePath(u"Tresmol.mdb"_s);
+        Catalogue::Create(FPath);
+    }
+
+    // Adds COUNT records named "Программа NNNNN" straight through SQL, in one
+    // transaction: quick enough for thousands of rows. Call before Open().
+    void Bulk(int count)
+    {
+        const QString name = u"bulk"_s;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, name);
+            db.setDatabaseName(FPath);
+            QVERIFY(db.open());
+            QVERIFY(db.transaction());
+            QSqlQuery q(db);
+            QVERIFY(q.prepare(uR"(INSERT INTO "SoftTable" ("ProductName", "CompanyName", "Year") VALUES (?, ?, ?))"_s));
+            for (int i = 1; i <= count; ++i) {
+                q.addBindValue(u"Программа %1"_s.arg(i, 5, 10, QChar(u'0')));
+                q.addBindValue(u"Производитель %1"_s.arg(i % 97));
+                q.addBindValue(1990 + i % 30);
+                QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
+            }
+            QVERIFY(db.commit());
+        }
+        QSqlDatabase::removeDatabase(name);
+    }
+
+    TDataModule1& Open()
+    {
+        QStringList errors;
+        FDm = std::make_unique<TDataModule1>([&errors](const QString& m) { errors << m; },
+                                             Catalogue::ConnectionStringFor(FPath));
+        if (!errors.isEmpty())
+            qFatal("cannot open the test catalogue: %s", qPrintable(errors.join(u'\n')));
+        FDm->BookTable.Open();
+        return *FDm;
+    }
+
+    TDataModule1& Dm() { return *FDm; }
+    TDataSet& Table() { return FDm->BookTable; }
+    const QString& Path() const { return FPath; }
+
+    static int AddReference(TDataSet& ref, const QString& text)
+    {
+        ref.Append();
+        ref.Fields(1)->SetAsString(text);
+        ref.Post();
+        return ref.Fields(0)->AsInteger();
+    }
+
+    // Appends a record with VALUES (field name -> value).
+    void AddRecord(const QMap<QString, QVariant>& values)
+    {
+        TDataSet& t = Table();
+        t.Append();
+        for (auto it = values.begin(); it != values.end(); ++it)
+            t.FieldByName(it.key())->SetValue(it.value());
+        t.Post();
+    }
+
+private:
+    QTemporaryDir FDir;
+    QString FPath;
+    std::unique_ptr<TDataModule1> FDm;
+};
+
+// Every file in FOLDER, hidden ones too.
+QStringList FilesIn(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+}
+
+// Holds the file-size limit of this process at BYTES while it lives; writes beyond it
+// fail as on a full disk.
+class TFileSizeLimit {
+public:
+    explicit TFileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &FSaved);
+        FOldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lim = FSaved;
+        lim.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &lim);
+    }
+    ~TFileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &FSaved);
+        std::signal(SIGXFSZ, FOldHandler);
+    }
+
+private:
+    rlimit FSaved{};
+    void (*FOldHandler)(int) = nullptr;
+};
+
+} // namespace
+
+class TestSpreadsheetExport : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void layoutColumns_data();
+    void layoutColumns();
+    void layoutSheet();
+
+    void recordValues_data();
+    void recordValues();
+    void everyValueIsText();
+
+    void viewOrderAndNumbers_data();
+    void viewOrderAndNumbers();
+    void emptyCatalogue();
+
+    void pendingChangeIsTakenIn();
+    void progressReports();
+
+    void freshFileName_data();
+    void freshFileName();
+    void neverOverwrites();
+    void exportCatalogueWritesToDocuments();
+
+    void closedCatalogueWritesNothing();
+    void missingOrFileFolderIsAnError_data();
+    void missingOrFileFolderIsAnError();
+    void failedWriteLeavesNoFile();
+
+    void commandLineWritesTheView();
+
+private:
+    QTemporaryDir FHome;
+    QTemporaryDir FOut;
+    // The small catalogue of the layout and value tests, exported once.
+    std::unique_ptr<TCatalogue> FSmall;
+    TReadBack FSmallSheet;
+};
+
+void TestSpreadsheetExport::initTestCase()
+{
+    QVERIFY(FHome.isValid());
+    QVERIFY(FOut.isValid());
+    // Keep the user's folders out of reach: documents go to a fresh home.
+    qputenv("HOME", QFile::encodeName(FHome.path()));
+    qunsetenv("XDG_CONFIG_HOME");
+    QStandardPaths::setTestModeEnabled(true);
+
+    FSmall = std::make_unique<TCatalogue>();
+    TDataModule1& dm = FSmall->Open();
+    const int type = TCatalogue::AddReference(dm.ProgramTypeADOTable, u"Бесплатная"_s);
+    const int disc = TCatalogue::AddReference(dm.TypeDiscADOTable, u"CD-R"_s);
+    const int maker = TCatalogue::AddReference(dm.ManufacturerADOTable, u"Verbatim"_s);
+    const int category = TCatalogue::AddReference(dm.CategoryADOTable, u"Архиваторы"_s);
+    const int platform = TCatalogue::AddReference(dm.PlatformADOTable, u"Windows XP Professional x64"_s);
+
+    // 1: every exported field filled, Cyrillic included.
+    FSmall->AddRecord({
+        {u"ProductName"_s, u"Архиватор 7-Zip"_s},
+        {u"FileName"_s, u"D:\\Софт\\7-Zip\\7z.exe"_s},
+        {u"CompanyName"_s, u"Игорь Павлов"_s},
+        {u"Language"_s, u"Русский"_s},
+        {u"Programtype"_s, type},
+        {u"TypeDisc"_s, disc},
+        {u"ManufacturerDisc"_s, maker},
+        {u"Category"_s, category},
+        {u"Platform"_s, platform},
+        {u"OriginalFilename"_s, u"7z.exe"_s},
+        {u"InternalName"_s, u"7z"_s},
+        {u"ProductVersion"_s, u"9.20"_s},
+        {u"FileVersion"_s, u"9.20.0.0"_s},
+        {u"Comments"_s, u"www.7-zip.org"_s},
+        {u"Size"_s, u"1,1 МБ"_s},
+        {u"Year"_s, 2010},
+        {u"Label"_s, u"Лучший архиватор"_s},
+        {u"Rating"_s, 5},
+        {u"LangID"_s, u"0419"_s},
+        {u"CodePage"_s, u"1251"_s},
+        {u"LegalTrademarks"_s, u"7-Zip™"_s},
+        {u"LegalCopyright"_s, u"© 1999-2010 Игорь Павлов"_s},
+        // Not exported:
+        {u"FileDescription"_s, u"Описание не выгружается"_s},
+        {u"Serialnumber"_s, u"SECRET-1"_s},
+    });
+    // 2: nothing but a name.
+    FSmall->AddRecord({{u"ProductName"_s, u"Пустая запись"_s}});
+    // 3: every reference key dangling, a negative year, a large rating.
+    FSmall->AddRecord({
+        {u"ProductName"_s, u"Dangling"_s},
+        {u"CompanyName"_s, u"ACME"_s},
+        {u"Programtype"_s, 9001},
+        {u"TypeDisc"_s, 9002},
+        {u"ManufacturerDisc"_s, 9003},
+        {u"Category"_s, 9004},
+        {u"Platform"_s, 9005},
+        {u"Year"_s, -1},
+        {u"Rating"_s, 1234567},
+    });
+    // Columns the user hid or narrowed in the grid change nothing.
+    for (int i = 0; i < FSmall->Table().FieldCount(); i += 2)
+        FSmall->Table().Fields(i)->SetVisible(false);
+    FSmall->Table().FieldByName(u"ProductName"_s)->SetDisplayWidth(3);
+
+    const QString path = FOut.filePath(u"small.xlsx"_s);
+    SpreadsheetExport::WriteWorkbook(FSmall->Table(), path);
+    QString error;
+    FSmallSheet = ReadBack(path, error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+}
+
+void TestSpreadsheetExport::layoutColumns_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<int>("width");
+    const QList<std::pair<QString, int>> expected = {
+        {u"Номер"_s, 10},           {u"Название программы"_s, 20}, {u"Название файла"_s, 20},
+        {u"Производитель"_s, 20},   {u"Язык"_s, 20},               {u"Тип программы"_s, 20},
+        {u"Тип диска"_s, 20},       {u"Производитель"_s, 20},      {u"Категория"_s, 20},
+        {u"Платформа"_s, 20},       {u"Исходное имя файла"_s, 20}, {u"Внутреннее имя"_s, 20},
+        {u"Версия программы"_s, 20}, {u"Версия файла"_s, 20},      {u"Сайт(коммент.)"_s, 20},
+        {u"Размер"_s, 9},           {u"Год"_s, 9},                 {u"Примечание"_s, 20},
+        {u"Рейтинг"_s, 20},         {u"Lang. ID"_s, 10},           {u"Code Page"_s, 10},
+        {u"Товарные знаки"_s, 20},  {u"Авторские права"_s, 20},
+    };
+    for (int c = 1; c <= expected.size(); ++c)
+        QTest::addRow("column %d", c) << c << expected[c - 1].first << expected[c - 1].second;
+}
+
+void TestSpreadsheetExport::layoutColumns()
+{
+    QFETCH(int, column);
+    QFETCH(QString, title);
+    QFETCH(int, width);
+    const TReadBack& rb = FSmallSheet;
+    QCOMPARE(rb.Text(2, column), title);
+    const QJsonObject font = rb.Cells.value({2, column}).value(u"font"_s).toObject();
+    QVERIFY(font.value(u"bold"_s).toBool());
+    QCOMPARE(rb.Json.value(u"widths"_s).toObject().value(QString::number(column)).toDouble(),
+             StoredWidth(width));
+}
+
+void TestSpreadsheetExport::layoutSheet()
+{
+    const TReadBack& rb = FSmallSheet;
+    QCOMPARE(rb.Json.value(u"sheets"_s).toArray(), QJsonArray({u"Экспорт"_s}));
+
+    // Row 1: the one title cell, D1, ending in a blank.
+    QCOMPARE(rb.Text(1, 4), u"Tresmol - экспорт базы данных "_s);
+    for (auto it = rb.Cells.begin(); it != rb.Cells.end(); ++it)
+        if (it.key().first == 1)
+            QCOMPARE(it.key().second, 4);
+    // Row 1's font, for the whole row and for the title cell: bold, 15, pure blue.
+    const QJsonObject rowFonts = rb.Json.value(u"rowFonts"_s).toObject();
+    for (const QJsonObject& font : {rowFonts.value(u"1"_s).toObject(),
+                                    rb.Cells.value({1, 4}).value(u"font"_s).toObject()}) {
+        QVERIFY(font.value(u"bold"_s).toBool());
+        QCOMPARE(font.value(u"size"_s).toDouble(), 15.0);
+        QCOMPARE(font.value(u"colour"_s).toString().right(6), u"0000FF"_s);
+    }
+    // Row 2 bold as a whole; record rows are not.
+    QVERIFY(rowFonts.value(u"2"_s).toObject().value(u"bold"_s).toBool());
+    QVERIFY(!rowFonts.contains(u"3"_s));
+    QVERIFY(!rb.Cells.value({3, 2}).value(u"font"_s).toObject().value(u"bold"_s).toBool());
+
+    // Rows 1 and 2 frozen, no column.
+    QCOMPARE(rb.Json.value(u"freeze"_s).toString(), u"A3"_s);
+    const QJsonObject pane = rb.Json.value(u"pane"_s).toObject();
+    QCOMPARE(pane.value(u"state"_s).toString(), u"frozen"_s);
+    QCOMPARE(pane.value(u"ySplit"_s).toDouble(), 2.0);
+    QCOMPARE(pane.value(u"xSplit"_s).toDouble(), 0.0);
+
+    // 23 columns and nothing beyond.
+    QCOMPARE(rb.Json.value(u"widths"_s).toObject().size(), 23);
+    QCOMPARE(rb.Json.value(u"maxColumn"_s).toInt(), 23);
+}
+
+void TestSpreadsheetExport::recordValues_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("all fields, Cyrillic, reference text cut to 20")
+        << 3
+        << QStringList{u"1"_s, u"Архиватор 7-Zip"_s, u"D:\\Софт\\7-Zip\\7z.exe"_s,
+                       u"Игорь Павлов"_s, u"Русский"_s, u"Бесплатная"_s, u"CD-R"_s,
+                       u"Verbatim"_s, u"Архиваторы"_s, u"Windows XP Professio"_s, u"7z.exe"_s,
+                       u"7z"_s, u"9.20"_s, u"9.20.0.0"_s, u"www.7-zip.org"_s, u"1,1 МБ"_s,
+                       u"2010"_s, u"Лучший архиватор"_s, u"5"_s, u"0419"_s, u"1251"_s,
+                       u"7-Zip™"_s, u"© 1999-2010 Игорь Павлов"_s};
+    QStringList empty(23);
+    empty[0] = u"2"_s;
+    empty[1] = u"Пустая запись"_s;
+    QTest::newRow("empty fields and references") << 4 << empty;
+    QStringList dangling(23);
+    dangling[0] = u"3"_s;
+    dangling[1] = u"Dangling"_s;
+    dangling[3] = u"ACME"_s;
+    dangling[16] = u"-1"_s;
+    dangling[18] = u"1234567"_s;
+    QTest::newRow("dangling references, plain decimal integers") << 5 << dangling;
+}
+
+void TestSpreadsheetExport::recordValues()
+{
+    QFETCH(int, row);
+    QFETCH(QStringList, expected);
+    const QList<QStringList> records = FSmallSheet.Records();
+    QCOMPARE(records.size(), 3);
+    QCOMPARE(records.at(row - 3), expected);
+}
+
+void TestSpreadsheetExport::everyValueIsText()
+{
+    int cells = 0;
+    for (const QJsonObject& cell : FSmallSheet.Cells) {
+        QCOMPARE(cell.value(u"type"_s).toString(), u"s"_s);
+        QVERIFY(cell.value(u"value"_s).isString());
+        ++cells;
+    }
+    // Title, 23 titles, and the filled cells of the three records.
+    QCOMPARE(cells, 1 + 23 + 23 + 2 + 5);
+    // The catalogue stands on the last record of the view.
+    QCOMPARE(FSmall->Table().RecNo(), 3);
+}
+
+void TestSpreadsheetExport::viewOrderAndNumbers_data()
+{
+    QTest::addColumn<QString>("search");
+    QTest::addColumn<QString>("sort");
+    QTest::addColumn<QStringList>("numbers");
+    QTest::addColumn<QStringList>("names");
+
+    // The records, in the table's order, with their platform keys: Opera 1, Mozilla
+    // Firefox 2, Миранда 3, Notepad++ 4, Mozart 5, Adobe 6.
+    QTest::newRow("table order") << QString() << QString()
+                                 << QStringList{u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s, u"6"_s}
+                                 << QStringList{u"Opera"_s, u"Mozilla Firefox"_s, u"Миранда"_s,
+                                                u"Notepad++"_s, u"Mozart"_s, u"Adobe"_s};
+    QTest::newRow("sorted by name") << QString() << u"name"_s
+                                    << QStringList{u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s, u"6"_s}
+                                    << QStringList{u"Adobe"_s, u"Mozart"_s, u"Mozilla Firefox"_s,
+                                                   u"Notepad++"_s, u"Opera"_s, u"Миранда"_s};
+    QTest::newRow("search, sorted by name") << u"Mo"_s << u"name"_s
+                                            << QStringList{u"1"_s, u"2"_s}
+                                            << QStringList{u"Mozart"_s, u"Mozilla Firefox"_s};
+    // The search expression keeps five rows, the name test shows two of them: the
+    // numbers are those of the five, and only two rows are written.
+    QTest::newRow("search, sorted by platform") << u"Mo"_s << u"platform"_s
+                                                << QStringList{u"2"_s, u"5"_s}
+                                                << QStringList{u"Mozilla Firefox"_s, u"Mozart"_s};
+    QTest::newRow("Cyrillic search") << u"Ми"_s << QString() << QStringList{u"1"_s}
+                                     << QStringList{u"Миранда"_s};
+    // "Миранда" passes the expression but not the name test: nothing is shown.
+    QTest::newRow("search matching nothing") << u"Zzz"_s << QString() << QStringList()
+                                             << QStringList();
+}
+
+void TestSpreadsheetExport::viewOrderAndNumbers()
+{
+    QFETCH(QString, search);
+    QFETCH(QString, sort);
+    QFETCH(QStringList, numbers);
+    QFETCH(QStringList, names);
+
+    TCatalogue cat;
+    TDataModule1& dm = cat.Open();
+    const QStringList all = {u"Opera"_s, u"Mozilla Firefox"_s, u"Миранда"_s,
+                             u"Notepad++"_s, u"Mozart"_s, u"Adobe"_s};
+    for (int i = 0; i < all.size(); ++i)
+        cat.AddRecord({{u"ProductName"_s, all[i]}, {u"Platform"_s, i + 1}});
+    if (!sort.isEmpty())
+        dm.BookTable.SetSort(Search::SortFieldForKey(sort));
+    Search::Apply(dm, search);
+
+    // What the main window's status bar and picture would be told.
+    QList<int> scrolledTo;
+    dm.BookTable.AfterScroll = [&scrolledTo](TDataSet& ds) { scrolledTo << ds.RecNo(); };
+
+    const QString path = FOut.filePath(QString::fromLatin1(QTest::currentDataTag()) + u".xlsx"_s);
+    SpreadsheetExport::WriteWorkbook(dm.BookTable, path);
+    READ_BACK(rb, path);
+
+    const QList<QStringList> records = rb.Records();
+    QStringList gotNumbers, gotNames;
+    for (const QStringList& r : records) {
+        gotNumbers << r[0];
+        gotNames << r[1];
+    }
+    QCOMPARE(gotNumbers, numbers);
+    QCOMPARE(gotNames, names);
+    QCOMPARE(rb.Text(2, 23), u"Авторские права"_s); // titles even for an empty view
+
+    // The walk ends on the view's last record, and the after-scroll step saw it; it
+    // ran for the first and the last record, not for every one between.
+    if (!names.isEmpty()) {
+        QCOMPARE(dm.BookTable.FieldByName(u"ProductName"_s)->AsString(), names.last());
+        QCOMPARE(QString::number(dm.BookTable.RecNo()), numbers.last());
+        QVERIFY(!scrolledTo.isEmpty());
+        QCOMPARE(QString::number(scrolledTo.last()), numbers.last());
+        QVERIFY(scrolledTo.size() <= 2);
+    }
+}
+
+void TestSpreadsheetExport::emptyCatalogue()
+{
+    TCatalogue cat;
+    TDataModule1& dm = cat.Open();
+    const QString path = FOut.filePath(u"empty.xlsx"_s);
+    SpreadsheetExport::WriteWorkbook(dm.BookTable, path);
+    READ_BACK(rb, path);
+    QCOMPARE(rb.Json.value(u"maxRow"_s).toInt(), 2);
+    QCOMPARE(rb.Records().size(), 0);
+    QCOMPARE(rb.Text(1, 4), u"Tresmol - экспорт базы данных "_s);
+    QCOMPARE(rb.Text(2, 1), u"Номер"_s);
+    QCOMPARE(rb.Json.value(u"freeze"_s).toString(), u"A3"_s);
+    QCOMPARE(rb.Json.value(u"widths"_s).toObject().size(), 23);
+}
+
+void TestSpreadsheetExport::pendingChangeIsTakenIn()
+{
+    TCatalogue cat;
+    TDataModule1& dm = cat.Open();
+    cat.AddRecord({{u"ProductName"_s, u"Было"_s}});
+    cat.AddRecord({{u"ProductName"_s, u"Второй"_s}});
+    dm.BookTable.First();
+    dm.BookTable.Edit();
+    dm.BookTable.FieldByName(u"ProductName"_s)->SetAsString(u"Стало"_s);
+
+    const QString path = FOut.filePath(u"pending.xlsx"_s);
+    SpreadsheetExport::WriteWorkbook(dm.BookTable, path);
+    READ_BACK(rb, path);
+    QCOMPARE(rb.Text(3, 2), u"Стало"_s);
+    QCOMPARE(rb.Text(4, 2), u"Второй"_s);
+    // Leaving the record posted it, as any move does.
+    QCOMPARE(dm.BookTable.State(), TDataSetState::dsBrowse);
+    dm.BookTable.Refresh();
+    dm.BookTable.First();
+    QCOMPARE(dm.BookTable.FieldByName(u"ProductName"_s)->AsString(), u"Стало"_s);
+}
+
+void TestSpreadsheetExport::progressReports()
+{
+    TCatalogue cat;
+    cat.Bulk(2500);
+    TDataModule1& dm = cat.Open();
+    QList<std::pair<int, int>> reports;
+    const QString path = FOut.filePath(u"progress.xlsx"_s);
+    SpreadsheetExport::WriteWorkbook(dm.BookTable, path, [&reports](int done, int total) {
+        reports << std::pair(done, total);
+    });
+    QVERIFY(reports.size() >= 3); // a start, at least one step between, an end
+    QCOMPARE(reports.first(), std::pair(0, 2500));
+    QCOMPARE(reports.last(), std::pair(2500, 2500));
+    for (int i = 1; i < reports.size(); ++i) {
+        QVERIFY(reports[i].first > reports[i - 1].first);
+        QCOMPARE(reports[i].second, 2500);
+    }
+    READ_BACK(rb, path);
+    const QList<QStringList> records = rb.Records();
+    QCOMPARE(records.size(), 2500);
+    QCOMPARE(records.last()[0], u"2500"_s);
+    QCOMPARE(records.last()[1], u"Программа 02500"_s);
+    QCOMPARE(dm.BookTable.RecNo(), 2500);
+}
+
+void TestSpreadsheetExport::freshFileName_data()
+{
+    QTest::addColumn<QStringList>("existing");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("free") << QStringList() << u"Tresmol-2026-12-10-153000.xlsx"_s;
+    QTest::newRow("taken") << QStringList{u"Tresmol-2026-12-10-153000.xlsx"_s}
+                           << u"Tresmol-2026-12-10-153000-2.xlsx"_s;
+    QTest::newRow("taken twice") << QStringList{u"Tresmol-2026-12-10-153000.xlsx"_s,
+                                                u"Tresmol-2026-12-10-153000-2.xlsx"_s}
+                                 << u"Tresmol-2026-12-10-153000-3.xlsx"_s;
+    QTest::newRow("only a later one taken") << QStringList{u"Tresmol-2026-12-10-153000-2.xlsx"_s}
+                                            << u"Tresmol-2026-12-10-153000.xlsx"_s;
+    QTest::newRow("other minute") << QStringList{u"Tresmol-2026-12-10-153100.xlsx"_s}
+                                  << u"Tresmol-2026-12-10-153000.xlsx"_s;
+}
+
+void TestSpreadsheetExport::freshFileName()
+{
+    QFETCH(QStringList, existing);
+    QFETCH(QString, expected);
+    QTemporaryDir dir;
+    for (const QString& name : existing) {
+        QFile f(dir.filePath(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    const QDateTime when(QDate(2026, 12, 10), QTime(15, 30, 0));
+    QCOMPARE(SpreadsheetExport::FreshFileName(dir.path(), when), dir.filePath(expected));
+}
+
+void TestSpreadsheetExport::neverOverwrites()
+{
+    TCatalogue cat;
+    TDataModule1& dm = cat.Open();
+    cat.AddRecord({{u"ProductName"_s, u"Один"_s}});
+    QTemporaryDir dir;
+    const QString first = SpreadsheetExport::ExportToFolder(dm.BookTable, dir.path());
+    cat.AddRecord({{u"ProductName"_s, u"Два"_s}});
+    const QString second = SpreadsheetExport::ExportToFolder(dm.BookTable, dir.path());
+    QVERIFY(first != second);
+    QCOMPARE(QFileInfo(first).absolutePath(), QFileInfo(dir.path()).absoluteFilePath());
+    READ_BACK(a, first);
+    READ_BACK(b, second);
+    QCOMPARE(a.Records().size(), 1);
+    QCOMPARE(b.Records().size(), 2);
+    // Only the two workbooks: no temporary file is left.
+    QCOMPARE(FilesIn(dir.path()).size(), 2);
+
+    // A named destination that exists is refused and kept.
+    QVERIFY_THROWS_EXCEPTION(EExportError, SpreadsheetExport::WriteWorkbook(dm.BookTable, first));
+    READ_BACK(again, first);
+    QCOMPARE(again.Records().size(), 1);
+}
+
+void TestSpreadsheetExport::exportCatalogueWritesToDocuments()
+{
+    TCatalogue cat;
+    TDataModule1& dm = cat.Open();
+    cat.AddRecord({{u"ProductName"_s, u"Документ"_s}});
+    const QString path = SpreadsheetExport::ExportCatalogue(dm);
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    QVERIFY(documents.startsWith(FHome.path()));
+    QCOMPARE(QFileInfo(path).absolutePath(), QDir(documents).absolutePath());
+    static const QRegularExpression name(u"^Tresmol-\\d{4}-\\d\\d-\\d\\d-\\d{6}(-\\d+)?\\.xlsx$"_s);
+    QVERIFY2(name.match(QFileInfo(path).fileName()).hasMatch(), qPrintable(path));
+    READ_BACK(rb, path);
+    QCOMPARE(rb.Text(3, 2), u"Документ"_s);
+}
+
+void TestSpreadsheetExport::closedCatalogueWritesNothing()
+{
+    TCatalogue cat;
+    TDataModule1& dm = cat.Open();
+    cat.AddRecord({{u"ProductName"_s, u"Закрыто"_s}});
+    dm.BookTable.Close();
+    QTemporaryDir dir;
+    QVERIFY_THROWS_EXCEPTION(EDatabaseError,
+                             SpreadsheetExport::ExportToFolder(dm.BookTable, dir.path()));
+    QCOMPARE(FilesIn(dir.path()), QStringList());
+}
+
+void TestSpreadsheetExport::missingOrFileFolderIsAnError_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("missing") << u"нет такой папки"_s << u"не найдена"_s;
+    QTest::newRow("a file") << u"file"_s << u"не является папкой"_s;
+}
+
+void TestSpreadsheetExport::missingOrFileFolderIsAnError()
+{
+    QFETCH(QString, folder);
+    QFETCH(QString, message);
+    TCatalogue cat;
+    TDataModule1& dm = cat.Open();
+    QTemporaryDir dir;
+    QFile file(dir.filePath(u"file"_s));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    const QString target = dir.filePath(folder);
+    try {
+        SpreadsheetExport::ExportToFolder(dm.BookTable, target);
+        QFAIL("the export did not fail");
+    } catch (const EExportError& e) {
+        QVERIFY2(e.Message().contains(message), qPrintable(e.Message()));
+        QVERIFY2(e.Message().contains(QDir::toNativeSeparators(target)), qPrintable(e.Message()));
+    }
+    QCOMPARE(FilesIn(dir.path()), QStringList{u"file"_s});
+}
+
+void TestSpreadsheetExport::failedWriteLeavesNoFile()
+{
+    TCatalogue cat;
+    cat.Bulk(3000);
+    TDataModule1& dm = cat.Open();
+    QTemporaryDir dir;
+    QString message;
+    {
+        // 16 KB: the sheet of 3000 records does not fit, as on a nearly full disk.
+        TFileSizeLimit limit(16 * 1024);
+        try {
+            SpreadsheetExport::ExportToFolder(dm.BookTable, dir.path());
+        } catch (const EExportError& e) {
+            message = e.Message();
+        }
+    }
+    QVERIFY2(!message.isEmpty(), "the export did not fail");
+    QVERIFY2(message.contains(QDir::toNativeSeparators(dir.path())), qPrintable(message));
+    QCOMPARE(FilesIn(dir.path()), QStringList());
+}
+
+void TestSpreadsheetExport::commandLineWritesTheView()
+{
+    QTemporaryDir dir;
+    const QString catalogue = dir.filePath(u"demo.mdb"_s);
+    const QString out = dir.filePath(u"out.xlsx"_s);
+    const auto run = [](const QStringList& args, QByteArray* output = nullptr) {
+        QProcess p;
+        p.start(QStringLiteral(TRESMOL_CLI), args);
+        const bool ok = p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit &&
+                        p.exitCode() == 0;
+        if (!ok)
+            qWarning("%s", p.readAllStandardError().constData());
+        if (output)
+            *output = p.readAllStandardOutput();
+        return ok;
+    };
+    QVERIFY(run({u"demo"_s, catalogue}));
+    QVERIFY(run({u"export"_s, catalogue, out, u"--search"_s, u"M"_s, u"--sort"_s, u"platform"_s}));
+    QByteArray listing;
+    QVERIFY(run({u"list"_s, catalogue, u"--search"_s, u"M"_s, u"--sort"_s, u"platform"_s,
+                 u"--json"_s},
+                &listing));
+    // A second export to the same name is refused.
+    QVERIFY(!run({u"export"_s, catalogue, out}));
+
+    READ_BACK(rb, out);
+    const QList<QStringList> records = rb.Records();
+    const QList<QByteArray> lines = listing.trimmed().split('\n');
+    QVERIFY(records.size() > 1);
+    QCOMPARE(records.size(), lines.size());
+    for (int i = 0; i < records.size(); ++i) {
+        const QJsonObject o = QJsonDocument::fromJson(lines[i]).object();
+        QCOMPARE(records[i][0], QString::number(o.value(u"Номер"_s).toInt()));
+        QCOMPARE(records[i][1], o.value(u"ProductName"_s).toString());
+        QCOMPARE(records[i][3], o.value(u"CompanyName"_s).toString());
+        QCOMPARE(records[i][7], o.value(u"Производитель дисков"_s).toString());
+        QCOMPARE(records[i][9], o.value(u"Платформа"_s).toString());
+    }
+}
+
+QTEST_GUILESS_MAIN(TestSpreadsheetExport)
+#include "tst_spreadsheetexport.moc"
