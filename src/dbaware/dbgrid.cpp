@@ -135,7 +135,13 @@ TDBGrid::TDBGrid(QWidget* parent)
     cols->setSectionsMovable(false);
     cols->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
-    connect(FModel, &TDBGridModel::modelReset, this, [this] { ApplyColumnWidths(); });
+    // While the rows are rebuilt the view may move its current cell by itself (closing
+    // an editor that has the focus acts like Tab); the dataset's row decides instead.
+    connect(FModel, &TDBGridModel::modelAboutToBeReset, this, [this] { FSyncing = true; });
+    connect(FModel, &TDBGridModel::modelReset, this, [this] {
+        FSyncing = false;
+        ApplyColumnWidths();
+    });
     connect(FModel, &TDBGridModel::CurrentRowChanged, this, [this] { SyncCurrent(); });
     connect(FModel, &TDBGridModel::UpdateDataRequested, this, [this] { FDelegate->CommitHeld(); });
     connect(cols, &QHeaderView::sectionResized, this, &TDBGrid::SectionResized);
@@ -186,8 +192,10 @@ void TDBGrid::SyncCurrent()
         const int column = std::clamp(currentIndex().isValid() ? currentIndex().column() : 0, 0,
                                       FModel->columnCount() - 1);
         const QModelIndex target = FModel->index(row, column);
+        // Through the view, so that it knows a current cell is set and does not pick
+        // the first one itself when the focus comes back.
         if (currentIndex() != target)
-            selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect);
+            setCurrentIndex(target);
         scrollTo(target, QAbstractItemView::EnsureVisible);
     }
     FSyncing = false;

@@ -1,0 +1,272 @@
+// The data-aware controls and the grid on a real catalogue.
+
+#include "dbaware/dbcontrols.h"
+#include "dbaware/dbgrid.h"
+#include "platform/dialogs.h"
+#include "store/dataset.h"
+#include "tests/dbaware/testdb.h"
+
+#include <QAbstractItemModelTester>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTest>
+#include <QVBoxLayout>
+
+using namespace Qt::Literals::StringLiterals;
+
+class TestDbAware : public QObject {
+    Q_OBJECT
+
+private:
+    TScriptedDialogs FDialogs;
+    std::unique_ptr<TTestDb> FDb;
+    std::unique_ptr<TDataModule1> FDm;
+
+    TDataSet& Table() { return FDm->BookTable; }
+    TField* Name() { return Table().FieldByName(u"ProductName"_s); }
+
+private slots:
+    void init()
+    {
+        SetDialogs(&FDialogs);
+        FDialogs.ClearAsked();
+        FDb = std::make_unique<TTestDb>();
+        FDm = FDb->Open();
+        Table().Open();
+        TTestDb::AddNames(Table(), {u"Alpha"_s, u"Bravo"_s, u"Charlie"_s, u"Delta"_s});
+        Table().First();
+    }
+
+    void cleanup()
+    {
+        FDm.reset();
+        FDb.reset();
+        SetDialogs(nullptr);
+    }
+
+    void modelFollowsEveryChange()
+    {
+        TDBGridModel model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.SetDataSource(&FDm->DataSource);
+        QCOMPARE(model.rowCount(), 4);
+        QCOMPARE(model.columnCount(), 24); // the default visible fields
+        QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), u"Название"_s);
+        QCOMPARE(model.index(2, 1).data().toString(), u"Charlie"_s);
+        QCOMPARE(model.index(2, 0).data().toString(), u"3"_s); // the row number
+        QCOMPARE(model.headerData(0, Qt::Vertical).toString(), u"\u25B6"_s);
+
+        Table().Insert();
+        QCOMPARE(model.rowCount(), 5);
+        QCOMPARE(model.headerData(0, Qt::Vertical).toString(), u"*"_s);
+        Name()->SetAsString(u"Echo"_s);
+        Table().Post();
+        QCOMPARE(model.rowCount(), 5);
+        Table().SetSort(u"ProductName"_s);
+        QCOMPARE(model.index(4, 1).data().toString(), u"Echo"_s);
+        FDm->SetSearchText(u"C"_s);
+        Table().SetFilter(u"ProductName>='C'"_s);
+        Table().SetFiltered(true);
+        QCOMPARE(model.rowCount(), 1);
+        Table().SetFiltered(false);
+        Table().Last();
+        Table().Delete();
+        QCOMPARE(model.rowCount(), 4);
+        Table().FieldByName(u"Ch0"_s)->SetVisible(false);
+        model.RefreshColumns();
+        QCOMPARE(model.columnCount(), 23);
+        Table().Close();
+        QCOMPARE(model.rowCount(), 0);
+        QCOMPARE(model.columnCount(), 0);
+    }
+
+    void editHoldsTypedTextUntilTakenIn()
+    {
+        QWidget window;
+        auto* layout = new QVBoxLayout(&window);
+        auto* edit = new TDBEdit(&window);
+        auto* other = new QLineEdit(&window);
+        layout->addWidget(edit);
+        layout->addWidget(other);
+        edit->SetDataSource(&FDm->DataSource);
+        edit->SetDataField(u"ProductName"_s);
+        window.show();
+        QCOMPARE(edit->text(), u"Alpha"_s);
+        QCOMPARE(edit->maxLength(), 250);
+
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClicks(edit, u"Zulu"_s);
+        QCOMPARE(Table().State(), TDataSetState::dsEdit);
+        QVERIFY(edit->Holding());
+        QVERIFY(!Table().Modified()); // not taken in yet
+        QCOMPARE(Name()->AsString(), u"Alpha"_s);
+
+        Table().Post(); // posting takes it in
+        QCOMPARE(Table().State(), TDataSetState::dsBrowse);
+        QCOMPARE(Name()->AsString(), u"Zulu"_s);
+
+        // Moving away takes in held text as well.
+        QTest::keyClicks(edit, u"2"_s);
+        Table().Next();
+        Table().First();
+        QCOMPARE(Name()->AsString(), u"Zulu2"_s);
+    }
+
+    void editHandsOverOnFocusToAnotherControl()
+    {
+        QWidget window;
+        auto* layout = new QVBoxLayout(&window);
+        auto* edit = new TDBEdit(&window);
+        auto* other = new QLineEdit(&window);
+        layout->addWidget(edit);
+        layout->addWidget(other);
+        edit->SetDataSource(&FDm->DataSource);
+        edit->SetDataField(u"Year"_s);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        edit->setFocus();
+        QTest::keyClicks(edit, u"1999"_s);
+        QVERIFY(!Table().Modified());
+        other->setFocus(Qt::TabFocusReason);
+        QVERIFY(Table().Modified());
+        QCOMPARE(Table().FieldByName(u"Year"_s)->AsInteger(), 1999);
+        QCOMPARE(Table().State(), TDataSetState::dsEdit); // handed over, not posted
+    }
+
+    void unboundEditIsEmptyAndReadOnly()
+    {
+        TDBEdit edit;
+        edit.SetDataSource(&FDm->DataSource);
+        QVERIFY(edit.text().isEmpty());
+        QVERIFY(edit.isReadOnly());
+        edit.SetDataField(u"Номер"_s); // calculated: shown, not changed
+        QCOMPARE(edit.text(), u"1"_s);
+        QVERIFY(edit.isReadOnly());
+    }
+
+    void checkBoxWritesAtOnce()
+    {
+        TDBCheckBox box;
+        box.SetDataSource(&FDm->DataSource);
+        box.SetDataField(u"Installed"_s);
+        QVERIFY(!box.isChecked());
+        box.click();
+        QCOMPARE(Table().State(), TDataSetState::dsEdit);
+        QVERIFY(Table().Modified());
+        QVERIFY(Table().FieldByName(u"Installed"_s)->AsBoolean());
+    }
+
+    void lookupListWritesTheKey()
+    {
+        const int win = TTestDb::AddReference(FDm->PlatformADOTable, u"Windows"_s);
+        const int dos = TTestDb::AddReference(FDm->PlatformADOTable, u"DOS"_s);
+        TDBLookupComboBox box;
+        box.SetDataSource(&FDm->DataSource);
+        box.SetDataField(u"Platform"_s);
+        box.SetListSource(&FDm->PlatformDataSource, u"key2"_s, u"TypePlatform"_s);
+        QCOMPARE(box.count(), 2);
+        QCOMPARE(box.currentIndex(), -1);
+        box.Choose(1);
+        QCOMPARE(Table().FieldByName(u"Platform"_s)->AsInteger(), dos);
+        QCOMPARE(Table().FieldByName(u"Платформа"_s)->AsString(), u"DOS"_s);
+        QVERIFY(Table().Modified());
+        Table().Post();
+        Table().Next();
+        QCOMPARE(box.currentIndex(), -1);
+        Table().Edit();
+        Table().FieldByName(u"Platform"_s)->SetAsInteger(win);
+        QCOMPARE(box.currentText(), u"Windows"_s);
+    }
+
+    void gridInsertAppendAndDropOnLeaving()
+    {
+        QWidget window;
+        auto* layout = new QVBoxLayout(&window);
+        auto* grid = new TDBGrid(&window);
+        auto* other = new QLineEdit(&window);
+        layout->addWidget(grid);
+        layout->addWidget(other);
+        grid->SetDataSource(&FDm->DataSource);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        grid->setFocus();
+        QCOMPARE(grid->currentIndex().row(), 0);
+
+        // Clicking a row makes it current.
+        grid->setCurrentIndex(grid->model()->index(2, 1));
+        QCOMPARE(Name()->AsString(), u"Charlie"_s);
+
+        QTest::keyClick(grid, Qt::Key_Insert);
+        QCOMPARE(Table().State(), TDataSetState::dsInsert);
+        QCOMPARE(grid->model()->rowCount(), 5);
+        other->setFocus(Qt::TabFocusReason); // nothing typed: dropped
+        QCOMPARE(Table().State(), TDataSetState::dsBrowse);
+        QCOMPARE(grid->model()->rowCount(), 4);
+
+        grid->setFocus();
+        Table().Last();
+        QTest::keyClick(grid, Qt::Key_Down);
+        QCOMPARE(Table().State(), TDataSetState::dsInsert);
+        QCOMPARE(Table().ViewCurrentRow(), 4);
+        QTest::keyClick(grid, Qt::Key_Down); // an untouched new row is not appended again
+        QCOMPARE(grid->model()->rowCount(), 5);
+
+        // Typing into a cell of the new row, then leaving the row, posts it.
+        grid->setCurrentIndex(grid->model()->index(4, 1));
+        QTest::keyClick(grid, Qt::Key_F, Qt::ShiftModifier);
+        auto* editor = qobject_cast<QLineEdit*>(grid->GridDelegate()->Editor());
+        QVERIFY(editor);
+        QTest::keyClicks(editor, u"oxtrot"_s);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_VERIFY(Table().Modified()); // the view commits after the key, from its queue
+        grid->setCurrentIndex(grid->model()->index(0, 1));
+        QCOMPARE(Table().State(), TDataSetState::dsBrowse);
+        QCOMPARE(Table().RecordCount(), 5);
+        Table().Last();
+        QCOMPARE(Name()->AsString(), u"Foxtrot"_s);
+    }
+
+    void gridEditorHandsOverOnPost()
+    {
+        TDBGrid grid;
+        grid.SetDataSource(&FDm->DataSource);
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        grid.setFocus();
+        grid.setCurrentIndex(grid.model()->index(1, 1));
+        grid.edit(grid.currentIndex());
+        auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        QVERIFY(editor);
+        editor->selectAll();
+        QTest::keyClicks(editor, u"Bravissimo"_s);
+        QCOMPARE(Table().State(), TDataSetState::dsEdit);
+        Table().Post(); // the open editor's text is taken in
+        QCOMPARE(Name()->AsString(), u"Bravissimo"_s);
+    }
+
+    void gridLookupColumnOffersReferenceTexts()
+    {
+        TTestDb::AddReference(FDm->CategoryADOTable, u"Игры"_s);
+        TTestDb::AddReference(FDm->CategoryADOTable, u"Офис"_s);
+        TDBGrid grid;
+        grid.SetDataSource(&FDm->DataSource);
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        const int column = grid.GridModel()->FieldColumn(Table().FieldByName(u"Категория"_s));
+        QVERIFY(column > 0);
+        grid.setCurrentIndex(grid.model()->index(0, column));
+        grid.edit(grid.currentIndex());
+        auto* box = qobject_cast<QComboBox*>(grid.GridDelegate()->Editor());
+        QVERIFY(box);
+        QCOMPARE(box->count(), 3); // empty, and the two texts
+        box->setCurrentIndex(2);
+        emit box->activated(2);
+        Table().Post();
+        QCOMPARE(Table().FieldByName(u"Категория"_s)->AsString(), u"Офис"_s);
+    }
+};
+
+QTEST_MAIN(TestDbAware)
+#include "tst_dbaware.moc"
