@@ -215,7 +215,7 @@ private slots:
 
         // Typing into a cell of the new row, then leaving the row, posts it.
         grid->setCurrentIndex(grid->model()->index(4, 1));
-        QTest::keyClick(grid, Qt::Key_F, Qt::ShiftModifier);
+        QTest::keyClick(grid, 'F');
         auto* editor = qobject_cast<QLineEdit*>(grid->GridDelegate()->Editor());
         QVERIFY(editor);
         QTest::keyClicks(editor, u"oxtrot"_s);
