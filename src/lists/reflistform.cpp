@@ -1,0 +1,29 @@
+#include "lists/reflistform.h"
+
+using namespace Qt::Literals::StringLiterals;
+
+TAddManufacturerForm* AddManufacturerForm = nullptr;
+TTypeDiscForm* TypeDiscForm = nullptr;
+TPlatformForm* PlatformForm = nullptr;
+TCategoryForm* CategoryForm = nullptr;
+TProgramTypeForm* ProgramTypeForm = nullptr;
+
+TRefListForm::TRefListForm(const QString& objectName, QWidget* parent) : QDialog(parent)
+{
+    setObjectName(objectName);
+    setWindowTitle(u"Редактирование"_s);
+    resize(400, 300);
+}
+
+TAddManufacturerForm::TAddManufacturerForm(QWidget* parent)
+    : TRefListForm(u"AddManufacturerForm"_s, parent)
+{
+}
+
+TTypeDiscForm::TTypeDiscForm(QWidget* parent) : TRefListForm(u"TypeDiscForm"_s, parent) {}
+
+TPlatformForm::TPlatformForm(QWidget* parent) : TRefListForm(u"PlatformForm"_s, parent) {}
+
+TCategoryForm::TCategoryForm(QWidget* parent) : TRefListForm(u"CategoryForm"_s, parent) {}
+
+TProgramTypeForm::TProgramTypeForm(QWidget* parent) : TRefListForm(u"ProgramTypeForm"_s, parent) {}
