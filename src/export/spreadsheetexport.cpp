@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QStorageInfo>
 #include <QTemporaryFile>
@@ -164,11 +165,24 @@ void Check(lxw_error err, const QString& what)
         throw EExportError(what + u": "_s + QString::fromUtf8(lxw_strerror(err)));
 }
 
+// The workbook format spells a control character as _xHHHH_, which the library does
+// for control characters; text that already holds such a sequence would be read back
+// as the character, so its underscore is escaped (_x005F_) to keep the text as it is.
+QString EscapeEscapes(const QString& text)
+{
+    if (!text.contains(u"_x"_s))
+        return text;
+    static const QRegularExpression sequence(u"_(x[0-9A-Fa-f]{4}_)"_s);
+    QString escaped = text;
+    escaped.replace(sequence, u"_x005F_\\1"_s);
+    return escaped;
+}
+
 void WriteText(lxw_worksheet* ws, int row, int col, const QString& text, lxw_format* format)
 {
     if (text.isEmpty() && !format)
         return; // an empty text leaves the cell empty
-    const QByteArray utf8 = text.toUtf8();
+    const QByteArray utf8 = EscapeEscapes(text).toUtf8();
     Check(worksheet_write_string(ws, lxw_row_t(row), lxw_col_t(col), utf8.constData(), format),
           u"Не удалось записать ячейку"_s);
 }

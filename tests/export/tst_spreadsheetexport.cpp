@@ -213,6 +213,8 @@ private slots:
     void viewOrderAndNumbers();
     void emptyCatalogue();
 
+    void textSpelling_data();
+    void textSpelling();
     void pendingChangeIsTakenIn();
     void progressReports();
 
@@ -513,6 +515,33 @@ void TestSpreadsheetExport::emptyCatalogue()
     QCOMPARE(rb.Text(2, 1), u"Номер"_s);
     QCOMPARE(rb.Json.value(u"freeze"_s).toString(), u"A3"_s);
     QCOMPARE(rb.Json.value(u"widths"_s).toObject().size(), 23);
+}
+
+void TestSpreadsheetExport::textSpelling_data()
+{
+    // How the file spells a text (openpyxl shows the spelling, a spreadsheet shows the
+    // text): control characters as _xHHHH_, a literal _xHHHH_ with its underscore
+    // escaped, markup characters and blanks as they are.
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("markup") << u"  a & <b> \"c\" 'd' "_s << u"  a & <b> \"c\" 'd' "_s;
+    QTest::newRow("line break and tab") << u"1\n2\t3"_s << u"1\n2\t3"_s;
+    QTest::newRow("control character") << u"A\u0001B"_s << u"A_x0001_B"_s;
+    QTest::newRow("literal escape") << u"_x0041_ и _X0041_"_s << u"_x005F_x0041_ и _X0041_"_s;
+    QTest::newRow("not an escape") << u"_x00G1_ _x12_"_s << u"_x00G1_ _x12_"_s;
+}
+
+void TestSpreadsheetExport::textSpelling()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, stored);
+    TCatalogue cat;
+    TDataModule1& dm = cat.Open();
+    cat.AddRecord({{u"ProductName"_s, u"Имя"_s}, {u"Comments"_s, text}});
+    const QString path = FOut.filePath(u"spelling-%1.xlsx"_s.arg(QString::fromUtf8(QTest::currentDataTag())));
+    SpreadsheetExport::WriteWorkbook(dm.BookTable, path);
+    READ_BACK(rb, path);
+    QCOMPARE(rb.Text(3, 15), stored);
 }
 
 void TestSpreadsheetExport::pendingChangeIsTakenIn()
