@@ -1,29 +1,79 @@
 #include "harvest/bytesource.h"
 
-#include <QFileInfo>
+#include <QFile>
 
-TFileSource::TFileSource(const QString& fileName) : FFile(fileName)
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+TFileSource::TFileSource(const QString& fileName)
 {
-    // Regular files only: a folder has no bytes for us, and opening a named pipe
-    // would wait for a writer that never comes.
-    const QFileInfo info(fileName);
-    if (!info.isFile())
+    if (fileName.isEmpty())
         return;
-    FOpen = FFile.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
-    if (FOpen)
-        FSize = static_cast<quint64>(qMax<qint64>(0, FFile.size()));
+    // Opened without waiting, so that a named pipe cannot hold us up; only a
+    // regular file is kept.
+    const QByteArray path = QFile::encodeName(fileName);
+    FHandle = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (FHandle < 0)
+        return;
+    struct stat info {};
+    if (::fstat(FHandle, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) {
+        ::close(FHandle);
+        FHandle = -1;
+        return;
+    }
+    FSize = static_cast<quint64>(info.st_size);
+}
+
+TFileSource::~TFileSource()
+{
+    if (FHandle >= 0)
+        ::close(FHandle);
+}
+
+bool TFileSource::ReadRaw(quint64 offset, quint64 length, char* to)
+{
+    while (length > 0) {
+        const ssize_t n = ::pread(FHandle, to, static_cast<size_t>(length),
+                                  static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        to += n;
+        offset += static_cast<quint64>(n);
+        length -= static_cast<quint64>(n);
+    }
+    return true;
 }
 
 bool TFileSource::Read(quint64 offset, quint64 length, QByteArray& out)
 {
-    if (!FOpen || offset > FSize || length > FSize - offset)
+    if (FHandle < 0 || offset > FSize || length > FSize - offset)
         return false;
-    out.resize(static_cast<qsizetype>(length));
-    if (length == 0)
-        return true;
-    if (!FFile.seek(static_cast<qint64>(offset)))
-        return false;
-    return FFile.read(out.data(), static_cast<qint64>(length)) == static_cast<qint64>(length);
+    const quint64 windowEnd = FWindowOffset + static_cast<quint64>(FWindow.size());
+    if (offset < FWindowOffset || offset + length > windowEnd) {
+        if (length > WindowSize) {
+            out.resize(static_cast<qsizetype>(length));
+            return ReadRaw(offset, length, out.data());
+        }
+        // A new window: the page that holds OFFSET, or the last page of the file
+        // when the piece runs over the page's end.
+        quint64 start = offset & ~(WindowSize - 1);
+        if (offset + length > start + WindowSize)
+            start = offset;
+        const quint64 size = qMin(WindowSize, FSize - start);
+        FWindow.resize(static_cast<qsizetype>(size));
+        if (!ReadRaw(start, size, FWindow.data())) {
+            FWindow.clear();
+            return false;
+        }
+        FWindowOffset = start;
+    }
+    out = FWindow.mid(static_cast<qsizetype>(offset - FWindowOffset),
+                      static_cast<qsizetype>(length));
+    return true;
 }
 
 bool TMemorySource::Read(quint64 offset, quint64 length, QByteArray& out)

@@ -3,7 +3,6 @@
 // already in memory. The readers ask only for the pieces they need.
 
 #include <QByteArray>
-#include <QFile>
 #include <QString>
 
 class TByteSource {
@@ -16,19 +15,29 @@ public:
     virtual bool Read(quint64 offset, quint64 length, QByteArray& out) = 0;
 };
 
-// A regular file, opened at construction; IsOpen() is false for a folder, a missing
-// file or one that cannot be opened.
+// A regular file, opened at construction; IsOpen() is false for a folder, a pipe,
+// a missing file or one that cannot be opened. Reads go through a window of one
+// page, so that the headers, the directory entries and a small version block that
+// lie together cost one read from the system.
 class TFileSource : public TByteSource {
 public:
     explicit TFileSource(const QString& fileName);
-    bool IsOpen() const { return FOpen; }
+    ~TFileSource() override;
+    TFileSource(const TFileSource&) = delete;
+    TFileSource& operator=(const TFileSource&) = delete;
+
+    bool IsOpen() const { return FHandle >= 0; }
     quint64 Size() const override { return FSize; }
     bool Read(quint64 offset, quint64 length, QByteArray& out) override;
 
 private:
-    QFile FFile;
+    static constexpr quint64 WindowSize = 4096;
+    bool ReadRaw(quint64 offset, quint64 length, char* to);
+
+    int FHandle = -1;
     quint64 FSize = 0;
-    bool FOpen = false;
+    QByteArray FWindow;
+    quint64 FWindowOffset = 0;
 };
 
 // Bytes in memory.

@@ -4,7 +4,7 @@
 
 #include <unicode/ucnv.h>
 
-#include <QVarLengthArray>
+#include <QList>
 
 namespace {
 
@@ -46,15 +46,16 @@ std::optional<TVersionBlock::TNode> TVersionBlock::ParseNode(qsizetype start, qs
 
     // The key runs to its zero terminator, or to the end of the node.
     qsizetype pos = start + header;
+    node.KeyStart = pos;
     if (FNarrow) {
         while (pos < node.End && b[pos] != 0)
-            node.Key.append(QChar(char16_t(static_cast<quint8>(b[pos++]))));
+            ++pos;
+        node.KeyLength = pos - node.KeyStart;
         pos += 1;
     } else {
-        while (pos + 2 <= node.End && LeU16(b + pos) != 0) {
-            node.Key.append(QChar(LeU16(b + pos)));
+        while (pos + 2 <= node.End && LeU16(b + pos) != 0)
             pos += 2;
-        }
+        node.KeyLength = (pos - node.KeyStart) / 2;
         pos += 2;
     }
 
@@ -70,6 +71,19 @@ std::optional<TVersionBlock::TNode> TVersionBlock::ParseNode(qsizetype start, qs
     return node;
 }
 
+bool TVersionBlock::KeyIs(const TNode& node, QStringView key) const
+{
+    if (node.KeyLength != key.size())
+        return false;
+    const char* b = FBlock.constData() + node.KeyStart;
+    for (qsizetype i = 0; i < key.size(); ++i) {
+        const QChar mine(FNarrow ? char16_t(static_cast<quint8>(b[i])) : char16_t(LeU16(b + 2 * i)));
+        if (mine != key[i] && mine.toCaseFolded() != key[i].toCaseFolded())
+            return false;
+    }
+    return true;
+}
+
 std::optional<TVersionBlock::TValue> TVersionBlock::Query(QStringView path) const
 {
     std::optional<TNode> node = ParseNode(0, 0, FBlock.size());
@@ -82,7 +96,7 @@ std::optional<TVersionBlock::TValue> TVersionBlock::Query(QStringView path) cons
             std::optional<TNode> child = ParseNode(pos, node->Start, node->End);
             if (!child)
                 break;
-            if (part.compare(child->Key, Qt::CaseInsensitive) == 0)
+            if (KeyIs(*child, part))
                 found = std::move(child);
             else
                 pos = child->NextSibling; // always past the child's header
@@ -103,13 +117,13 @@ QString TVersionBlock::Text(const TValue& value, quint16 codePage) const
         const qsizetype n = qstrnlen(b, static_cast<size_t>(value.Room));
         return DecodeCodePage(QByteArrayView(b, n), codePage);
     }
-    QString text;
-    for (qsizetype pos = 0; pos + 2 <= value.Room; pos += 2) {
-        const quint16 unit = LeU16(b + pos);
-        if (unit == 0)
-            break;
-        text.append(QChar(unit));
-    }
+    qsizetype length = 0;
+    while ((length + 1) * 2 <= value.Room && LeU16(b + 2 * length) != 0)
+        ++length;
+    QString text(length, Qt::Uninitialized);
+    char16_t* to = reinterpret_cast<char16_t*>(text.data());
+    for (qsizetype i = 0; i < length; ++i)
+        to[i] = LeU16(b + 2 * i);
     return text;
 }
 

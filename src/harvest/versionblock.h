@@ -38,12 +38,14 @@ private:
         qsizetype Start = 0;
         qsizetype End = 0;        // cut at the end of the parent
         qsizetype NextSibling = 0; // start of the following sibling, may lie past the parent
-        QString Key;
+        qsizetype KeyStart = 0;   // the key's characters, without the terminator
+        qsizetype KeyLength = 0;  // in characters
         qsizetype ValueStart = 0;
         qsizetype ValueLength = 0;
         qsizetype ChildrenStart = 0;
     };
     std::optional<TNode> ParseNode(qsizetype start, qsizetype parentStart, qsizetype limit) const;
+    bool KeyIs(const TNode& node, QStringView key) const;
 
     const QByteArray& FBlock;
     bool FNarrow = false;

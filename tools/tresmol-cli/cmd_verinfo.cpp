@@ -15,7 +15,9 @@ namespace {
 // surrogate, which UTF-8 cannot carry, is written as its \u escape.
 QString JsonString(const QString& text)
 {
-    QString out = u"\""_s;
+    QString out;
+    out.reserve(text.size() + 2);
+    out += u'"';
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text[i];
         if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
