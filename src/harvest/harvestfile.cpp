@@ -1,0 +1,134 @@
+#include "harvest/harvestfile.h"
+
+#include "harvest/nativepath.h"
+#include "store/dataset.h"
+
+#include <QElapsedTimer>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace Harvest {
+
+const QStringView HarvestColumns[13] = {
+    u"CompanyName",    u"FileDescription",  u"FileVersion",  u"InternalName", u"LegalCopyright",
+    u"LegalTrademarks", u"OriginalFilename", u"ProductName", u"ProductVersion", u"Comments",
+    u"Language",       u"LangID",           u"CodePage",
+};
+
+namespace {
+
+// A regular file mapped into memory, for the paths Qt cannot open by name.
+class TMappedFile {
+public:
+    explicit TMappedFile(const QByteArray& nativePath)
+    {
+        const int fd = ::open(nativePath.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            return;
+        struct stat info {};
+        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+            void* p = ::mmap(nullptr, size_t(info.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+            if (p != MAP_FAILED) {
+                FData = p;
+                FSize = size_t(info.st_size);
+            }
+        }
+        ::close(fd);
+    }
+    ~TMappedFile()
+    {
+        if (FData)
+            ::munmap(FData, FSize);
+    }
+    TMappedFile(const TMappedFile&) = delete;
+    TMappedFile& operator=(const TMappedFile&) = delete;
+
+    bool IsOpen() const { return FData != nullptr; }
+    QByteArray Bytes() const
+    {
+        return QByteArray::fromRawData(static_cast<const char*>(FData), qsizetype(FSize));
+    }
+
+private:
+    void* FData = nullptr;
+    size_t FSize = 0;
+};
+
+class TSpan {
+public:
+    explicit TSpan(qint64* sum) : FSum(sum)
+    {
+        if (FSum)
+            FTimer.start();
+    }
+    ~TSpan()
+    {
+        if (FSum)
+            *FSum += FTimer.nsecsElapsed();
+    }
+
+private:
+    qint64* FSum;
+    QElapsedTimer FTimer;
+};
+
+} // namespace
+
+std::unique_ptr<TVerInfoRes> ReadVerInfo(const QString& path)
+{
+    if (!PathHasEscapes(path))
+        return std::make_unique<TVerInfoRes>(path);
+    // The reader opens files through Qt, which writes names as UTF-8; a name that is
+    // not is opened here and read from memory.
+    TMappedFile file(PathToNative(path));
+    if (!file.IsOpen())
+        throw ENoVerInfoError();
+    return std::make_unique<TVerInfoRes>(file.Bytes(), path);
+}
+
+void HarvestFile(TDataSet& table, const QString& path, THarvestTimes* times)
+{
+    TField* fileName;
+    TField* columns[13];
+    {
+        TSpan span(times ? &times->StoreNs : nullptr);
+        // Leaving the current record the ordinary way keeps what the user typed into it.
+        table.CheckBrowseMode();
+        table.Insert();
+        fileName = table.FieldByName(u"FileName"_s);
+        for (int i = 0; i < 13; ++i)
+            columns[i] = table.FieldByName(HarvestColumns[i].toString());
+    }
+    try {
+        std::unique_ptr<TVerInfoRes> info;
+        QString values[13];
+        {
+            TSpan span(times ? &times->ReadNs : nullptr);
+            info = ReadVerInfo(path);
+            for (int i = 0; i < VerInfoItemCount; ++i)
+                values[i] = info->GetVerValue(TVerInfoItem(i));
+            values[10] = info->GetLanguageName();
+            values[11] = info->GetLangIdText();
+            values[12] = info->GetCodePageText();
+        }
+        TSpan span(times ? &times->StoreNs : nullptr);
+        fileName->SetAsString(path);
+        for (int i = 0; i < 13; ++i)
+            columns[i]->SetAsString(values[i]);
+    } catch (const std::exception&) {
+        // No readable version information: the record says so.
+        TSpan span(times ? &times->StoreNs : nullptr);
+        fileName->SetAsString(path);
+        for (TField* f : columns)
+            f->SetAsString(NoInfo.toString());
+    }
+    TSpan span(times ? &times->StoreNs : nullptr);
+    table.Post();
+}
+
+} // namespace Harvest

@@ -1,0 +1,41 @@
+#pragma once
+// Harvesting: one executable becomes one new catalogue record holding its path and
+// what its version information says.
+
+#include "harvest/verinfores.h"
+
+#include <QString>
+
+#include <memory>
+
+class TDataSet;
+
+namespace Harvest {
+
+// The text written into every column but FileName when a file has no readable
+// version information.
+inline constexpr QStringView NoInfo = u"NO_INFO";
+
+// The thirteen columns after FileName, in the order they are written; the first ten
+// take the items 0 to 9, then Language, LangID and CodePage.
+extern const QStringView HarvestColumns[13];
+
+// The version information of PATH, also for a path holding bytes escaped by
+// PathFromNative. Throws the reader's errors.
+std::unique_ptr<TVerInfoRes> ReadVerInfo(const QString& path);
+
+// Where the time of one HarvestFile went, added up over calls.
+struct THarvestTimes {
+    qint64 ReadNs = 0;  // opening and querying the version information
+    qint64 StoreNs = 0; // the record: leaving the old one, inserting, writing, posting
+};
+
+// Adds one record to TABLE for PATH and posts it. A record being edited or inserted
+// is first left as leaving a record does: posted when it holds a change (held text of
+// bound edits included), dropped when not. Then a new record is inserted, FileName
+// gets PATH as given, the other columns the file's items, language name, language id
+// and code page, each cut to its column's size; a file without readable version
+// information gets "NO_INFO" in all thirteen. Errors of the catalogue are not caught.
+void HarvestFile(TDataSet& table, const QString& path, THarvestTimes* times = nullptr);
+
+} // namespace Harvest
