@@ -52,8 +52,10 @@ constexpr int TitleFontSize = 15;
 
 // Progress of a run: DONE of TOTAL record rows written. Called with 0 before the first
 // row, now and then while the rows are written (often enough to repaint a progress
-// bar), and with DONE == TOTAL at the end. It may let the event loop repaint, but it
-// must not change the catalogue.
+// bar), then with DONE == TOTAL every tenth of a second while the finished sheet is
+// compressed into the file, and once more when the file is complete. It may let the
+// event loop repaint (the main window sets its progress bar and processes paint
+// events, leaving out user input), but it must not change the catalogue.
 using TProgress = std::function<void(int done, int total)>;
 
 // Writes the view of TABLE (an open catalogue table) to a new workbook at PATH.
@@ -84,7 +86,15 @@ QString ExportToFolder(TDataSet& table, const QString& folder, const TProgress& 
 // The main window's export command: the catalogue table of DM exported to a fresh
 // file in the documents folder. Returns the file's path, which the caller then opens
 // with the default application. Errors are exceptions (EError) for the standard error
-// box; nothing is asked and nothing else is shown.
+// box; nothing is asked and nothing else is shown. In the main window:
+//
+//     const QString path = SpreadsheetExport::ExportCatalogue(*DataModule1,
+//         [this](int done, int total) {
+//             ProgressBar->setMaximum(total);
+//             ProgressBar->setValue(done);
+//             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+//         });
+//     Shell::OpenFile(path); // false when the desktop has no application for it
 QString ExportCatalogue(TDataModule1& dm, const TProgress& progress = {});
 
 } // namespace SpreadsheetExport
