@@ -1,16 +1,19 @@
 // Tresmol: start-up.
 
-#include <QApplication>
-#include <QMainWindow>
+#include "mainwindow/mainform.h"
+#include "mainwindow/startup.h"
+#include "store/connection.h"
 
-using namespace Qt::Literals::StringLiterals;
+#include <QApplication>
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    QMainWindow window;
-    window.setWindowTitle(u"Tresmol"_s);
-    window.resize(927, 678);
-    window.show();
-    return app.exec();
+    // Every window, hidden, and the data module with its connection.
+    Startup::CreateForms(TADOConnection::DefaultConnectionString);
+    // The main window opens maximised; its first activation connects the catalogue.
+    Form1->showMaximized();
+    const int result = app.exec();
+    Startup::DestroyForms();
+    return result;
 }

@@ -1,0 +1,12 @@
+#pragma once
+// The column chooser.
+
+#include <QDialog>
+
+class TColumnForm : public QDialog {
+    Q_OBJECT
+public:
+    explicit TColumnForm(QWidget* parent = nullptr);
+};
+
+extern TColumnForm* ColumnForm;

@@ -1,0 +1,714 @@
+#include "mainwindow/mainform.h"
+
+#include "export/spreadsheetexport.h"
+#include "extras/aboutform.h"
+#include "harvest/infoform.h"
+#include "harvest/masterform.h"
+#include "harvest/verinfores.h"
+#include "lists/editrecordform.h"
+#include "lists/reflistform.h"
+#include "mainwindow/columnform.h"
+#include "mainwindow/imgviewform.h"
+#include "platform/command.h"
+#include "platform/dialogs.h"
+#include "platform/shell.h"
+#include "store/datamodule.h"
+#include "store/dberrors.h"
+#include "store/search.h"
+
+#include "ui_mainform.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QProgressBar>
+#include <QStyle>
+#include <QToolButton>
+#include <QWindow>
+
+using namespace Qt::Literals::StringLiterals;
+
+TForm1* Form1 = nullptr;
+
+namespace {
+
+// The texts of the window that are not in its form file.
+const QString ConnectedText = u"Подключены к "_s;
+const QString DisconnectedText = u"Отключено"_s;
+const QString PositionText = u"Запись %1 из %2"_s;
+const QString DeleteQuestion = u"Вы действительно хотите удалить "_s;
+const QString DeleteCaption = u"Внимание!!!"_s;
+const QString ClearQuestion = u"Вы действительно хотите удалить все записи?"_s;
+const QString NoFileText = u"У текущей записи не указан файл"_s;
+
+// The image list: the pictures of the actions, by their picture number.
+QIcon ImageListIcon(const QStyle* style, int index)
+{
+    static const QStyle::StandardPixmap pixmaps[] = {
+        QStyle::SP_DialogSaveButton,        // 0 save
+        QStyle::SP_DriveCDIcon,             // 1 scan
+        QStyle::SP_DriveNetIcon,            // 2 connect
+        QStyle::SP_BrowserStop,             // 3 disconnect
+        QStyle::SP_FileIcon,                // 4 add
+        QStyle::SP_FileIcon,                // 5
+        QStyle::SP_BrowserReload,           // 6 refresh
+        QStyle::SP_FileDialogDetailedView,  // 7 edit
+        QStyle::SP_FileIcon,                // 8
+        QStyle::SP_FileIcon,                // 9
+        QStyle::SP_FileDialogInfoView,      // 10 file information
+        QStyle::SP_MediaSkipBackward,       // 11 first
+        QStyle::SP_ArrowDown,               // 12 next
+        QStyle::SP_ArrowUp,                 // 13 prior
+        QStyle::SP_MediaSkipForward,        // 14 last
+        QStyle::SP_TrashIcon,               // 15 delete
+        QStyle::SP_DialogDiscardButton,     // 16 clear
+        QStyle::SP_FileDialogListView,      // 17 export
+    };
+    if (index < 0 || index >= int(std::size(pixmaps)))
+        return QIcon();
+    return style->standardIcon(pixmaps[index]);
+}
+
+// A menu item bound to an action: it runs the action and follows its enabled state,
+// keeping its own caption.
+void BindItemToAction(QAction* item, QAction* action)
+{
+    item->setEnabled(action->isEnabled());
+    QObject::connect(item, &QAction::triggered, action, &QAction::trigger);
+    QObject::connect(action, &QAction::changed, item,
+                     [item, action] { item->setEnabled(action->isEnabled()); });
+}
+
+} // namespace
+
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<::Ui::TForm1>())
+{
+    ui->setupUi(this);
+    setWindowIcon(ImageListIcon(style(), 1));
+    ui->Splitter1->setSizes({545, 382});
+    ui->Splitter1->setStretchFactor(0, 0);
+    ui->Splitter1->setStretchFactor(1, 1);
+    ui->Splitter2->setSizes({224, 300});
+    ui->Splitter2->setStretchFactor(0, 0);
+    ui->Splitter2->setStretchFactor(1, 1);
+    ui->DBGrid1->setMinimumWidth(100);
+    ui->DBGrid1->resize(545, ui->DBGrid1->height());
+
+    // The filter bar: a silver gradient behind the search box.
+    ui->GPanel1->setStyleSheet(
+        u"#GPanel1 { background: qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 silver, "
+        u"stop:1 palette(window)); }"_s);
+    ui->Label16->setStyleSheet(u"font-weight: bold; color: blue; background: transparent;"_s);
+    QFont title = ui->APIText1->font();
+    title.setBold(true);
+    title.setPointSize(title.pointSize() + 3);
+    ui->APIText1->setFont(title);
+    ui->APIText1->setStyleSheet(u"color: navy;"_s);
+    ui->Label7->setStyleSheet(u"color: blue; text-decoration: underline;"_s);
+    // The information box's values: read-only texts on the tooltip colour.
+    for (TDBText* t : ui->GroupBox1->findChildren<TDBText*>()) {
+        t->setAutoFillBackground(true);
+        t->setBackgroundRole(QPalette::ToolTipBase);
+        t->setForegroundRole(QPalette::ToolTipText);
+        t->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    }
+    ui->PageControl1->tabBar()->setFocusPolicy(Qt::NoFocus);
+    ui->PageControl1->tabBar()->setAttribute(Qt::WA_Hover);
+    ui->PageControl1->setCurrentIndex(0);
+
+    SetupActions();
+    SetupStatusBar();
+    SetupPopupMenu();
+
+    // The save button comes back when the mouse passes over the details panel while
+    // the record holds a change.
+    ui->Panel4->setMouseTracking(true);
+    ui->Panel4->installEventFilter(this);
+
+    connect(ui->Edit1, &QLineEdit::textChanged, this, [this] { Edit1Change(); });
+    connect(ui->N3, &QAction::triggered, this, &QWidget::close);
+    connect(ui->CloseSpeedButton1, &QToolButton::clicked, this, &QWidget::close);
+    using TWindowOf = QWidget* (*)();
+    const std::pair<QAction*, TWindowOf> menuWindows[] = {
+        {ui->N11, [] { return static_cast<QWidget*>(AboutForm); }},
+        {ui->N12, [] { return static_cast<QWidget*>(ColumnForm); }},
+        {ui->N13, [] { return static_cast<QWidget*>(TypeDiscForm); }},
+        {ui->ManufN12, [] { return static_cast<QWidget*>(AddManufacturerForm); }},
+        {ui->N28, [] { return static_cast<QWidget*>(ProgramTypeForm); }},
+        {ui->PlatformN15, [] { return static_cast<QWidget*>(PlatformForm); }},
+        {ui->N15, [] { return static_cast<QWidget*>(CategoryForm); }},
+    };
+    for (const auto& [item, window] : menuWindows)
+        connect(item, &QAction::triggered, this, [this, w = window] { ShowModalWindow(w()); });
+    const std::tuple<QToolButton*, TWindowOf, QStyle::StandardPixmap> barWindows[] = {
+        {ui->TypeDSpeedButton2, [] { return static_cast<QWidget*>(TypeDiscForm); },
+         QStyle::SP_DriveCDIcon},
+        {ui->ManufSpeedButton4, [] { return static_cast<QWidget*>(AddManufacturerForm); },
+         QStyle::SP_ComputerIcon},
+        {ui->TypePSpeedButton5, [] { return static_cast<QWidget*>(ProgramTypeForm); },
+         QStyle::SP_FileDialogContentsView},
+        {ui->PlatfSpeedButton6, [] { return static_cast<QWidget*>(PlatformForm); },
+         QStyle::SP_DesktopIcon},
+        {ui->CategSpeedButton8, [] { return static_cast<QWidget*>(CategoryForm); },
+         QStyle::SP_DirIcon},
+    };
+    for (const auto& [button, window, icon] : barWindows) {
+        button->setIcon(style()->standardIcon(icon));
+        connect(button, &QToolButton::clicked, this, [this, w = window] { ShowModalWindow(w()); });
+    }
+    ui->CloseSpeedButton1->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+
+    // The enabling rule runs whenever the program is about to wait for input.
+    if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] {
+            if (isVisible())
+                ActionList1Update();
+        });
+    connect(qGuiApp, &QGuiApplication::focusWindowChanged, this,
+            [this](QWindow* w) { FocusWindowChanged(w); });
+}
+
+TForm1::~TForm1()
+{
+    if (FDataModule) {
+        FDataModule->BookTable.AfterScroll = nullptr;
+        FDataModule->BookTable.AfterPost = nullptr;
+        FDataModule->BookTable.AfterOpen = nullptr;
+        FDataModule->BookTable.BeforeClose = nullptr;
+    }
+}
+
+void TForm1::SetupActions()
+{
+    struct TActionDef {
+        QAction* Action;
+        int Picture;
+        void (TForm1::*Handler)();
+    };
+    const TActionDef actions[] = {
+        {ui->ActScan, 1, &TForm1::ActScanExecute},
+        {ui->ActConnect, 2, &TForm1::ActConnectExecute},
+        {ui->ActDisconnect, 3, &TForm1::ActDisconnectExecute},
+        {ui->ActAdd, 4, &TForm1::ActAddExecute},
+        {ui->ActSave, 0, &TForm1::ActSaveExecute},
+        {ui->ActRed, 7, &TForm1::ActRedExecute},
+        {ui->ActDel, 15, &TForm1::ActDelExecute},
+        {ui->ActRefl, 6, &TForm1::ActReflExecute},
+        {ui->ActNext, 12, &TForm1::ActNextExecute},
+        {ui->ActPrior, 13, &TForm1::ActPriorExecute},
+        {ui->ActFirst, 11, &TForm1::ActFirstExecute},
+        {ui->ActLast, 14, &TForm1::ActLastExecute},
+        {ui->ActFileInfo, 10, &TForm1::ActFileInfoExecute},
+        {ui->ActClear, 16, &TForm1::ActClearExecute},
+        {ui->ActExcel, 17, &TForm1::ActExcelExecute},
+        {ui->ActAddImg, -1, nullptr},
+        {ui->ActDelImg, -1, nullptr},
+        {ui->ActViewImg, -1, &TForm1::ActViewImgExecute},
+    };
+    for (const TActionDef& a : actions) {
+        if (a.Picture >= 0)
+            a.Action->setIcon(ImageListIcon(style(), a.Picture));
+        if (a.Handler)
+            connect(a.Action, &QAction::triggered, this, [this, h = a.Handler] { (this->*h)(); });
+    }
+    ui->ActViewImg->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
+
+    // Menu items bound to actions.
+    BindItemToAction(ui->On1, ui->ActConnect);
+    BindItemToAction(ui->Off1, ui->ActDisconnect);
+    BindItemToAction(ui->Excel1, ui->ActExcel);
+    ui->Excel1->setIcon(ImageListIcon(style(), 17));
+    ui->N3->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+
+    // Menu items with their own handlers.
+    connect(ui->N5, &QAction::triggered, this, [this] { ActAddExecute(); });
+    connect(ui->N6, &QAction::triggered, this, [this] { ActDelExecute(); });
+    connect(ui->N7, &QAction::triggered, this, [this] { ActRedExecute(); });
+    connect(ui->N24, &QAction::triggered, this, [this] { N24Click(); });
+    connect(ui->N23, &QAction::triggered, this, [this] { N23Click(); });
+    connect(ui->N34, &QAction::triggered, this, [this] { N34Click(); });
+    connect(ui->N25, &QAction::triggered, this, [this] { N25Click(); });
+    connect(ui->N26, &QAction::triggered, this, [this] { N26Click(); });
+    connect(ui->N27, &QAction::triggered, this, [this] { N27Click(); });
+
+    // The toolbar's buttons by their names.
+    const std::pair<QAction*, const char16_t*> buttons[] = {
+        {ui->ActConnect, u"ToolButton1"},  {ui->ActDisconnect, u"ToolButton2"},
+        {ui->ActAdd, u"ToolButton6"},      {ui->ActSave, u"SpeedButton3"},
+        {ui->ActRed, u"ToolButton4"},      {ui->ActDel, u"ToolButton5"},
+        {ui->ActRefl, u"ToolButton7"},     {ui->ActClear, u"ToolButton16"},
+        {ui->ActNext, u"ToolButton9"},     {ui->ActPrior, u"ToolButton10"},
+        {ui->ActFirst, u"ToolButton11"},   {ui->ActLast, u"ToolButton12"},
+        {ui->ActScan, u"ToolButton13"},    {ui->ActFileInfo, u"ToolButton14"},
+        {ui->ActExcel, u"ToolButton19"},
+    };
+    for (const auto& [action, name] : buttons)
+        if (QWidget* w = ui->ToolBar1->widgetForAction(action)) {
+            w->setObjectName(QString::fromUtf16(name));
+            w->setFixedSize(37, 30);
+        }
+    ui->ToolBar1->setFixedHeight(33);
+    ui->ToolBar1->setContextMenuPolicy(Qt::PreventContextMenu);
+}
+
+void TForm1::SetupStatusBar()
+{
+    const int widths[] = {150, 150, 50};
+    for (int i = 0; i < 3; ++i) {
+        FPanels[i] = new QLabel(ui->StatusBar1);
+        FPanels[i]->setObjectName(u"StatusPanel%1"_s.arg(i));
+        FPanels[i]->setFixedWidth(widths[i]);
+        FPanels[i]->setFrameShape(QFrame::StyledPanel);
+        FPanels[i]->setFrameShadow(QFrame::Sunken);
+        ui->StatusBar1->addWidget(FPanels[i]);
+    }
+    FProgressBar = new QProgressBar(ui->StatusBar1);
+    FProgressBar->setObjectName(u"ProgressBar"_s);
+    FProgressBar->setFixedSize(146, 16);
+    FProgressBar->setTextVisible(false);
+    ui->StatusBar1->addWidget(FProgressBar);
+    FProgressBar->hide();
+    ui->StatusBar1->setSizeGripEnabled(true);
+}
+
+void TForm1::SetupPopupMenu()
+{
+    FPopupMenu = new QMenu(this);
+    FPopupMenu->setObjectName(u"PopupMenu"_s);
+    FPopupMenu->addAction(ui->N18);
+    FPopupMenu->addAction(ui->N19);
+    FPopupMenu->addAction(ui->N16);
+    FPopupMenu->addAction(ui->N33);
+    FPopupMenu->addAction(ui->N31);
+    FPopupMenu->addAction(ui->N14);
+    FPopupMenu->addAction(ui->N29);
+    FPopupMenu->addSeparator()->setObjectName(u"N21"_s);
+    FPopupMenu->addAction(ui->N20);
+    ui->N33->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
+    ui->N14->setIcon(ImageListIcon(style(), 1));
+    ui->N29->setIcon(ImageListIcon(style(), 10));
+    ui->N20->setIcon(ImageListIcon(style(), 0));
+    BindItemToAction(ui->N33, ui->ActViewImg);
+    // The shortcuts act while the grid has the focus.
+    ui->DBGrid1->addActions({ui->N18, ui->N19, ui->N20});
+    connect(ui->N18, &QAction::triggered, this, [this] { ActAddExecute(); });
+    connect(ui->N19, &QAction::triggered, this, [this] { ActDelExecute(); });
+    connect(ui->N16, &QAction::triggered, this, [this] { ActRedExecute(); });
+    connect(ui->N14, &QAction::triggered, this, [this] { ActScanExecute(); });
+    connect(ui->N29, &QAction::triggered, this, [this] { N29Click(); });
+    connect(ui->N20, &QAction::triggered, this, [this] { N20Click(); });
+    connect(ui->DBGrid1, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        FPopupMenu->popup(ui->DBGrid1->viewport()->mapToGlobal(at));
+    });
+}
+
+void TForm1::BindDataModule(TDataModule1* dm)
+{
+    FDataModule = dm;
+    TDataSource* source = &dm->DataSource;
+    ui->DBGrid1->SetDataSource(source);
+    const std::pair<TDBText*, const char16_t*> texts[] = {
+        {ui->DBText1, u"Номер"},           {ui->DBText2, u"ProductName"},
+        {ui->DBText3, u"CompanyName"},     {ui->DBText4, u"Programtype"},
+        {ui->DBText5, u"Platform"},        {ui->DBText6, u"FileVersion"},
+        {ui->DBText7, u"InternalName"},    {ui->DBText8, u"LegalCopyright"},
+        {ui->DBText9, u"Year"},            {ui->DBText10, u"TypeDisc"},
+        {ui->DBText11, u"Comments"},       {ui->DBText12, u"Language"},
+        {ui->DBText13, u"Category"},       {ui->DBText14, u"OriginalFilename"},
+        {ui->DBText15, u"LegalTrademarks"}, {ui->DBText16, u"LangID"},
+        {ui->DBText17, u"CodePage"},       {ui->DBText18, u"ExtractFileName"},
+    };
+    for (const auto& [text, field] : texts) {
+        text->SetDataSource(source);
+        text->SetDataField(QString::fromUtf16(field));
+    }
+    const std::pair<TDBEdit*, const char16_t*> edits[] = {
+        {ui->DBEdit1, u"ProductVersion"}, {ui->DBEdit2, u"FileVersion"},
+        {ui->DBEdit3, u"FileName"},       {ui->DBEdit4, u"PlacingProgram"},
+        {ui->DBEdit5, u"Rating"},
+    };
+    for (const auto& [edit, field] : edits) {
+        edit->SetDataSource(source);
+        edit->SetDataField(QString::fromUtf16(field));
+    }
+    ui->DBMemo1->SetDataSource(source);
+    ui->DBMemo1->SetDataField(u"FileDescription"_s);
+    ui->DBCheckBox1->SetDataSource(source);
+    ui->DBCheckBox1->SetDataField(u"Installed"_s);
+
+    TDataSet& table = dm->BookTable;
+    table.AfterScroll = [this](TDataSet& ds) { BookTableAfterScroll(ds); };
+    table.AfterPost = [this](TDataSet& ds) { BookTableAfterPost(ds); };
+    table.AfterOpen = [this](TDataSet& ds) { BookTableAfterOpen(ds); };
+    table.BeforeClose = [this](TDataSet& ds) { BookTableBeforeClose(ds); };
+}
+
+QString TForm1::StatusText(int index) const
+{
+    return index >= 0 && index < 3 ? FPanels[index]->text() : QString();
+}
+
+void TForm1::ShowModalWindow(QWidget* window)
+{
+    if (auto* dialog = qobject_cast<QDialog*>(window))
+        dialog->exec();
+}
+
+void TForm1::CatalogueCommand(const std::function<void()>& body)
+{
+    if (FClearing)
+        return; // the catalogue is being cleared; nothing else touches it meanwhile
+    RunCommand(this, [&] {
+        if (!FDataModule)
+            throw EDatabaseError(u"Cannot perform this operation on a closed dataset"_s);
+        body();
+    });
+}
+
+// ---------------------------------------------------------------- connection
+
+void TForm1::ActConnectExecute()
+{
+    CatalogueCommand([this] {
+        TDataModule1& dm = *FDataModule;
+        if (!dm.ADOConnection.Connected())
+            dm.ADOConnection.Open();
+        dm.BookTable.Open();
+        for (TDataSet* ref : dm.ReferenceTables())
+            if (!ref->Active())
+                ref->Open();
+        const QString cs = dm.ADOConnection.ConnectionString();
+        const QString key = u";Data Source="_s;
+        const qsizetype at = cs.indexOf(key);
+        if (at >= 0) {
+            const qsizetype start = at + key.size();
+            const qsizetype end = cs.indexOf(u';', start);
+            if (end >= 0)
+                FPanels[0]->setText(ConnectedText + cs.mid(start, end - start));
+        }
+    });
+    ActionList1Update();
+}
+
+void TForm1::ActDisconnectExecute()
+{
+    CatalogueCommand([this] {
+        TDataModule1& dm = *FDataModule;
+        // A change the record still holds is saved, as leaving the row would; if that
+        // fails the catalogue stays connected and the change stays on screen.
+        if (dm.BookTable.Active())
+            dm.BookTable.CheckBrowseMode();
+        dm.ADOConnection.Close();
+        dm.BookTable.Close();
+        for (TDataSet* ref : dm.ReferenceTables())
+            ref->Close();
+        FPanels[0]->setText(DisconnectedText);
+    });
+    ActionList1Update();
+}
+
+void TForm1::ActionList1Update()
+{
+    const bool connected = FDataModule && FDataModule->ADOConnection.Connected();
+    ui->ActConnect->setEnabled(!connected);
+    for (QAction* a : {ui->ActDisconnect, ui->ActScan, ui->ActClear, ui->ActAdd, ui->ActSave,
+                       ui->ActRed, ui->ActDel, ui->ActRefl, ui->ActNext, ui->ActPrior,
+                       ui->ActLast, ui->ActFirst, ui->ActFileInfo})
+        a->setEnabled(connected); // passed on to buttons only when it changes
+}
+
+void TForm1::FocusWindowChanged(QWindow* window)
+{
+    QWindow* previous = FLastFocusWindow;
+    FLastFocusWindow = window;
+    if (!window || window != windowHandle())
+        return;
+    // The window became the program's active window: at start-up, and when the focus
+    // comes back from the picture viewer (the one window not shown modally).
+    const bool fromViewer = previous && ImgViewForm && previous == ImgViewForm->windowHandle();
+    if (!FActivated || fromViewer) {
+        FActivated = true;
+        ActConnectExecute();
+    }
+}
+
+// ---------------------------------------------------------------- catalogue events
+
+void TForm1::ShowStatusPosition(TDataSet& ds)
+{
+    FPanels[1]->setText(PositionText.arg(ds.RecNo()).arg(ds.RecordCount()));
+}
+
+void TForm1::BookTableAfterScroll(TDataSet& ds)
+{
+    ShowStatusPosition(ds);
+    ShowRecordImage();
+}
+
+void TForm1::BookTableAfterPost(TDataSet& ds)
+{
+    ShowStatusPosition(ds);
+    ShowRecordImage();
+}
+
+void TForm1::BookTableAfterOpen(TDataSet&)
+{
+    // The grid's columns follow the fields' visibility and widths as they are now.
+    ui->DBGrid1->RefreshColumns();
+}
+
+void TForm1::BookTableBeforeClose(TDataSet&) {}
+
+void TForm1::ShowRecordImage()
+{
+    // The picture page has no viewer yet; there is nothing to load.
+}
+
+// ---------------------------------------------------------------- record commands
+
+void TForm1::ActAddExecute()
+{
+    CatalogueCommand([this] {
+        FDataModule->BookTable.Insert();
+        ShowModalWindow(EditRecordForm);
+    });
+}
+
+void TForm1::ActRedExecute()
+{
+    CatalogueCommand([this] { ShowModalWindow(EditRecordForm); });
+}
+
+void TForm1::ActDelExecute()
+{
+    CatalogueCommand([this] {
+        TDataSet& table = FDataModule->BookTable;
+        const QString name = table.FieldByName(u"ProductName"_s)->AsString();
+        if (Dialogs().MessageBox(this, DeleteQuestion + name, DeleteCaption,
+                                 TMsgButtons::mbOKCancel, TMsgIcon::miNone) != TMsgResult::mrOK)
+            return;
+        table.Delete();
+    });
+}
+
+void TForm1::ActSaveExecute()
+{
+    bool done = false;
+    CatalogueCommand([&] {
+        N20Click();
+        done = true;
+    });
+    if (done)
+        ui->ToolBar1->widgetForAction(ui->ActSave)->setEnabled(false);
+}
+
+void TForm1::N20Click()
+{
+    CatalogueCommand([this] {
+        TDataSet& table = FDataModule->BookTable;
+        if (!table.Active())
+            return;
+        // Text still held by a box is part of the change being saved.
+        table.UpdateRecord();
+        if (table.Modified())
+            table.Post();
+    });
+}
+
+void TForm1::ActReflExecute()
+{
+    CatalogueCommand([this] { FDataModule->BookTable.Refresh(); });
+}
+
+void TForm1::ActNextExecute()
+{
+    CatalogueCommand([this] { FDataModule->BookTable.Next(); });
+}
+
+void TForm1::ActPriorExecute()
+{
+    CatalogueCommand([this] { FDataModule->BookTable.Prior(); });
+}
+
+void TForm1::ActFirstExecute()
+{
+    CatalogueCommand([this] { FDataModule->BookTable.First(); });
+}
+
+void TForm1::ActLastExecute()
+{
+    CatalogueCommand([this] { FDataModule->BookTable.Last(); });
+}
+
+void TForm1::ActClearExecute()
+{
+    CatalogueCommand([this] {
+        if (Dialogs().MessageBox(this, ClearQuestion, ApplicationTitle(), TMsgButtons::mbYesNo,
+                                 TMsgIcon::miQuestion) != TMsgResult::mrYes)
+            return;
+        TDataSet& table = FDataModule->BookTable;
+        FProgressBar->setMaximum(table.RecordCount());
+        FProgressBar->setValue(0);
+        FProgressBar->show();
+        // While the loop lets the window handle its messages, nothing else may touch
+        // the catalogue: commands are refused, the search box and the grid wait.
+        FClearing = true;
+        ui->Edit1->setReadOnly(true);
+        ui->DBGrid1->setEnabled(false);
+        struct TEnd {
+            TForm1* Form;
+            ~TEnd()
+            {
+                Form->FClearing = false;
+                Form->ui->Edit1->setReadOnly(false);
+                Form->ui->DBGrid1->setEnabled(true);
+            }
+        } end{this};
+        while (table.RecordCount() >= 1 && !table.IsEmpty()) {
+            table.Delete();
+            FProgressBar->setValue(FProgressBar->maximum() - table.RecordCount());
+            QCoreApplication::processEvents();
+            if (FCloseRequested)
+                break;
+        }
+        FProgressBar->hide();
+    });
+    if (FCloseRequested)
+        close();
+}
+
+// ---------------------------------------------------------------- search and sort
+
+void TForm1::Edit1Change()
+{
+    if (FClearing || !FDataModule)
+        return;
+    RunCommand(this, [this] { Search::Apply(*FDataModule, ui->Edit1->text()); });
+}
+
+void TForm1::Sort(int keyIndex)
+{
+    CatalogueCommand([&] {
+        FDataModule->BookTable.SetSort(Search::SortKeys().at(keyIndex).Field);
+    });
+}
+
+void TForm1::N24Click() { Sort(0); }
+void TForm1::N23Click() { Sort(1); }
+void TForm1::N34Click() { Sort(2); }
+void TForm1::N25Click() { Sort(3); }
+void TForm1::N26Click() { Sort(4); }
+void TForm1::N27Click() { Sort(5); }
+
+// ---------------------------------------------------------------- other commands
+
+void TForm1::ActScanExecute()
+{
+    if (!FClearing)
+        ShowModalWindow(MasterForm);
+}
+
+void TForm1::ActFileInfoExecute()
+{
+    if (!FClearing)
+        ShowModalWindow(InfoForm);
+}
+
+void TForm1::ActExcelExecute()
+{
+    CatalogueCommand([this] {
+        struct THide {
+            QProgressBar* Bar;
+            ~THide() { Bar->hide(); }
+        } hide{FProgressBar};
+        const QString path = SpreadsheetExport::ExportCatalogue(
+            *FDataModule, [this](int done, int total) {
+                FProgressBar->setMaximum(std::max(total, 1));
+                FProgressBar->setValue(done);
+                if (!FProgressBar->isVisible())
+                    FProgressBar->show();
+                FProgressBar->repaint();
+            });
+        Shell::OpenFile(path);
+    });
+}
+
+void TForm1::ActViewImgExecute()
+{
+    if (ImgViewForm) {
+        ImgViewForm->show();
+        ImgViewForm->raise();
+        ImgViewForm->activateWindow();
+    }
+}
+
+void TForm1::N29Click()
+{
+    CatalogueCommand([this] {
+        const QString path = FDataModule->BookTable.FieldByName(u"FileName"_s)->AsString();
+        if (path.isEmpty())
+            throw EError(NoFileText);
+        const TVerInfoRes info(path);
+        const std::pair<TVerInfoItem, const char16_t*> items[] = {
+            {viProductName, u"Название"},
+            {viCompanyName, u"Производитель"},
+            {viFileDescription, u"Описание"},
+            {viProductVersion, u"Версия продукта"},
+            {viFileVersion, u"Версия файла"},
+            {viInternalName, u"Внутреннее имя"},
+            {viOriginalFilename, u"Исходное имя файла"},
+            {viLegalCopyright, u"Авторские права"},
+            {viLegalTrademarks, u"Товарные знаки"},
+            {viComments, u"Комментарии"},
+        };
+        QStringList lines{path, QString()};
+        for (const auto& [item, label] : items)
+            lines << QString::fromUtf16(label) + u": "_s + info.GetVerValue(item);
+        lines << u"Язык: "_s + info.GetLanguageName()
+              << u"Language ID: "_s + info.GetLangIdText()
+              << u"Code Page: "_s + info.GetCodePageText();
+        Dialogs().MessageBox(this, lines.join(u'\n'), ui->N29->text(), TMsgButtons::mbOK,
+                             TMsgIcon::miInformation);
+    });
+}
+
+// ---------------------------------------------------------------- window events
+
+void TForm1::showEvent(QShowEvent* event) { QMainWindow::showEvent(event); }
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    if (FClearing) {
+        // Stop the clearing loop after the record it is on; the window closes then.
+        FCloseRequested = true;
+        event->ignore();
+        return;
+    }
+    FCloseRequested = false;
+    if (FDataModule) {
+        TDataSet& table = FDataModule->BookTable;
+        // A change the record still holds is saved, as leaving the row would; if that
+        // fails the window stays open so that nothing is lost unseen.
+        if (!RunCommand(this, [&] {
+                if (table.Active())
+                    table.CheckBrowseMode();
+            })) {
+            event->ignore();
+            return;
+        }
+        RunCommand(this, [&] { table.Close(); });
+    }
+    if (ImgViewForm)
+        ImgViewForm->close();
+    event->accept();
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == ui->Panel4 && event->type() == QEvent::MouseMove && FDataModule &&
+        FDataModule->BookTable.Active() && FDataModule->BookTable.Modified())
+        ui->ToolBar1->widgetForAction(ui->ActSave)->setEnabled(true);
+    return QMainWindow::eventFilter(watched, event);
+}

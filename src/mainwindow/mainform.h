@@ -1,0 +1,109 @@
+#pragma once
+// TForm1: the main window. The catalogue grid on the left, the current record's
+// details on the right, the toolbar, menus, the grid's popup menu, the bottom bar of
+// list editors and the status bar; every record command, search and sort.
+
+#include <QMainWindow>
+
+#include <memory>
+
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QWindow;
+class TDataModule1;
+class TDataSet;
+namespace Ui {
+class TForm1;
+}
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Binds the window's data-aware controls and the catalogue table's events to the
+    // data module, once it exists.
+    void BindDataModule(TDataModule1* dm);
+
+    Ui::TForm1& Ui() { return *ui; }
+    QMenu* PopupMenu() const { return FPopupMenu; }
+    QProgressBar* ProgressBar() const { return FProgressBar; }
+    // The text of status bar panel INDEX (0 to 2).
+    QString StatusText(int index) const;
+    // True while "Очистить базу" runs its loop.
+    bool Clearing() const { return FClearing; }
+
+    // --- connection (also run by the window's activation)
+    void ActConnectExecute();
+    void ActDisconnectExecute();
+    // The action list's enabling rule, run whenever the program is idle.
+    void ActionList1Update();
+
+    // --- record commands
+    void ActAddExecute();
+    void ActRedExecute();
+    void ActDelExecute();
+    void ActSaveExecute();
+    void N20Click();
+    void ActReflExecute();
+    void ActNextExecute();
+    void ActPriorExecute();
+    void ActFirstExecute();
+    void ActLastExecute();
+    void ActClearExecute();
+
+    // --- search and sort
+    void Edit1Change();
+    void N24Click();
+    void N23Click();
+    void N34Click();
+    void N25Click();
+    void N26Click();
+    void N27Click();
+
+    // --- the rest of the command set
+    void ActScanExecute();
+    void ActFileInfoExecute();
+    void ActExcelExecute();
+    void ActViewImgExecute();
+    // "Получить информацию": the version information of the current record's file.
+    void N29Click();
+
+    // --- catalogue table events
+    void BookTableAfterScroll(TDataSet& ds);
+    void BookTableAfterPost(TDataSet& ds);
+    void BookTableAfterOpen(TDataSet& ds);
+    void BookTableBeforeClose(TDataSet& ds);
+    // Loads the current record's picture or clears it.
+    void ShowRecordImage();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void SetupActions();
+    void SetupStatusBar();
+    void SetupPopupMenu();
+    void ShowStatusPosition(TDataSet& ds);
+    void FocusWindowChanged(QWindow* window);
+    // Runs BODY as a command on the catalogue, refused while clearing runs.
+    void CatalogueCommand(const std::function<void()>& body);
+    void Sort(int keyIndex);
+    void ShowModalWindow(QWidget* window);
+
+    std::unique_ptr<::Ui::TForm1> ui;
+    TDataModule1* FDataModule = nullptr;
+    QMenu* FPopupMenu = nullptr;
+    QLabel* FPanels[3] = {};
+    QProgressBar* FProgressBar = nullptr;
+    QWindow* FLastFocusWindow = nullptr;
+    bool FActivated = false;
+    bool FClearing = false;
+    bool FCloseRequested = false;
+};
+
+extern TForm1* Form1;
