@@ -4,15 +4,20 @@
 
 namespace {
 
-constexpr char16_t EscapeBase = 0xDC00;
+constexpr char16_t EscapeBase = 0xEF00;
 
-// An escaped byte is a low surrogate in 0xDC80..0xDCFF that is not the second half
-// of a surrogate pair (U+10080 is written D800 DC80).
 bool IsEscapeAt(const QString& s, qsizetype i)
 {
     const char16_t c = s.at(i).unicode();
-    return c >= EscapeBase + 0x80 && c <= EscapeBase + 0xFF &&
-           (i == 0 || !s.at(i - 1).isHighSurrogate());
+    return c >= EscapeBase + 0x80 && c <= EscapeBase + 0xFF;
+}
+
+// The UTF-8 form of U+EF80..U+EFFF (EE BE xx, EE BF xx): such a character in a name
+// is itself written as three escaped bytes, so that every escape in a text stands for
+// a byte and the way back is exact.
+bool HasEscapeRange(const QByteArray& bytes)
+{
+    return bytes.contains("\xEE\xBE") || bytes.contains("\xEE\xBF");
 }
 
 // Length of the well-formed UTF-8 sequence at P (of N bytes left), 0 when there is none.
@@ -31,6 +36,8 @@ int SequenceLength(const unsigned char* p, qsizetype n)
             lo = 0xA0;
         else if (b == 0xED)
             hi = 0x9F; // no encoded surrogates
+        else if (b == 0xEE)
+            hi = 0xBD; // U+EF80..U+EFFF are escapes
     } else if (b >= 0xF0 && b <= 0xF4) {
         len = 4;
         if (b == 0xF0)
@@ -52,7 +59,7 @@ int SequenceLength(const unsigned char* p, qsizetype n)
 
 QString PathFromNative(const QByteArray& bytes)
 {
-    if (QUtf8StringView(bytes).isValidUtf8())
+    if (QUtf8StringView(bytes).isValidUtf8() && !HasEscapeRange(bytes))
         return QString::fromUtf8(bytes);
     QString out;
     out.reserve(bytes.size());

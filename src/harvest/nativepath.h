@@ -1,8 +1,10 @@
 #pragma once
 // File names as the system stores them are bytes; the catalogue keeps text. A name
-// that is valid UTF-8 becomes that text; every byte of a name that is not becomes the
-// lone surrogate U+DC80 + byte (as Python's "surrogateescape" does), so that any name
-// found on disk goes into the catalogue and back to the disk unchanged.
+// that is valid UTF-8 becomes that text; every byte that is not part of a valid UTF-8
+// character becomes the private-use character U+EF00 + byte (U+EF80..U+EFFF), so that
+// any name found on disk goes into the catalogue, which stores only valid Unicode, and
+// back to the disk unchanged. A name holding U+EF80..U+EFFF itself has those
+// characters' bytes escaped too, which keeps the way back exact.
 
 #include <QByteArray>
 #include <QString>
