@@ -210,6 +210,24 @@ void CheckRowStore(lxw_worksheet* ws, const QString& path)
                        Quoted(QFileInfo(path).absolutePath()) + u": "_s + reason);
 }
 
+// Closing copies the stored rows into the sheet and then compresses the sheet into
+// the workbook, and the library does not notice a failed write during the copy
+// either. So the room is looked at first: the copy and the compressed workbook
+// together take at most twice the stored rows.
+void CheckRoomToClose(lxw_worksheet* ws, const QString& path)
+{
+    FILE* rows = ws->optimize_tmpfile;
+    if (!rows)
+        return;
+    const long stored = std::ftell(rows);
+    const QString folder = QFileInfo(path).absolutePath();
+    const qint64 available = QStorageInfo(folder).bytesAvailable();
+    constexpr qint64 Margin = 1024 * 1024;
+    if (stored > 0 && available >= 0 && available < 2 * qint64(stored) + Margin)
+        throw EExportError(u"Не удалось записать книгу в папку "_s + Quoted(folder) + u": "_s +
+                           SystemErrorText(ENOSPC));
+}
+
 // Builds the whole sheet into the file PATH: layout, title, column titles, then the
 // TOTAL rows of TABLE's view from row 3.
 void WriteSheet(TDataSet& table, const QString& path, int total, const TProgress& progress)
@@ -270,6 +288,7 @@ void WriteSheet(TDataSet& table, const QString& path, int total, const TProgress
         }
     }
     CheckRowStore(ws, path);
+    CheckRoomToClose(ws, path);
 
     // Closing assembles and compresses the workbook: a third of the export's time,
     // with no way to look in. With someone watching the progress, it runs on a helper
