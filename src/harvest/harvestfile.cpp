@@ -91,12 +91,12 @@ std::unique_ptr<TVerInfoRes> ReadVerInfo(const QString& path)
     return std::make_unique<TVerInfoRes>(file.Bytes(), path);
 }
 
-void HarvestFile(TDataSet& table, const QString& path, THarvestTimes* times)
+void HarvestFile(TDataSet& table, const QString& path, THarvestStats* stats)
 {
     TField* fileName;
     TField* columns[13];
     {
-        TSpan span(times ? &times->StoreNs : nullptr);
+        TSpan span(stats ? &stats->StoreNs : nullptr);
         // Leaving the current record the ordinary way keeps what the user typed into it.
         table.CheckBrowseMode();
         table.Insert();
@@ -108,7 +108,7 @@ void HarvestFile(TDataSet& table, const QString& path, THarvestTimes* times)
         std::unique_ptr<TVerInfoRes> info;
         QString values[13];
         {
-            TSpan span(times ? &times->ReadNs : nullptr);
+            TSpan span(stats ? &stats->ReadNs : nullptr);
             info = ReadVerInfo(path);
             for (int i = 0; i < VerInfoItemCount; ++i)
                 values[i] = info->GetVerValue(TVerInfoItem(i));
@@ -116,19 +116,23 @@ void HarvestFile(TDataSet& table, const QString& path, THarvestTimes* times)
             values[11] = info->GetLangIdText();
             values[12] = info->GetCodePageText();
         }
-        TSpan span(times ? &times->StoreNs : nullptr);
+        TSpan span(stats ? &stats->StoreNs : nullptr);
         fileName->SetAsString(path);
         for (int i = 0; i < 13; ++i)
             columns[i]->SetAsString(values[i]);
     } catch (const std::exception&) {
         // No readable version information: the record says so.
-        TSpan span(times ? &times->StoreNs : nullptr);
+        TSpan span(stats ? &stats->StoreNs : nullptr);
         fileName->SetAsString(path);
         for (TField* f : columns)
             f->SetAsString(NoInfo.toString());
+        if (stats)
+            ++stats->NoInfo;
     }
-    TSpan span(times ? &times->StoreNs : nullptr);
+    TSpan span(stats ? &stats->StoreNs : nullptr);
     table.Post();
+    if (stats)
+        ++stats->Files;
 }
 
 } // namespace Harvest

@@ -24,8 +24,10 @@ extern const QStringView HarvestColumns[13];
 // PathFromNative. Throws the reader's errors.
 std::unique_ptr<TVerInfoRes> ReadVerInfo(const QString& path);
 
-// Where the time of one HarvestFile went, added up over calls.
-struct THarvestTimes {
+// What HarvestFile did, added up over calls.
+struct THarvestStats {
+    int Files = 0;      // records added
+    int NoInfo = 0;     // of which without readable version information
     qint64 ReadNs = 0;  // opening and querying the version information
     qint64 StoreNs = 0; // the record: leaving the old one, inserting, writing, posting
 };
@@ -36,6 +38,6 @@ struct THarvestTimes {
 // gets PATH as given, the other columns the file's items, language name, language id
 // and code page, each cut to its column's size; a file without readable version
 // information gets "NO_INFO" in all thirteen. Errors of the catalogue are not caught.
-void HarvestFile(TDataSet& table, const QString& path, THarvestTimes* times = nullptr);
+void HarvestFile(TDataSet& table, const QString& path, THarvestStats* stats = nullptr);
 
 } // namespace Harvest

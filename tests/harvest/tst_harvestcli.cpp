@@ -1,0 +1,152 @@
+// tresmol-cli harvest: the wizard's search and HarvestFile from the command line.
+
+#include "harvest/filesearch.h"
+#include "harvest/nativepath.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+const QString Cli = QStringLiteral(TRESMOL_BINARY_DIR "/tools/tresmol-cli/tresmol-cli");
+const QString Fixtures = QStringLiteral(VERINFO_FIXTURES);
+
+struct TRun {
+    int Status;
+    QByteArray Out, Err;
+};
+
+TRun Run(const QString& program, const QStringList& args, const QString& dir)
+{
+    QProcess p;
+    p.setWorkingDirectory(dir);
+    p.start(program, args);
+    p.waitForFinished(120000);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+            p.readAllStandardError()};
+}
+
+QList<QJsonObject> Records(const QString& dir)
+{
+    const TRun r = Run(Cli, {u"list"_s, u"Tresmol.mdb"_s, u"--json"_s}, dir);
+    QList<QJsonObject> out;
+    for (const QByteArray& line : r.Out.split('\n'))
+        if (!line.isEmpty())
+            out << QJsonDocument::fromJson(line).object();
+    return out;
+}
+
+} // namespace
+
+class TestHarvestCli : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void folderIsSearchedThenHarvestedInOrder();
+    void filesAndFoldersMix();
+    void nameNotUtf8KeepsItsBytes();
+    void failures_data();
+    void failures();
+
+private:
+    std::unique_ptr<QTemporaryDir> FDir;
+};
+
+void TestHarvestCli::init()
+{
+    FDir = std::make_unique<QTemporaryDir>();
+    QCOMPARE(Run(Cli, {u"create"_s, u"Tresmol.mdb"_s}, FDir->path()).Status, 0);
+}
+
+void TestHarvestCli::folderIsSearchedThenHarvestedInOrder()
+{
+    QStringList expected;
+    Harvest::SearchFiles(Fixtures, Harvest::ExeMask.toString(), [&](const QString& p) {
+        expected << p;
+        return true;
+    });
+    QVERIFY(expected.size() > 10);
+    const TRun r = Run(Cli, {u"harvest"_s, u"Tresmol.mdb"_s, Fixtures}, FDir->path());
+    QCOMPARE(r.Status, 0);
+    QVERIFY2(r.Err.startsWith(QByteArray(QByteArray::number(expected.size()) + " files harvested")),
+             r.Err);
+    QVERIFY2(r.Err.contains("reading") && r.Err.contains("storing"), r.Err);
+
+    const QList<QJsonObject> records = Records(FDir->path());
+    QStringList names;
+    for (const QJsonObject& o : records)
+        names << o.value(u"FileName"_s).toString();
+    QCOMPARE(names, expected);
+    for (const QJsonObject& o : records) {
+        const QString path = o.value(u"FileName"_s).toString();
+        if (path.endsWith(u"/english64.exe"_s))
+            QCOMPARE(o.value(u"CompanyName"_s).toString(), u"Tresmol Test Works"_s);
+        if (path.endsWith(u"/nores64.exe"_s))
+            QCOMPARE(o.value(u"LangID"_s).toString(), u"NO_INFO"_s);
+    }
+}
+
+void TestHarvestCli::filesAndFoldersMix()
+{
+    QVERIFY(QDir(FDir->path()).mkdir(u"disc"_s));
+    QVERIFY(QFile::copy(Fixtures + u"/russian32.exe"_s, FDir->path() + u"/disc/SETUP.EXE"_s));
+    QVERIFY(QFile::copy(Fixtures + u"/english32.exe"_s, FDir->path() + u"/disc/setup.exe.bak"_s));
+    // A relative path is taken from the working folder; a file is harvested whatever
+    // its name.
+    const TRun r = Run(Cli,
+                       {u"harvest"_s, u"Tresmol.mdb"_s, Fixtures + u"/english64.dll"_s, u"disc"_s},
+                       FDir->path());
+    QCOMPARE(r.Status, 0);
+    const QList<QJsonObject> records = Records(FDir->path());
+    QCOMPARE(records.size(), 2);
+    QCOMPARE(records[0].value(u"FileName"_s).toString(), Fixtures + u"/english64.dll"_s);
+    QCOMPARE(records[1].value(u"FileName"_s).toString(), FDir->path() + u"/disc/SETUP.EXE"_s);
+    QCOMPARE(records[1].value(u"ProductName"_s).toString(), u"Тресмол"_s);
+}
+
+void TestHarvestCli::nameNotUtf8KeepsItsBytes()
+{
+    // The shell hands the Latin-1 byte over as it is.
+    const TRun made = Run(u"/bin/sh"_s,
+                          {u"-c"_s, u"cp \"$1\" \"$(printf 'caf\\351.exe')\" && "
+                                    u"\"$2\" harvest Tresmol.mdb \"$(printf 'caf\\351.exe')\""_s,
+                           u"sh"_s, Fixtures + u"/english64.exe"_s, Cli},
+                          FDir->path());
+    QVERIFY2(made.Status == 0, made.Err);
+    const QList<QJsonObject> records = Records(FDir->path());
+    QCOMPARE(records.size(), 1);
+    const QString stored = records[0].value(u"FileName"_s).toString();
+    QCOMPARE(PathToNative(stored), QFile::encodeName(FDir->path()) + "/caf\xe9.exe");
+    QCOMPARE(records[0].value(u"CompanyName"_s).toString(), u"Tresmol Test Works"_s);
+}
+
+void TestHarvestCli::failures_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("message");
+    QTest::newRow("no path") << QStringList{u"harvest"_s, u"Tresmol.mdb"_s} << "usage:"_ba;
+    QTest::newRow("no catalogue") << QStringList{u"harvest"_s, u"missing.mdb"_s, Fixtures}
+                                  << "tresmol-cli:"_ba;
+    QTest::newRow("unknown option")
+        << QStringList{u"harvest"_s, u"Tresmol.mdb"_s, u"--fast"_s, Fixtures}
+        << "unknown option --fast"_ba;
+}
+
+void TestHarvestCli::failures()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, message);
+    const TRun r = Run(Cli, args, FDir->path());
+    QCOMPARE(r.Status, 1);
+    QVERIFY2(r.Err.contains(message), r.Err);
+    QVERIFY(Records(FDir->path()).isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestHarvestCli)
+#include "tst_harvestcli.moc"
