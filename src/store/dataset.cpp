@@ -45,6 +45,8 @@ QVariant TField::Value() const { return FDataSet->ActiveValue(FIndex); }
 
 QString TField::AsString() const
 {
+    if (const QString* stored = FDataSet->StoredText(FIndex))
+        return *stored;
     const QVariant v = Value();
     if (v.isNull())
         return QString();
@@ -217,8 +219,6 @@ int TDataSet::AppendRow()
     }
     FDeleted.push_back(0);
     FExprPos.push_back(-1);
-    if (FSortField >= 0)
-        FSortKeys.emplace_back();
     return FRowCount++;
 }
 
@@ -237,7 +237,6 @@ void TDataSet::ClearRows()
     FExpr.clear();
     FVis.clear();
     FExprPos.clear();
-    FSortKeys.clear();
     FRowCount = 0;
     FCur = -1;
     ++FVersion;
@@ -365,20 +364,23 @@ int TDataSet::CompareValues(const QVariant& a, const QVariant& b, bool caseTieBr
     return d < 0 ? -1 : (d > 0 ? 1 : 0);
 }
 
+int TDataSet::CompareText(const QString& a, const QString& b)
+{
+    if (a.isNull() || b.isNull())
+        return a.isNull() == b.isNull() ? 0 : (a.isNull() ? -1 : 1);
+    int c = a.compare(b, Qt::CaseInsensitive);
+    if (c == 0)
+        c = a.compare(b, Qt::CaseSensitive);
+    return c;
+}
+
 bool TDataSet::Less(int a, int b) const
 {
     if (FSortField >= 0) {
         const int column = FColumnOfField[FSortField];
         int c = 0;
         if (column >= 0 && IsTextType(FColumns[column].Type)) {
-            const QString& ka = FSortKeys[a];
-            const QString& kb = FSortKeys[b];
-            if (ka.isNull() || kb.isNull())
-                c = ka.isNull() == kb.isNull() ? 0 : (ka.isNull() ? -1 : 1);
-            else
-                c = ka.compare(kb);
-            if (c == 0)
-                c = FColumns[column].Text[a].compare(FColumns[column].Text[b]);
+            c = CompareText(FColumns[column].Text[a], FColumns[column].Text[b]);
         } else if (column >= 0) {
             const TColumn& col = FColumns[column];
             if (col.Nulls[a] != col.Nulls[b])
@@ -394,14 +396,107 @@ bool TDataSet::Less(int a, int b) const
     return a < b; // rows of equal value keep the table's own order
 }
 
+void TDataSet::SortOrder()
+{
+    const int column = FSortField >= 0 ? FColumnOfField[FSortField] : -1;
+    if (column < 0 || !IsTextType(FColumns[column].Type)) {
+        std::sort(FOrder.begin(), FOrder.end(), [this](int a, int b) { return Less(a, b); });
+        return;
+    }
+    const std::vector<QString>& text = FColumns[column].Text;
+    // Names are nearly all different: fold each row's text once and sort by it.
+    // Sizes, languages and the like repeat a few texts many times: those are ranked
+    // first (equal texts share a rank, only the distinct texts are sorted) and the
+    // rows then sort by integer rank. A sample of the rows tells which case this is;
+    // both give exactly the order Less() defines.
+    QHash<QStringView, int> ids;
+    const int sample = std::min(int(FOrder.size()), 2000);
+    for (int i = 0; i < sample; ++i)
+        ids.insert(QStringView(text[FOrder[i]]), 0);
+    if (ids.size() * 2 > sample) {
+        std::vector<QString> folded(FRowCount);
+        for (int r : FOrder)
+            folded[r] = text[r].toCaseFolded();
+        std::sort(FOrder.begin(), FOrder.end(), [&](int a, int b) {
+            if (text[a].isNull() || text[b].isNull()) {
+                if (text[a].isNull() != text[b].isNull())
+                    return text[a].isNull();
+                return a < b;
+            }
+            int c = folded[a].compare(folded[b]);
+            if (c == 0)
+                c = text[a].compare(text[b]);
+            return c != 0 ? c < 0 : a < b;
+        });
+        return;
+    }
+    ids.clear();
+    ids.reserve(int(FOrder.size()));
+    std::vector<int> idOfRow(FRowCount, -1);
+    std::vector<int> firstRowOfId;
+    for (int r : FOrder) {
+        if (text[r].isNull())
+            continue;
+        const auto it = ids.constFind(QStringView(text[r]));
+        if (it != ids.constEnd()) {
+            idOfRow[r] = *it;
+        } else {
+            idOfRow[r] = int(firstRowOfId.size());
+            ids.insert(QStringView(text[r]), idOfRow[r]);
+            firstRowOfId.push_back(r);
+        }
+    }
+    // Folding once per distinct text makes each comparison a plain one.
+    std::vector<QString> folded(firstRowOfId.size());
+    for (size_t id = 0; id < folded.size(); ++id)
+        folded[id] = text[firstRowOfId[id]].toCaseFolded();
+    std::vector<int> byText(firstRowOfId.size());
+    std::iota(byText.begin(), byText.end(), 0);
+    std::sort(byText.begin(), byText.end(), [&](int x, int y) {
+        const int c = folded[x].compare(folded[y]);
+        if (c != 0)
+            return c < 0;
+        return text[firstRowOfId[x]].compare(text[firstRowOfId[y]]) < 0;
+    });
+    std::vector<int> rankOfId(byText.size());
+    for (int i = 0; i < int(byText.size()); ++i)
+        rankOfId[byText[i]] = i;
+    std::vector<int> rank(FRowCount, -1); // null text sorts first
+    for (int r : FOrder)
+        if (idOfRow[r] >= 0)
+            rank[r] = rankOfId[idOfRow[r]];
+    std::sort(FOrder.begin(), FOrder.end(), [&rank](int a, int b) {
+        return rank[a] != rank[b] ? rank[a] < rank[b] : a < b;
+    });
+}
+
 bool TDataSet::PassesExpr(int row) const
 {
     if (!FFiltered || FFilterExpr.IsEmpty())
         return true;
-    return FFilterExpr.Evaluate([&](int field) { return RowValue(row, field); },
-                                [](const QVariant& a, const QVariant& b) {
-                                    return CompareValues(a, b, false);
-                                });
+    using TValue = TFilterExpr::TValue;
+    return FFilterExpr.Evaluate([&](int field, QString& holder) {
+        TValue value;
+        const int column = FColumnOfField[field];
+        if (column >= 0) {
+            const TColumn& c = FColumns[column];
+            if (IsTextType(c.Type)) {
+                if (!c.Text[row].isNull())
+                    value = {TValue::TKind::Text, 0, c.Text[row]};
+            } else if (!c.Nulls[row]) {
+                value = {TValue::TKind::Number, double(c.Ints[row]), {}};
+            }
+            return value;
+        }
+        const QVariant v = RowValue(row, field);
+        if (v.isNull())
+            return value;
+        if (v.typeId() == QMetaType::QString) {
+            holder = v.toString();
+            return TValue{TValue::TKind::Text, 0, holder};
+        }
+        return TValue{TValue::TKind::Number, v.toDouble(), {}};
+    });
 }
 
 bool TDataSet::PassesRecordFilter(int row) const
@@ -429,18 +524,8 @@ void TDataSet::RebuildViews(bool resort)
         for (int r = 0; r < FRowCount; ++r)
             if (!FDeleted[r])
                 FOrder.push_back(r);
-        FSortKeys.clear();
-        if (FSortField >= 0) {
-            const int column = FColumnOfField[FSortField];
-            if (column >= 0 && IsTextType(FColumns[column].Type)) {
-                FSortKeys.resize(FRowCount);
-                for (int r : FOrder)
-                    FSortKeys[r] = FColumns[column].Text[r].toCaseFolded();
-            } else {
-                FSortKeys.resize(FRowCount);
-            }
-            std::sort(FOrder.begin(), FOrder.end(), [this](int a, int b) { return Less(a, b); });
-        }
+        if (FSortField >= 0)
+            SortOrder();
     }
     FExpr.clear();
     FVis.clear();
@@ -451,9 +536,9 @@ void TDataSet::RebuildViews(bool resort)
         for (int r : FOrder)
             if (PassesExpr(r))
                 FExpr.push_back(r);
+        // The record filter may ask for the row's number: positions first.
         FExprPos.assign(FRowCount, -1);
-        for (int i = 0; i < int(FExpr.size()); ++i)
-            FExprPos[FExpr[i]] = i;
+        RebuildExprPos();
         for (int r : FExpr)
             if (PassesRecordFilter(r))
                 FVis.push_back(r);
@@ -476,11 +561,6 @@ void TDataSet::PlaceRow(int row)
 {
     RemoveRowFromViews(row);
     if (!FDeleted[row]) {
-        if (FSortField >= 0) {
-            const int column = FColumnOfField[FSortField];
-            if (column >= 0 && IsTextType(FColumns[column].Type))
-                FSortKeys[row] = FColumns[column].Text[row].toCaseFolded();
-        }
         const auto less = [this](int a, int b) { return Less(a, b); };
         FOrder.insert(std::upper_bound(FOrder.begin(), FOrder.end(), row, less), row);
         if (PassesExpr(row)) {
@@ -537,6 +617,22 @@ QVariant TDataSet::RowValue(int row, int fieldIndex) const
         return CalcValue(row, fieldIndex);
     }
     return QVariant();
+}
+
+const QString* TDataSet::StoredText(int fieldIndex) const
+{
+    const int column = FColumnOfField[fieldIndex];
+    if (column < 0 || !IsTextType(FColumns[column].Type))
+        return nullptr;
+    int row = FCtxRow;
+    if (row < 0) {
+        if (FState != TDataSetState::dsBrowse)
+            return nullptr;
+        row = CurrentRow();
+        if (row < 0)
+            return nullptr;
+    }
+    return &FColumns[column].Text[row];
 }
 
 QVariant TDataSet::ActiveValue(int fieldIndex) const

@@ -193,6 +193,9 @@ private:
 
     // The record fields read from: a callback's row, the pending row, or the current row.
     QVariant ActiveValue(int fieldIndex) const;
+    // The stored text behind a text field of the active record when it is read
+    // straight from the rows (not a pending row): a quick path for hot readers.
+    const QString* StoredText(int fieldIndex) const;
     int ActiveRow() const;
     QVariant RowValue(int row, int fieldIndex) const;
     QVariant CalcValue(int row, int fieldIndex) const;
@@ -201,6 +204,8 @@ private:
 
     // Views
     bool Less(int rowA, int rowB) const;
+    static int CompareText(const QString& a, const QString& b);
+    void SortOrder(); // sorts FOrder by the sort field
     QVariant SortKey(int row) const;
     bool PassesExpr(int row) const;
     bool PassesRecordFilter(int row) const;
@@ -240,7 +245,6 @@ private:
 
     std::vector<int> FOrder, FExpr, FVis;
     std::vector<int> FExprPos; // row -> index in FExpr, -1 when filtered out
-    std::vector<QString> FSortKeys; // case-folded text of the sort field, by row
     int FSortField = -1;
     int FCur = -1; // index into FVis
 

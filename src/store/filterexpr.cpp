@@ -14,6 +14,7 @@ struct TFilterNode {
     int field = -1;
     TCompareOp op = TCompareOp::Eq;
     QVariant literal;
+    QString literalText; // the literal as text, for comparisons with text
 };
 
 namespace {
@@ -267,8 +268,10 @@ private:
                 Error(u"expected a comparison operator but found "_s + Describe(Peek()));
             node->op = OpOf(Take().text);
             node->literal = Literal(Take());
+            node->literalText = node->literal.toString();
         } else if (first.kind == TToken::Kind::String || first.kind == TToken::Kind::Number) {
             node->literal = Literal(first);
+            node->literalText = node->literal.toString();
             if (Peek().kind != TToken::Kind::Op)
                 Error(u"expected a comparison operator but found "_s + Describe(Peek()));
             node->op = Mirror(OpOf(Take().text));
@@ -288,28 +291,41 @@ private:
     size_t FPos = 0;
 };
 
-bool Eval(const TFilterNode& node, const TFilterExpr::TFieldReader& read,
-          const TFilterExpr::TComparer& compare)
+int CompareWith(const TFilterExpr::TValue& value, const TFilterNode& node)
+{
+    using K = TFilterExpr::TValue::TKind;
+    const bool literalIsNumber = node.literal.typeId() != QMetaType::QString;
+    if (value.Kind == K::Number && literalIsNumber) {
+        const double y = node.literal.toDouble();
+        return value.Number < y ? -1 : (value.Number > y ? 1 : 0);
+    }
+    const QString numberText = value.Kind == K::Number ? QString::number(value.Number) : QString();
+    const QStringView text = value.Kind == K::Number ? QStringView(numberText) : value.Text;
+    return text.compare(node.literalText, Qt::CaseInsensitive);
+}
+
+bool Eval(const TFilterNode& node, const TFilterExpr::TFieldReader& read, QString& holder)
 {
     switch (node.kind) {
     case TFilterNode::Kind::Or:
-        return Eval(*node.left, read, compare) || Eval(*node.right, read, compare);
+        return Eval(*node.left, read, holder) || Eval(*node.right, read, holder);
     case TFilterNode::Kind::And:
-        return Eval(*node.left, read, compare) && Eval(*node.right, read, compare);
+        return Eval(*node.left, read, holder) && Eval(*node.right, read, holder);
     case TFilterNode::Kind::Not:
-        return !Eval(*node.left, read, compare);
+        return !Eval(*node.left, read, holder);
     case TFilterNode::Kind::Compare:
         break;
     }
-    const QVariant value = read(node.field);
+    const TFilterExpr::TValue value = read(node.field, holder);
+    const bool isNull = value.Kind == TFilterExpr::TValue::TKind::Null;
     if (node.op == TCompareOp::IsNull)
-        return value.isNull();
+        return isNull;
     if (node.op == TCompareOp::IsNotNull)
-        return !value.isNull();
+        return !isNull;
     // As in SQL, a comparison with an empty (null) value is never true.
-    if (value.isNull() || node.literal.isNull())
+    if (isNull || node.literal.isNull())
         return false;
-    const int c = compare(value, node.literal);
+    const int c = CompareWith(value, node);
     switch (node.op) {
     case TCompareOp::Eq:
         return c == 0;
@@ -345,7 +361,8 @@ TFilterExpr TFilterExpr::Parse(const QString& text, const TFieldResolver& resolv
     return expr;
 }
 
-bool TFilterExpr::Evaluate(const TFieldReader& read, const TComparer& compare) const
+bool TFilterExpr::Evaluate(const TFieldReader& read) const
 {
-    return !FRoot || Eval(*FRoot, read, compare);
+    QString holder;
+    return !FRoot || Eval(*FRoot, read, holder);
 }

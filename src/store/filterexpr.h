@@ -23,10 +23,17 @@ class TFilterExpr {
 public:
     // Resolves a field name to an index; returns -1 for an unknown field.
     using TFieldResolver = std::function<int(const QString& name)>;
-    // Reads a field's value (by resolved index) from the row being tested.
-    using TFieldReader = std::function<QVariant(int fieldIndex)>;
-    // Orders two values the way the dataset sorts them.
-    using TComparer = std::function<int(const QVariant&, const QVariant&)>;
+    // A field's value as the filter sees it: none, a number, or text viewed in place
+    // (a large table is filtered without copying a single name).
+    struct TValue {
+        enum class TKind { Null, Number, Text };
+        TKind Kind = TKind::Null;
+        double Number = 0;
+        QStringView Text;
+    };
+    // Reads a field's value (by resolved index) from the row being tested; text that
+    // is not stored anywhere may be kept in HOLDER while the comparison runs.
+    using TFieldReader = std::function<TValue(int fieldIndex, QString& holder)>;
 
     TFilterExpr();
     ~TFilterExpr();
@@ -37,7 +44,9 @@ public:
     static TFilterExpr Parse(const QString& text, const TFieldResolver& resolve);
 
     bool IsEmpty() const { return !FRoot; }
-    bool Evaluate(const TFieldReader& read, const TComparer& compare) const;
+    // Numbers compare by value, text without regard to case, a number with text as
+    // its decimal text; a comparison with no value is never true.
+    bool Evaluate(const TFieldReader& read) const;
 
 private:
     std::unique_ptr<TFilterNode> FRoot;

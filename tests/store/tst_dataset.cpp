@@ -70,6 +70,8 @@ private slots:
     void integerFieldRejectsText();
     void sortOrdersByOneField_data();
     void sortOrdersByOneField();
+    void sortOfRepeatedTextsIsStable_data();
+    void sortOfRepeatedTextsIsStable();
     void expressionFilter_data();
     void expressionFilter();
     void malformedFilterKeepsThePreviousOne_data();
@@ -298,6 +300,53 @@ void TestDataSet::sortOrdersByOneField()
     t.FieldByName(u"ProductName"_s)->SetAsString(t.FieldByName(u"ProductName"_s)->AsString());
     t.Post();
     QTEST(Walk(t), "expected");
+}
+
+void TestDataSet::sortOfRepeatedTextsIsStable_data()
+{
+    QTest::addColumn<QStringList>("values");
+    // Few distinct texts (ranked) and all distinct texts (sorted row by row).
+    QTest::newRow("repeated") << QStringList{u"b"_s, u"a"_s, u"B"_s, QString(), u"a"_s, u"Я"_s,
+                                             u"я"_s, u"b"_s, u""_s, u"a"_s};
+    QTest::newRow("distinct") << QStringList{u"d"_s, u"a"_s, u"C"_s, QString(), u"b"_s, u"Ё"_s,
+                                             u"е"_s, u"c"_s, u""_s, u"A"_s};
+}
+
+void TestDataSet::sortOfRepeatedTextsIsStable()
+{
+    QFETCH(QStringList, values);
+    TTestCatalogue cat;
+    auto dm = cat.Open();
+    TDataSet& t = dm->BookTable;
+    t.Open();
+    for (int copy = 0; copy < 30; ++copy) {
+        for (const QString& v : values) {
+            t.Append();
+            t.FieldByName(u"ProductName"_s)->SetAsString(QString::number(copy));
+            if (!v.isNull())
+                t.FieldByName(u"Language"_s)->SetAsString(v);
+            t.Post();
+        }
+    }
+    t.SetSort(u"Language"_s);
+    // Expected: empty first, then by text ignoring case, ties by case, then by Id.
+    const auto expectedLess = [](const QVariant& a, int ida, const QVariant& b, int idb) {
+        const int c = TDataSet::CompareValues(a, b);
+        return c != 0 ? c < 0 : ida < idb;
+    };
+    QVariant previous;
+    int previousId = -1;
+    int rows = 0;
+    for (t.First(); !t.Eof(); t.Next(), ++rows) {
+        const QVariant v = t.FieldByName(u"Language"_s)->Value();
+        const int id = t.FieldByName(u"Id"_s)->AsInteger();
+        if (previousId >= 0)
+            QVERIFY2(expectedLess(previous, previousId, v, id),
+                     qPrintable(previous.toString() + u" / "_s + v.toString()));
+        previous = v;
+        previousId = id;
+    }
+    QCOMPARE(rows, 30 * values.size());
 }
 
 void TestDataSet::expressionFilter_data()
