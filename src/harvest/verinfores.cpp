@@ -35,6 +35,14 @@ constexpr TFlagText FlagTexts[] = {
 // A version block never holds more than its 16-bit length can say.
 constexpr quint32 MaxBlockSize = 0x10000;
 
+// VALUE as four upper-case hexadecimal digits, appended to TEXT.
+void AppendHex4(QString& text, quint32 value)
+{
+    static constexpr char16_t Digits[] = u"0123456789ABCDEF";
+    for (int shift = 12; shift >= 0; shift -= 4)
+        text += QChar(Digits[(value >> shift) & 0xF]);
+}
+
 } // namespace
 
 QString VerInfoItemKey(TVerInfoItem item)
@@ -108,10 +116,17 @@ QString TVerInfoRes::GetVerValue(TVerInfoItem item) const
 {
     if (item < 0 || item >= VerInfoItemCount)
         return QString();
+    // \StringFileInfo\<language><code page>\<key>, both numbers in four
+    // upper-case hexadecimal digits.
     const quint32 translation = Translation();
-    const QString path = u"\\StringFileInfo\\"_s + GetLangIdText() +
-                         u"%1"_s.arg(uint(translation >> 16), 4, 16, QChar(u'0')).toUpper() + u'\\' +
-                         VerInfoItemKey(item);
+    const QStringView key(ItemKeys[item]);
+    QString path;
+    path.reserve(26 + key.size());
+    path += u"\\StringFileInfo\\";
+    AppendHex4(path, translation & 0xFFFF);
+    AppendHex4(path, translation >> 16);
+    path += u'\\';
+    path += key;
     const TVersionBlock block(FBuffer);
     const auto value = block.Query(path);
     if (!value)
@@ -126,7 +141,9 @@ QString TVerInfoRes::GetLanguageName() const
 
 QString TVerInfoRes::GetLangIdText() const
 {
-    return u"%1"_s.arg(uint(Translation() & 0xFFFF), 4, 16, QChar(u'0')).toUpper();
+    QString text;
+    AppendHex4(text, Translation() & 0xFFFF);
+    return text;
 }
 
 QString TVerInfoRes::GetCodePageText() const

@@ -89,7 +89,16 @@ std::optional<TVersionBlock::TValue> TVersionBlock::Query(QStringView path) cons
     std::optional<TNode> node = ParseNode(0, 0, FBlock.size());
     if (!node)
         return std::nullopt;
-    for (const QStringView part : path.split(u'\\', Qt::SkipEmptyParts)) {
+    // Each component of the path, without building a list of them.
+    qsizetype from = 0;
+    while (from < path.size()) {
+        qsizetype to = path.indexOf(u'\\', from);
+        if (to < 0)
+            to = path.size();
+        const QStringView part = path.sliced(from, to - from);
+        from = to + 1;
+        if (part.isEmpty())
+            continue;
         std::optional<TNode> found;
         qsizetype pos = node->ChildrenStart;
         while (!found) {
