@@ -13,6 +13,7 @@ int main(int argc, char** argv)
     Startup::CreateForms(TADOConnection::DefaultConnectionString);
     // The main window opens maximised; its first activation connects the catalogue.
     Form1->showMaximized();
+    Form1->activateWindow();
     const int result = app.exec();
     Startup::DestroyForms();
     return result;

@@ -86,11 +86,16 @@ void BindItemToAction(QAction* item, QAction* action)
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<::Ui::TForm1>())
 {
     ui->setupUi(this);
+    QFont small = font();
+    small.setPointSize(8);
+    setFont(small);
     setWindowIcon(ImageListIcon(style(), 1));
     ui->Splitter1->setSizes({545, 382});
     ui->Splitter1->setStretchFactor(0, 0);
     ui->Splitter1->setStretchFactor(1, 1);
-    ui->Splitter2->setSizes({224, 300});
+    // The information box is 224 pixels high at the designed font; it grows with the
+    // font so that its two-line captions stay readable.
+    ui->Splitter2->setSizes({std::max(224, ui->GroupBox1->sizeHint().height()), 300});
     ui->Splitter2->setStretchFactor(0, 0);
     ui->Splitter2->setStretchFactor(1, 1);
     ui->DBGrid1->setMinimumWidth(100);
@@ -114,6 +119,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<::Ui:
         t->setForegroundRole(QPalette::ToolTipText);
         t->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     }
+    ui->GroupBox1Layout->setColumnStretch(1, 1);
+    ui->GroupBox1Layout->setColumnStretch(3, 1);
     ui->PageControl1->tabBar()->setFocusPolicy(Qt::NoFocus);
     ui->PageControl1->tabBar()->setAttribute(Qt::WA_Hover);
     ui->PageControl1->setCurrentIndex(0);
@@ -155,7 +162,9 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<::Ui:
          QStyle::SP_DirIcon},
     };
     for (const auto& [button, window, icon] : barWindows) {
-        button->setIcon(style()->standardIcon(icon));
+        // The first button is narrow: its caption alone fills it.
+        if (button != ui->TypeDSpeedButton2)
+            button->setIcon(style()->standardIcon(icon));
         connect(button, &QToolButton::clicked, this, [this, w = window] { ShowModalWindow(w()); });
     }
     ui->CloseSpeedButton1->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));

@@ -1,0 +1,595 @@
+// The main window on a real catalogue: start-up, connection, the enabling rule, every
+// record command, search and sort, with the dialogs answered by a script.
+
+#include "extras/aboutform.h"
+#include "harvest/infoform.h"
+#include "harvest/masterform.h"
+#include "lists/editrecordform.h"
+#include "lists/reflistform.h"
+#include "mainwindow/columnform.h"
+#include "mainwindow/imgviewform.h"
+#include "mainwindow/mainform.h"
+#include "mainwindow/startup.h"
+#include "platform/command.h"
+#include "platform/dialogs.h"
+#include "store/catalogue.h"
+#include "store/datamodule.h"
+#include "tests/dbaware/testdb.h"
+
+#include "ui_editrecordform.h"
+#include "ui_mainform.h"
+
+#include <QProgressBar>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// Runs F as soon as the next modal window's event loop runs.
+void WhileModal(std::function<void()> f) { QTimer::singleShot(0, std::move(f)); }
+
+} // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+private:
+    TScriptedDialogs FDialogs;
+    std::unique_ptr<QTemporaryDir> FDir;
+    QString FPath;
+
+    TDataSet& Table() { return DataModule1->BookTable; }
+    Ui::TForm1& Ui() { return Form1->Ui(); }
+    QString Name() { return Table().FieldByName(u"ProductName"_s)->AsString(); }
+    QWidget* SaveButton() { return Ui().ToolBar1->widgetForAction(Ui().ActSave); }
+
+    QStringList Shown()
+    {
+        QStringList names;
+        const int field = Table().FieldByName(u"ProductName"_s)->Index();
+        for (int row = 0; row < Table().ViewRowCount(); ++row)
+            names << Table().ViewText(row, field);
+        return names;
+    }
+
+    // Creates the windows on the catalogue at FPath and shows the main window, whose
+    // activation connects.
+    void Start()
+    {
+        Startup::CreateForms(Catalogue::ConnectionStringFor(FPath));
+        Form1->show();
+        Form1->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(Form1));
+    }
+
+    void StartWith(const QStringList& names)
+    {
+        Catalogue::Create(FPath);
+        Start();
+        QVERIFY(Table().Active());
+        TTestDb::AddNames(Table(), names);
+        Table().First();
+    }
+
+private slots:
+    void init()
+    {
+        SetDialogs(&FDialogs);
+        FDialogs = TScriptedDialogs();
+        FDir = std::make_unique<QTemporaryDir>();
+        FPath = FDir->filePath(u"Tresmol.mdb"_s);
+    }
+
+    void cleanup()
+    {
+        if (Form1) {
+            // Close as the user would; nothing must stay pending.
+            Form1->close();
+            Startup::DestroyForms();
+        }
+        FDir.reset();
+        SetDialogs(nullptr);
+    }
+
+    void startupCreatesEveryWindowHidden()
+    {
+        Catalogue::CreateDemo(FPath);
+        Startup::CreateForms(Catalogue::ConnectionStringFor(FPath));
+        const std::pair<QWidget*, QString> windows[] = {
+            {Form1, u"Tresmol"_s},
+            {EditRecordForm, u"Редактирование"_s},
+            {AddManufacturerForm, u"Редактирование"_s},
+            {TypeDiscForm, u"Редактирование"_s},
+            {AboutForm, u"О программе"_s},
+            {ColumnForm, u"Настройка столбцов"_s},
+            {MasterForm, u"Добавление программы"_s},
+            {PlatformForm, u"Редактирование"_s},
+            {CategoryForm, u"Редактирование"_s},
+            {ProgramTypeForm, u"Редактирование"_s},
+            {InfoForm, u"Сбор информации с файла"_s},
+            {ImgViewForm, u"Просмотр картинки"_s},
+        };
+        for (const auto& [window, caption] : windows) {
+            QVERIFY(window);
+            QCOMPARE(window->windowTitle(), caption);
+            QVERIFY(!window->isVisible());
+        }
+        QVERIFY(DataModule1->ADOConnection.Connected());
+        for (TDataSet* ref : DataModule1->ReferenceTables())
+            QVERIFY(ref->Active());
+        QVERIFY(!Table().Active()); // opens on the first activation
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(Form1->StatusText(i).isEmpty());
+
+        Form1->show();
+        Form1->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(Form1));
+        QVERIFY(Table().Active());
+        QCOMPARE(Form1->StatusText(0), u"Подключены к "_s + FPath);
+        QCOMPARE(Form1->StatusText(1), u"Запись 1 из %1"_s.arg(Table().RecordCount()));
+        QCOMPARE(Ui().DBGrid1->model()->rowCount(), Table().RecordCount());
+        QCOMPARE(Ui().DBText2->text(), Name());
+        QVERIFY(FDialogs.Messages().isEmpty());
+    }
+
+    void missingCatalogueGivesErrorsAndADisconnectedWindow()
+    {
+        Start();
+        const auto boxes = FDialogs.Messages();
+        QCOMPARE(boxes.size(), 7); // connection, five reference cursors, the connect routine
+        for (const auto& box : boxes) {
+            QCOMPARE(box.Icon, TMsgIcon::miStop);
+            QCOMPARE(box.Caption, ApplicationTitle());
+            QCOMPARE(box.Buttons, TMsgButtons::mbOK);
+            QVERIFY(!box.Text.isEmpty());
+        }
+        QVERIFY(!Table().Active());
+        QVERIFY(Form1->StatusText(0).isEmpty());
+        QCOMPARE(Ui().DBGrid1->model()->rowCount(), 0);
+        Form1->ActionList1Update();
+        QVERIFY(Ui().ActConnect->isEnabled());
+        QVERIFY(!Ui().ActAdd->isEnabled());
+
+        // "Правка" ▸ "Добавить" is enabled and reports the closed table.
+        QVERIFY(Ui().N5->isEnabled());
+        FDialogs.ClearAsked();
+        Ui().N5->trigger();
+        QCOMPARE(FDialogs.Messages().size(), 1);
+        QCOMPARE(FDialogs.Messages()[0].Text, u"Cannot perform this operation on a closed dataset."_s);
+
+        // The file appears; "Подключится" tries again and succeeds.
+        Catalogue::CreateDemo(FPath);
+        FDialogs.ClearAsked();
+        Ui().ActConnect->trigger();
+        QVERIFY(FDialogs.Messages().isEmpty());
+        QVERIFY(Table().Active());
+        QVERIFY(Table().RecordCount() > 0);
+        QCOMPARE(Form1->StatusText(0), u"Подключены к "_s + FPath);
+    }
+
+    void enablingRule()
+    {
+        StartWith({u"Alpha"_s});
+        const QList<QAction*> connectedOnly = {
+            Ui().ActDisconnect, Ui().ActScan, Ui().ActClear, Ui().ActAdd, Ui().ActSave,
+            Ui().ActRed, Ui().ActDel, Ui().ActRefl, Ui().ActNext, Ui().ActPrior,
+            Ui().ActLast, Ui().ActFirst, Ui().ActFileInfo};
+        const QList<QAction*> always = {Ui().ActExcel, Ui().ActAddImg, Ui().ActDelImg,
+                                        Ui().ActViewImg};
+        Form1->ActionList1Update();
+        QVERIFY(!Ui().ActConnect->isEnabled());
+        QVERIFY(!Ui().On1->isEnabled());
+        for (QAction* a : connectedOnly)
+            QVERIFY2(a->isEnabled(), qPrintable(a->objectName()));
+        QVERIFY(Ui().Off1->isEnabled());
+
+        Ui().ActDisconnect->trigger();
+        QCOMPARE(Form1->StatusText(0), u"Отключено"_s);
+        QVERIFY(!Table().Active());
+        QCOMPARE(Ui().DBGrid1->model()->rowCount(), 0);
+        Form1->ActionList1Update();
+        QVERIFY(Ui().ActConnect->isEnabled());
+        QVERIFY(Ui().On1->isEnabled());
+        for (QAction* a : connectedOnly)
+            QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
+        for (QAction* a : always)
+            QVERIFY(a->isEnabled());
+        // Items bound to no action stay enabled.
+        for (QAction* a : {Ui().N5, Ui().N6, Ui().N7, Ui().N24, Ui().N18, Ui().N20, Ui().N11})
+            QVERIFY(a->isEnabled());
+        QVERIFY(Ui().CloseSpeedButton1->isEnabled());
+
+        // The rule also runs by itself when the program waits for input.
+        Ui().ActConnect->trigger();
+        QTest::qWait(20);
+        QTRY_VERIFY(!Ui().ActConnect->isEnabled());
+    }
+
+    void addOpensTheEditorOnANewRecord()
+    {
+        StartWith({u"Alpha"_s, u"Bravo"_s});
+        const int win = TTestDb::AddReference(DataModule1->PlatformADOTable, u"Windows"_s);
+        bool shown = false;
+        WhileModal([&] {
+            shown = EditRecordForm->isVisible();
+            QCOMPARE(Table().State(), TDataSetState::dsInsert);
+            QCOMPARE(Form1->StatusText(1), u"Запись -1 из 2"_s);
+            auto& e = EditRecordForm->Ui();
+            e.DBLookupComboBox9->Choose(0);
+            e.SpeedButton2->click();
+            EditRecordForm->Ui().SpeedButton4->click();
+        });
+        Ui().ActAdd->trigger();
+        QVERIFY(shown);
+        QCOMPARE(Table().State(), TDataSetState::dsBrowse);
+        QCOMPARE(Table().RecordCount(), 3);
+        QCOMPARE(Table().FieldByName(u"Platform"_s)->AsInteger(), win);
+        QVERIFY(Name().isEmpty());
+
+        // Two adds in a row without typing leave one pending new record.
+        WhileModal([] { EditRecordForm->close(); });
+        Ui().N5->trigger();
+        WhileModal([] { EditRecordForm->close(); });
+        Ui().N18->trigger();
+        QCOMPARE(Table().State(), TDataSetState::dsInsert);
+        QCOMPARE(Ui().DBGrid1->model()->rowCount(), 4);
+        Ui().ActFirst->trigger(); // the untouched record is dropped
+        QCOMPARE(Table().RecordCount(), 3);
+        QCOMPARE(Ui().DBGrid1->model()->rowCount(), 3);
+    }
+
+    void editOpensTheEditorOnTheCurrentRecord()
+    {
+        StartWith({u"Alpha"_s, u"Bravo"_s});
+        Table().Next();
+        QString seen;
+        WhileModal([&] {
+            seen = EditRecordForm->Ui().DBEdit2->text();
+            QCOMPARE(Table().State(), TDataSetState::dsBrowse);
+            EditRecordForm->close();
+        });
+        Ui().ActRed->trigger();
+        QCOMPARE(seen, u"Bravo"_s);
+    }
+
+    void deleteRecord_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QStringList>("left");
+        QTest::newRow("OK") << int(TMsgResult::mrOK) << QStringList{u"Alpha"_s, u"Charlie"_s};
+        QTest::newRow("Cancel") << int(TMsgResult::mrCancel)
+                                << QStringList{u"Alpha"_s, u"Bravo"_s, u"Charlie"_s};
+    }
+
+    void deleteRecord()
+    {
+        QFETCH(int, answer);
+        QFETCH(QStringList, left);
+        StartWith({u"Alpha"_s, u"Bravo"_s, u"Charlie"_s});
+        Table().Next();
+        FDialogs.AnswerMessage(TMsgResult(answer));
+        Ui().ActDel->trigger();
+        const auto boxes = FDialogs.Messages();
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].Text, u"Вы действительно хотите удалить Bravo"_s);
+        QCOMPARE(boxes[0].Caption, u"Внимание!!!"_s);
+        QCOMPARE(boxes[0].Buttons, TMsgButtons::mbOKCancel);
+        QCOMPARE(boxes[0].Icon, TMsgIcon::miNone);
+        QCOMPARE(Shown(), left);
+        QCOMPARE(Name(), answer == int(TMsgResult::mrOK) ? u"Charlie"_s : u"Bravo"_s);
+    }
+
+    void deleteOnAnEmptyCatalogueAsksThenFails()
+    {
+        StartWith({});
+        FDialogs.AnswerMessage(TMsgResult::mrOK);
+        Ui().N19->trigger();
+        const auto boxes = FDialogs.Messages();
+        QCOMPARE(boxes.size(), 2);
+        QCOMPARE(boxes[0].Text, u"Вы действительно хотите удалить "_s);
+        QCOMPARE(boxes[1].Text, u"Cannot perform this operation on an empty dataset."_s);
+        QCOMPARE(boxes[1].Icon, TMsgIcon::miStop);
+    }
+
+    void saveTakesInHeldText()
+    {
+        StartWith({u"Alpha"_s});
+        Ui().DBEdit3->setFocus();
+        QTest::keyClicks(Ui().DBEdit3, u"C:\\Soft\\alpha.exe"_s);
+        QVERIFY(Ui().DBEdit3->Holding());
+        QVERIFY(!Table().Modified());
+        Ui().ActSave->trigger();
+        QCOMPARE(Table().State(), TDataSetState::dsBrowse);
+        QCOMPARE(Table().FieldByName(u"FileName"_s)->AsString(), u"C:\\Soft\\alpha.exe"_s);
+        QVERIFY(!SaveButton()->isEnabled());
+        QVERIFY(Ui().ActSave->isEnabled()); // only the button is greyed
+
+        // The popup's save posts as well, and leaves the button alone.
+        QTest::keyClicks(Ui().DBEdit4, u"C:\\Soft\\"_s);
+        Ui().N20->trigger();
+        QCOMPARE(Table().FieldByName(u"PlacingProgram"_s)->AsString(), u"C:\\Soft\\"_s);
+        QVERIFY(!SaveButton()->isEnabled());
+
+        // Moving over the details panel with a change pending brings the button back.
+        Table().Edit();
+        Table().FieldByName(u"Label"_s)->SetAsString(u"note"_s);
+        QTest::mouseMove(Ui().Panel4, QPoint(1, 1));
+        QMouseEvent move(QEvent::MouseMove, QPointF(1, 1), Ui().Panel4->mapToGlobal(QPointF(1, 1)),
+                         Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(Ui().Panel4, &move);
+        QVERIFY(SaveButton()->isEnabled());
+
+        // Saving with nothing changed posts nothing and still greys the button.
+        Ui().ActSave->trigger();
+        Ui().ActSave->trigger();
+        QVERIFY(!SaveButton()->isEnabled());
+        QVERIFY(FDialogs.Messages().isEmpty());
+    }
+
+    void refreshAndMoves()
+    {
+        StartWith({u"Alpha"_s, u"Bravo"_s, u"Charlie"_s});
+        Ui().ActLast->trigger();
+        QCOMPARE(Name(), u"Charlie"_s);
+        QCOMPARE(Form1->StatusText(1), u"Запись 3 из 3"_s);
+        Ui().ActNext->trigger(); // past the end stays on the end record
+        QCOMPARE(Name(), u"Charlie"_s);
+        Ui().ActPrior->trigger();
+        QCOMPARE(Name(), u"Bravo"_s);
+        QCOMPARE(Form1->StatusText(1), u"Запись 2 из 3"_s);
+        QCOMPARE(Ui().DBGrid1->currentIndex().row(), 1);
+        Ui().ActFirst->trigger();
+        QCOMPARE(Name(), u"Alpha"_s);
+        Ui().ActPrior->trigger();
+        QCOMPARE(Name(), u"Alpha"_s);
+
+        // Another process adds a record; refresh shows it and keeps the current one.
+        {
+            TTestDb::AddNames(Table(), {}); // nothing
+            QStringList errors;
+            TDataModule1 other([&](const QString& m) { errors << m; },
+                               Catalogue::ConnectionStringFor(FPath));
+            other.BookTable.Open();
+            TTestDb::AddNames(other.BookTable, {u"Delta"_s});
+        }
+        Ui().ActNext->trigger();
+        Ui().ActRefl->trigger();
+        QCOMPARE(Name(), u"Bravo"_s);
+        QCOMPARE(Table().RecordCount(), 4);
+        QCOMPARE(Ui().DBGrid1->model()->rowCount(), 4);
+    }
+
+    void statusShowsMinusOneDuringAnInsert()
+    {
+        StartWith({u"Alpha"_s, u"Bravo"_s});
+        QCOMPARE(Form1->StatusText(1), u"Запись 1 из 2"_s);
+        Table().Insert();
+        QCOMPARE(Form1->StatusText(1), u"Запись -1 из 2"_s);
+        Table().FieldByName(u"ProductName"_s)->SetAsString(u"Charlie"_s);
+        Table().Post();
+        QCOMPARE(Form1->StatusText(1), u"Запись %1 из 3"_s.arg(Table().RecNo()));
+    }
+
+    void clear_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("search");
+        QTest::addColumn<QStringList>("left");
+        const QStringList all{u"Adder"_s, u"Ad-Tool"_s, u"adder"_s, u"Bad"_s};
+        QTest::newRow("Yes") << int(TMsgResult::mrYes) << QString() << QStringList();
+        QTest::newRow("No") << int(TMsgResult::mrNo) << QString() << all;
+        QTest::newRow("Yes with a search") << int(TMsgResult::mrYes) << u"Ad"_s
+                                           << QStringList{u"adder"_s, u"Bad"_s};
+    }
+
+    void clear()
+    {
+        QFETCH(int, answer);
+        QFETCH(QString, search);
+        QFETCH(QStringList, left);
+        StartWith({u"Adder"_s, u"Ad-Tool"_s, u"adder"_s, u"Bad"_s});
+        Ui().Edit1->setText(search);
+        FDialogs.AnswerMessage(TMsgResult(answer));
+        Ui().ActClear->trigger();
+        const auto boxes = FDialogs.Messages();
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].Text, u"Вы действительно хотите удалить все записи?"_s);
+        QCOMPARE(boxes[0].Caption, ApplicationTitle());
+        QCOMPARE(boxes[0].Buttons, TMsgButtons::mbYesNo);
+        QCOMPARE(boxes[0].Icon, TMsgIcon::miQuestion);
+        QVERIFY(!Form1->ProgressBar()->isVisible());
+        Ui().Edit1->clear();
+        QCOMPARE(Shown(), left);
+    }
+
+    void clearRefusesCommandsWhileItRuns()
+    {
+        QStringList names;
+        for (int i = 0; i < 40; ++i)
+            names << u"Program %1"_s.arg(i, 2, 10, QChar(u'0'));
+        StartWith(names);
+        int attempts = 0;
+        bool sawClearing = false;
+        // Whatever the user does while the loop runs must not touch the catalogue.
+        std::function<void()> meddle = [&] {
+            if (!Form1->Clearing())
+                return;
+            sawClearing = true;
+            ++attempts;
+            QVERIFY(Form1->ProgressBar()->isVisible());
+            Form1->ActClearExecute();  // would ask again
+            Form1->ActDelExecute();    // would ask
+            Form1->ActLastExecute();
+            Form1->N24Click();
+            QTest::keyClicks(Ui().Edit1, u"Program 3"_s); // the box waits
+            if (attempts < 5)
+                QTimer::singleShot(0, meddle);
+        };
+        QTimer::singleShot(0, meddle);
+        FDialogs.AnswerMessage(TMsgResult::mrYes);
+        Form1->ActClearExecute();
+        QVERIFY(sawClearing);
+        QCOMPARE(FDialogs.Messages().size(), 1); // only the one question
+        QVERIFY(Ui().Edit1->text().isEmpty());
+        QCOMPARE(Table().RecordCount(), 0);
+        QVERIFY(Table().Sort().isEmpty());
+        QVERIFY(!Form1->ProgressBar()->isVisible());
+        QVERIFY(!Form1->Clearing());
+    }
+
+    void search_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("Ad") << u"Ad"_s << QStringList{u"Adder"_s, u"Ad-Tool"_s};
+        QTest::newRow("A") << u"A"_s << QStringList{u"Adder"_s, u"Ad-Tool"_s};
+        QTest::newRow("a") << u"a"_s << QStringList{u"adder"_s};
+        QTest::newRow("B") << u"B"_s << QStringList{u"Bad"_s, u"Baldur's Gate"_s};
+        QTest::newRow("quote") << u"Baldur's"_s << QStringList{u"Baldur's Gate"_s};
+        QTest::newRow("nothing") << u"Zz"_s << QStringList();
+        QTest::newRow("empty") << QString()
+                               << QStringList{u"Adder"_s, u"Ad-Tool"_s, u"adder"_s, u"Bad"_s,
+                                              u"Baldur's Gate"_s, QString()};
+    }
+
+    void search()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, shown);
+        StartWith({u"Adder"_s, u"Ad-Tool"_s, u"adder"_s, u"Bad"_s, u"Baldur's Gate"_s, QString()});
+        Table().Last();
+        // Typed character by character, as the user does.
+        Ui().Edit1->setFocus();
+        QTest::keyClicks(Ui().Edit1, text);
+        QCOMPARE(Shown(), shown);
+        QCOMPARE(Ui().DBGrid1->model()->rowCount(), shown.size());
+        QVERIFY(FDialogs.Messages().isEmpty());
+        if (!text.isEmpty() && !shown.isEmpty()) {
+            QCOMPARE(Name(), shown.first()); // the first shown row is current
+            QCOMPARE(Ui().DBGrid1->currentIndex().row(), 0);
+        }
+        // Deleting the text widens the list again.
+        Ui().Edit1->clear();
+        QCOMPARE(Table().ViewRowCount(), 6);
+    }
+
+    void sort_data()
+    {
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QStringList>("order");
+        QTest::newRow("Название") << u"N24"_s
+                                  << QStringList{u"Alpha"_s, u"Bravo"_s, u"Charlie"_s};
+        QTest::newRow("Платформа") << u"N23"_s
+                                   << QStringList{u"Bravo"_s, u"Charlie"_s, u"Alpha"_s};
+        QTest::newRow("Категория") << u"N34"_s
+                                   << QStringList{u"Charlie"_s, u"Alpha"_s, u"Bravo"_s};
+        QTest::newRow("Тип") << u"N25"_s << QStringList{u"Alpha"_s, u"Charlie"_s, u"Bravo"_s};
+        QTest::newRow("Производитель") << u"N26"_s
+                                       << QStringList{u"Bravo"_s, u"Alpha"_s, u"Charlie"_s};
+        QTest::newRow("Размер") << u"N27"_s << QStringList{u"Charlie"_s, u"Bravo"_s, u"Alpha"_s};
+    }
+
+    void sort()
+    {
+        QFETCH(QString, item);
+        QFETCH(QStringList, order);
+        StartWith({});
+        struct TRow {
+            QString Name;
+            int Platform, Category, TypeDisc, Maker;
+            QString Size;
+        };
+        // Keys: the order in which reference entries were made, not their texts.
+        const TRow rows[] = {{u"Charlie"_s, 2, 1, 2, 3, u"10"_s},
+                             {u"Alpha"_s, 3, 2, 1, 2, u"9"_s},
+                             {u"Bravo"_s, 1, 3, 3, 1, u"100"_s}};
+        for (const TRow& r : rows) {
+            Table().Append();
+            Table().FieldByName(u"ProductName"_s)->SetAsString(r.Name);
+            Table().FieldByName(u"Platform"_s)->SetAsInteger(r.Platform);
+            Table().FieldByName(u"Category"_s)->SetAsInteger(r.Category);
+            Table().FieldByName(u"TypeDisc"_s)->SetAsInteger(r.TypeDisc);
+            Table().FieldByName(u"ManufacturerDisc"_s)->SetAsInteger(r.Maker);
+            Table().FieldByName(u"Size"_s)->SetAsString(r.Size);
+            Table().Post();
+        }
+        Form1->findChild<QAction*>(item)->trigger();
+        QCOMPARE(Shown(), order);
+        QCOMPARE(Ui().DBGrid1->model()->index(0, 1).data().toString(), order.first());
+        QCOMPARE(Ui().DBGrid1->model()->index(2, 0).data().toString(), u"3"_s);
+    }
+
+    void reconnectionKeepsSortAndSearch()
+    {
+        StartWith({u"Bob"_s, u"Bill"_s, u"Ann"_s, u"Ben"_s});
+        Ui().N24->trigger();
+        QTest::keyClicks(Ui().Edit1, u"B"_s);
+        QCOMPARE(Shown(), (QStringList{u"Ben"_s, u"Bill"_s, u"Bob"_s}));
+        Ui().ActDisconnect->trigger();
+        QCOMPARE(Shown(), QStringList());
+        Ui().ActConnect->trigger();
+        QCOMPARE(Shown(), (QStringList{u"Ben"_s, u"Bill"_s, u"Bob"_s}));
+        QCOMPARE(Ui().Edit1->text(), u"B"_s);
+    }
+
+    void disconnectPostsAPendingChange()
+    {
+        StartWith({u"Alpha"_s});
+        QTest::keyClicks(Ui().DBEdit1, u"1.0"_s);
+        Ui().ActDisconnect->trigger();
+        QVERIFY(!Table().Active());
+        Ui().ActConnect->trigger();
+        QCOMPARE(Table().FieldByName(u"ProductVersion"_s)->AsString(), u"1.0"_s);
+    }
+
+    void closingPostsAPendingChangeOrStaysOpen()
+    {
+        StartWith({u"Alpha"_s});
+        // A rating that is not a number cannot be saved: the window stays open.
+        QTest::keyClicks(Ui().DBEdit5, u"x"_s);
+        QVERIFY(!Form1->close());
+        QVERIFY(Form1->isVisible());
+        QCOMPARE(FDialogs.Messages().size(), 1);
+        QCOMPARE(FDialogs.Messages()[0].Icon, TMsgIcon::miStop);
+        QVERIFY(Table().Active());
+
+        Ui().DBEdit5->setText(QString());
+        Ui().DBEdit5->selectAll();
+        QTest::keyClicks(Ui().DBEdit5, u"5"_s);
+        QVERIFY(Form1->close());
+        QVERIFY(!Table().Active());
+        Form1->ActConnectExecute();
+        QCOMPARE(Table().FieldByName(u"Rating"_s)->AsInteger(), 5);
+    }
+
+    void closingDropsAnEmptyNewRecord()
+    {
+        StartWith({u"Alpha"_s});
+        Table().Insert();
+        QVERIFY(Form1->close());
+        Form1->ActConnectExecute();
+        QCOMPARE(Table().RecordCount(), 1);
+    }
+
+    void getInformationReadsTheRecordsFile()
+    {
+        StartWith({u"Alpha"_s});
+        Ui().N29->trigger();
+        QCOMPARE(FDialogs.Messages().size(), 1);
+        QCOMPARE(FDialogs.Messages()[0].Text, u"У текущей записи не указан файл."_s);
+
+        Table().Edit();
+        Table().FieldByName(u"FileName"_s)->SetAsString(FDir->filePath(u"missing.exe"_s));
+        Table().Post();
+        FDialogs.ClearAsked();
+        Ui().N29->trigger();
+        QCOMPARE(FDialogs.Messages().size(), 1);
+        QCOMPARE(FDialogs.Messages()[0].Icon, TMsgIcon::miStop);
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
