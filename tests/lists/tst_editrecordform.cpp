@@ -1,0 +1,170 @@
+// The record editor on a real catalogue: its lookup lists write keys, its boxes edit
+// the columns they name, "Сохранить" takes in typed text and posts.
+
+#include "lists/editrecordform.h"
+#include "platform/dialogs.h"
+#include "store/dataset.h"
+#include "tests/dbaware/testdb.h"
+
+#include "ui_editrecordform.h"
+
+#include <QTest>
+
+using namespace Qt::Literals::StringLiterals;
+
+class TestEditRecordForm : public QObject {
+    Q_OBJECT
+
+private:
+    TScriptedDialogs FDialogs;
+    std::unique_ptr<TTestDb> FDb;
+    std::unique_ptr<TDataModule1> FDm;
+    std::unique_ptr<TEditRecordForm> FForm;
+    int FWindows = 0, FDos = 0;
+
+    TDataSet& Table() { return FDm->BookTable; }
+    Ui::TEditRecordForm& Ui() { return FForm->Ui(); }
+
+private slots:
+    void init()
+    {
+        SetDialogs(&FDialogs);
+        FDialogs = TScriptedDialogs();
+        FDb = std::make_unique<TTestDb>();
+        FDm = FDb->Open();
+        FWindows = TTestDb::AddReference(FDm->PlatformADOTable, u"Windows"_s);
+        FDos = TTestDb::AddReference(FDm->PlatformADOTable, u"DOS"_s);
+        TTestDb::AddReference(FDm->TypeDiscADOTable, u"CD-R"_s);
+        Table().Open();
+        TTestDb::AddNames(Table(), {u"Alpha"_s, u"Bravo"_s});
+        Table().First();
+        FForm = std::make_unique<TEditRecordForm>(FDm.get());
+        FForm->show();
+        QVERIFY(QTest::qWaitForWindowExposed(FForm.get()));
+    }
+
+    void cleanup()
+    {
+        FForm.reset();
+        FDm.reset();
+        FDb.reset();
+        SetDialogs(nullptr);
+    }
+
+    void window()
+    {
+        QCOMPARE(FForm->windowTitle(), u"Редактирование"_s);
+        QCOMPARE(FForm->size(), QSize(653, 406));
+        QCOMPARE(Ui().PageControl1->count(), 2);
+        QCOMPARE(Ui().PageControl1->tabText(0), u"Основная"_s);
+        QCOMPARE(Ui().PageControl1->tabText(1), u"Техническая"_s);
+        QCOMPARE(Ui().PageControl1->currentIndex(), 1); // opens on "Техническая"
+        QCOMPARE(Ui().DBEdit5->maxLength(), 7);
+    }
+
+    void boxes_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("field");
+        const std::pair<const char*, const char16_t*> bound[] = {
+            {"DBEdit2", u"ProductName"},      {"DBEdit18", u"Language"},
+            {"DBEdit9", u"Year"},             {"DBEdit8", u"Comments"},
+            {"DBEdit5", u"Size"},             {"DBEdit7", u"Label"},
+            {"DBEdit3", u"ProductVersion"},   {"DBEdit4", u"FileDescription"},
+            {"DBEdit6", u"CompanyName"},      {"DBEdit10", u"FileVersion"},
+            {"DBEdit11", u"InternalName"},    {"DBEdit12", u"LegalCopyright"},
+            {"DBEdit13", u"LegalTrademarks"}, {"DBEdit14", u"OriginalFilename"},
+            {"DBEdit15", u"PlacingProgram"},  {"DBEdit16", u"FileName"},
+            {"DBEdit17", u"ExtractFileName"}, {"DBEdit19", u"LangID"},
+            {"DBEdit20", u"CodePage"},
+        };
+        for (const auto& [box, field] : bound)
+            QTest::newRow(box) << QString::fromLatin1(box) << QString::fromUtf16(field);
+    }
+
+    void boxes()
+    {
+        QFETCH(QString, box);
+        QFETCH(QString, field);
+        auto* edit = FForm->findChild<TDBEdit*>(box);
+        QVERIFY(edit);
+        QCOMPARE(edit->DataField(), field);
+        const QString value = field == u"Year"_s ? u"1999"_s : u"12"_s;
+        Ui().PageControl1->setCurrentWidget(edit->parentWidget()->parentWidget());
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClicks(edit, value);
+        QVERIFY(!Table().Modified()); // held until the record takes it in
+        Ui().SpeedButton2->click();
+        QCOMPARE(Table().State(), TDataSetState::dsBrowse);
+        QCOMPARE(Table().FieldByName(field)->AsString(), value);
+        QVERIFY(FDialogs.Messages().isEmpty());
+    }
+
+    void numberIsShownNotChanged()
+    {
+        QCOMPARE(Ui().DBEdit1->text(), u"1"_s);
+        QVERIFY(Ui().DBEdit1->isReadOnly());
+        Table().Next();
+        QCOMPARE(Ui().DBEdit1->text(), u"2"_s);
+        QCOMPARE(Ui().DBEdit2->text(), u"Bravo"_s);
+    }
+
+    void lookupsWriteKeys()
+    {
+        QCOMPARE(Ui().DBLookupComboBox9->count(), 2);
+        QCOMPARE(Ui().DBLookupComboBox9->currentIndex(), -1);
+        Ui().DBLookupComboBox9->Choose(1);
+        QCOMPARE(Table().State(), TDataSetState::dsEdit);
+        QVERIFY(Table().Modified());
+        QCOMPARE(Table().FieldByName(u"Platform"_s)->AsInteger(), FDos);
+        Ui().SpeedButton1->click(); // the other page's "Сохранить"
+        QCOMPARE(Table().State(), TDataSetState::dsBrowse);
+        QCOMPARE(Table().FieldByName(u"Платформа"_s)->AsString(), u"DOS"_s);
+        QCOMPARE(Ui().DBLookupComboBox9->currentText(), u"DOS"_s);
+        QVERIFY(FForm->isVisible()); // stays open
+    }
+
+    void addChooseSave()
+    {
+        Table().Insert();
+        Ui().DBLookupComboBox9->Choose(0);
+        Ui().SpeedButton2->click();
+        QCOMPARE(Table().RecordCount(), 3);
+        QCOMPARE(Table().FieldByName(u"Platform"_s)->AsInteger(), FWindows);
+        QVERIFY(Table().FieldByName(u"ProductName"_s)->AsString().isEmpty());
+    }
+
+    void saveWithNothingChangedDoesNothing()
+    {
+        Ui().SpeedButton2->click();
+        QCOMPARE(Table().State(), TDataSetState::dsBrowse);
+        Table().Insert();
+        Ui().SpeedButton2->click(); // an untouched new record stays pending
+        QCOMPARE(Table().State(), TDataSetState::dsInsert);
+        QCOMPARE(Table().RecordCount(), 2);
+    }
+
+    void choosingOnAnEmptyCatalogueStartsARecord()
+    {
+        Table().First();
+        Table().Delete();
+        Table().Delete();
+        QVERIFY(Table().IsEmpty());
+        Ui().DBLookupComboBox1->Choose(0);
+        QCOMPARE(Table().State(), TDataSetState::dsInsert);
+        QVERIFY(Table().Modified());
+    }
+
+    void exitNeitherPostsNorCancels()
+    {
+        Ui().DBLookupComboBox9->Choose(0);
+        Ui().SpeedButton4->click();
+        QVERIFY(!FForm->isVisible());
+        QCOMPARE(Table().State(), TDataSetState::dsEdit);
+        QVERIFY(Table().Modified());
+    }
+};
+
+QTEST_MAIN(TestEditRecordForm)
+#include "tst_editrecordform.moc"
