@@ -1,0 +1,148 @@
+// Main window figures on a large generated catalogue, with the real window built
+// offscreen: start to the first painted grid, a search typed character by character
+// (each one re-filters and repaints), each of the six sorts, and scrolling the grid.
+//   bench_mainwindow [RECORDS]    (default 100000)
+
+#include "bench/benchutil.h"
+#include "bench/gencatalogue.h"
+#include "dbaware/dbgrid.h"
+#include "mainwindow/mainform.h"
+#include "mainwindow/startup.h"
+#include "store/catalogue.h"
+#include "store/datamodule.h"
+#include "store/search.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// Notes when the grid's cells have been painted.
+class TPaintWatch : public QObject {
+public:
+    bool Painted = false;
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        if (e->type() == QEvent::Paint)
+            Painted = true;
+        return QObject::eventFilter(o, e);
+    }
+};
+
+// Lets the window do what the change asked for, up to a painted grid.
+void PaintNow(QWidget* viewport)
+{
+    QCoreApplication::processEvents();
+    viewport->repaint();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int count = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 100000;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"Tresmol.mdb"_s);
+    GenerateCatalogue(path, count);
+    std::printf("catalogue of %d records\n", count);
+
+    // --- start to the first painted grid
+    TPaintWatch watch;
+    QElapsedTimer clock;
+    clock.start();
+    Startup::CreateForms(Catalogue::ConnectionStringFor(path));
+    // The window's parts, by their names.
+    struct {
+        TDBGrid* DBGrid1;
+        QLineEdit* Edit1;
+        QAction *ActFirst, *N24, *N23, *N34, *N25, *N26, *N27;
+    } ui{Form1->findChild<TDBGrid*>(u"DBGrid1"_s),     Form1->findChild<QLineEdit*>(u"Edit1"_s),
+         Form1->findChild<QAction*>(u"ActFirst"_s),    Form1->findChild<QAction*>(u"N24"_s),
+         Form1->findChild<QAction*>(u"N23"_s),         Form1->findChild<QAction*>(u"N34"_s),
+         Form1->findChild<QAction*>(u"N25"_s),         Form1->findChild<QAction*>(u"N26"_s),
+         Form1->findChild<QAction*>(u"N27"_s)};
+    QWidget* viewport = ui.DBGrid1->viewport();
+    viewport->installEventFilter(&watch);
+    Form1->resize(1600, 1000);
+    Form1->show();
+    Form1->activateWindow();
+    while (!(watch.Painted && DataModule1->BookTable.Active() &&
+             ui.DBGrid1->model()->rowCount() > 0) &&
+           clock.elapsed() < 30000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    const double start = clock.nsecsElapsed() / 1e6;
+    std::printf("start to first painted grid: %.0f ms (%d rows)\n", start,
+                ui.DBGrid1->model()->rowCount());
+
+    // --- scrolling: a page at a time, each repainted
+    {
+        QScrollBar* bar = ui.DBGrid1->verticalScrollBar();
+        std::vector<double> pages;
+        for (int i = 0; i < 50; ++i)
+            pages.push_back(TimeMs([&] {
+                bar->setValue(bar->value() + bar->pageStep());
+                PaintNow(viewport);
+            }));
+        const double jump = TimeMs([&] {
+            bar->setValue(bar->maximum() / 2);
+            PaintNow(viewport);
+        });
+        std::printf("scroll a page: median %.2f ms, max %.2f ms; jump to the middle %.2f ms\n",
+                    Median(pages), *std::max_element(pages.begin(), pages.end()), jump);
+        ui.ActFirst->trigger();
+        PaintNow(viewport);
+    }
+
+    // --- search typed character by character, then deleted
+    {
+        const int nameField = DataModule1->BookTable.FieldByName(u"ProductName"_s)->Index();
+        const QString name = DataModule1->BookTable.ViewText(count / 3, nameField);
+        const QString text = name.left(6);
+        std::vector<double> typed, erased;
+        for (int i = 1; i <= text.size(); ++i)
+            typed.push_back(TimeMs([&] {
+                ui.Edit1->setText(text.left(i));
+                PaintNow(viewport);
+            }));
+        std::printf("search \"%s\": rows shown after the last character %d\n",
+                    qPrintable(text), ui.DBGrid1->model()->rowCount());
+        for (int i = int(text.size()) - 1; i >= 0; --i)
+            erased.push_back(TimeMs([&] {
+                ui.Edit1->setText(text.left(i));
+                PaintNow(viewport);
+            }));
+        std::printf("search, per typed character: median %.1f ms, max %.1f ms\n", Median(typed),
+                    *std::max_element(typed.begin(), typed.end()));
+        std::printf("search, per deleted character: median %.1f ms, max %.1f ms (last one shows "
+                    "all %d rows)\n",
+                    Median(erased), *std::max_element(erased.begin(), erased.end()),
+                    ui.DBGrid1->model()->rowCount());
+    }
+
+    // --- the six sorts
+    {
+        QAction* items[] = {ui.N24, ui.N23, ui.N34, ui.N25, ui.N26, ui.N27};
+        for (int i = 0; i < 6; ++i) {
+            const double ms = TimeMs([&] {
+                items[i]->trigger();
+                PaintNow(viewport);
+            });
+            std::printf("sort by %-14s %.0f ms\n", qPrintable(Search::SortKeys().at(i).Caption + u':'),
+                        ms);
+        }
+    }
+
+    Form1->close();
+    Startup::DestroyForms();
+    return 0;
+}
