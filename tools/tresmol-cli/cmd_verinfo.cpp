@@ -5,65 +5,93 @@
 #include "tools/tresmol-cli/cli_util.h"
 #include "tools/tresmol-cli/commands.h"
 
+#include <QHash>
+
 #include <cstdio>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-// TEXT as a JSON string. Characters outside the basic plane stay whole; a lone
-// surrogate, which UTF-8 cannot carry, is written as its \u escape.
-QString JsonString(const QString& text)
+// TEXT as a JSON string, appended in UTF-8 to OUT. Characters outside the basic
+// plane stay whole; a lone surrogate, which UTF-8 cannot carry, is written as its
+// \u escape.
+void AppendJsonString(QByteArray& out, QStringView text)
 {
-    QString out;
-    out.reserve(text.size() + 2);
-    out += u'"';
+    out += '"';
+    qsizetype plainFrom = 0;
+    const auto flushPlain = [&](qsizetype to) {
+        if (to > plainFrom)
+            out += text.sliced(plainFrom, to - plainFrom).toUtf8();
+    };
     for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
-            out += c;
-            out += text[++i];
-        } else if (c == u'"' || c == u'\\') {
-            out += u'\\';
-            out += c;
-        } else if (c.unicode() < 0x20 || c.isSurrogate()) {
-            out += u"\\u%1"_s.arg(c.unicode(), 4, 16, QChar(u'0'));
-        } else {
-            out += c;
+        const char16_t c = text[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() &&
+            QChar::isLowSurrogate(text[i + 1].unicode())) {
+            ++i;
+            continue;
         }
+        if (c >= 0x20 && c != u'"' && c != u'\\' && !QChar::isSurrogate(c))
+            continue;
+        flushPlain(i);
+        if (c == u'"' || c == u'\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", unsigned(c));
+            out += escape;
+        }
+        plainFrom = i + 1;
     }
-    return out + u'"';
+    flushPlain(text.size());
+    out += '"';
 }
 
-QString Field(const QString& key, const QString& jsonValue)
+void AppendField(QByteArray& out, const char* key, QStringView value)
 {
-    return JsonString(key) + u": "_s + jsonValue;
+    out += ", \"";
+    out += key;
+    out += "\": ";
+    AppendJsonString(out, value);
 }
 
-QString Describe(const QString& path)
+// One line for PATH. LANGUAGES remembers the language names already asked for in
+// this run, since the same id always gives the same name.
+QByteArray Describe(const QString& path, QHash<QString, QString>& languages)
 {
-    QStringList fields{Field(u"path"_s, JsonString(path))};
+    QByteArray line = "{\"path\": ";
+    AppendJsonString(line, path);
     try {
         const TVerInfoRes info(path);
         for (int i = 0; i < VerInfoItemCount; ++i) {
             const auto item = static_cast<TVerInfoItem>(i);
-            fields << Field(VerInfoItemKey(item), JsonString(info.GetVerValue(item)));
+            AppendField(line, VerInfoItemKey(item).toLatin1().constData(),
+                        info.GetVerValue(item));
         }
-        fields << Field(u"Language"_s, JsonString(info.GetLanguageName()));
-        fields << Field(u"LangID"_s, JsonString(info.GetLangIdText()));
-        fields << Field(u"CodePage"_s, JsonString(info.GetCodePageText()));
-        QStringList flags;
-        for (const QString& flag : info.Flags())
-            flags << JsonString(flag);
-        fields << Field(u"Flags"_s, u'[' + flags.join(u", "_s) + u']');
+        const QString langId = info.GetLangIdText();
+        auto language = languages.find(langId);
+        if (language == languages.end())
+            language = languages.insert(langId, info.GetLanguageName());
+        AppendField(line, "Language", *language);
+        AppendField(line, "LangID", langId);
+        AppendField(line, "CodePage", info.GetCodePageText());
+        line += ", \"Flags\": [";
+        for (qsizetype i = 0; i < info.Flags().size(); ++i) {
+            if (i > 0)
+                line += ", ";
+            AppendJsonString(line, info.Flags()[i]);
+        }
+        line += ']';
     } catch (const ENoVerInfoError& e) {
-        fields << Field(u"error"_s, JsonString(e.Message()));
+        AppendField(line, "error", e.Message());
     } catch (const EVerInfoError& e) {
-        fields << Field(u"error"_s, JsonString(e.Message()));
+        AppendField(line, "error", e.Message());
     } catch (const eNoFixeVerInfo& e) {
-        fields << Field(u"error"_s, JsonString(e.Message()));
+        AppendField(line, "error", e.Message());
     }
-    return u'{' + fields.join(u", "_s) + u'}';
+    line += "}\n";
+    return line;
 }
 
 } // namespace
@@ -73,8 +101,9 @@ int CmdVerinfo(const QStringList& args)
     return RunCommand([&] {
         if (args.isEmpty())
             return Fail(u"verinfo: no file given"_s);
+        QHash<QString, QString> languages;
         for (const QString& path : args) {
-            const QByteArray line = Describe(path).toUtf8() + '\n';
+            const QByteArray line = Describe(path, languages);
             std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
         }
         std::fflush(stdout);
