@@ -93,9 +93,6 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<::Ui:
     ui->Splitter1->setSizes({545, 382});
     ui->Splitter1->setStretchFactor(0, 0);
     ui->Splitter1->setStretchFactor(1, 1);
-    // The information box is 224 pixels high at the designed font; it grows with the
-    // font so that its two-line captions stay readable.
-    ui->Splitter2->setSizes({std::max(224, ui->GroupBox1->sizeHint().height()), 300});
     ui->Splitter2->setStretchFactor(0, 0);
     ui->Splitter2->setStretchFactor(1, 1);
     ui->DBGrid1->setMinimumWidth(100);
@@ -119,8 +116,16 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<::Ui:
         t->setForegroundRole(QPalette::ToolTipText);
         t->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     }
+    // Two-line captions keep both lines.
+    for (QLabel* l : ui->GroupBox1->findChildren<QLabel*>())
+        if (l->text().contains(u'\n'))
+            l->setMinimumHeight(2 * l->fontMetrics().lineSpacing());
+    ui->GroupBox1->setMinimumHeight(ui->GroupBox1->minimumSizeHint().height());
     ui->GroupBox1Layout->setColumnStretch(1, 1);
     ui->GroupBox1Layout->setColumnStretch(3, 1);
+    // The information box is 224 pixels high at the designed font; it grows with the
+    // font so that its two-line captions stay readable.
+    ui->Splitter2->setSizes({std::max(224, ui->GroupBox1->minimumHeight()), 300});
     ui->PageControl1->tabBar()->setFocusPolicy(Qt::NoFocus);
     ui->PageControl1->tabBar()->setAttribute(Qt::WA_Hover);
     ui->PageControl1->setCurrentIndex(0);
@@ -149,25 +154,15 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<::Ui:
     };
     for (const auto& [item, window] : menuWindows)
         connect(item, &QAction::triggered, this, [this, w = window] { ShowModalWindow(w()); });
-    const std::tuple<QToolButton*, TWindowOf, QStyle::StandardPixmap> barWindows[] = {
-        {ui->TypeDSpeedButton2, [] { return static_cast<QWidget*>(TypeDiscForm); },
-         QStyle::SP_DriveCDIcon},
-        {ui->ManufSpeedButton4, [] { return static_cast<QWidget*>(AddManufacturerForm); },
-         QStyle::SP_ComputerIcon},
-        {ui->TypePSpeedButton5, [] { return static_cast<QWidget*>(ProgramTypeForm); },
-         QStyle::SP_FileDialogContentsView},
-        {ui->PlatfSpeedButton6, [] { return static_cast<QWidget*>(PlatformForm); },
-         QStyle::SP_DesktopIcon},
-        {ui->CategSpeedButton8, [] { return static_cast<QWidget*>(CategoryForm); },
-         QStyle::SP_DirIcon},
+    const std::pair<QToolButton*, TWindowOf> barWindows[] = {
+        {ui->TypeDSpeedButton2, [] { return static_cast<QWidget*>(TypeDiscForm); }},
+        {ui->ManufSpeedButton4, [] { return static_cast<QWidget*>(AddManufacturerForm); }},
+        {ui->TypePSpeedButton5, [] { return static_cast<QWidget*>(ProgramTypeForm); }},
+        {ui->PlatfSpeedButton6, [] { return static_cast<QWidget*>(PlatformForm); }},
+        {ui->CategSpeedButton8, [] { return static_cast<QWidget*>(CategoryForm); }},
     };
-    for (const auto& [button, window, icon] : barWindows) {
-        // The first button is narrow: its caption alone fills it.
-        if (button != ui->TypeDSpeedButton2)
-            button->setIcon(style()->standardIcon(icon));
+    for (const auto& [button, window] : barWindows)
         connect(button, &QToolButton::clicked, this, [this, w = window] { ShowModalWindow(w()); });
-    }
-    ui->CloseSpeedButton1->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
 
     // The enabling rule runs whenever the program is about to wait for input.
     if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
