@@ -14,6 +14,7 @@ constexpr quint16 PeMagic32 = 0x10B;
 constexpr quint16 PeMagic64 = 0x20B;
 constexpr quint64 PeSectionHeaderSize = 40;
 constexpr quint32 PeResourceDirectoryIndex = 2;
+constexpr quint32 PeMinFileAlignment = 0x200;
 
 // Resource directory: a 16-byte header whose last two words count the named and
 // the numbered entries, then the entries, 8 bytes each.
@@ -92,6 +93,7 @@ bool TPeImage::LoadHeaders()
     if (LeU32(opt + countField) <= PeResourceDirectoryIndex)
         return false;
     FSizeOfHeaders = LeU32(opt + 60);
+    const quint32 fileAlignment = LeU32(opt + 36);
     FResourceRva = LeU32(opt + resourceEntry);
     if (FResourceRva == 0)
         return false;
@@ -102,7 +104,12 @@ bool TPeImage::LoadHeaders()
     FSections.reserve(sectionCount);
     for (quint16 i = 0; i < sectionCount; ++i) {
         const char* s = table.constData() + i * PeSectionHeaderSize;
-        FSections.append({LeU32(s + 12), LeU32(s + 16), LeU32(s + 20)});
+        quint32 rawOffset = LeU32(s + 20);
+        // The loader takes a section's file position down to a multiple of 512
+        // whenever the file alignment is at least that.
+        if (fileAlignment >= PeMinFileAlignment)
+            rawOffset &= ~(PeMinFileAlignment - 1);
+        FSections.append({LeU32(s + 12), LeU32(s + 16), rawOffset});
     }
     return true;
 }

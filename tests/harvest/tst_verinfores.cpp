@@ -227,6 +227,8 @@ void TestVerInfoRes::AllTenItems_data()
     QTest::newRow("english32.exe") << u"english32.exe"_s << english << u"0409"_s << u"1200"_s << us;
     QTest::newRow("english64.dll") << u"english64.dll"_s << english << u"0409"_s << u"1200"_s << us;
     QTest::newRow("english32.ocx") << u"english32.ocx"_s << english << u"0409"_s << u"1200"_s << us;
+    QTest::newRow("section off the 512-byte grid")
+        << u"offgrid.exe"_s << english << u"0409"_s << u"1200"_s << us;
     QTest::newRow("russian32.exe")
         << u"russian32.exe"_s << russian << u"0419"_s << u"1251"_s << u"Russian (Russia)"_s;
     QTest::newRow("russian64.scr")
