@@ -56,23 +56,29 @@ void AppendField(QByteArray& out, const char* key, QStringView value)
     AppendJsonString(out, value);
 }
 
-// One line for PATH. LANGUAGES remembers the language names already asked for in
-// this run, since the same id always gives the same name.
-QByteArray Describe(const QString& path, QHash<QString, QString>& languages)
+// What one run needs again and again: the item keys, and the language names
+// already asked for (the same id always gives the same name).
+struct TRunCache {
+    QList<QByteArray> Keys;
+    QHash<QString, QString> Languages;
+};
+
+// One line for PATH.
+QByteArray Describe(const QString& path, TRunCache& cache)
 {
-    QByteArray line = "{\"path\": ";
+    QByteArray line;
+    line.reserve(1024);
+    line += "{\"path\": ";
     AppendJsonString(line, path);
     try {
         const TVerInfoRes info(path);
-        for (int i = 0; i < VerInfoItemCount; ++i) {
-            const auto item = static_cast<TVerInfoItem>(i);
-            AppendField(line, VerInfoItemKey(item).toLatin1().constData(),
-                        info.GetVerValue(item));
-        }
+        for (int i = 0; i < VerInfoItemCount; ++i)
+            AppendField(line, cache.Keys[i].constData(),
+                        info.GetVerValue(static_cast<TVerInfoItem>(i)));
         const QString langId = info.GetLangIdText();
-        auto language = languages.find(langId);
-        if (language == languages.end())
-            language = languages.insert(langId, info.GetLanguageName());
+        auto language = cache.Languages.find(langId);
+        if (language == cache.Languages.end())
+            language = cache.Languages.insert(langId, info.GetLanguageName());
         AppendField(line, "Language", *language);
         AppendField(line, "LangID", langId);
         AppendField(line, "CodePage", info.GetCodePageText());
@@ -101,9 +107,11 @@ int CmdVerinfo(const QStringList& args)
     return RunCommand([&] {
         if (args.isEmpty())
             return Fail(u"verinfo: no file given"_s);
-        QHash<QString, QString> languages;
+        TRunCache cache;
+        for (int i = 0; i < VerInfoItemCount; ++i)
+            cache.Keys << VerInfoItemKey(static_cast<TVerInfoItem>(i)).toLatin1();
         for (const QString& path : args) {
-            const QByteArray line = Describe(path, languages);
+            const QByteArray line = Describe(path, cache);
             std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
         }
         std::fflush(stdout);
