@@ -1,12 +1,106 @@
 #include "harvest/infoform.h"
 
+#include "dbaware/dbcontrols.h"
+#include "harvest/harvestfile.h"
+#include "platform/command.h"
+#include "platform/dialogs.h"
+#include "store/datamodule.h"
+#include "ui_infoform.h"
+
 using namespace Qt::Literals::StringLiterals;
 
 TInfoForm* InfoForm = nullptr;
 
-TInfoForm::TInfoForm(QWidget* parent) : QDialog(parent)
+// "Exe файлы|*.exe|Все файлы|*." in the file dialog's own notation; "*." is a name
+// without an extension.
+const QString TInfoForm::OpenDialog3Filter = u"Exe файлы (*.exe);;Все файлы (*.)"_s;
+
+namespace {
+
+// The column of each edit, DBEdit1 to DBEdit16.
+const QStringList EditColumns = {
+    u"CompanyName"_s,    u"FileDescription"_s, u"FileVersion"_s,    u"InternalName"_s,
+    u"LegalCopyright"_s, u"LegalTrademarks"_s, u"OriginalFilename"_s, u"ProductName"_s,
+    u"ProductVersion"_s, u"Comments"_s,        u"PlacingProgram"_s, u"FileName"_s,
+    u"ExtractFileName"_s, u"Language"_s,       u"LangID"_s,         u"CodePage"_s,
+};
+
+// Puts TEXT into EDIT as typing would: the record starts editing and the edit holds
+// the text until the record takes it in.
+void PutText(TDBEdit* edit, const QString& text)
 {
+    edit->setText(text);
+    emit edit->textEdited(text);
+}
+
+} // namespace
+
+TInfoForm::TInfoForm(QWidget* parent, TDataSource* source)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      ui(std::make_unique<Ui::TInfoForm>())
+{
+    ui->setupUi(this);
     setObjectName(u"InfoForm"_s);
-    setWindowTitle(u"Сбор информации с файла"_s);
-    resize(500, 400);
+    const QList<TDBEdit*> edits = Edits();
+    for (int i = 0; i < edits.size(); ++i)
+        edits[i]->SetDataField(EditColumns[i]);
+    SetDataSource(source ? source : DataModule1 ? &DataModule1->DataSource : nullptr);
+    connect(ui->SpeedButton1, &QPushButton::clicked, this,
+            [this] { RunCommand(this, [this] { SpeedButton1Click(); }); });
+    connect(ui->SpeedButton2, &QPushButton::clicked, this,
+            [this] { RunCommand(this, [this] { SpeedButton2Click(); }); });
+    connect(ui->SpeedButton3, &QPushButton::clicked, this,
+            [this] { RunCommand(this, [this] { SpeedButton3Click(); }); });
+}
+
+TInfoForm::~TInfoForm() = default;
+
+void TInfoForm::SetDataSource(TDataSource* source)
+{
+    FSource = source;
+    for (TDBEdit* e : Edits())
+        e->SetDataSource(source);
+}
+
+QList<TDBEdit*> TInfoForm::Edits() const
+{
+    return {ui->DBEdit1,  ui->DBEdit2,  ui->DBEdit3,  ui->DBEdit4,  ui->DBEdit5,  ui->DBEdit6,
+            ui->DBEdit7,  ui->DBEdit8,  ui->DBEdit9,  ui->DBEdit10, ui->DBEdit11, ui->DBEdit12,
+            ui->DBEdit13, ui->DBEdit14, ui->DBEdit15, ui->DBEdit16};
+}
+
+void TInfoForm::SpeedButton1Click()
+{
+    const QString path = Dialogs().OpenFileName(this, QString(), OpenDialog3Filter);
+    if (path.isEmpty())
+        return;
+    // A file without version information raises the reader's error: no edit changes.
+    const std::unique_ptr<TVerInfoRes> info = Harvest::ReadVerInfo(path);
+    const qsizetype slash = path.lastIndexOf(u'/');
+    QStringList values;
+    for (int i = 0; i < VerInfoItemCount; ++i)
+        values << info->GetVerValue(TVerInfoItem(i));
+    values << path.left(slash + 1) << path << path.mid(slash + 1) << info->GetLanguageName()
+           << info->GetLangIdText() << info->GetCodePageText();
+    const QList<TDBEdit*> edits = Edits();
+    for (int i = 0; i < edits.size(); ++i)
+        PutText(edits[i], values[i]);
+}
+
+void TInfoForm::SpeedButton2Click()
+{
+    TDataSet* table = FSource ? FSource->DataSet() : nullptr;
+    if (table && table->Active()) {
+        // What "Обзор" or the user put into the edits counts as a change, whether or
+        // not the focus has left the edit yet.
+        table->UpdateRecord();
+        if (table->Modified())
+            table->Post();
+    }
+    accept();
+}
+
+void TInfoForm::SpeedButton3Click()
+{
+    reject();
 }

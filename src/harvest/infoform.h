@@ -1,12 +1,40 @@
 #pragma once
-// The file information window.
+// The file information window: sixteen edits bound to the catalogue record that
+// "Инфа с файла" has just inserted, filled from a file the user picks ("Обзор"),
+// corrected by hand and saved ("Сохранить").
 
 #include <QDialog>
+
+#include <memory>
+
+class TDataSource;
+class TDBEdit;
+namespace Ui {
+class TInfoForm;
+}
 
 class TInfoForm : public QDialog {
     Q_OBJECT
 public:
-    explicit TInfoForm(QWidget* parent = nullptr);
+    // The edits bind to SOURCE, or to the data module's catalogue source when null.
+    explicit TInfoForm(QWidget* parent = nullptr, TDataSource* source = nullptr);
+    ~TInfoForm() override;
+
+    void SetDataSource(TDataSource* source);
+    // The sixteen edits in the order "Обзор" fills them (DBEdit1 ... DBEdit16).
+    QList<TDBEdit*> Edits() const;
+    Ui::TInfoForm* Form() const { return ui.get(); }
+
+    // The two filter entries of the file dialog.
+    static const QString OpenDialog3Filter;
+
+    void SpeedButton1Click(); // "Обзор"
+    void SpeedButton2Click(); // "Сохранить"
+    void SpeedButton3Click(); // "Выход"
+
+private:
+    std::unique_ptr<Ui::TInfoForm> ui;
+    TDataSource* FSource = nullptr;
 };
 
 extern TInfoForm* InfoForm;

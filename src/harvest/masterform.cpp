@@ -1,12 +1,282 @@
 #include "harvest/masterform.h"
 
+#include "harvest/filesearch.h"
+#include "platform/command.h"
+#include "platform/dialogs.h"
+#include "ui_masterform.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QListWidget>
+#include <QScopeGuard>
+#include <QShowEvent>
+
 using namespace Qt::Literals::StringLiterals;
 
 TMasterForm* MasterForm = nullptr;
 
-TMasterForm::TMasterForm(QWidget* parent) : QDialog(parent)
+namespace {
+
+const QString FoldersHeading = u"Выберите дирректории для сканирования"_s;
+const QString FilesHeading = u"Выберите файлы для сканирования"_s;
+const QString BrowseTitle = u"Select a folder to scan"_s;
+
+} // namespace
+
+bool BrowseForFolder(const QString& title, QString& folder)
 {
+    const QString chosen = Dialogs().BrowseFolder(QApplication::activeWindow(), title);
+    if (chosen.isEmpty())
+        return false;
+    folder = chosen;
+    return true;
+}
+
+TMasterForm::TMasterForm(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      ui(std::make_unique<Ui::TMasterForm>())
+{
+    ui->setupUi(this);
     setObjectName(u"MasterForm"_s);
-    setWindowTitle(u"Добавление программы"_s);
-    resize(500, 400);
+    resize(649, 325);
+    for (QAction* a : {ui->ActBack, ui->ActNext, ui->ActFinish, ui->ActCancel})
+        a->setData(u"Navigation"_s);
+    for (QAction* a : {ui->ActAddFolder, ui->ActDeleteFolder})
+        a->setData(u"Folders"_s);
+
+    connect(ui->ActBack, &QAction::triggered, this, [this] { Run(ui->ActBack, &TMasterForm::ActBackExecute); });
+    connect(ui->ActNext, &QAction::triggered, this, [this] { Run(ui->ActNext, &TMasterForm::ActNextExecute); });
+    connect(ui->ActFinish, &QAction::triggered, this,
+            [this] { Run(ui->ActFinish, &TMasterForm::ActFinishExecute); });
+    connect(ui->ActCancel, &QAction::triggered, this,
+            [this] { Run(ui->ActCancel, &TMasterForm::ActCancelExecute); });
+    connect(ui->ActAddFolder, &QAction::triggered, this,
+            [this] { Run(ui->ActAddFolder, &TMasterForm::ActAddFolderExecute); });
+    connect(ui->ActDeleteFolder, &QAction::triggered, this,
+            [this] { Run(ui->ActDeleteFolder, &TMasterForm::ActDeleteFolderExecute); });
+
+    Bind(ui->BackBtn, ui->ActBack);
+    Bind(ui->CancelBtn, ui->ActCancel);
+    Bind(ui->Button1, ui->ActAddFolder);
+    Bind(ui->Button2, ui->ActDeleteFolder);
+    // NextBtn runs whichever action ActionList1Update binds it to.
+    connect(ui->NextBtn, &QPushButton::clicked, this, [this] {
+        ActionList1Update();
+        if (FNextBinding && FNextBinding->isEnabled())
+            FNextBinding->trigger();
+    });
+
+    // The lists changing is when the enabling can change; there is no idle hook.
+    for (QListWidget* list : {ui->FoldersList, ui->FilesCbL}) {
+        connect(list->model(), &QAbstractItemModel::rowsInserted, this, [this] { ActionList1Update(); });
+        connect(list->model(), &QAbstractItemModel::rowsRemoved, this, [this] { ActionList1Update(); });
+        connect(list->model(), &QAbstractItemModel::modelReset, this, [this] { ActionList1Update(); });
+    }
+    ui->Page2Pnl->hide();
+    ui->Animate1->hide();
+    ui->StaticText1->hide();
+    ui->Label1->hide();
+    ui->Label3->hide();
+    ActionList1Update();
+}
+
+TMasterForm::~TMasterForm()
+{
+    // The lists empty themselves as they go; the enabling must not run by then.
+    for (QListWidget* list : {ui->FoldersList, ui->FilesCbL})
+        list->model()->disconnect(this);
+}
+
+void TMasterForm::Bind(QPushButton* button, QAction* action)
+{
+    const auto follow = [button, action] {
+        button->setText(action->text());
+        button->setEnabled(action->isEnabled());
+    };
+    follow();
+    connect(action, &QAction::changed, button, follow);
+    connect(button, &QPushButton::clicked, action, &QAction::trigger);
+}
+
+// Every action runs through here: the enabling is brought up to date first, a
+// disabled action does nothing, and a failure goes to the error box.
+void TMasterForm::Run(QAction* action, void (TMasterForm::*handler)())
+{
+    ActionList1Update();
+    if (!action->isEnabled())
+        return;
+    RunCommand(this, [this, handler] { (this->*handler)(); });
+    ActionList1Update();
+}
+
+void TMasterForm::ActionList1Update()
+{
+    FNextBinding = FPageIndex == 0 ? ui->ActNext : ui->ActFinish;
+    ui->NextBtn->setText(FNextBinding->text());
+    ui->ActNext->setEnabled(ui->FoldersList->count() > 0);
+    ui->ActFinish->setEnabled(ui->FilesCbL->count() > 0);
+    ui->ActBack->setEnabled(FPageIndex > 0 && !FSearching);
+    // While the search runs it reads the folder list and fills the file list: the
+    // folder commands wait until it ends.
+    ui->ActAddFolder->setEnabled(!FSearching);
+    ui->ActDeleteFolder->setEnabled(!FSearching);
+    ui->NextBtn->setEnabled(FNextBinding->isEnabled());
+}
+
+void TMasterForm::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void TMasterForm::FormShow()
+{
+    resize(width(), 325);
+    ShowFolderPage();
+    ActionList1Update();
+}
+
+void TMasterForm::ShowFolderPage()
+{
+    ui->Page1Pnl->show();
+    ui->Page2Pnl->hide();
+    FPageIndex = 0;
+    ui->TopLbl->setText(FoldersHeading);
+    ui->Label1->hide();
+    ui->Label3->hide();
+}
+
+void TMasterForm::ActBackExecute()
+{
+    if (FPageIndex == 0 || FSearching)
+        return;
+    --FPageIndex;
+    ui->Page1Pnl->show();
+    ui->Page2Pnl->hide();
+    ui->TopLbl->setText(FoldersHeading);
+    ui->Label1->hide();
+    ui->Label3->hide();
+}
+
+void TMasterForm::ActNextExecute()
+{
+    if (FPageIndex == 1 || FSearching)
+        return;
+    ui->TopLbl->setText(FilesHeading);
+    FPageIndex = 1;
+    ui->Page2Pnl->show();
+    ui->Page1Pnl->hide();
+    ActionList1Update();
+    QCoreApplication::processEvents();
+
+    ui->FilesCbL->hide();
+    ui->Animate1->show();
+    ui->StaticText1->show();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    FSearching = true;
+    FStopSearch = false;
+    const auto end = qScopeGuard([this] {
+        FSearching = false;
+        QApplication::restoreOverrideCursor();
+        ui->FilesCbL->show();
+        ui->Animate1->hide();
+        ui->StaticText1->hide();
+        ui->Label1->show();
+        ui->Label3->setText(QString::number(ui->FilesCbL->count()));
+        ui->Label3->show();
+        ActionList1Update();
+        // A close asked for during the search takes effect now.
+        if (FPendingResult >= 0) {
+            const int result = FPendingResult;
+            FPendingResult = -1;
+            done(result);
+        }
+    });
+    ActionList1Update();
+
+    ui->FilesCbL->clear();
+    // The folders as they stand now: the list cannot change under the search.
+    QStringList folders;
+    for (int i = 0; i < ui->FoldersList->count(); ++i)
+        folders << ui->FoldersList->item(i)->text();
+    for (const QString& folder : std::as_const(folders)) {
+        if (FStopSearch)
+            break;
+        SearchFiles(folder, Harvest::ExeMask.toString());
+    }
+}
+
+void TMasterForm::SearchFiles(const QString& folder, const QString& mask)
+{
+    Harvest::SearchFiles(folder, mask, [this](const QString& path) {
+        auto* item = new QListWidgetItem(path, ui->FilesCbL);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(Qt::Checked);
+        ui->FilesCbL->setCurrentItem(item);
+        QCoreApplication::processEvents();
+        return !FStopSearch;
+    });
+}
+
+void TMasterForm::ActFinishExecute()
+{
+    done(QDialog::Accepted);
+    ui->Label1->hide();
+    ui->Label3->hide();
+}
+
+void TMasterForm::ActCancelExecute()
+{
+    done(QDialog::Rejected);
+    ui->Label1->hide();
+    ui->Label3->hide();
+}
+
+void TMasterForm::ActAddFolderExecute()
+{
+    QString folder;
+    if (!BrowseForFolder(BrowseTitle, folder))
+        return;
+    for (int i = 0; i < ui->FoldersList->count(); ++i)
+        if (ui->FoldersList->item(i)->text().compare(folder, Qt::CaseInsensitive) == 0)
+            return;
+    ui->FoldersList->addItem(folder);
+    ui->FoldersList->setCurrentRow(ui->FoldersList->count() - 1);
+}
+
+void TMasterForm::ActDeleteFolderExecute()
+{
+    const int row = ui->FoldersList->currentRow();
+    if (row < 0 || !ui->FoldersList->currentItem()->isSelected())
+        return;
+    delete ui->FoldersList->takeItem(row);
+    ui->FoldersList->setCurrentRow(-1);
+    ui->FoldersList->clearSelection();
+}
+
+// Every way of closing (the buttons, the close box, Escape) ends here. During the
+// search the result is kept and the window closes when the search ends; a cancel
+// also stops the search, so that it returns at once with nothing.
+void TMasterForm::done(int result)
+{
+    if (FSearching) {
+        FPendingResult = result;
+        if (result != QDialog::Accepted)
+            FStopSearch = true;
+        return;
+    }
+    QDialog::done(result);
+}
+
+void TMasterForm::GetCheckedFiles(QStringList& list)
+{
+    list.clear();
+    if (exec() != QDialog::Accepted)
+        return;
+    for (int i = 0; i < ui->FilesCbL->count(); ++i) {
+        const QListWidgetItem* item = ui->FilesCbL->item(i);
+        if (item->checkState() == Qt::Checked)
+            list << item->text();
+    }
 }

@@ -1,12 +1,67 @@
 #pragma once
-// The add-programs wizard.
+// The add-programs wizard: the user picks folders, the wizard searches them for
+// executables and lists every one with a tick, and "Готово" hands the ticked paths to
+// the caller.
 
 #include <QDialog>
+#include <QStringList>
+
+#include <memory>
+
+class QAction;
+class QPushButton;
+namespace Ui {
+class TMasterForm;
+}
+
+// The folder-browsing dialog: true and the chosen folder's path, or false when the
+// user cancelled.
+bool BrowseForFolder(const QString& title, QString& folder);
 
 class TMasterForm : public QDialog {
     Q_OBJECT
 public:
     explicit TMasterForm(QWidget* parent = nullptr);
+    ~TMasterForm() override;
+
+    // Clears LIST, runs the wizard modally and, when the user finishes it, fills LIST
+    // with the ticked paths in the order of the file list.
+    void GetCheckedFiles(QStringList& list);
+
+    // Appends the files below FOLDER whose names match MASK to the file list, ticked.
+    void SearchFiles(const QString& folder, const QString& mask);
+
+    int PageIndex() const { return FPageIndex; }
+    bool Searching() const { return FSearching; }
+    Ui::TMasterForm* Form() const { return ui.get(); }
+
+    // Handlers, named after their actions.
+    void ActionList1Update();
+    void ActBackExecute();
+    void ActNextExecute();
+    void ActFinishExecute();
+    void ActCancelExecute();
+    void ActAddFolderExecute();
+    void ActDeleteFolderExecute();
+
+public slots:
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void FormShow();
+
+private:
+    void Bind(QPushButton* button, QAction* action);
+    void Run(QAction* action, void (TMasterForm::*handler)());
+    void ShowFolderPage();
+
+    std::unique_ptr<Ui::TMasterForm> ui;
+    int FPageIndex = 0;
+    bool FSearching = false;
+    bool FStopSearch = false; // the wizard was cancelled during the search
+    int FPendingResult = -1;  // a close asked for while searching
+    QAction* FNextBinding = nullptr;
 };
 
 extern TMasterForm* MasterForm;
