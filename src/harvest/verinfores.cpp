@@ -35,12 +35,12 @@ constexpr TFlagText FlagTexts[] = {
 // A version block never holds more than its 16-bit length can say.
 constexpr quint32 MaxBlockSize = 0x10000;
 
-// VALUE as four upper-case hexadecimal digits, appended to TEXT.
-void AppendHex4(QString& text, quint32 value)
+// VALUE as four upper-case hexadecimal digits at TO.
+void WriteHex4(char16_t* to, quint32 value)
 {
     static constexpr char16_t Digits[] = u"0123456789ABCDEF";
-    for (int shift = 12; shift >= 0; shift -= 4)
-        text += QChar(Digits[(value >> shift) & 0xF]);
+    for (int i = 0; i < 4; ++i)
+        to[i] = Digits[(value >> (12 - 4 * i)) & 0xF];
 }
 
 } // namespace
@@ -119,16 +119,12 @@ QString TVerInfoRes::GetVerValue(TVerInfoItem item) const
     // \StringFileInfo\<language><code page>\<key>, both numbers in four
     // upper-case hexadecimal digits.
     const quint32 translation = Translation();
-    const QStringView key(ItemKeys[item]);
-    QString path;
-    path.reserve(26 + key.size());
-    path += u"\\StringFileInfo\\";
-    AppendHex4(path, translation & 0xFFFF);
-    AppendHex4(path, translation >> 16);
-    path += u'\\';
-    path += key;
+    char16_t table[8];
+    WriteHex4(table, translation & 0xFFFF);
+    WriteHex4(table + 4, translation >> 16);
     const TVersionBlock block(FBuffer);
-    const auto value = block.Query(path);
+    const auto value =
+        block.Query({u"StringFileInfo", QStringView(table, 8), QStringView(ItemKeys[item])});
     if (!value)
         return QString();
     return block.Text(*value, static_cast<quint16>(translation >> 16));
@@ -141,9 +137,9 @@ QString TVerInfoRes::GetLanguageName() const
 
 QString TVerInfoRes::GetLangIdText() const
 {
-    QString text;
-    AppendHex4(text, Translation() & 0xFFFF);
-    return text;
+    char16_t text[4];
+    WriteHex4(text, Translation() & 0xFFFF);
+    return QStringView(text, 4).toString();
 }
 
 QString TVerInfoRes::GetCodePageText() const

@@ -84,36 +84,48 @@ bool TVersionBlock::KeyIs(const TNode& node, QStringView key) const
     return true;
 }
 
+std::optional<TVersionBlock::TNode> TVersionBlock::Child(const TNode& parent,
+                                                       QStringView key) const
+{
+    qsizetype pos = parent.ChildrenStart;
+    while (std::optional<TNode> child = ParseNode(pos, parent.Start, parent.End)) {
+        if (KeyIs(*child, key))
+            return child;
+        pos = child->NextSibling; // always past the child's header
+    }
+    return std::nullopt;
+}
+
 std::optional<TVersionBlock::TValue> TVersionBlock::Query(QStringView path) const
 {
     std::optional<TNode> node = ParseNode(0, 0, FBlock.size());
-    if (!node)
-        return std::nullopt;
     // Each component of the path, without building a list of them.
     qsizetype from = 0;
-    while (from < path.size()) {
+    while (node && from < path.size()) {
         qsizetype to = path.indexOf(u'\\', from);
         if (to < 0)
             to = path.size();
         const QStringView part = path.sliced(from, to - from);
         from = to + 1;
-        if (part.isEmpty())
-            continue;
-        std::optional<TNode> found;
-        qsizetype pos = node->ChildrenStart;
-        while (!found) {
-            std::optional<TNode> child = ParseNode(pos, node->Start, node->End);
-            if (!child)
-                break;
-            if (KeyIs(*child, part))
-                found = std::move(child);
-            else
-                pos = child->NextSibling; // always past the child's header
-        }
-        if (!found)
-            return std::nullopt;
-        node = std::move(found);
+        if (!part.isEmpty())
+            node = Child(*node, part);
     }
+    if (!node)
+        return std::nullopt;
+    return TValue{node->ValueStart, node->ValueLength, node->End - node->ValueStart};
+}
+
+std::optional<TVersionBlock::TValue>
+TVersionBlock::Query(std::initializer_list<QStringView> components) const
+{
+    std::optional<TNode> node = ParseNode(0, 0, FBlock.size());
+    for (const QStringView part : components) {
+        if (!node)
+            break;
+        node = Child(*node, part);
+    }
+    if (!node)
+        return std::nullopt;
     return TValue{node->ValueStart, node->ValueLength, node->End - node->ValueStart};
 }
 

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <initializer_list>
 #include <optional>
 
 class TVersionBlock {
@@ -27,6 +28,8 @@ public:
     // root): each component names a child by its key, compared without regard to
     // case. Nothing when a component is missing.
     std::optional<TValue> Query(QStringView path) const;
+    // The same with the path given as its components, root first; none is the root.
+    std::optional<TValue> Query(std::initializer_list<QStringView> components) const;
 
     // The text of a value: up to its first zero character, never past the end of
     // its node; a value of length 0 is empty. Single-byte text is decoded with
@@ -46,6 +49,7 @@ private:
     };
     std::optional<TNode> ParseNode(qsizetype start, qsizetype parentStart, qsizetype limit) const;
     bool KeyIs(const TNode& node, QStringView key) const;
+    std::optional<TNode> Child(const TNode& parent, QStringView key) const;
 
     const QByteArray& FBlock;
     bool FNarrow = false;
