@@ -70,6 +70,11 @@ TVerInfoRes::TVerInfoRes(const QByteArray& image, const QString& fileName) : FFi
     Read(source);
 }
 
+TVerInfoRes::TVerInfoRes(TByteSource& source, const QString& fileName) : FFileName(fileName)
+{
+    Read(source);
+}
+
 TVerInfoRes::~TVerInfoRes() = default;
 
 void TVerInfoRes::Read(TByteSource& source)

@@ -53,6 +53,8 @@ public:
     explicit TVerInfoRes(const QString& fileName);
     // The same over an image already in memory (FILENAME only names it).
     TVerInfoRes(const QByteArray& image, const QString& fileName);
+    // The same over any source of bytes, such as a disc that fails to read.
+    TVerInfoRes(TByteSource& source, const QString& fileName);
     virtual ~TVerInfoRes();
 
     TVerInfoRes(const TVerInfoRes&) = delete;

@@ -75,6 +75,16 @@ public:
     quint64 FBytesRead = 0;
 };
 
+// A disc that reads the headers but fails on anything larger than a page.
+class TFailingSource : public TMemorySource {
+public:
+    using TMemorySource::TMemorySource;
+    bool Read(quint64 offset, quint64 length, QByteArray& out) override
+    {
+        return length <= 512 && TMemorySource::Read(offset, length, out);
+    }
+};
+
 const QString NoVerInfo = u"ENoVerInfoError: No Version Info Available."_s;
 const QString NoLanguage = u"EVerInfoError: No language info."_s;
 const QString NoFixed = u"eNoFixeVerInfo: No fixed file info"_s;
@@ -92,6 +102,7 @@ private slots:
     void Construction_data();
     void Construction();
     void FolderAndMissingPath();
+    void BlockThatCannotBeRead();
     void AllTenItems_data();
     void AllTenItems();
     void SingleItems_data();
@@ -195,6 +206,17 @@ void TestVerInfoRes::FolderAndMissingPath()
     const QByteArray fifo = QFile::encodeName(dir.filePath(u"pipe.exe"_s));
     QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
     QCOMPARE(Outcome([&] { TVerInfoRes info(QFile::decodeName(fifo)); }), NoVerInfo);
+}
+
+void TestVerInfoRes::BlockThatCannotBeRead()
+{
+    // The version block of english64.exe is over 512 bytes long.
+    TFailingSource source(FixtureBytes(u"english64.exe"_s));
+    QCOMPARE(Outcome([&] { TVerInfoRes info(source, u"english64.exe"_s); }),
+             u"EVerInfoError: Cannot obtain version info."_s);
+    // Read whole, the same bytes are fine.
+    TMemorySource whole(FixtureBytes(u"english64.exe"_s));
+    QCOMPARE(Outcome([&] { TVerInfoRes info(whole, u"english64.exe"_s); }), QString());
 }
 
 void TestVerInfoRes::AllTenItems_data()
