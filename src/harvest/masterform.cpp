@@ -163,22 +163,15 @@ void TMasterForm::ActNextExecute()
 {
     if (FPageIndex == 1 || FSearching)
         return;
-    ui->TopLbl->setText(FilesHeading);
-    FPageIndex = 1;
-    ui->Page2Pnl->show();
-    ui->Page1Pnl->hide();
-    ActionList1Update();
-    QCoreApplication::processEvents();
-
-    ui->FilesCbL->hide();
-    ui->Animate1->show();
-    ui->StaticText1->show();
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    // From here until the list is complete the search counts as running: a close
+    // asked for while the page switch is drawn waits for it like any other.
     FSearching = true;
     FStopSearch = false;
-    const auto end = qScopeGuard([this] {
+    bool cursorSet = false;
+    const auto end = qScopeGuard([this, &cursorSet] {
         FSearching = false;
-        QApplication::restoreOverrideCursor();
+        if (cursorSet)
+            QApplication::restoreOverrideCursor();
         ui->FilesCbL->show();
         ui->Animate1->hide();
         ui->StaticText1->hide();
@@ -193,7 +186,18 @@ void TMasterForm::ActNextExecute()
             done(result);
         }
     });
+    ui->TopLbl->setText(FilesHeading);
+    FPageIndex = 1;
+    ui->Page2Pnl->show();
+    ui->Page1Pnl->hide();
     ActionList1Update();
+    QCoreApplication::processEvents();
+
+    ui->FilesCbL->hide();
+    ui->Animate1->show();
+    ui->StaticText1->show();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    cursorSet = true;
 
     ui->FilesCbL->clear();
     // The folders as they stand now: the list cannot change under the search.

@@ -1,0 +1,360 @@
+// The add-programs wizard: pages, enabling, folders, the search, and what
+// GetCheckedFiles returns for each way of leaving it.
+
+#include "harvest/filesearch.h"
+#include "harvest/masterform.h"
+#include "platform/dialogs.h"
+#include "ui_masterform.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+void Touch(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(path));
+}
+
+} // namespace
+
+class TestMasterForm : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void captions_data();
+    void captions();
+    void enablingFollowsThePages();
+    void sameFolderTwiceInAnotherCaseKeepsOne();
+    void deleteFolder();
+    void searchListsEveryFileTicked();
+    void backAndForwardKeepTicks();
+    void finishReturnsTheTickedFiles();
+    void finishWithTicksClearedReturnsNothing();
+    void cancelReturnsNothing_data();
+    void cancelReturnsNothing();
+    void cancelDuringTheSearchReturnsNothing();
+    void pressesDuringTheSearchDoNotReenterIt();
+    void reopeningShowsTheFolderPage();
+
+private:
+    // Runs the wizard modally, SCRIPT playing the user once it is up.
+    QStringList Wizard(const std::function<void()>& script);
+    void AddFolder(const QString& folder);
+    QStringList Listed() const;
+
+    QTemporaryDir FDir;
+    QString FTree, FOther;
+    QStringList FExpected;
+    TScriptedDialogs FDialogs;
+    std::unique_ptr<TMasterForm> FForm;
+    Ui::TMasterForm* ui = nullptr;
+};
+
+void TestMasterForm::initTestCase()
+{
+    FTree = FDir.path() + u"/Tree"_s;
+    QVERIFY(QDir().mkpath(FTree + u"/sub"_s));
+    QVERIFY(QDir().mkpath(FTree + u"/tools.exe"_s));
+    for (const QString& n : {u"setup.EXE"_s, u"setup.exe.bak"_s, u".hidden.exe"_s,
+                             u"sub/a.exe"_s, u"sub/b.exe"_s, u"tools.exe/c.exe"_s})
+        Touch(FTree + u'/' + n);
+    for (int i = 0; i < 200; ++i)
+        Touch(FTree + u"/sub/many"_s + QString::number(i) + u".exe"_s);
+    FOther = FDir.path() + u"/Other"_s;
+    QVERIFY(QDir().mkpath(FOther));
+    Touch(FOther + u"/other.exe"_s);
+    Harvest::SearchFiles(FTree, u"*.exe"_s, [&](const QString& p) {
+        FExpected << p;
+        return true;
+    });
+    QCOMPARE(FExpected.size(), 206);
+}
+
+void TestMasterForm::init()
+{
+    SetDialogs(&FDialogs);
+    FForm = std::make_unique<TMasterForm>();
+    ui = FForm->Form();
+}
+
+void TestMasterForm::cleanup()
+{
+    FForm.reset();
+    SetDialogs(nullptr);
+    FDialogs.ClearAsked();
+}
+
+QStringList TestMasterForm::Wizard(const std::function<void()>& script)
+{
+    QTimer::singleShot(0, FForm.get(), script);
+    QStringList list{u"left over"_s};
+    FForm->GetCheckedFiles(list);
+    return list;
+}
+
+void TestMasterForm::AddFolder(const QString& folder)
+{
+    FDialogs.AnswerFolder(folder);
+    ui->ActAddFolder->trigger();
+}
+
+QStringList TestMasterForm::Listed() const
+{
+    QStringList out;
+    for (int i = 0; i < ui->FilesCbL->count(); ++i)
+        out << ui->FilesCbL->item(i)->text();
+    return out;
+}
+
+void TestMasterForm::captions_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("category");
+    QTest::newRow("ActBack") << u"ActBack"_s << u"< &Назад"_s << u"Navigation"_s;
+    QTest::newRow("ActNext") << u"ActNext"_s << u"&Вперед >"_s << u"Navigation"_s;
+    QTest::newRow("ActFinish") << u"ActFinish"_s << u"Готово"_s << u"Navigation"_s;
+    QTest::newRow("ActCancel") << u"ActCancel"_s << u"Отмена"_s << u"Navigation"_s;
+    QTest::newRow("ActAddFolder") << u"ActAddFolder"_s << u"Добавить"_s << u"Folders"_s;
+    QTest::newRow("ActDeleteFolder") << u"ActDeleteFolder"_s << u"Удалить"_s << u"Folders"_s;
+}
+
+void TestMasterForm::captions()
+{
+    QFETCH(QString, action);
+    QFETCH(QString, caption);
+    QFETCH(QString, category);
+    auto* a = FForm->findChild<QAction*>(action);
+    QVERIFY(a);
+    QCOMPARE(a->text(), caption);
+    QCOMPARE(a->data().toString(), category);
+    QCOMPARE(FForm->windowTitle(), u"Добавление программы"_s);
+}
+
+void TestMasterForm::enablingFollowsThePages()
+{
+    FForm->show();
+    QCOMPARE(FForm->PageIndex(), 0);
+    QCOMPARE(ui->TopLbl->text(), u"Выберите дирректории для сканирования"_s);
+    QCOMPARE(FForm->height(), 325);
+    QVERIFY(!ui->ActNext->isEnabled());
+    QVERIFY(!ui->ActBack->isEnabled());
+    QVERIFY(!ui->ActFinish->isEnabled());
+    QVERIFY(ui->ActCancel->isEnabled());
+    QCOMPARE(ui->NextBtn->text(), u"&Вперед >"_s);
+    QVERIFY(!ui->NextBtn->isEnabled());
+    AddFolder(FOther);
+    QVERIFY(ui->ActNext->isEnabled());
+    QVERIFY(ui->NextBtn->isEnabled());
+    QTest::mouseClick(ui->NextBtn, Qt::LeftButton);
+    QCOMPARE(FForm->PageIndex(), 1);
+    QCOMPARE(ui->TopLbl->text(), u"Выберите файлы для сканирования"_s);
+    QCOMPARE(ui->NextBtn->text(), u"Готово"_s);
+    QVERIFY(ui->ActBack->isEnabled());
+    QVERIFY(ui->ActFinish->isEnabled());
+    QVERIFY(ui->Label1->isVisible() && ui->Label3->isVisible());
+    QCOMPARE(ui->Label3->text(), u"1"_s);
+    FForm->hide();
+}
+
+void TestMasterForm::sameFolderTwiceInAnotherCaseKeepsOne()
+{
+    const QStringList got = Wizard([this] {
+        AddFolder(FTree);
+        AddFolder(FTree.toUpper());
+        AddFolder(FOther);
+        AddFolder(FOther.toLower());
+        FDialogs.AnswerFolder(QString()); // the user cancels the picker
+        ui->ActAddFolder->trigger();
+        ui->ActCancel->trigger();
+    });
+    QVERIFY(got.isEmpty());
+    QCOMPARE(ui->FoldersList->count(), 2);
+    QCOMPARE(ui->FoldersList->item(0)->text(), FTree);
+    QCOMPARE(ui->FoldersList->item(1)->text(), FOther);
+    QCOMPARE(ui->FoldersList->currentRow(), 1);
+    QCOMPARE(FDialogs.Asked().size(), 5);
+    QCOMPARE(FDialogs.Asked().first().Caption, u"Select a folder to scan"_s);
+}
+
+void TestMasterForm::deleteFolder()
+{
+    AddFolder(FTree);
+    AddFolder(FOther);
+    ui->FoldersList->clearSelection();
+    ui->FoldersList->setCurrentRow(-1);
+    ui->ActDeleteFolder->trigger(); // nothing selected: nothing happens
+    QCOMPARE(ui->FoldersList->count(), 2);
+    ui->FoldersList->setCurrentRow(0);
+    ui->ActDeleteFolder->trigger();
+    QCOMPARE(ui->FoldersList->count(), 1);
+    QCOMPARE(ui->FoldersList->item(0)->text(), FOther);
+    QVERIFY(ui->FoldersList->selectedItems().isEmpty());
+}
+
+void TestMasterForm::searchListsEveryFileTicked()
+{
+    AddFolder(FTree);
+    AddFolder(FOther);
+    FForm->show();
+    ui->ActNext->trigger();
+    QCOMPARE(Listed(), FExpected + QStringList{FOther + u"/other.exe"_s});
+    for (int i = 0; i < ui->FilesCbL->count(); ++i)
+        QCOMPARE(ui->FilesCbL->item(i)->checkState(), Qt::Checked);
+    QCOMPARE(ui->Label3->text(), QString::number(FExpected.size() + 1));
+    QVERIFY(!Listed().contains(FTree + u"/setup.exe.bak"_s));
+    QVERIFY(Listed().contains(FTree + u"/tools.exe"_s));
+    QVERIFY(!ui->Animate1->isVisible());
+    QVERIFY(ui->FilesCbL->isVisible());
+    FForm->hide();
+}
+
+void TestMasterForm::backAndForwardKeepTicks()
+{
+    AddFolder(FOther);
+    FForm->show();
+    ui->ActNext->trigger();
+    ui->FilesCbL->item(0)->setCheckState(Qt::Unchecked);
+    ui->ActBack->trigger();
+    QCOMPARE(FForm->PageIndex(), 0);
+    QVERIFY(!ui->Label1->isVisible());
+    QCOMPARE(ui->FilesCbL->item(0)->checkState(), Qt::Unchecked);
+    ui->ActNext->trigger(); // searches again: a fresh, ticked list
+    QCOMPARE(ui->FilesCbL->count(), 1);
+    QCOMPARE(ui->FilesCbL->item(0)->checkState(), Qt::Checked);
+    FForm->hide();
+}
+
+void TestMasterForm::finishReturnsTheTickedFiles()
+{
+    const QStringList got = Wizard([this] {
+        AddFolder(FTree);
+        ui->ActNext->trigger();
+        ui->FilesCbL->item(0)->setCheckState(Qt::Unchecked);
+        ui->FilesCbL->item(2)->setCheckState(Qt::Unchecked);
+        QTest::mouseClick(ui->NextBtn, Qt::LeftButton); // "Готово"
+    });
+    QStringList wanted = FExpected;
+    wanted.removeAt(2);
+    wanted.removeAt(0);
+    QCOMPARE(got, wanted);
+}
+
+void TestMasterForm::finishWithTicksClearedReturnsNothing()
+{
+    const QStringList got = Wizard([this] {
+        AddFolder(FOther);
+        ui->ActNext->trigger();
+        ui->FilesCbL->item(0)->setCheckState(Qt::Unchecked);
+        ui->ActFinish->trigger();
+    });
+    QVERIFY(got.isEmpty());
+}
+
+void TestMasterForm::cancelReturnsNothing_data()
+{
+    QTest::addColumn<bool>("closeBox");
+    QTest::newRow("Отмена") << false;
+    QTest::newRow("close box") << true;
+}
+
+void TestMasterForm::cancelReturnsNothing()
+{
+    QFETCH(bool, closeBox);
+    const QStringList got = Wizard([this, closeBox] {
+        AddFolder(FOther);
+        ui->ActNext->trigger();
+        if (closeBox)
+            FForm->close();
+        else
+            ui->ActCancel->trigger();
+    });
+    QVERIFY(got.isEmpty());
+    QVERIFY(!FForm->isVisible());
+}
+
+void TestMasterForm::cancelDuringTheSearchReturnsNothing()
+{
+    bool searching = false;
+    const QStringList got = Wizard([this, &searching] {
+        AddFolder(FTree);
+        QTimer::singleShot(0, FForm.get(), [this, &searching] {
+            searching = FForm->Searching();
+            QTest::mouseClick(ui->CancelBtn, Qt::LeftButton);
+            QVERIFY(FForm->isVisible()); // the window waits for the search
+        });
+        ui->ActNext->trigger();
+    });
+    QVERIFY(searching);
+    QVERIFY(got.isEmpty());
+    QVERIFY(!FForm->Searching());
+    QVERIFY(ui->FilesCbL->count() < FExpected.size()); // the search stopped early
+}
+
+void TestMasterForm::pressesDuringTheSearchDoNotReenterIt()
+{
+    int presses = 0;
+    QTimer poke;
+    poke.setInterval(0);
+    connect(&poke, &QTimer::timeout, FForm.get(), [&] {
+        if (!FForm->Searching() || ui->FilesCbL->count() < 3)
+            return;
+        ++presses;
+        FDialogs.AnswerFolder(FOther);
+        for (QAction* a : {ui->ActNext, ui->ActBack, ui->ActAddFolder, ui->ActDeleteFolder})
+            a->trigger();
+        QTest::mouseClick(ui->NextBtn, Qt::LeftButton);
+        QTest::mouseClick(ui->BackBtn, Qt::LeftButton);
+        QCOMPARE(FForm->PageIndex(), 1);
+        if (presses == 5)
+            ui->ActFinish->trigger(); // "Готово" while searching: closes at the end
+    });
+    const QStringList got = Wizard([&] {
+        AddFolder(FTree);
+        poke.start();
+        ui->ActNext->trigger();
+        poke.stop();
+    });
+    QVERIFY(presses >= 5);
+    QCOMPARE(ui->FoldersList->count(), 1);
+    QCOMPARE(got, FExpected);
+}
+
+void TestMasterForm::reopeningShowsTheFolderPage()
+{
+    Wizard([this] {
+        AddFolder(FOther);
+        ui->ActNext->trigger();
+        ui->ActCancel->trigger();
+    });
+    bool checked = false;
+    Wizard([&] {
+        QCOMPARE(FForm->PageIndex(), 0);
+        QVERIFY(ui->Page1Pnl->isVisible());
+        QVERIFY(!ui->Page2Pnl->isVisible());
+        QVERIFY(!ui->Label3->isVisible());
+        QCOMPARE(ui->FoldersList->count(), 1);
+        QCOMPARE(ui->FilesCbL->count(), 1); // replaced only by the next search
+        checked = true;
+        ui->ActCancel->trigger();
+    });
+    QVERIFY(checked);
+}
+
+QTEST_MAIN(TestMasterForm)
+#include "tst_masterform.moc"
