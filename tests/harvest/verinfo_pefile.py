@@ -207,6 +207,8 @@ def main():
     cli, fixture_dir = sys.argv[1], sys.argv[2]
     fixtures = sorted(os.path.join(fixture_dir, f) for f in os.listdir(fixture_dir)
                       if not f.startswith("."))
+    # A folder and a missing path go along with the fixtures.
+    fixtures += [fixture_dir, os.path.join(fixture_dir, "missing.exe")]
     real = real_pe_files()
     if not real:
         print("no PE files from Debian's Mono packages found under /usr/lib/mono")
