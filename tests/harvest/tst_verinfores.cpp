@@ -119,6 +119,8 @@ private slots:
     void EveryPrefixOfAFile();
     void EveryByteOfTheResourcesSpoilt();
     void ReadsOnlyWhatItNeeds();
+    void FileReadsMatchMemory_data();
+    void FileReadsMatchMemory();
 };
 
 void TestVerInfoRes::ExceptionClassesStandApart()
@@ -502,6 +504,46 @@ void TestVerInfoRes::ReadsOnlyWhatItNeeds()
     QByteArray block;
     QVERIFY(source.Read(resource->Offset, resource->Size, block));
     QVERIFY2(source.FBytesRead < 8 * 1024, qPrintable(QString::number(source.FBytesRead)));
+}
+
+void TestVerInfoRes::FileReadsMatchMemory_data()
+{
+    QTest::addColumn<QList<qint64>>("reads"); // offset, length, offset, length, ...
+    QTest::newRow("inside one page") << QList<qint64>{0, 64, 60, 4, 100, 200};
+    QTest::newRow("across a page boundary") << QList<qint64>{4000, 200, 4090, 12};
+    QTest::newRow("back and forth") << QList<qint64>{9000, 16, 10, 10, 8190, 4, 9000, 16};
+    QTest::newRow("larger than a page") << QList<qint64>{100, 5000, 0, 10000};
+    QTest::newRow("up to the end") << QList<qint64>{9990, 10, 10000, 0};
+    QTest::newRow("past the end") << QList<qint64>{9990, 11, 10001, 0, 0, 10001};
+    QTest::newRow("huge lengths") << QList<qint64>{8, qint64(1) << 62, 4, -1};
+}
+
+void TestVerInfoRes::FileReadsMatchMemory()
+{
+    QFETCH(QList<qint64>, reads);
+    QByteArray bytes(10000, Qt::Uninitialized);
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>((i * 7 + i / 256) & 0xFF);
+    QTemporaryDir dir;
+    QFile file(dir.filePath(u"pattern.bin"_s));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+    file.close();
+
+    TFileSource fromFile(file.fileName());
+    TMemorySource fromMemory(bytes);
+    QVERIFY(fromFile.IsOpen());
+    QCOMPARE(fromFile.Size(), fromMemory.Size());
+    for (qsizetype i = 0; i + 1 < reads.size(); i += 2) {
+        const auto offset = static_cast<quint64>(reads[i]);
+        const auto length = static_cast<quint64>(reads[i + 1]);
+        QByteArray a, b;
+        const bool readA = fromFile.Read(offset, length, a);
+        const bool readB = fromMemory.Read(offset, length, b);
+        QCOMPARE(readA, readB);
+        if (readA)
+            QCOMPARE(a, b);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestVerInfoRes)
