@@ -14,3 +14,8 @@ add_dependencies(tst_harvestcli verinfo_fixtures tresmol-cli)
 tresmol_test(tst_masterform SOURCES tst_masterform.cpp LINKS tresmol_harvest_gui)
 # The test reaches the window's controls through its generated form class.
 set_target_properties(tst_masterform PROPERTIES AUTOUIC_SEARCH_PATHS ${PROJECT_SOURCE_DIR}/src/harvest)
+
+tresmol_test(tst_infoform SOURCES tst_infoform.cpp LINKS tresmol_harvest_gui)
+target_compile_definitions(tst_infoform PRIVATE VERINFO_FIXTURES="${VERINFO_FIXTURES}")
+set_target_properties(tst_infoform PROPERTIES AUTOUIC_SEARCH_PATHS ${PROJECT_SOURCE_DIR}/src/harvest)
+add_dependencies(tst_infoform verinfo_fixtures)

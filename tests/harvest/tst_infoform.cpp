@@ -1,0 +1,212 @@
+// The file information window: what "Обзор" puts into the sixteen edits and in which
+// order, "Сохранить" and "Выход", and the reader's error.
+
+#include "dbaware/dbcontrols.h"
+#include "harvest/harvestfile.h"
+#include "harvest/infoform.h"
+#include "platform/dialogs.h"
+#include "store/catalogue.h"
+#include "store/datamodule.h"
+#include "ui_infoform.h"
+
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+QString Fixture(const QString& name) { return QStringLiteral(VERINFO_FIXTURES "/") + name; }
+
+const QStringList EnglishValues = {
+    u"Tresmol Test Works"_s, u"English sample program"_s, u"2.5.0.1"_s, u"english"_s,
+    u"Copyright (C) 2024 Tresmol Test Works"_s, u"Tresmol(TM)"_s, u"english.exe"_s,
+    u"Tresmol Samples"_s, u"2.5"_s, u"Smile: \U0001F600, accents: déjà vu"_s,
+    QStringLiteral(VERINFO_FIXTURES "/"), Fixture(u"english64.exe"_s), u"english64.exe"_s,
+    u"English (United States)"_s, u"0409"_s, u"1200"_s};
+
+const QStringList Columns = {
+    u"CompanyName"_s,    u"FileDescription"_s, u"FileVersion"_s,      u"InternalName"_s,
+    u"LegalCopyright"_s, u"LegalTrademarks"_s, u"OriginalFilename"_s, u"ProductName"_s,
+    u"ProductVersion"_s, u"Comments"_s,        u"PlacingProgram"_s,   u"FileName"_s,
+    u"ExtractFileName"_s, u"Language"_s,       u"LangID"_s,           u"CodePage"_s};
+
+} // namespace
+
+class TestInfoForm : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void rowsAndTabOrder();
+    void browseFillsInOrder();
+    void saveAfterBrowsePostsTheRecord();
+    void saveWithNothingChangedClosesWithoutPosting();
+    void exitLeavesTheRecordInInsertion();
+    void fileWithoutVersionInfoChangesNothing();
+    void secondFileReplacesCorrections();
+    void cancelledDialogChangesNothing();
+
+private:
+    QStringList Texts() const;
+
+    std::unique_ptr<QTemporaryDir> FDir;
+    std::unique_ptr<TDataModule1> FDm;
+    std::unique_ptr<TInfoForm> FForm;
+    TScriptedDialogs FDialogs;
+};
+
+void TestInfoForm::init()
+{
+    FDir = std::make_unique<QTemporaryDir>();
+    const QString path = FDir->filePath(u"Tresmol.mdb"_s);
+    Catalogue::Create(path);
+    FDm = std::make_unique<TDataModule1>([](const QString& m) { qFatal("%s", qPrintable(m)); },
+                                         Catalogue::ConnectionStringFor(path));
+    FDm->BookTable.Open();
+    SetDialogs(&FDialogs);
+    FForm = std::make_unique<TInfoForm>(nullptr, &FDm->DataSource);
+    FDm->BookTable.Insert(); // as "Инфа с файла" does
+    FForm->show();
+}
+
+void TestInfoForm::cleanup()
+{
+    FForm.reset();
+    FDm.reset();
+    SetDialogs(nullptr);
+    FDialogs.ClearAsked();
+}
+
+QStringList TestInfoForm::Texts() const
+{
+    QStringList out;
+    for (TDBEdit* e : FForm->Edits())
+        out << e->text();
+    return out;
+}
+
+void TestInfoForm::rowsAndTabOrder()
+{
+    QCOMPARE(FForm->windowTitle(), u"Сбор информации с файла"_s);
+    const QList<TDBEdit*> edits = FForm->Edits();
+    for (int i = 0; i < edits.size(); ++i) {
+        QCOMPARE(edits[i]->objectName(), u"DBEdit"_s + QString::number(i + 1));
+        QCOMPARE(edits[i]->DataField(), Columns[i]);
+    }
+    // Top to bottom the rows show ProductName first, CompanyName fifth.
+    QVERIFY(FForm->Form()->DBEdit8->y() < FForm->Form()->DBEdit9->y());
+    QVERIFY(FForm->Form()->DBEdit2->y() < FForm->Form()->DBEdit1->y());
+    QVERIFY(FForm->Form()->DBEdit13->y() < FForm->Form()->DBEdit16->y());
+    // Tab walks the edits in their fill order.
+    for (int i = 0; i + 1 < edits.size(); ++i) {
+        QWidget* w = edits[i]->nextInFocusChain();
+        while (!qobject_cast<TDBEdit*>(w))
+            w = w->nextInFocusChain();
+        QCOMPARE(w, edits[i + 1]);
+    }
+    QCOMPARE(FForm->Form()->SpeedButton1->text(), u"Обзор"_s);
+    QCOMPARE(FForm->Form()->SpeedButton2->text(), u"Сохранить"_s);
+    QCOMPARE(FForm->Form()->SpeedButton3->text(), u"Выход"_s);
+}
+
+void TestInfoForm::browseFillsInOrder()
+{
+    QStringList order;
+    for (TDBEdit* e : FForm->Edits())
+        connect(e, &QLineEdit::textChanged, this, [&order, e] { order << e->objectName(); });
+    FDialogs.AnswerFile(Fixture(u"english64.exe"_s));
+    QTest::mouseClick(FForm->Form()->SpeedButton1, Qt::LeftButton);
+    QCOMPARE(Texts(), EnglishValues);
+    QStringList wanted;
+    for (int i = 1; i <= 16; ++i)
+        wanted << u"DBEdit"_s + QString::number(i);
+    QCOMPARE(order, wanted);
+    // The record itself has not taken the values in yet.
+    QVERIFY(FDm->BookTable.FieldByName(u"FileName"_s)->IsNull());
+}
+
+void TestInfoForm::saveAfterBrowsePostsTheRecord()
+{
+    FDialogs.AnswerFile(Fixture(u"english64.exe"_s));
+    QTest::mouseClick(FForm->Form()->SpeedButton1, Qt::LeftButton);
+    QTest::mouseClick(FForm->Form()->SpeedButton2, Qt::LeftButton);
+    QVERIFY(!FForm->isVisible());
+    TDataSet& t = FDm->BookTable;
+    QCOMPARE(t.State(), TDataSetState::dsBrowse);
+    QCOMPARE(t.RecordCount(), 1);
+    for (int i = 0; i < Columns.size(); ++i)
+        QCOMPARE(t.FieldByName(Columns[i])->AsString(), EnglishValues[i]);
+}
+
+void TestInfoForm::saveWithNothingChangedClosesWithoutPosting()
+{
+    QTest::mouseClick(FForm->Form()->SpeedButton2, Qt::LeftButton);
+    QVERIFY(!FForm->isVisible());
+    QCOMPARE(FDm->BookTable.State(), TDataSetState::dsInsert);
+    QCOMPARE(FDm->BookTable.RecordCount(), 0);
+}
+
+void TestInfoForm::exitLeavesTheRecordInInsertion()
+{
+    FDialogs.AnswerFile(Fixture(u"russian32.exe"_s));
+    QTest::mouseClick(FForm->Form()->SpeedButton1, Qt::LeftButton);
+    QTest::mouseClick(FForm->Form()->SpeedButton3, Qt::LeftButton);
+    QVERIFY(!FForm->isVisible());
+    TDataSet& t = FDm->BookTable;
+    QCOMPARE(t.State(), TDataSetState::dsInsert);
+    QCOMPARE(t.RecordCount(), 0);
+    // A harvest leaves the record the ordinary way: the pending values are kept.
+    Harvest::HarvestFile(t, Fixture(u"english64.exe"_s));
+    QCOMPARE(t.RecordCount(), 2);
+    bool found = false;
+    for (t.First(); !t.Eof(); t.Next())
+        if (t.FieldByName(u"ExtractFileName"_s)->AsString() == u"russian32.exe"_s) {
+            QCOMPARE(t.FieldByName(u"ProductName"_s)->AsString(), u"Тресмол"_s);
+            found = true;
+        }
+    QVERIFY(found);
+}
+
+void TestInfoForm::fileWithoutVersionInfoChangesNothing()
+{
+    FDialogs.AnswerFile(Fixture(u"english64.exe"_s));
+    QTest::mouseClick(FForm->Form()->SpeedButton1, Qt::LeftButton);
+    FDialogs.AnswerFile(Fixture(u"nores32.exe"_s));
+    QTest::mouseClick(FForm->Form()->SpeedButton1, Qt::LeftButton);
+    QCOMPARE(Texts(), EnglishValues);
+    const QList<TScriptedDialogs::TAsked> boxes = FDialogs.Messages();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].Text, u"No Version Info Available."_s);
+    QCOMPARE(boxes[0].Icon, TMsgIcon::miStop);
+    QVERIFY(FForm->isVisible());
+}
+
+void TestInfoForm::secondFileReplacesCorrections()
+{
+    FDialogs.AnswerFile(Fixture(u"english64.exe"_s));
+    QTest::mouseClick(FForm->Form()->SpeedButton1, Qt::LeftButton);
+    FForm->Form()->DBEdit8->setFocus();
+    FForm->Form()->DBEdit8->selectAll();
+    QTest::keyClicks(FForm->Form()->DBEdit8, u"Corrected"_s);
+    QCOMPARE(FForm->Form()->DBEdit8->text(), u"Corrected"_s);
+    FDialogs.AnswerFile(Fixture(u"mismatch.exe"_s));
+    QTest::mouseClick(FForm->Form()->SpeedButton1, Qt::LeftButton);
+    const QStringList texts = Texts();
+    QCOMPARE(texts.mid(0, 10), QStringList(10, QString()));
+    QCOMPARE(texts[12], u"mismatch.exe"_s);
+    QCOMPARE(texts[14], u"0409"_s);
+}
+
+void TestInfoForm::cancelledDialogChangesNothing()
+{
+    QTest::mouseClick(FForm->Form()->SpeedButton1, Qt::LeftButton); // no answer: cancelled
+    QCOMPARE(Texts(), QStringList(16, QString()));
+    QCOMPARE(FDialogs.Asked().size(), 1);
+    QCOMPARE(FDialogs.Asked()[0].Kind, u"file"_s);
+    QCOMPARE(TInfoForm::OpenDialog3Filter, u"Exe файлы (*.exe);;Все файлы (*.)"_s);
+}
+
+QTEST_MAIN(TestInfoForm)
+#include "tst_infoform.moc"
