@@ -27,7 +27,7 @@ TVersionBlock::TVersionBlock(const QByteArray& block) : FBlock(block)
     FNarrow = block.size() > 4 && static_cast<quint8>(block[4]) >= 0x20;
 }
 
-std::optional<TVersionBlock::TNode> TVersionBlock::ParseNode(qsizetype start, qsizetype parentStart,
+std::optional<TVersionBlock::TNode> TVersionBlock::ParseNode(qsizetype start,
                                                              qsizetype limit) const
 {
     const qsizetype header = FNarrow ? NarrowHeaderSize : WideHeaderSize;
@@ -42,20 +42,16 @@ std::optional<TVersionBlock::TNode> TVersionBlock::ParseNode(qsizetype start, qs
     TNode node;
     node.Start = start;
     node.End = qMin(start + length, limit);
-    node.NextSibling = Align4(start + length, parentStart);
 
     // The key runs to its zero terminator, or to the end of the node.
     qsizetype pos = start + header;
-    node.KeyStart = pos;
     if (FNarrow) {
         while (pos < node.End && b[pos] != 0)
             ++pos;
-        node.KeyLength = pos - node.KeyStart;
         pos += 1;
     } else {
         while (pos + 2 <= node.End && LeU16(b + pos) != 0)
             pos += 2;
-        node.KeyLength = (pos - node.KeyStart) / 2;
         pos += 2;
     }
 
@@ -71,34 +67,45 @@ std::optional<TVersionBlock::TNode> TVersionBlock::ParseNode(qsizetype start, qs
     return node;
 }
 
-bool TVersionBlock::KeyIs(const TNode& node, QStringView key) const
+bool TVersionBlock::KeyIs(qsizetype keyStart, qsizetype end, QStringView key) const
 {
-    if (node.KeyLength != key.size())
-        return false;
-    const char* b = FBlock.constData() + node.KeyStart;
-    for (qsizetype i = 0; i < key.size(); ++i) {
-        const QChar mine(FNarrow ? char16_t(static_cast<quint8>(b[i])) : char16_t(LeU16(b + 2 * i)));
-        if (mine != key[i] && mine.toCaseFolded() != key[i].toCaseFolded())
+    // The key in the block runs to its zero terminator or to the end of the node;
+    // it must hold exactly KEY's characters, compared without regard to case.
+    const char* b = FBlock.constData();
+    const qsizetype unit = FNarrow ? 1 : 2;
+    qsizetype pos = keyStart;
+    for (const QChar wanted : key) {
+        if (end - pos < unit)
             return false;
+        const QChar mine(FNarrow ? char16_t(static_cast<quint8>(b[pos])) : char16_t(LeU16(b + pos)));
+        if (mine.isNull() ||
+            (mine != wanted && mine.toCaseFolded() != wanted.toCaseFolded()))
+            return false;
+        pos += unit;
     }
-    return true;
+    return end - pos < unit || (FNarrow ? b[pos] == 0 : LeU16(b + pos) == 0);
 }
 
 std::optional<TVersionBlock::TNode> TVersionBlock::Child(const TNode& parent,
                                                        QStringView key) const
 {
+    // Only the lengths are read on the way; a node is parsed once its key matches.
+    const qsizetype header = FNarrow ? NarrowHeaderSize : WideHeaderSize;
     qsizetype pos = parent.ChildrenStart;
-    while (std::optional<TNode> child = ParseNode(pos, parent.Start, parent.End)) {
-        if (KeyIs(*child, key))
-            return child;
-        pos = child->NextSibling; // always past the child's header
+    while (pos >= 0 && pos <= parent.End && parent.End - pos >= header) {
+        const qsizetype length = LeU16(FBlock.constData() + pos);
+        if (length < header)
+            break;
+        if (KeyIs(pos + header, qMin(pos + length, parent.End), key))
+            return ParseNode(pos, parent.End);
+        pos = Align4(pos + length, parent.Start); // always past the child's header
     }
     return std::nullopt;
 }
 
 std::optional<TVersionBlock::TValue> TVersionBlock::Query(QStringView path) const
 {
-    std::optional<TNode> node = ParseNode(0, 0, FBlock.size());
+    std::optional<TNode> node = ParseNode(0, FBlock.size());
     // Each component of the path, without building a list of them.
     qsizetype from = 0;
     while (node && from < path.size()) {
@@ -118,7 +125,7 @@ std::optional<TVersionBlock::TValue> TVersionBlock::Query(QStringView path) cons
 std::optional<TVersionBlock::TValue>
 TVersionBlock::Query(std::initializer_list<QStringView> components) const
 {
-    std::optional<TNode> node = ParseNode(0, 0, FBlock.size());
+    std::optional<TNode> node = ParseNode(0, FBlock.size());
     for (const QStringView part : components) {
         if (!node)
             break;

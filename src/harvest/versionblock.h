@@ -40,15 +40,12 @@ private:
     struct TNode {
         qsizetype Start = 0;
         qsizetype End = 0;        // cut at the end of the parent
-        qsizetype NextSibling = 0; // start of the following sibling, may lie past the parent
-        qsizetype KeyStart = 0;   // the key's characters, without the terminator
-        qsizetype KeyLength = 0;  // in characters
         qsizetype ValueStart = 0;
         qsizetype ValueLength = 0;
         qsizetype ChildrenStart = 0;
     };
-    std::optional<TNode> ParseNode(qsizetype start, qsizetype parentStart, qsizetype limit) const;
-    bool KeyIs(const TNode& node, QStringView key) const;
+    std::optional<TNode> ParseNode(qsizetype start, qsizetype limit) const;
+    bool KeyIs(qsizetype keyStart, qsizetype end, QStringView key) const;
     std::optional<TNode> Child(const TNode& parent, QStringView key) const;
 
     const QByteArray& FBlock;
