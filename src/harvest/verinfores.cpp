@@ -104,6 +104,15 @@ void TVerInfoRes::Read(TByteSource& source)
         throw eNoFixeVerInfo();
     FFixedInfo = fixed->Offset;
 
+    // The string table that the items are read from: exactly the first
+    // translation's language and code page, as four upper-case hexadecimal digits
+    // each; no other table stands in for it.
+    const quint32 pair = Translation();
+    char16_t table[8];
+    WriteHex4(table, pair & 0xFFFF);
+    WriteHex4(table + 4, pair >> 16);
+    FStringTable = block.Node({u"StringFileInfo", QStringView(table, 8)});
+
     const char* info = FBuffer.constData() + FFixedInfo;
     const quint32 flags = LeU32(info + FixedFlagsMask) & LeU32(info + FixedFlags);
     for (const TFlagText& f : FlagTexts) {
@@ -121,18 +130,14 @@ QString TVerInfoRes::GetVerValue(TVerInfoItem item) const
 {
     if (item < 0 || item >= VerInfoItemCount)
         return QString();
-    // \StringFileInfo\<language><code page>\<key>, both numbers in four
-    // upper-case hexadecimal digits.
-    const quint32 translation = Translation();
-    char16_t table[8];
-    WriteHex4(table, translation & 0xFFFF);
-    WriteHex4(table + 4, translation >> 16);
+    // \StringFileInfo\<language><code page>\<key>, the table found at construction.
+    if (!FStringTable)
+        return QString();
     const TVersionBlock block(FBuffer);
-    const auto value =
-        block.Query({u"StringFileInfo", QStringView(table, 8), QStringView(ItemKeys[item])});
+    const auto value = block.ChildValue(*FStringTable, QStringView(ItemKeys[item]));
     if (!value)
         return QString();
-    return block.Text(*value, static_cast<quint16>(translation >> 16));
+    return block.Text(*value, static_cast<quint16>(Translation() >> 16));
 }
 
 QString TVerInfoRes::GetLanguageName() const

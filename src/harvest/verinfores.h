@@ -2,11 +2,14 @@
 // TVerInfoRes: the version information of one Windows executable or library, read
 // straight from the file's version resource on any system.
 
+#include "harvest/versionblock.h"
 #include "platform/errors.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 class TByteSource;
 
@@ -85,5 +88,7 @@ private:
     QByteArray FBuffer;
     qsizetype FTranslation = -1; // offset of the first translation pair in FBuffer
     qsizetype FFixedInfo = -1;   // offset of the fixed file information in FBuffer
+    // The string table of the first translation in FBuffer, when there is one.
+    std::optional<TVersionBlock::TNode> FStringTable;
     QStringList FFlags;
 };

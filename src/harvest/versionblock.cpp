@@ -119,11 +119,11 @@ std::optional<TVersionBlock::TValue> TVersionBlock::Query(QStringView path) cons
     }
     if (!node)
         return std::nullopt;
-    return TValue{node->ValueStart, node->ValueLength, node->End - node->ValueStart};
+    return ValueOf(*node);
 }
 
-std::optional<TVersionBlock::TValue>
-TVersionBlock::Query(std::initializer_list<QStringView> components) const
+std::optional<TVersionBlock::TNode>
+TVersionBlock::Node(std::initializer_list<QStringView> components) const
 {
     std::optional<TNode> node = ParseNode(0, FBlock.size());
     for (const QStringView part : components) {
@@ -131,9 +131,30 @@ TVersionBlock::Query(std::initializer_list<QStringView> components) const
             break;
         node = Child(*node, part);
     }
+    return node;
+}
+
+TVersionBlock::TValue TVersionBlock::ValueOf(const TNode& node)
+{
+    return TValue{node.ValueStart, node.ValueLength, node.End - node.ValueStart};
+}
+
+std::optional<TVersionBlock::TValue> TVersionBlock::ChildValue(const TNode& parent,
+                                                               QStringView key) const
+{
+    const std::optional<TNode> node = Child(parent, key);
     if (!node)
         return std::nullopt;
-    return TValue{node->ValueStart, node->ValueLength, node->End - node->ValueStart};
+    return ValueOf(*node);
+}
+
+std::optional<TVersionBlock::TValue>
+TVersionBlock::Query(std::initializer_list<QStringView> components) const
+{
+    const std::optional<TNode> node = Node(components);
+    if (!node)
+        return std::nullopt;
+    return ValueOf(*node);
 }
 
 QString TVersionBlock::Text(const TValue& value, quint16 codePage) const

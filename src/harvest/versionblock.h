@@ -24,6 +24,21 @@ public:
         qsizetype Room = 0;   // bytes from Offset to the end of the node
     };
 
+    // A node of the block: where it lies, its value and its children.
+    struct TNode {
+        qsizetype Start = 0;
+        qsizetype End = 0; // cut at the end of the parent
+        qsizetype ValueStart = 0;
+        qsizetype ValueLength = 0;
+        qsizetype ChildrenStart = 0;
+    };
+
+    // The node at the path given by its components, root first; none is the root.
+    // Each component names a child by its key, compared without regard to case.
+    std::optional<TNode> Node(std::initializer_list<QStringView> components) const;
+    // The value of the child of PARENT keyed KEY.
+    std::optional<TValue> ChildValue(const TNode& parent, QStringView key) const;
+
     // The value at PATH, components separated by backslashes ("\" alone is the
     // root): each component names a child by its key, compared without regard to
     // case. Nothing when a component is missing.
@@ -37,13 +52,7 @@ public:
     QString Text(const TValue& value, quint16 codePage) const;
 
 private:
-    struct TNode {
-        qsizetype Start = 0;
-        qsizetype End = 0;        // cut at the end of the parent
-        qsizetype ValueStart = 0;
-        qsizetype ValueLength = 0;
-        qsizetype ChildrenStart = 0;
-    };
+    static TValue ValueOf(const TNode& node);
     std::optional<TNode> ParseNode(qsizetype start, qsizetype limit) const;
     bool KeyIs(qsizetype keyStart, qsizetype end, QStringView key) const;
     std::optional<TNode> Child(const TNode& parent, QStringView key) const;
