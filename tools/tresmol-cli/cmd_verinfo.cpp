@@ -8,6 +8,7 @@
 #include <QHash>
 
 #include <cstdio>
+#include <string>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -15,40 +16,47 @@ namespace {
 
 // TEXT as a JSON string, appended in UTF-8 to OUT. Characters outside the basic
 // plane stay whole; a lone surrogate, which UTF-8 cannot carry, is written as its
-// \u escape.
-void AppendJsonString(QByteArray& out, QStringView text)
+// \u escape, and so are control characters.
+void AppendJsonString(std::string& out, QStringView text)
 {
     out += '"';
-    qsizetype plainFrom = 0;
-    const auto flushPlain = [&](qsizetype to) {
-        if (to > plainFrom)
-            out += text.sliced(plainFrom, to - plainFrom).toUtf8();
-    };
     for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
-        if (QChar::isHighSurrogate(c) && i + 1 < text.size() &&
-            QChar::isLowSurrogate(text[i + 1].unicode())) {
-            ++i;
-            continue;
-        }
-        if (c >= 0x20 && c != u'"' && c != u'\\' && !QChar::isSurrogate(c))
-            continue;
-        flushPlain(i);
-        if (c == u'"' || c == u'\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else {
+        const char32_t c = text[i].unicode();
+        if (c < 0x80) {
+            if (c == u'"' || c == u'\\') {
+                out += '\\';
+                out += static_cast<char>(c);
+            } else if (c < 0x20) {
+                char escape[8];
+                std::snprintf(escape, sizeof escape, "\\u%04x", unsigned(c));
+                out += escape;
+            } else {
+                out += static_cast<char>(c);
+            }
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (QChar::isHighSurrogate(c) && i + 1 < text.size() &&
+                   text[i + 1].isLowSurrogate()) {
+            const char32_t full = QChar::surrogateToUcs4(char16_t(c), text[++i].unicode());
+            out += static_cast<char>(0xF0 | (full >> 18));
+            out += static_cast<char>(0x80 | ((full >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((full >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (full & 0x3F));
+        } else if (QChar::isSurrogate(c)) {
             char escape[8];
             std::snprintf(escape, sizeof escape, "\\u%04x", unsigned(c));
             out += escape;
+        } else {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
         }
-        plainFrom = i + 1;
     }
-    flushPlain(text.size());
     out += '"';
 }
 
-void AppendField(QByteArray& out, const char* key, QStringView value)
+void AppendField(std::string& out, const char* key, QStringView value)
 {
     out += ", \"";
     out += key;
@@ -64,9 +72,9 @@ struct TRunCache {
 };
 
 // One line for PATH.
-QByteArray Describe(const QString& path, TRunCache& cache)
+std::string Describe(const QString& path, TRunCache& cache)
 {
-    QByteArray line;
+    std::string line;
     line.reserve(1024);
     line += "{\"path\": ";
     AppendJsonString(line, path);
@@ -111,8 +119,8 @@ int CmdVerinfo(const QStringList& args)
         for (int i = 0; i < VerInfoItemCount; ++i)
             cache.Keys << VerInfoItemKey(static_cast<TVerInfoItem>(i)).toLatin1();
         for (const QString& path : args) {
-            const QByteArray line = Describe(path, cache);
-            std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
+            const std::string line = Describe(path, cache);
+            std::fwrite(line.data(), 1, line.size(), stdout);
         }
         std::fflush(stdout);
         return 0;
