@@ -293,6 +293,11 @@ void TestVerInfoRes::SingleItems_data()
     QTest::addColumn<QString>("value");
     QTest::newRow("surrogate pair kept whole")
         << u"english64.exe"_s << int(viComments) << u"Smile: \U0001F600, accents: déjà vu"_s;
+    QTest::newRow("control characters")
+        << u"oddchars.exe"_s << int(viCompanyName) << u"Tab\there,\nnew line"_s;
+    QTest::newRow("lone surrogate kept")
+        << u"oddchars.exe"_s << int(viProductName)
+        << (u"lone "_s + QChar(char16_t(0xD800)) + u" half"_s);
     QTest::newRow("first of several pairs")
         << u"pairs.exe"_s << int(viCompanyName) << u"Первая пара"_s;
     QTest::newRow("no fallback to the second pair's table")

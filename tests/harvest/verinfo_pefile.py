@@ -96,14 +96,17 @@ def compensated_departures(fixture_dir):
     ]
 
 # Lone and paired surrogates come out of pefile as backslash escapes; a pair is
-# joined back into its character before comparing.
+# joined back into its character, a lone half made that half again, before
+# comparing.
 SURROGATE_PAIR = re.compile(r"\\u(d[89ab][0-9a-f]{2})\\u(d[c-f][0-9a-f]{2})")
+LONE_SURROGATE = re.compile(r"\\u(d[89a-f][0-9a-f]{2})")
 
 
 def unescape_pairs(text):
-    return SURROGATE_PAIR.sub(
+    text = SURROGATE_PAIR.sub(
         lambda m: (chr(int(m.group(1), 16)) + chr(int(m.group(2), 16)))
         .encode("utf-16", "surrogatepass").decode("utf-16"), text)
+    return LONE_SURROGATE.sub(lambda m: chr(int(m.group(1), 16)), text)
 
 
 def key_is(raw, wanted):

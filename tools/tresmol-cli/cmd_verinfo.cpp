@@ -19,41 +19,49 @@ namespace {
 // \u escape, and so are control characters.
 void AppendJsonString(std::string& out, QStringView text)
 {
-    out += '"';
+    // Room for the worst case, six bytes a character; cut back at the end.
+    const size_t start = out.size();
+    out.resize(start + 2 + static_cast<size_t>(text.size()) * 6);
+    char* p = out.data() + start;
+    const auto escape = [&p](char32_t c) {
+        static constexpr char Digits[] = "0123456789abcdef";
+        *p++ = '\\';
+        *p++ = 'u';
+        for (int shift = 12; shift >= 0; shift -= 4)
+            *p++ = Digits[(c >> shift) & 0xF];
+    };
+    *p++ = '"';
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char32_t c = text[i].unicode();
         if (c < 0x80) {
             if (c == u'"' || c == u'\\') {
-                out += '\\';
-                out += static_cast<char>(c);
+                *p++ = '\\';
+                *p++ = static_cast<char>(c);
             } else if (c < 0x20) {
-                char escape[8];
-                std::snprintf(escape, sizeof escape, "\\u%04x", unsigned(c));
-                out += escape;
+                escape(c);
             } else {
-                out += static_cast<char>(c);
+                *p++ = static_cast<char>(c);
             }
         } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
+            *p++ = static_cast<char>(0xC0 | (c >> 6));
+            *p++ = static_cast<char>(0x80 | (c & 0x3F));
         } else if (QChar::isHighSurrogate(c) && i + 1 < text.size() &&
                    text[i + 1].isLowSurrogate()) {
             const char32_t full = QChar::surrogateToUcs4(char16_t(c), text[++i].unicode());
-            out += static_cast<char>(0xF0 | (full >> 18));
-            out += static_cast<char>(0x80 | ((full >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((full >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (full & 0x3F));
+            *p++ = static_cast<char>(0xF0 | (full >> 18));
+            *p++ = static_cast<char>(0x80 | ((full >> 12) & 0x3F));
+            *p++ = static_cast<char>(0x80 | ((full >> 6) & 0x3F));
+            *p++ = static_cast<char>(0x80 | (full & 0x3F));
         } else if (QChar::isSurrogate(c)) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", unsigned(c));
-            out += escape;
+            escape(c);
         } else {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
+            *p++ = static_cast<char>(0xE0 | (c >> 12));
+            *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            *p++ = static_cast<char>(0x80 | (c & 0x3F));
         }
     }
-    out += '"';
+    *p++ = '"';
+    out.resize(static_cast<size_t>(p - out.data()));
 }
 
 void AppendField(std::string& out, const char* key, QStringView value)
