@@ -6,6 +6,7 @@
 #include "store/schema.h"
 
 #include <QAtomicInt>
+#include <QDir>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -31,6 +32,21 @@ QString ConnectionStringFor(const QString& path)
 {
     return u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source="_s + path +
            u";Persist Security Info=False"_s;
+}
+
+std::unique_ptr<TDataModule1> Open(const QString& path)
+{
+    QString firstError;
+    auto dm = std::make_unique<TDataModule1>(
+        [&firstError](const QString& m) {
+            if (firstError.isEmpty())
+                firstError = m;
+        },
+        ConnectionStringFor(QDir::current().absoluteFilePath(path)));
+    if (!firstError.isEmpty())
+        throw EDatabaseError(firstError);
+    dm->BookTable.Open();
+    return dm;
 }
 
 void Create(const QString& path)

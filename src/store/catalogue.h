@@ -4,6 +4,10 @@
 
 #include <QString>
 
+#include <memory>
+
+class TDataModule1;
+
 namespace Catalogue {
 
 // Creates PATH with the six empty tables. Refuses to overwrite an existing file.
@@ -15,5 +19,9 @@ void CreateDemo(const QString& path);
 
 // The connection string that opens PATH (any folder) as a catalogue.
 QString ConnectionStringFor(const QString& path);
+
+// A data module on PATH (relative to the working directory) with the main table
+// open, for tools that work without windows; the first failure throws.
+std::unique_ptr<TDataModule1> Open(const QString& path);
 
 } // namespace Catalogue

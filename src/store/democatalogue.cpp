@@ -115,13 +115,8 @@ namespace Catalogue {
 void CreateDemo(const QString& path)
 {
     Create(path);
-    QString firstError;
-    TDataModule1 dm([&firstError](const QString& m) {
-        if (firstError.isEmpty())
-            firstError = m;
-    }, ConnectionStringFor(QDir::current().absoluteFilePath(path)));
-    if (!firstError.isEmpty())
-        throw EDatabaseError(firstError);
+    const std::unique_ptr<TDataModule1> opened = Open(path);
+    TDataModule1& dm = *opened;
 
     const QVector<int> platforms = Fill(dm.PlatformADOTable, u"TypePlatform"_s, Platforms);
     const QVector<int> categories = Fill(dm.CategoryADOTable, u"CategoryType"_s, Categories);
@@ -130,7 +125,6 @@ void CreateDemo(const QString& path)
     const QVector<int> makers = Fill(dm.ManufacturerADOTable, u"ManufacturerDiscType"_s, DiscMakers);
 
     TDataSet& t = dm.BookTable;
-    t.Open();
     int disc = 1;
     for (const TDemoProgram& p : Programs) {
         const QString name = QString::fromUtf16(p.Name);

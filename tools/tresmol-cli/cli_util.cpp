@@ -1,6 +1,8 @@
 #include "tools/tresmol-cli/cli_util.h"
 
 #include "platform/errors.h"
+#include "store/datamodule.h"
+#include "store/search.h"
 
 #include <QMap>
 #include <QTextStream>
@@ -43,4 +45,11 @@ TCliArgs ParseCliArgs(const QStringList& args, const QStringList& valueOptions,
         }
     }
     return result;
+}
+
+void ApplyViewOptions(TDataModule1& dm, const TCliArgs& args)
+{
+    if (args.Options.contains(u"--sort"_s))
+        dm.BookTable.SetSort(Search::SortFieldForKey(args.Options[u"--sort"_s]));
+    Search::Apply(dm, args.Options.value(u"--search"_s));
 }

@@ -21,3 +21,8 @@ struct TCliArgs {
 };
 TCliArgs ParseCliArgs(const QStringList& args, const QStringList& valueOptions,
                       const QStringList& flags);
+
+class TDataModule1;
+// Applies --sort KEY and --search TEXT to the catalogue table as the main window's
+// sort menu and search box do.
+void ApplyViewOptions(TDataModule1& dm, const TCliArgs& args);

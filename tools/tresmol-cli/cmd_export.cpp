@@ -18,16 +18,10 @@ int CmdExport(const QStringList& args)
         const TCliArgs a = ParseCliArgs(args, {u"--search"_s, u"--sort"_s}, {});
         if (a.Positional.size() != 2)
             return Fail(u"usage: tresmol-cli export CATALOGUE OUT.xlsx [--search TEXT] [--sort KEY]"_s);
-        QString firstError;
-        TDataModule1 dm([&](const QString& m) { if (firstError.isEmpty()) firstError = m; },
-                        Catalogue::ConnectionStringFor(QDir::current().absoluteFilePath(a.Positional[0])));
-        if (!firstError.isEmpty())
-            throw EDatabaseError(firstError);
+        const std::unique_ptr<TDataModule1> opened = Catalogue::Open(a.Positional[0]);
+        TDataModule1& dm = *opened;
         TDataSet& table = dm.BookTable;
-        table.Open();
-        if (a.Options.contains(u"--sort"_s))
-            table.SetSort(Search::SortFieldForKey(a.Options[u"--sort"_s]));
-        Search::Apply(dm, a.Options.value(u"--search"_s));
+        ApplyViewOptions(dm, a);
         SpreadsheetExport::WriteWorkbook(table, QDir::current().absoluteFilePath(a.Positional[1]));
         return 0;
     });

@@ -99,13 +99,9 @@ int CmdHarvest(const QStringList& args)
             given = a.Positional;
         const QString catalogue = given.takeFirst();
 
-        QString firstError;
-        TDataModule1 dm([&](const QString& m) { if (firstError.isEmpty()) firstError = m; },
-                        Catalogue::ConnectionStringFor(QDir::current().absoluteFilePath(catalogue)));
-        if (!firstError.isEmpty())
-            throw EDatabaseError(firstError);
+        const std::unique_ptr<TDataModule1> opened = Catalogue::Open(catalogue);
+        TDataModule1& dm = *opened;
         TDataSet& table = dm.BookTable;
-        table.Open();
 
         // The paths, as the wizard would list them: every folder searched in turn.
         QElapsedTimer clock;

@@ -20,16 +20,10 @@ int CmdList(const QStringList& args)
         const TCliArgs a = ParseCliArgs(args, {u"--search"_s, u"--sort"_s}, {u"--json"_s});
         if (a.Positional.size() != 1)
             return Fail(u"usage: tresmol-cli list CATALOGUE [--search TEXT] [--sort KEY] [--json]"_s);
-        QString firstError;
-        TDataModule1 dm([&](const QString& m) { if (firstError.isEmpty()) firstError = m; },
-                        Catalogue::ConnectionStringFor(QDir::current().absoluteFilePath(a.Positional[0])));
-        if (!firstError.isEmpty())
-            throw EDatabaseError(firstError);
+        const std::unique_ptr<TDataModule1> opened = Catalogue::Open(a.Positional[0]);
+        TDataModule1& dm = *opened;
         TDataSet& table = dm.BookTable;
-        table.Open();
-        if (a.Options.contains(u"--sort"_s))
-            table.SetSort(Search::SortFieldForKey(a.Options[u"--sort"_s]));
-        Search::Apply(dm, a.Options.value(u"--search"_s));
+        ApplyViewOptions(dm, a);
 
         QVector<int> columns;
         for (int i = 0; i < table.FieldCount(); ++i)
