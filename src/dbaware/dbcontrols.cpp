@@ -56,6 +56,12 @@ void TDBEdit::Load()
         setText(text);
 }
 
+void TDBEdit::AssignText(const QString& text)
+{
+    setText(text);
+    TextEdited();
+}
+
 void TDBEdit::TextEdited()
 {
     if (FHolding)

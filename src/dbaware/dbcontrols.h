@@ -29,6 +29,9 @@ public:
     TField* Field() const { return FLink.Field(); }
     // Text typed that the record has not taken in yet.
     bool Holding() const { return FHolding; }
+    // Puts TEXT into the edit as if the user had typed it: the record starts editing
+    // and the edit holds the text until the record takes it in.
+    void AssignText(const QString& text);
 
 protected:
     void focusOutEvent(QFocusEvent* event) override;

@@ -25,14 +25,6 @@ const QStringList EditColumns = {
     u"ExtractFileName"_s, u"Language"_s,       u"LangID"_s,         u"CodePage"_s,
 };
 
-// Puts TEXT into EDIT as typing would: the record starts editing and the edit holds
-// the text until the record takes it in.
-void PutText(TDBEdit* edit, const QString& text)
-{
-    edit->setText(text);
-    emit edit->textEdited(text);
-}
-
 } // namespace
 
 TInfoForm::TInfoForm(QWidget* parent, TDataSource* source)
@@ -84,7 +76,7 @@ void TInfoForm::SpeedButton1Click()
            << info->GetLangIdText() << info->GetCodePageText();
     const QList<TDBEdit*> edits = Edits();
     for (int i = 0; i < edits.size(); ++i)
-        PutText(edits[i], values[i]);
+        edits[i]->AssignText(values[i]);
 }
 
 void TInfoForm::SpeedButton2Click()

@@ -114,6 +114,36 @@ private slots:
         QCOMPARE(Name()->AsString(), u"Zulu2"_s);
     }
 
+    void assignTextHoldsItAsTyped()
+    {
+        TDBEdit edit;
+        edit.SetDataSource(&FDm->DataSource);
+        edit.SetDataField(u"ProductVersion"_s);
+        QCOMPARE(Table().State(), TDataSetState::dsBrowse);
+
+        // Longer than the column: the edit keeps what the column can hold.
+        edit.AssignText(u"1.2.3.4-a-very-long-build-tag"_s);
+        QCOMPARE(Table().State(), TDataSetState::dsEdit);
+        QVERIFY(edit.Holding());
+        QVERIFY(!Table().Modified());
+        QCOMPARE(edit.text(), u"1.2.3.4-a-very-long-"_s);
+
+        // A second assignment replaces the held text.
+        edit.AssignText(u"2.0"_s);
+        QVERIFY(edit.Holding());
+        QCOMPARE(edit.text(), u"2.0"_s);
+        Table().Post();
+        QCOMPARE(Table().FieldByName(u"ProductVersion"_s)->AsString(), u"2.0"_s);
+        QCOMPARE(Name()->AsString(), u"Alpha"_s);
+        QVERIFY(!edit.Holding());
+
+        // Refused where the record cannot be edited: the field's value stays.
+        Table().Close();
+        edit.AssignText(u"3.0"_s);
+        QVERIFY(!edit.Holding());
+        QVERIFY(edit.text().isEmpty());
+    }
+
     void editHandsOverOnFocusToAnotherControl()
     {
         QWidget window;
