@@ -2,8 +2,6 @@
 
 #include "export/spreadsheetexport.h"
 #include "extras/aboutform.h"
-#include "harvest/infoform.h"
-#include "harvest/masterform.h"
 #include "harvest/verinfores.h"
 #include "lists/editrecordform.h"
 #include "lists/reflistform.h"
@@ -300,7 +298,7 @@ void TForm1::SetupPopupMenu()
     connect(ui->N18, &QAction::triggered, this, [this] { ActAddExecute(); });
     connect(ui->N19, &QAction::triggered, this, [this] { ActDelExecute(); });
     connect(ui->N16, &QAction::triggered, this, [this] { ActRedExecute(); });
-    connect(ui->N14, &QAction::triggered, this, [this] { ActScanExecute(); });
+    connect(ui->N14, &QAction::triggered, this, [this] { N14Click(); });
     connect(ui->N29, &QAction::triggered, this, [this] { N29Click(); });
     connect(ui->N20, &QAction::triggered, this, [this] { N20Click(); });
     connect(ui->DBGrid1, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
@@ -607,18 +605,6 @@ void TForm1::N26Click() { Sort(4); }
 void TForm1::N27Click() { Sort(5); }
 
 // ---------------------------------------------------------------- other commands
-
-void TForm1::ActScanExecute()
-{
-    if (!FClearing)
-        ShowModalWindow(MasterForm);
-}
-
-void TForm1::ActFileInfoExecute()
-{
-    if (!FClearing)
-        ShowModalWindow(InfoForm);
-}
 
 void TForm1::ActExcelExecute()
 {

@@ -63,9 +63,18 @@ public:
     void N26Click();
     void N27Click();
 
-    // --- the rest of the command set
+    // --- harvesting (harvestcommands.cpp)
+    // Adds one record for the executable at PATH and posts it; errors of the catalogue
+    // reach the caller.
+    void HarvestFile(const QString& path);
+    // "Сканировать": the wizard's ticked files harvested one by one under the progress bar.
     void ActScanExecute();
+    // "Сканировать носитель": the same run without the progress bar.
+    void N14Click();
+    // "Инфа с файла": a new record filled in the file information window.
     void ActFileInfoExecute();
+
+    // --- the rest of the command set
     void ActExcelExecute();
     void ActViewImgExecute();
     // "Получить информацию": the version information of the current record's file.
