@@ -1,0 +1,468 @@
+// The main window's harvesting commands on a real catalogue: "Сканировать" with its
+// progress bar, "Сканировать носитель" without it, and "Инфа с файла". The wizard and
+// the file information window are played by scripts that press their own controls;
+// the folder picker and the file picker are answered by the scripted dialogs.
+
+#include "harvest/infoform.h"
+#include "harvest/masterform.h"
+#include "mainwindow/mainform.h"
+#include "mainwindow/startup.h"
+#include "platform/command.h"
+#include "platform/dialogs.h"
+#include "store/catalogue.h"
+#include "store/datamodule.h"
+#include "tests/dbaware/testdb.h"
+
+#include "ui_infoform.h"
+#include "ui_mainform.h"
+#include "ui_masterform.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <algorithm>
+#include <map>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace
+{
+
+QString Fixture(const QString& name)
+{
+    return QStringLiteral(VERINFO_FIXTURES "/") + name;
+}
+
+// FileName, then the thirteen columns harvesting writes, in their order.
+const QStringList Columns = {
+    u"FileName"_s,     u"CompanyName"_s,    u"FileDescription"_s, u"FileVersion"_s,
+    u"InternalName"_s, u"LegalCopyright"_s, u"LegalTrademarks"_s, u"OriginalFilename"_s,
+    u"ProductName"_s,  u"ProductVersion"_s, u"Comments"_s,        u"Language"_s,
+    u"LangID"_s,       u"CodePage"_s,
+};
+
+// What the reader finds in the fixtures copied for a scan; a name not listed is a text
+// file named .exe, without version information.
+const std::map<QString, QStringList> Harvested = {
+    {u"english64.exe"_s,
+     {u"Tresmol Test Works"_s, u"English sample program"_s, u"2.5.0.1"_s, u"english"_s,
+      u"Copyright (C) 2024 Tresmol Test Works"_s, u"Tresmol(TM)"_s, u"english.exe"_s,
+      u"Tresmol Samples"_s, u"2.5"_s, u"Smile: \U0001F600, accents: déjà vu"_s,
+      u"English (United States)"_s, u"0409"_s, u"1200"_s}},
+    {u"russian32.exe"_s,
+     {u"ООО «Рога и копыта»"_s, u"Каталог программ"_s, u"1.0.0.7"_s, u"Каталог"_s,
+      u"© 2003 Остап Бендер"_s, u"Тресмол™"_s, u"каталог.exe"_s, u"Тресмол"_s, u"1.0"_s,
+      u"Ёлка, щука, ЭХО"_s, u"Russian (Russia)"_s, u"0419"_s, u"1251"_s}},
+};
+
+QStringList ExpectedRow(const QString& path)
+{
+    const auto found = Harvested.find(QFileInfo(path).fileName());
+    return QStringList{path} +
+           (found != Harvested.end() ? found->second : QStringList(13, u"NO_INFO"_s));
+}
+
+// Runs F as soon as the next modal window's event loop runs.
+void WhileModal(std::function<void()> f)
+{
+    QTimer::singleShot(0, std::move(f));
+}
+
+// How the script leaves the wizard.
+enum class TLeave { Finish, UntickAllAndFinish, Cancel };
+
+// What the progress bar went through: shown, moved, painted, hidden; and whether the
+// window handled its pending events (a call posted at each move) before the next file.
+class TBarLog : public QObject
+{
+  public:
+    TBarLog(QProgressBar* bar, const TDataSet& table) : FBar(bar), FTable(table)
+    {
+        bar->installEventFilter(this);
+        connect(bar, &QProgressBar::valueChanged, this, [this](int value) {
+            FLog << u"value %1 of %2, %3 records"_s.arg(value).arg(FBar->maximum()).arg(Records());
+            QMetaObject::invokeMethod(
+                this, [this] { FLog << u"events handled at %1 records"_s.arg(Records()); },
+                Qt::QueuedConnection);
+            if (OnValue)
+                OnValue(value);
+        });
+    }
+
+    QStringList Log() const { return FLog; }
+    // The positions the bar was painted at while shown.
+    QList<int> Painted() const { return FPainted; }
+    std::function<void(int)> OnValue;
+
+  protected:
+    // The records of the table, or -1 while it is closed.
+    int Records() const { return FTable.Active() ? FTable.RecordCount() : -1; }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == FBar) {
+            if (event->type() == QEvent::Show)
+                FLog << u"shown, maximum %1"_s.arg(FBar->maximum());
+            else if (event->type() == QEvent::Hide)
+                FLog << u"hidden at %1 of %2"_s.arg(FBar->value()).arg(FBar->maximum());
+            else if (event->type() == QEvent::Paint && !FPainted.contains(FBar->value()))
+                FPainted << FBar->value();
+        }
+        return false;
+    }
+
+  private:
+    QProgressBar* FBar;
+    const TDataSet& FTable;
+    QStringList FLog;
+    QList<int> FPainted;
+};
+
+} // namespace
+
+class TestHarvestCommands : public QObject
+{
+    Q_OBJECT
+
+  private:
+    TScriptedDialogs FDialogs;
+    std::unique_ptr<QTemporaryDir> FDir;
+    QString FPath;
+    QString FScanFolder;
+
+    TDataSet& Table() { return DataModule1->BookTable; }
+    Ui::TForm1& Ui() { return Form1->Ui(); }
+
+    void StartWith(const QStringList& names)
+    {
+        Catalogue::Create(FPath);
+        Startup::CreateForms(Catalogue::ConnectionStringFor(FPath));
+        Form1->show();
+        Form1->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(Form1));
+        QVERIFY(Table().Active());
+        TTestDb::AddNames(Table(), names);
+        Table().First();
+    }
+
+    // Fills the scan folder: copies of the named fixtures, and a text file for any
+    // name that is not one.
+    void MakeScanFolder(const QStringList& names)
+    {
+        QVERIFY(QDir().mkpath(FScanFolder));
+        for (const QString& name : names) {
+            const QString target = FScanFolder + u'/' + name;
+            if (QFile::exists(Fixture(name))) {
+                QVERIFY(QFile::copy(Fixture(name), target));
+            } else {
+                QFile f(target);
+                QVERIFY(f.open(QIODevice::WriteOnly));
+                f.write("not a program\n");
+            }
+        }
+    }
+
+    // Plays the wizard once it is up: the scan folder added and searched, the files it
+    // lists kept in LISTED, then left as LEAVE says.
+    void PlayWizard(TLeave leave, QStringList* listed = nullptr)
+    {
+        WhileModal([this, leave, listed] {
+            Ui::TMasterForm* w = MasterForm->Form();
+            FDialogs.AnswerFolder(FScanFolder);
+            w->ActAddFolder->trigger();
+            w->ActNext->trigger();
+            for (int i = 0; i < w->FilesCbL->count(); ++i) {
+                if (listed)
+                    *listed << w->FilesCbL->item(i)->text();
+                if (leave == TLeave::UntickAllAndFinish)
+                    w->FilesCbL->item(i)->setCheckState(Qt::Unchecked);
+            }
+            if (leave == TLeave::Cancel)
+                w->ActCancel->trigger();
+            else
+                QTest::mouseClick(w->NextBtn, Qt::LeftButton); // "Готово"
+        });
+    }
+
+    // Every record's FileName and harvested columns, in the order the records were
+    // added.
+    QList<QStringList> Records()
+    {
+        QList<std::pair<int, QStringList>> rows;
+        for (Table().First(); !Table().Eof(); Table().Next()) {
+            QStringList row;
+            for (const QString& c : Columns)
+                row << Table().FieldByName(c)->AsString();
+            rows.append({Table().FieldByName(u"Номер"_s)->AsInteger(), row});
+        }
+        std::sort(rows.begin(), rows.end(),
+                  [](const auto& a, const auto& b) { return a.first < b.first; });
+        QList<QStringList> out;
+        for (const auto& r : rows)
+            out << r.second;
+        return out;
+    }
+
+    // The record named NAME, read from the catalogue file by a second connection.
+    QString SavedColumn(const QString& name, const QString& column)
+    {
+        QStringList errors;
+        TDataModule1 other([&errors](const QString& m) { errors << m; },
+                           Catalogue::ConnectionStringFor(FPath));
+        if (!errors.isEmpty())
+            return u"cannot open: "_s + errors.join(u'\n');
+        other.BookTable.Open();
+        for (other.BookTable.First(); !other.BookTable.Eof(); other.BookTable.Next())
+            if (other.BookTable.FieldByName(u"ProductName"_s)->AsString() == name)
+                return other.BookTable.FieldByName(column)->AsString();
+        return u"no record named "_s + name;
+    }
+
+    void TypeIntoDetails(const QString& text)
+    {
+        Ui().DBEdit1->setFocus();
+        Ui().DBEdit1->selectAll();
+        QTest::keyClicks(Ui().DBEdit1, text);
+    }
+
+  private slots:
+    void init()
+    {
+        SetDialogs(&FDialogs);
+        FDialogs = TScriptedDialogs();
+        FDir = std::make_unique<QTemporaryDir>();
+        FPath = FDir->filePath(u"Tresmol.mdb"_s);
+        FScanFolder = FDir->filePath(u"Disc"_s);
+    }
+
+    void cleanup()
+    {
+        if (Form1) {
+            Form1->close();
+            Startup::DestroyForms();
+        }
+        FDir.reset();
+        SetDialogs(nullptr);
+    }
+
+    void scanHarvestsTheTickedFiles_data()
+    {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<int>("leave");
+        QTest::newRow("three files")
+            << QStringList{u"english64.exe"_s, u"russian32.exe"_s, u"notes.exe"_s}
+            << int(TLeave::Finish);
+        QTest::newRow("one file") << QStringList{u"english64.exe"_s} << int(TLeave::Finish);
+        QTest::newRow("wizard cancelled")
+            << QStringList{u"english64.exe"_s, u"notes.exe"_s} << int(TLeave::Cancel);
+        QTest::newRow("nothing ticked")
+            << QStringList{u"english64.exe"_s, u"notes.exe"_s} << int(TLeave::UntickAllAndFinish);
+    }
+
+    void scanHarvestsTheTickedFiles()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(int, leave);
+        StartWith({});
+        MakeScanFolder(files);
+        TBarLog bar(Form1->ProgressBar(), Table());
+        QStringList listed;
+        PlayWizard(TLeave(leave), &listed);
+        Ui().ActScan->trigger();
+
+        QVERIFY(MasterForm->isHidden());
+        QCOMPARE(listed.size(), files.size());
+        const QStringList harvested = TLeave(leave) == TLeave::Finish ? listed : QStringList();
+        const int n = int(harvested.size());
+        QStringList expectedLog{u"shown, maximum %1"_s.arg(n)};
+        for (int i = 0; i < n; ++i)
+            expectedLog << u"value %1 of %2, %3 records"_s.arg(i).arg(n).arg(i + 1)
+                        << u"events handled at %1 records"_s.arg(i + 1);
+        expectedLog << u"hidden at %1 of %2"_s.arg(n == 0 ? -1 : n - 1).arg(n);
+        QCOMPARE(bar.Log(), expectedLog);
+        QVERIFY(Form1->ProgressBar()->isHidden());
+        // The bar moved on screen: it was painted at every position.
+        for (int i = 0; i < n; ++i)
+            QVERIFY2(bar.Painted().contains(i), qPrintable(QString::number(i)));
+
+        QList<QStringList> expected;
+        for (const QString& path : harvested)
+            expected << ExpectedRow(path);
+        QCOMPARE(Records(), expected);
+        if (n > 0) {
+            QCOMPARE(Table().State(), TDataSetState::dsBrowse);
+            QVERIFY2(Form1->StatusText(1).endsWith(u" из %1"_s.arg(n)),
+                     qPrintable(Form1->StatusText(1)));
+        }
+        QVERIFY(FDialogs.Messages().isEmpty());
+    }
+
+    void scanPostsTheChangeTypedIntoTheRecord()
+    {
+        StartWith({u"Alpha"_s});
+        MakeScanFolder({u"english64.exe"_s});
+        TypeIntoDetails(u"9.9"_s);
+        QVERIFY(Ui().DBEdit1->Holding());
+        QCOMPARE(Table().State(), TDataSetState::dsEdit);
+
+        PlayWizard(TLeave::Finish);
+        Ui().ActScan->trigger();
+        QVERIFY(FDialogs.Messages().isEmpty());
+        QCOMPARE(Table().RecordCount(), 2);
+        QCOMPARE(Table().FieldByName(u"FileName"_s)->AsString(), FScanFolder + u"/english64.exe"_s);
+        QCOMPARE(SavedColumn(u"Alpha"_s, u"ProductVersion"_s), u"9.9"_s);
+        QCOMPARE(SavedColumn(u"Tresmol Samples"_s, u"ProductVersion"_s), u"2.5"_s);
+    }
+
+    void scanDropsAnUntouchedNewRecord()
+    {
+        StartWith({u"Alpha"_s});
+        MakeScanFolder({u"notes.exe"_s});
+        Table().Insert();
+        QCOMPARE(Table().State(), TDataSetState::dsInsert);
+
+        PlayWizard(TLeave::Finish);
+        Ui().ActScan->trigger();
+        QVERIFY(FDialogs.Messages().isEmpty());
+        QCOMPARE(Table().RecordCount(), 2);
+        const QList<QStringList> records = Records();
+        QCOMPARE(records.size(), 2);
+        QCOMPARE(records[0][8], u"Alpha"_s);
+        QCOMPARE(records[1], ExpectedRow(FScanFolder + u"/notes.exe"_s));
+    }
+
+    void scanErrorEndsTheRunAndLeavesTheBar()
+    {
+        StartWith({});
+        MakeScanFolder({u"english64.exe"_s, u"russian32.exe"_s, u"notes.exe"_s});
+        TBarLog bar(Form1->ProgressBar(), Table());
+        // The catalogue goes away once the first file is saved.
+        bar.OnValue = [this](int value) {
+            if (value == 0)
+                Table().Close();
+        };
+        QStringList listed;
+        PlayWizard(TLeave::Finish, &listed);
+        Ui().ActScan->trigger();
+
+        QCOMPARE(FDialogs.Messages().size(), 1);
+        const auto box = FDialogs.Messages()[0];
+        QCOMPARE(box.Text, u"Cannot perform this operation on a closed dataset."_s);
+        QCOMPARE(box.Icon, TMsgIcon::miStop);
+        QCOMPARE(box.Caption, ApplicationTitle());
+        QCOMPARE(bar.Log(), (QStringList{u"shown, maximum 3"_s, u"value 0 of 3, 1 records"_s,
+                                         u"events handled at -1 records"_s}));
+        QVERIFY(Form1->ProgressBar()->isVisible());
+        QCOMPARE(Form1->ProgressBar()->value(), 0);
+
+        // The record before the error is saved, nothing after it.
+        Table().Open();
+        QCOMPARE(Records(), QList<QStringList>{ExpectedRow(listed[0])});
+
+        // The next run hides the bar.
+        bar.OnValue = nullptr;
+        FDialogs.ClearAsked();
+        WhileModal([] { MasterForm->Form()->ActCancel->trigger(); });
+        Ui().ActScan->trigger();
+        QVERIFY(Form1->ProgressBar()->isHidden());
+        QVERIFY(FDialogs.Messages().isEmpty());
+        QCOMPARE(Table().RecordCount(), 1);
+    }
+
+    void scanMediumHarvestsWithoutTheBar()
+    {
+        StartWith({u"Alpha"_s});
+        MakeScanFolder({u"english64.exe"_s, u"notes.exe"_s});
+        QVERIFY(Form1->PopupMenu()->actions().contains(Ui().N14));
+        QCOMPARE(Ui().N14->text(), u"Сканировать носитель"_s);
+        TBarLog bar(Form1->ProgressBar(), Table());
+        QStringList listed;
+        PlayWizard(TLeave::Finish, &listed);
+        Ui().N14->trigger();
+
+        QVERIFY(FDialogs.Messages().isEmpty());
+        QVERIFY(bar.Log().isEmpty());
+        QVERIFY(Form1->ProgressBar()->isHidden());
+        QList<QStringList> records = Records();
+        QCOMPARE(records.size(), 3);
+        records.removeFirst(); // Alpha
+        QCOMPARE(records, (QList<QStringList>{ExpectedRow(listed[0]), ExpectedRow(listed[1])}));
+    }
+
+    void scanMediumOnAClosedCatalogueShowsTheEngineError()
+    {
+        StartWith({u"Alpha"_s});
+        MakeScanFolder({u"english64.exe"_s});
+        Ui().ActDisconnect->trigger();
+        Form1->ActionList1Update();
+        QVERIFY(!Ui().ActScan->isEnabled());
+        QVERIFY(Ui().N14->isEnabled());
+
+        bool wizardShown = false;
+        WhileModal([&wizardShown] { wizardShown = MasterForm->isVisible(); });
+        PlayWizard(TLeave::Finish);
+        Ui().N14->trigger();
+        QVERIFY(wizardShown);
+        QCOMPARE(FDialogs.Messages().size(), 1);
+        QCOMPARE(FDialogs.Messages()[0].Text,
+                 u"Cannot perform this operation on a closed dataset."_s);
+        QCOMPARE(FDialogs.Messages()[0].Icon, TMsgIcon::miStop);
+
+        FDialogs.ClearAsked();
+        Ui().ActConnect->trigger();
+        QVERIFY(FDialogs.Messages().isEmpty());
+        QCOMPARE(Table().RecordCount(), 1);
+        QCOMPARE(Table().FieldByName(u"ProductName"_s)->AsString(), u"Alpha"_s);
+    }
+
+    void fileInfoPostsTheEditedRecordThenOpensTheWindow()
+    {
+        StartWith({u"Alpha"_s});
+        TypeIntoDetails(u"9.9"_s);
+        QCOMPARE(Table().State(), TDataSetState::dsEdit);
+
+        bool modal = false;
+        TDataSetState state = TDataSetState::dsInactive;
+        QString savedMeanwhile;
+        WhileModal([&] {
+            modal = QApplication::activeModalWidget() == InfoForm;
+            state = Table().State();
+            savedMeanwhile = SavedColumn(u"Alpha"_s, u"ProductVersion"_s);
+            QTest::mouseClick(InfoForm->Form()->SpeedButton3, Qt::LeftButton); // "Выход"
+        });
+        Ui().ActFileInfo->trigger();
+        QVERIFY(modal);
+        QCOMPARE(state, TDataSetState::dsInsert);
+        QCOMPARE(savedMeanwhile, u"9.9"_s);
+        QVERIFY(InfoForm->isHidden());
+        QVERIFY(FDialogs.Messages().isEmpty());
+    }
+
+    void fileInfoSavesWhatTheWindowRead()
+    {
+        StartWith({u"Alpha"_s});
+        const QString path = Fixture(u"english64.exe"_s);
+        FDialogs.AnswerFile(path);
+        WhileModal([] {
+            QTest::mouseClick(InfoForm->Form()->SpeedButton1, Qt::LeftButton); // "Обзор"
+            QTest::mouseClick(InfoForm->Form()->SpeedButton2, Qt::LeftButton); // "Сохранить"
+        });
+        Ui().ActFileInfo->trigger();
+        QVERIFY(FDialogs.Messages().isEmpty());
+        QVERIFY(InfoForm->isHidden());
+        QCOMPARE(Table().State(), TDataSetState::dsBrowse);
+        QCOMPARE(Table().RecordCount(), 2);
+        QCOMPARE(SavedColumn(u"Tresmol Samples"_s, u"FileName"_s), path);
+        QCOMPARE(SavedColumn(u"Tresmol Samples"_s, u"ExtractFileName"_s), u"english64.exe"_s);
+        QCOMPARE(SavedColumn(u"Tresmol Samples"_s, u"LangID"_s), u"0409"_s);
+    }
+};
+
+QTEST_MAIN(TestHarvestCommands)
+#include "tst_harvestcommands.moc"
