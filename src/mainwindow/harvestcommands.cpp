@@ -33,6 +33,11 @@ void TForm1::ActScanExecute()
         repaint();
         FProgressBar->setMaximum(int(files.size()));
         FProgressBar->show();
+        FScanning = true;
+        struct TEnd {
+            bool& Scanning;
+            ~TEnd() { Scanning = false; }
+        } end{FScanning};
         for (int i = 0; i < files.size(); ++i) {
             // An error ends the run here and leaves the bar where the last file put it.
             HarvestFile(files[i]);
@@ -42,6 +47,9 @@ void TForm1::ActScanExecute()
         }
         FProgressBar->hide();
     });
+    // A close asked for while the files were harvested.
+    if (FCloseRequested)
+        close();
 }
 
 void TForm1::N14Click()

@@ -670,8 +670,9 @@ void TForm1::showEvent(QShowEvent* event) { QMainWindow::showEvent(event); }
 
 void TForm1::closeEvent(QCloseEvent* event)
 {
-    if (FClearing) {
-        // Stop the clearing loop after the record it is on; the window closes then.
+    if (FClearing || FScanning) {
+        // Clearing stops after the record it is on, a scan runs to its end; the window
+        // closes then.
         FCloseRequested = true;
         event->ignore();
         return;

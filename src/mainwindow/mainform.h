@@ -112,6 +112,7 @@ private:
     QWindow* FLastFocusWindow = nullptr;
     bool FActivated = false;
     bool FClearing = false;
+    bool FScanning = false; // "Сканировать" runs its loop
     bool FCloseRequested = false;
 };
 

@@ -375,6 +375,33 @@ class TestHarvestCommands : public QObject
         QCOMPARE(Table().RecordCount(), 1);
     }
 
+    void closeDuringAScanWaitsForItsEnd()
+    {
+        StartWith({});
+        MakeScanFolder({u"english64.exe"_s, u"russian32.exe"_s, u"notes.exe"_s});
+        TBarLog bar(Form1->ProgressBar(), Table());
+        bool stillOpen = false;
+        bar.OnValue = [&stillOpen](int value) {
+            if (value == 0)
+                QMetaObject::invokeMethod(
+                    Form1, [] { Form1->close(); }, Qt::QueuedConnection);
+            if (value == 2)
+                stillOpen = Form1->isVisible();
+        };
+        QStringList listed;
+        PlayWizard(TLeave::Finish, &listed);
+        Ui().ActScan->trigger();
+
+        QVERIFY(stillOpen);
+        QVERIFY(!Form1->isVisible());
+        QVERIFY(!Table().Active());
+        QVERIFY(FDialogs.Messages().isEmpty());
+        for (const QString& path : listed) {
+            const QStringList row = ExpectedRow(path);
+            QCOMPARE(SavedColumn(row[8], u"FileName"_s), path);
+        }
+    }
+
     void scanMediumHarvestsWithoutTheBar()
     {
         StartWith({u"Alpha"_s});
