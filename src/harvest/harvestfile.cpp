@@ -104,29 +104,29 @@ void HarvestFile(TDataSet& table, const QString& path, THarvestStats* stats)
         for (int i = 0; i < 13; ++i)
             columns[i] = table.FieldByName(HarvestColumns[i].toString());
     }
-    try {
-        std::unique_ptr<TVerInfoRes> info;
-        QString values[13];
-        {
-            TSpan span(stats ? &stats->ReadNs : nullptr);
-            info = ReadVerInfo(path);
+    // Only the reading may fail quietly; an error of the catalogue while the values
+    // are written is the user's to see.
+    QString values[13];
+    bool haveInfo = true;
+    {
+        TSpan span(stats ? &stats->ReadNs : nullptr);
+        try {
+            const std::unique_ptr<TVerInfoRes> info = ReadVerInfo(path);
             for (int i = 0; i < VerInfoItemCount; ++i)
                 values[i] = info->GetVerValue(TVerInfoItem(i));
             values[10] = info->GetLanguageName();
             values[11] = info->GetLangIdText();
             values[12] = info->GetCodePageText();
+        } catch (const std::exception&) {
+            haveInfo = false;
         }
+    }
+    {
         TSpan span(stats ? &stats->StoreNs : nullptr);
         fileName->SetAsString(path);
         for (int i = 0; i < 13; ++i)
-            columns[i]->SetAsString(values[i]);
-    } catch (const std::exception&) {
-        // No readable version information: the record says so.
-        TSpan span(stats ? &stats->StoreNs : nullptr);
-        fileName->SetAsString(path);
-        for (TField* f : columns)
-            f->SetAsString(NoInfo.toString());
-        if (stats)
+            columns[i]->SetAsString(haveInfo ? values[i] : NoInfo.toString());
+        if (!haveInfo && stats)
             ++stats->NoInfo;
     }
     TSpan span(stats ? &stats->StoreNs : nullptr);
