@@ -609,20 +609,29 @@ void TForm1::N27Click() { Sort(5); }
 void TForm1::ActExcelExecute()
 {
     CatalogueCommand([this] {
-        struct THide {
-            QProgressBar* Bar;
-            ~THide() { Bar->hide(); }
-        } hide{FProgressBar};
+        FExporting = true;
+        struct TEnd {
+            TForm1* Form;
+            ~TEnd()
+            {
+                Form->FProgressBar->hide();
+                Form->FExporting = false;
+            }
+        } end{this};
         const QString path = SpreadsheetExport::ExportCatalogue(
             *FDataModule, [this](int done, int total) {
                 FProgressBar->setMaximum(std::max(total, 1));
                 FProgressBar->setValue(done);
                 if (!FProgressBar->isVisible())
                     FProgressBar->show();
-                FProgressBar->repaint();
+                // The window keeps painting; the user's input waits for the end.
+                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
             });
         Shell::OpenFile(path);
     });
+    // A close asked for while the workbook was written.
+    if (FCloseRequested)
+        close();
 }
 
 void TForm1::ActViewImgExecute()
@@ -670,9 +679,9 @@ void TForm1::showEvent(QShowEvent* event) { QMainWindow::showEvent(event); }
 
 void TForm1::closeEvent(QCloseEvent* event)
 {
-    if (FClearing || FScanning) {
-        // Clearing stops after the record it is on, a scan runs to its end; the window
-        // closes then.
+    if (FClearing || FScanning || FExporting) {
+        // Clearing stops after the record it is on, a scan or an export runs to its
+        // end; the window closes then.
         FCloseRequested = true;
         event->ignore();
         return;

@@ -113,6 +113,7 @@ private:
     bool FActivated = false;
     bool FClearing = false;
     bool FScanning = false; // "Сканировать" runs its loop
+    bool FExporting = false; // the export writes its workbook
     bool FCloseRequested = false;
 };
 

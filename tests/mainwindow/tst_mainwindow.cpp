@@ -19,7 +19,10 @@
 #include "ui_editrecordform.h"
 #include "ui_mainform.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QProgressBar>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -44,6 +47,7 @@ private:
     TDataSet& Table() { return DataModule1->BookTable; }
     Ui::TForm1& Ui() { return Form1->Ui(); }
     QString Name() { return Table().FieldByName(u"ProductName"_s)->AsString(); }
+    QProgressBar* Bar() { return Form1->findChild<QProgressBar*>(u"ProgressBar"_s); }
     QWidget* SaveButton() { return Ui().ToolBar1->widgetForAction(Ui().ActSave); }
 
     QStringList Shown()
@@ -588,6 +592,50 @@ private slots:
         Ui().N29->trigger();
         QCOMPARE(FDialogs.Messages().size(), 1);
         QCOMPARE(FDialogs.Messages()[0].Icon, TMsgIcon::miStop);
+    }
+
+    void exportWritesTheViewAndShowsProgress()
+    {
+        // The workbook lands in the documents folder of a home of our own.
+        QTemporaryDir home;
+        const QByteArray oldHome = qgetenv("HOME");
+        const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+        qputenv("HOME", QFile::encodeName(home.path()));
+        qunsetenv("XDG_CONFIG_HOME");
+        const auto restore = qScopeGuard([&] {
+            qputenv("HOME", oldHome);
+            if (!oldConfig.isNull())
+                qputenv("XDG_CONFIG_HOME", oldConfig);
+        });
+
+        StartWith({u"Adder"_s, u"Bad"_s, u"Ad-Tool"_s, u"adder"_s});
+        Ui().Edit1->setText(u"Ad"_s);
+        QList<int> positions;
+        connect(Bar(), &QProgressBar::valueChanged, this,
+                [&](int v) { positions << v; });
+        bool barShown = false;
+        connect(Bar(), &QProgressBar::valueChanged, this,
+                [&] { barShown = barShown || Bar()->isVisible(); });
+        Ui().ActExcel->trigger();
+
+        QCOMPARE(FDialogs.Asked().size(), 0); // no question, no error
+        const QStringList files =
+            QDir(home.filePath(u"Documents"_s)).entryList({u"Tresmol-*.xlsx"_s}, QDir::Files);
+        QCOMPARE(files.size(), 1);
+        QVERIFY(QFileInfo(home.filePath(u"Documents/"_s + files.first())).size() > 0);
+        QVERIFY(barShown);
+        QVERIFY(!positions.isEmpty());
+        QVERIFY(!Bar()->isVisible());
+        // The cursor ends on the view's last record; the search stays in force.
+        QCOMPARE(Shown(), (QStringList{u"Adder"_s, u"Ad-Tool"_s}));
+        QCOMPARE(Name(), Shown().last());
+
+        // A second export never overwrites the first.
+        Ui().ActExcel->trigger();
+        QTRY_COMPARE(QDir(home.filePath(u"Documents"_s))
+                         .entryList({u"Tresmol-*.xlsx"_s}, QDir::Files)
+                         .size(),
+                     2);
     }
 };
 
