@@ -29,6 +29,8 @@ function(tresmol_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LINKS;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE Qt6::Test ${ARG_LINKS})
+  # Shared test helpers are included as "tests/common/...".
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
   target_compile_definitions(${name} PRIVATE
     TRESMOL_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     TRESMOL_BINARY_DIR="${PROJECT_BINARY_DIR}")

@@ -4,7 +4,7 @@
 #include "dbaware/dbgrid.h"
 #include "platform/dialogs.h"
 #include "store/dataset.h"
-#include "tests/dbaware/testdb.h"
+#include "tests/common/testcatalogue.h"
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
@@ -20,7 +20,7 @@ class TestDbAware : public QObject {
 
 private:
     TScriptedDialogs FDialogs;
-    std::unique_ptr<TTestDb> FDb;
+    std::unique_ptr<TTestCatalogue> FDb;
     std::unique_ptr<TDataModule1> FDm;
 
     TDataSet& Table() { return FDm->BookTable; }
@@ -31,10 +31,10 @@ private slots:
     {
         SetDialogs(&FDialogs);
         FDialogs.ClearAsked();
-        FDb = std::make_unique<TTestDb>();
+        FDb = std::make_unique<TTestCatalogue>();
         FDm = FDb->Open();
         Table().Open();
-        TTestDb::AddNames(Table(), {u"Alpha"_s, u"Bravo"_s, u"Charlie"_s, u"Delta"_s});
+        TTestCatalogue::AddNames(Table(), {u"Alpha"_s, u"Bravo"_s, u"Charlie"_s, u"Delta"_s});
         Table().First();
     }
 
@@ -190,8 +190,8 @@ private slots:
 
     void lookupListWritesTheKey()
     {
-        const int win = TTestDb::AddReference(FDm->PlatformADOTable, u"Windows"_s);
-        const int dos = TTestDb::AddReference(FDm->PlatformADOTable, u"DOS"_s);
+        const int win = TTestCatalogue::AddReference(FDm->PlatformADOTable, u"Windows"_s);
+        const int dos = TTestCatalogue::AddReference(FDm->PlatformADOTable, u"DOS"_s);
         TDBLookupComboBox box;
         box.SetDataSource(&FDm->DataSource);
         box.SetDataField(u"Platform"_s);
@@ -278,8 +278,8 @@ private slots:
 
     void gridLookupColumnOffersReferenceTexts()
     {
-        TTestDb::AddReference(FDm->CategoryADOTable, u"Игры"_s);
-        TTestDb::AddReference(FDm->CategoryADOTable, u"Офис"_s);
+        TTestCatalogue::AddReference(FDm->CategoryADOTable, u"Игры"_s);
+        TTestCatalogue::AddReference(FDm->CategoryADOTable, u"Офис"_s);
         TDBGrid grid;
         grid.SetDataSource(&FDm->DataSource);
         grid.show();

@@ -4,7 +4,7 @@
 #include "lists/editrecordform.h"
 #include "platform/dialogs.h"
 #include "store/dataset.h"
-#include "tests/dbaware/testdb.h"
+#include "tests/common/testcatalogue.h"
 
 #include "ui_editrecordform.h"
 
@@ -17,7 +17,7 @@ class TestEditRecordForm : public QObject {
 
 private:
     TScriptedDialogs FDialogs;
-    std::unique_ptr<TTestDb> FDb;
+    std::unique_ptr<TTestCatalogue> FDb;
     std::unique_ptr<TDataModule1> FDm;
     std::unique_ptr<TEditRecordForm> FForm;
     int FWindows = 0, FDos = 0;
@@ -30,13 +30,13 @@ private slots:
     {
         SetDialogs(&FDialogs);
         FDialogs = TScriptedDialogs();
-        FDb = std::make_unique<TTestDb>();
+        FDb = std::make_unique<TTestCatalogue>();
         FDm = FDb->Open();
-        FWindows = TTestDb::AddReference(FDm->PlatformADOTable, u"Windows"_s);
-        FDos = TTestDb::AddReference(FDm->PlatformADOTable, u"DOS"_s);
-        TTestDb::AddReference(FDm->TypeDiscADOTable, u"CD-R"_s);
+        FWindows = TTestCatalogue::AddReference(FDm->PlatformADOTable, u"Windows"_s);
+        FDos = TTestCatalogue::AddReference(FDm->PlatformADOTable, u"DOS"_s);
+        TTestCatalogue::AddReference(FDm->TypeDiscADOTable, u"CD-R"_s);
         Table().Open();
-        TTestDb::AddNames(Table(), {u"Alpha"_s, u"Bravo"_s});
+        TTestCatalogue::AddNames(Table(), {u"Alpha"_s, u"Bravo"_s});
         Table().First();
         FForm = std::make_unique<TEditRecordForm>(FDm.get());
         FForm->show();

@@ -11,7 +11,7 @@
 #include "platform/dialogs.h"
 #include "store/catalogue.h"
 #include "store/datamodule.h"
-#include "tests/dbaware/testdb.h"
+#include "tests/common/testcatalogue.h"
 
 #include "ui_infoform.h"
 #include "ui_mainform.h"
@@ -147,7 +147,7 @@ class TestHarvestCommands : public QObject
         Form1->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(Form1));
         QVERIFY(Table().Active());
-        TTestDb::AddNames(Table(), names);
+        TTestCatalogue::AddNames(Table(), names);
         Table().First();
     }
 

@@ -14,7 +14,7 @@
 #include "platform/dialogs.h"
 #include "store/catalogue.h"
 #include "store/datamodule.h"
-#include "tests/dbaware/testdb.h"
+#include "tests/common/testcatalogue.h"
 
 #include "ui_editrecordform.h"
 #include "ui_mainform.h"
@@ -74,7 +74,7 @@ private:
         Catalogue::Create(FPath);
         Start();
         QVERIFY(Table().Active());
-        TTestDb::AddNames(Table(), names);
+        TTestCatalogue::AddNames(Table(), names);
         Table().First();
     }
 
@@ -215,7 +215,7 @@ private slots:
     void addOpensTheEditorOnANewRecord()
     {
         StartWith({u"Alpha"_s, u"Bravo"_s});
-        const int win = TTestDb::AddReference(DataModule1->PlatformADOTable, u"Windows"_s);
+        const int win = TTestCatalogue::AddReference(DataModule1->PlatformADOTable, u"Windows"_s);
         bool shown = false;
         WhileModal([&] {
             shown = EditRecordForm->isVisible();
@@ -352,12 +352,12 @@ private slots:
 
         // Another process adds a record; refresh shows it and keeps the current one.
         {
-            TTestDb::AddNames(Table(), {}); // nothing
+            TTestCatalogue::AddNames(Table(), {}); // nothing
             QStringList errors;
             TDataModule1 other([&](const QString& m) { errors << m; },
                                Catalogue::ConnectionStringFor(FPath));
             other.BookTable.Open();
-            TTestDb::AddNames(other.BookTable, {u"Delta"_s});
+            TTestCatalogue::AddNames(other.BookTable, {u"Delta"_s});
         }
         Ui().ActNext->trigger();
         Ui().ActRefl->trigger();

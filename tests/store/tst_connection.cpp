@@ -1,6 +1,6 @@
 #include "store/dataset.h"
 #include "store/dberrors.h"
-#include "testcatalogue.h"
+#include "tests/common/testcatalogue.h"
 
 #include <QCryptographicHash>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "store/dataset.h"
 #include "store/datasource.h"
 #include "store/dberrors.h"
-#include "testcatalogue.h"
+#include "tests/common/testcatalogue.h"
 
 #include <QTest>
 

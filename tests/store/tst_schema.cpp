@@ -1,7 +1,7 @@
 #include "platform/errors.h"
 #include "store/dataset.h"
 #include "store/schema.h"
-#include "testcatalogue.h"
+#include "tests/common/testcatalogue.h"
 
 #include <QSqlQuery>
 #include <QSqlRecord>

@@ -1,19 +1,17 @@
 #pragma once
-// A throw-away catalogue for the window tests: a temporary folder holding a catalogue
-// file, and a data module opened on it.
+// A throw-away catalogue in a temporary folder, filled through the engine itself.
 
 #include "store/catalogue.h"
 #include "store/datamodule.h"
 
 #include <QStringList>
 #include <QTemporaryDir>
-#include <QTest>
 
 #include <memory>
 
-class TTestDb {
+class TTestCatalogue {
 public:
-    TTestDb()
+    TTestCatalogue()
     {
         FPath = FDir.filePath(QStringLiteral("Tresmol.mdb"));
         Catalogue::Create(FPath);
@@ -23,24 +21,28 @@ public:
     QString Folder() const { return FDir.path(); }
     QString ConnectionString() const { return Catalogue::ConnectionStringFor(FPath); }
 
+    // A data module on the catalogue; errors while opening fail the test.
     std::unique_ptr<TDataModule1> Open() const
     {
         QStringList errors;
-        auto dm = std::make_unique<TDataModule1>([&errors](const QString& m) { errors << m; },
-                                                 ConnectionString());
+        auto dm = std::make_unique<TDataModule1>(
+            [&errors](const QString& m) { errors << m; }, ConnectionString());
         if (!errors.isEmpty())
             qFatal("cannot open the test catalogue: %s", qPrintable(errors.join(u'\n')));
         return dm;
     }
 
-    // Appends records named NAMES, in that order.
-    static void AddNames(TDataSet& table, const QStringList& names)
+    // Appends records named NAMES (in that order) and returns their Ids.
+    static QList<int> AddNames(TDataSet& table, const QStringList& names)
     {
+        QList<int> ids;
         for (const QString& n : names) {
             table.Append();
             table.FieldByName(QStringLiteral("ProductName"))->SetAsString(n);
             table.Post();
+            ids << table.FieldByName(QStringLiteral("Id"))->AsInteger();
         }
+        return ids;
     }
 
     // Adds a reference row and returns its key.
