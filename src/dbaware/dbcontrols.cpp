@@ -81,22 +81,27 @@ void TDBEdit::TextEdited()
     FHolding = true;
 }
 
-void TDBEdit::UpdateData()
+namespace {
+
+// Writes the text a widget holds into its field; if the record refuses it, the
+// widget goes on holding it so that nothing typed is lost.
+void HandOverText(TFieldDataLink& link, bool& holding, const QString& text)
 {
-    if (!FHolding)
+    if (!holding || !link.Field())
         return;
-    TField* f = Field();
-    if (!f)
-        return;
-    FHolding = false;
+    holding = false;
     try {
-        FLink.Edit();
-        f->SetAsString(text());
+        link.Edit();
+        link.Field()->SetAsString(text);
     } catch (...) {
-        FHolding = true;
+        holding = true;
         throw;
     }
 }
+
+} // namespace
+
+void TDBEdit::UpdateData() { HandOverText(FLink, FHolding, text()); }
 
 void TDBEdit::focusOutEvent(QFocusEvent* event)
 {
@@ -171,22 +176,7 @@ void TDBMemo::TextChanged()
     FHolding = true;
 }
 
-void TDBMemo::UpdateData()
-{
-    if (!FHolding)
-        return;
-    TField* f = Field();
-    if (!f)
-        return;
-    FHolding = false;
-    try {
-        FLink.Edit();
-        f->SetAsString(toPlainText());
-    } catch (...) {
-        FHolding = true;
-        throw;
-    }
-}
+void TDBMemo::UpdateData() { HandOverText(FLink, FHolding, toPlainText()); }
 
 void TDBMemo::focusOutEvent(QFocusEvent* event)
 {
