@@ -57,15 +57,21 @@ void TDBGridModel::RefreshColumns()
         Rebuild();
 }
 
-void TDBGridModel::Scrolled()
+bool TDBGridModel::RebuildIfRowsChanged()
 {
     const TDataSet* ds = DataSet();
-    if (!ds)
-        return;
-    if (ds->ViewRowCount() != FRows) {
+    if (ds && ds->ViewRowCount() == FRows)
+        return false;
+    if (ds)
         Rebuild();
+    return true;
+}
+
+void TDBGridModel::Scrolled()
+{
+    if (RebuildIfRowsChanged())
         return;
-    }
+    const TDataSet* ds = DataSet();
     const int old = FIndicatorRow;
     FIndicatorRow = ds->ViewCurrentRow();
     if (old >= 0 && old < FRows)
@@ -77,13 +83,9 @@ void TDBGridModel::Scrolled()
 
 void TDBGridModel::RowChanged()
 {
+    if (RebuildIfRowsChanged())
+        return;
     const TDataSet* ds = DataSet();
-    if (!ds)
-        return;
-    if (ds->ViewRowCount() != FRows) {
-        Rebuild();
-        return;
-    }
     const int row = ds->ViewCurrentRow();
     if (row >= 0 && row < FRows && !FFields.isEmpty())
         emit dataChanged(index(row, 0), index(row, int(FFields.size()) - 1));
@@ -91,13 +93,9 @@ void TDBGridModel::RowChanged()
 
 void TDBGridModel::EditingChanged()
 {
+    if (RebuildIfRowsChanged())
+        return;
     const TDataSet* ds = DataSet();
-    if (!ds)
-        return;
-    if (ds->ViewRowCount() != FRows) {
-        Rebuild();
-        return;
-    }
     const int row = ds->ViewCurrentRow();
     if (row >= 0 && row < FRows)
         emit headerDataChanged(Qt::Vertical, row, row);

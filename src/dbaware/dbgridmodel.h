@@ -61,6 +61,8 @@ private:
     };
 
     void Rebuild();
+    // Rebuilds when the number of rows changed (or there is no dataset); true then.
+    bool RebuildIfRowsChanged();
     void Scrolled();
     void RowChanged();
     void EditingChanged();

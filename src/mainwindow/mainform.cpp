@@ -152,15 +152,14 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<::Ui:
     };
     for (const auto& [item, window] : menuWindows)
         connect(item, &QAction::triggered, this, [this, w = window] { ShowModalWindow(w()); });
-    const std::pair<QToolButton*, TWindowOf> barWindows[] = {
-        {ui->TypeDSpeedButton2, [] { return static_cast<QWidget*>(TypeDiscForm); }},
-        {ui->ManufSpeedButton4, [] { return static_cast<QWidget*>(AddManufacturerForm); }},
-        {ui->TypePSpeedButton5, [] { return static_cast<QWidget*>(ProgramTypeForm); }},
-        {ui->PlatfSpeedButton6, [] { return static_cast<QWidget*>(PlatformForm); }},
-        {ui->CategSpeedButton8, [] { return static_cast<QWidget*>(CategoryForm); }},
+    // The bottom bar's buttons open the same list editors as their menu items.
+    const std::pair<QToolButton*, QAction*> barItems[] = {
+        {ui->TypeDSpeedButton2, ui->N13},   {ui->ManufSpeedButton4, ui->ManufN12},
+        {ui->TypePSpeedButton5, ui->N28},   {ui->PlatfSpeedButton6, ui->PlatformN15},
+        {ui->CategSpeedButton8, ui->N15},
     };
-    for (const auto& [button, window] : barWindows)
-        connect(button, &QToolButton::clicked, this, [this, w = window] { ShowModalWindow(w()); });
+    for (const auto& [button, item] : barItems)
+        connect(button, &QToolButton::clicked, item, &QAction::trigger);
 
     // The enabling rule runs whenever the program is about to wait for input.
     if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())

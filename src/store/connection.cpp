@@ -172,7 +172,6 @@ void TADOConnection::Open()
         // FULL would add a disk flush to every post.
         QSqlQuery(u"PRAGMA synchronous = NORMAL"_s, FDb);
     }
-    QSqlQuery(u"PRAGMA busy_timeout = "_s + QString::number(FBusyTimeoutMs), FDb);
     FConnected = true;
 }
 

@@ -335,33 +335,20 @@ QVariant TDataSet::SortKey(int row) const
     return RowValue(row, FSortField);
 }
 
-int TDataSet::CompareValues(const QVariant& a, const QVariant& b, bool caseTieBreak)
+int TDataSet::CompareValues(const QVariant& a, const QVariant& b)
 {
     if (a.isNull() || b.isNull())
         return a.isNull() == b.isNull() ? 0 : (a.isNull() ? -1 : 1);
-    const int ta = a.typeId(), tb = b.typeId();
-    if (ta == QMetaType::QString && tb == QMetaType::QString) {
-        const QString& sa = *static_cast<const QString*>(a.constData());
-        const QString& sb = *static_cast<const QString*>(b.constData());
-        int c = sa.compare(sb, Qt::CaseInsensitive);
-        if (c == 0 && caseTieBreak)
-            c = sa.compare(sb, Qt::CaseSensitive);
-        return c < 0 ? -1 : (c > 0 ? 1 : 0);
-    }
     const auto numeric = [](int t) {
         return t == QMetaType::Int || t == QMetaType::LongLong || t == QMetaType::Double ||
                t == QMetaType::Bool;
     };
-    if (numeric(ta) && numeric(tb)) {
+    if (numeric(a.typeId()) && numeric(b.typeId())) {
         const double x = a.toDouble(), y = b.toDouble();
         return x < y ? -1 : (x > y ? 1 : 0);
     }
-    const QString sa = a.toString(), sb = b.toString();
-    const int c = sa.compare(sb, Qt::CaseInsensitive);
-    if (c != 0 || !caseTieBreak)
-        return c < 0 ? -1 : (c > 0 ? 1 : 0);
-    const int d = sa.compare(sb, Qt::CaseSensitive);
-    return d < 0 ? -1 : (d > 0 ? 1 : 0);
+    const int c = CompareText(a.toString(), b.toString());
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
 int TDataSet::CompareText(const QString& a, const QString& b)
@@ -512,7 +499,7 @@ bool TDataSet::PassesRecordFilter(int row) const
 
 void TDataSet::RebuildExprPos()
 {
-    std::fill(FExprPos.begin(), FExprPos.end(), -1);
+    FExprPos.assign(FRowCount, -1);
     for (int i = 0; i < int(FExpr.size()); ++i)
         FExprPos[FExpr[i]] = i;
 }
@@ -532,19 +519,17 @@ void TDataSet::RebuildViews(bool resort)
     if (!FFiltered) {
         FExpr = FOrder;
         FVis = FOrder;
+        RebuildExprPos();
     } else {
         for (int r : FOrder)
             if (PassesExpr(r))
                 FExpr.push_back(r);
         // The record filter may ask for the row's number: positions first.
-        FExprPos.assign(FRowCount, -1);
         RebuildExprPos();
         for (int r : FExpr)
             if (PassesRecordFilter(r))
                 FVis.push_back(r);
     }
-    FExprPos.assign(FRowCount, -1);
-    RebuildExprPos();
     ++FVersion;
 }
 
@@ -560,17 +545,18 @@ void TDataSet::RemoveRowFromViews(int row)
 void TDataSet::PlaceRow(int row)
 {
     RemoveRowFromViews(row);
+    bool counted = false;
+    const auto less = [this](int a, int b) { return Less(a, b); };
     if (!FDeleted[row]) {
-        const auto less = [this](int a, int b) { return Less(a, b); };
         FOrder.insert(std::upper_bound(FOrder.begin(), FOrder.end(), row, less), row);
-        if (PassesExpr(row)) {
+        counted = PassesExpr(row);
+        if (counted)
             FExpr.insert(std::upper_bound(FExpr.begin(), FExpr.end(), row, less), row);
-            RebuildExprPos();
-            if (PassesRecordFilter(row))
-                FVis.insert(std::upper_bound(FVis.begin(), FVis.end(), row, less), row);
-        }
     }
+    // The record filter may ask for the row's number: positions first.
     RebuildExprPos();
+    if (counted && PassesRecordFilter(row))
+        FVis.insert(std::upper_bound(FVis.begin(), FVis.end(), row, less), row);
     ++FVersion;
 }
 

@@ -166,10 +166,9 @@ public:
     void AttachDataSource(TDataSource* ds);
     void DetachDataSource(TDataSource* ds);
 
-    // Orders two field values: empty first, numbers by value, text without regard to
-    // case. Sorting then breaks ties by case, so the order is stable; filter
-    // comparisons do not, so ProductName='BZ' matches "Bz".
-    static int CompareValues(const QVariant& a, const QVariant& b, bool caseTieBreak = true);
+    // Orders two field values as sorting does: empty first, numbers by value, text
+    // without regard to case, then by case.
+    static int CompareValues(const QVariant& a, const QVariant& b);
 
 private:
     friend class TField;

@@ -40,16 +40,15 @@ void Apply(TDataModule1& dm, const QString& text)
 {
     dm.SetSearchText(text);
     TDataSet& table = dm.BookTable;
-    // Switching first, then the expression: with filtering on, the new expression
-    // takes effect at once; with it off, it is only kept for later.
     const QString expression = ExpressionFor(text);
-    if (!text.isEmpty() && table.Filter() != expression) {
-        // Set the expression before switching on, so the rows are filtered once.
+    if (text.isEmpty()) {
+        // Off first; the expression is then only kept.
+        table.SetFiltered(false);
+        table.SetFilter(expression);
+    } else {
+        // The expression first, so that switching on filters the rows once.
         table.SetFilter(expression);
         table.SetFiltered(true);
-    } else {
-        table.SetFiltered(!text.isEmpty());
-        table.SetFilter(expression);
     }
 }
 
