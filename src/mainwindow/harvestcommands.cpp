@@ -12,6 +12,7 @@
 
 #include <QCoreApplication>
 #include <QProgressBar>
+#include <QScopeGuard>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -34,10 +35,7 @@ void TForm1::ActScanExecute()
         FProgressBar->setMaximum(int(files.size()));
         FProgressBar->show();
         FScanning = true;
-        struct TEnd {
-            bool& Scanning;
-            ~TEnd() { Scanning = false; }
-        } end{FScanning};
+        const auto end = qScopeGuard([this] { FScanning = false; });
         for (int i = 0; i < files.size(); ++i) {
             // An error ends the run here and leaves the bar where the last file put it.
             HarvestFile(files[i]);

@@ -22,6 +22,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
+#include <QScopeGuard>
 #include <QStyle>
 #include <QToolButton>
 #include <QWindow>
@@ -558,15 +559,11 @@ void TForm1::ActClearExecute()
         FClearing = true;
         ui->Edit1->setReadOnly(true);
         ui->DBGrid1->setEnabled(false);
-        struct TEnd {
-            TForm1* Form;
-            ~TEnd()
-            {
-                Form->FClearing = false;
-                Form->ui->Edit1->setReadOnly(false);
-                Form->ui->DBGrid1->setEnabled(true);
-            }
-        } end{this};
+        const auto end = qScopeGuard([this] {
+            FClearing = false;
+            ui->Edit1->setReadOnly(false);
+            ui->DBGrid1->setEnabled(true);
+        });
         while (table.RecordCount() >= 1 && !table.IsEmpty()) {
             table.Delete();
             FProgressBar->setValue(FProgressBar->maximum() - table.RecordCount());
@@ -609,14 +606,10 @@ void TForm1::ActExcelExecute()
 {
     CatalogueCommand([this] {
         FExporting = true;
-        struct TEnd {
-            TForm1* Form;
-            ~TEnd()
-            {
-                Form->FProgressBar->hide();
-                Form->FExporting = false;
-            }
-        } end{this};
+        const auto end = qScopeGuard([this] {
+            FProgressBar->hide();
+            FExporting = false;
+        });
         const QString path = SpreadsheetExport::ExportCatalogue(
             *FDataModule, [this](int done, int total) {
                 FProgressBar->setMaximum(std::max(total, 1));
