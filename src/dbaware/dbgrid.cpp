@@ -204,7 +204,9 @@ void TDBGrid::SyncCurrent()
 void TDBGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous)
 {
     QTableView::currentChanged(current, previous);
-    if (FSyncing || !current.isValid())
+    // While a row is inserted, removed or moved the view shifts its current cell
+    // itself; the dataset tells the grid its current row once the change is through.
+    if (FSyncing || FModel->Changing() || !current.isValid())
         return;
     TDataSet* ds = DataSet();
     if (!ds || current.row() == ds->ViewCurrentRow())

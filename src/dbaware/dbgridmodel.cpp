@@ -57,21 +57,108 @@ void TDBGridModel::RefreshColumns()
         Rebuild();
 }
 
-bool TDBGridModel::RebuildIfRowsChanged()
+// The dataset has already changed when it tells us. Until the model has passed the
+// change on, its rows stand where they stood before: SourceRow() finds each one in
+// the dataset's new view. Values that changed in place (the moved row, row numbers)
+// are announced first, in the old places, and the row operation itself then moves
+// no data but the row's own, which is what views and proxies expect.
+void TDBGridModel::RowChanged(const TRowChange& change)
 {
     const TDataSet* ds = DataSet();
-    if (ds && ds->ViewRowCount() == FRows)
-        return false;
-    if (ds)
+    const int row = change.Row;
+    const bool inRange = ds && row >= 0 &&
+                         row < FRows + (change.Kind == TRowChange::TKind::Inserted ? 1 : 0) &&
+                         (change.Kind != TRowChange::TKind::Moved ||
+                          (change.To >= 0 && change.To < FRows));
+    if (!inRange) {
         Rebuild();
-    return true;
+        return;
+    }
+    FPending = change;
+    FMapped = true;
+    switch (change.Kind) {
+    case TRowChange::TKind::Inserted:
+        Renumbered(row, FRows - 1);
+        beginInsertRows(QModelIndex(), row, row);
+        FMapped = false;
+        ++FRows;
+        endInsertRows();
+        break;
+    case TRowChange::TKind::Removed:
+        Renumbered(row + 1, FRows - 1);
+        beginRemoveRows(QModelIndex(), row, row);
+        FMapped = false;
+        --FRows;
+        endRemoveRows();
+        break;
+    case TRowChange::TKind::Moved:
+        RowValuesChanged(row);
+        Renumbered(std::min(row, change.To), std::max(row, change.To));
+        // Qt counts the destination before the row leaves its old place.
+        beginMoveRows(QModelIndex(), row, row, QModelIndex(),
+                      change.To > row ? change.To + 1 : change.To);
+        FMapped = false;
+        endMoveRows();
+        break;
+    case TRowChange::TKind::Changed:
+        FMapped = false;
+        RowValuesChanged(row);
+        break;
+    }
+    FPending.reset();
+}
+
+int TDBGridModel::SourceRow(int row) const
+{
+    if (!FMapped)
+        return row;
+    const int at = FPending->Row;
+    switch (FPending->Kind) {
+    case TRowChange::TKind::Inserted:
+        return row >= at ? row + 1 : row;
+    case TRowChange::TKind::Removed:
+        return row < at ? row : (row == at ? -1 : row - 1);
+    case TRowChange::TKind::Moved: {
+        const int to = FPending->To;
+        if (row == at)
+            return to;
+        if (at < to && row > at && row <= to)
+            return row - 1;
+        if (to < at && row >= to && row < at)
+            return row + 1;
+        return row;
+    }
+    case TRowChange::TKind::Changed:
+        break;
+    }
+    return row;
+}
+
+void TDBGridModel::RowValuesChanged(int row)
+{
+    if (row >= 0 && row < FRows && !FFields.isEmpty())
+        emit dataChanged(index(row, 0), index(row, int(FFields.size()) - 1));
+}
+
+void TDBGridModel::Renumbered(int first, int last)
+{
+    const TDataSet* ds = DataSet();
+    first = std::max(first, 0);
+    last = std::min(last, FRows - 1);
+    if (!ds || first > last)
+        return;
+    for (int c = 0; c < FFields.size(); ++c)
+        if (ds->Fields(FFields[c])->FieldKind() == TFieldKind::fkCalculated)
+            emit dataChanged(index(first, c), index(last, c));
 }
 
 void TDBGridModel::Scrolled()
 {
-    if (RebuildIfRowsChanged())
-        return;
     const TDataSet* ds = DataSet();
+    if (!ds)
+        return;
+    // Every change of rows has been told before the current row moves.
+    Q_ASSERT(FRows == ds->ViewRowCount());
     const int old = FIndicatorRow;
     FIndicatorRow = ds->ViewCurrentRow();
     if (old >= 0 && old < FRows)
@@ -81,21 +168,26 @@ void TDBGridModel::Scrolled()
     emit CurrentRowChanged();
 }
 
-void TDBGridModel::RowChanged()
+void TDBGridModel::FieldChanged(TField* field)
 {
-    if (RebuildIfRowsChanged())
-        return;
     const TDataSet* ds = DataSet();
-    const int row = ds->ViewCurrentRow();
-    if (row >= 0 && row < FRows && !FFields.isEmpty())
-        emit dataChanged(index(row, 0), index(row, int(FFields.size()) - 1));
+    const int row = ds ? ds->ViewCurrentRow() : -1;
+    if (!field || row < 0 || row >= FRows)
+        return;
+    // The field's own column, and the lookup columns that show a text for it.
+    for (int c = 0; c < FFields.size(); ++c) {
+        const TField* shown = ds->Fields(FFields[c]);
+        if (shown == field || (shown->IsLookup() && shown->Def().KeyFields.compare(
+                                                        field->FieldName(), Qt::CaseInsensitive) == 0))
+            emit dataChanged(index(row, c), index(row, c));
+    }
 }
 
 void TDBGridModel::EditingChanged()
 {
-    if (RebuildIfRowsChanged())
-        return;
     const TDataSet* ds = DataSet();
+    if (!ds)
+        return;
     const int row = ds->ViewCurrentRow();
     if (row >= 0 && row < FRows)
         emit headerDataChanged(Qt::Vertical, row, row);
@@ -120,8 +212,10 @@ QVariant TDBGridModel::data(const QModelIndex& index, int role) const
     const int field = FFields[index.column()];
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::EditRole:
-        return ds->ViewText(index.row(), field);
+    case Qt::EditRole: {
+        const int row = SourceRow(index.row());
+        return row < 0 ? QVariant() : QVariant(ds->ViewText(row, field));
+    }
     case Qt::TextAlignmentRole: {
         const TFieldType t = ds->Fields(field)->DataType();
         if (t == TFieldType::ftInteger || t == TFieldType::ftAutoInc)
@@ -145,7 +239,7 @@ QVariant TDBGridModel::headerData(int section, Qt::Orientation orientation, int 
     }
     // The row indicator: an arrow on the current row, an I-beam while it is being
     // edited, a star on a new row.
-    if (section < 0 || section >= FRows || section != ds->ViewCurrentRow())
+    if (section < 0 || section >= FRows || SourceRow(section) != ds->ViewCurrentRow())
         return QString();
     switch (ds->State()) {
     case TDataSetState::dsEdit:

@@ -3,11 +3,18 @@
 // rows a walk visits, plus a pending new row at its place), columns its visible
 // fields in field order. Nothing is copied: every cell is read from the dataset when
 // it is painted.
+//
+// The dataset's news map one to one onto the model's signals: a row inserted,
+// removed or moved becomes the same row operation, a posted row or a written field
+// a dataChanged of that row; only a rebuilt view (open, refresh, sort, filter)
+// resets the model.
 
 #include "store/datasource.h"
 
 #include <QAbstractTableModel>
 #include <QVector>
+
+#include <optional>
 
 class TField;
 
@@ -24,6 +31,8 @@ public:
     // The field shown in COLUMN, and the column that shows FIELD (-1 when hidden).
     TField* ColumnField(int column) const;
     int FieldColumn(const TField* field) const;
+    // True while a change of one row is being passed on to the views.
+    bool Changing() const { return FPending.has_value(); }
     // Rebuilds the columns after a change of field visibility.
     void RefreshColumns();
 
@@ -51,8 +60,9 @@ private:
         explicit TGridLink(TDBGridModel* model) : FModel(model) {}
         void ActiveChanged() override { FModel->Rebuild(); }
         void DataSetChanged() override { FModel->Rebuild(); }
+        void RowChanged(const TRowChange& change) override { FModel->RowChanged(change); }
         void DataSetScrolled() override { FModel->Scrolled(); }
-        void RecordChanged(TField*) override { FModel->RowChanged(); }
+        void RecordChanged(TField* field) override { FModel->FieldChanged(field); }
         void EditingChanged() override { FModel->EditingChanged(); }
         void UpdateData() override { emit FModel->UpdateDataRequested(); }
 
@@ -61,15 +71,22 @@ private:
     };
 
     void Rebuild();
-    // Rebuilds when the number of rows changed (or there is no dataset); true then.
-    bool RebuildIfRowsChanged();
+    void RowChanged(const TRowChange& change);
     void Scrolled();
-    void RowChanged();
+    void FieldChanged(TField* field);
     void EditingChanged();
+    // The dataset's view row shown in ROW while a change is being passed on; -1 for
+    // a row that has gone.
+    int SourceRow(int row) const;
+    void RowValuesChanged(int row);
+    // Calculated columns number the rows by place: rows FIRST to LAST were renumbered.
+    void Renumbered(int first, int last);
     QVector<int> VisibleFields() const;
 
     TGridLink FLink{this};
     QVector<int> FFields;
     int FRows = 0;
+    std::optional<TRowChange> FPending; // a change being passed on
+    bool FMapped = false; // rows still stand where they stood before FPending
     int FIndicatorRow = -1;
 };

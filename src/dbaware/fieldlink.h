@@ -39,6 +39,8 @@ public:
 
     void ActiveChanged() override { FClient->DataChange(nullptr); }
     void DataSetChanged() override { FClient->DataChange(nullptr); }
+    // The current row may be the one that changed: show it again.
+    void RowChanged(const TRowChange&) override { FClient->DataChange(nullptr); }
     void DataSetScrolled() override { FClient->DataChange(nullptr); }
     void RecordChanged(TField* field) override;
     void EditingChanged() override { FClient->EditingChange(); }
@@ -55,6 +57,7 @@ public:
     explicit TListDataLink(std::function<void()> changed) : FChanged(std::move(changed)) {}
     void ActiveChanged() override { FChanged(); }
     void DataSetChanged() override { FChanged(); }
+    void RowChanged(const TRowChange&) override { FChanged(); }
 
 private:
     std::function<void()> FChanged;

@@ -4,13 +4,7 @@
 #include "store/datasource.h"
 #include "store/dberrors.h"
 
-#include <QSqlError>
-#include <QSqlQuery>
-
-#include <sqlite3.h>
-
 #include <algorithm>
-#include <numeric>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -19,9 +13,32 @@ namespace {
 const QString ClosedText = u"Cannot perform this operation on a closed dataset"_s;
 const QString EmptyText = u"Cannot perform this operation on an empty dataset"_s;
 
-QString SqlName(const QString& name) { return u'"' + name + u'"'; }
+std::vector<TRowStore::TFieldSlot> SlotsOf(const QVector<TFieldDef>& defs)
+{
+    std::vector<TRowStore::TFieldSlot> fieldSlots;
+    for (const TFieldDef& d : defs)
+        fieldSlots.push_back({d.Type, d.Kind == TFieldKind::fkData});
+    return fieldSlots;
+}
 
-bool IsTextType(TFieldType t) { return t == TFieldType::ftString; }
+QVector<TSqlGateway::TColumnSlot> ColumnsOf(const QVector<TFieldDef>& defs)
+{
+    QVector<TSqlGateway::TColumnSlot> columns;
+    for (int i = 0; i < defs.size(); ++i)
+        if (defs[i].Kind == TFieldKind::fkData)
+            columns.push_back({i, defs[i].FieldName, defs[i].Type});
+    return columns;
+}
+
+int KeyFieldOf(const QString& tableName, const QVector<TFieldDef>& defs)
+{
+    const TTableDef* table = Schema::FindTable(tableName);
+    for (int i = 0; table && i < defs.size(); ++i)
+        if (defs[i].Kind == TFieldKind::fkData &&
+            defs[i].FieldName.compare(table->KeyColumn, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
 
 // Restores a value on scope exit, so callbacks can borrow the dataset's context.
 template <typename T> struct TRestore {
@@ -101,27 +118,27 @@ void TField::SetAsString(const QString& s)
 // ---------------------------------------------------------------- TDataSet: setup
 
 TDataSet::TDataSet(TADOConnection* connection, const QString& tableName)
-    : FConnection(connection), FTableName(tableName), FTableDef(Schema::FindTable(tableName))
+    : FConnection(connection), FTableName(tableName), FTableDef(Schema::FindTable(tableName)),
+      FRows(SlotsOf(Schema::FieldDefs(tableName))),
+      FGateway(tableName, ColumnsOf(Schema::FieldDefs(tableName)),
+               KeyFieldOf(tableName, Schema::FieldDefs(tableName)))
 {
     if (!FTableDef)
         throw EDatabaseError(u"Unknown table "_s + tableName);
     const QVector<TFieldDef> defs = Schema::FieldDefs(tableName);
+    FKeyField = KeyFieldOf(tableName, defs);
     for (int i = 0; i < defs.size(); ++i) {
         FFields.push_back(std::unique_ptr<TField>(new TField(this, defs[i], i)));
         FFieldIndex.insert(defs[i].FieldName, i);
         FFieldIndex.insert(defs[i].FieldName.toLower(), i);
-        int column = -1;
-        if (defs[i].Kind == TFieldKind::fkData) {
-            column = int(FColumns.size());
-            FColumns.push_back({defs[i].Type, {}, {}, {}});
-            FFieldOfColumn.push_back(i);
-            if (defs[i].FieldName.compare(FTableDef->KeyColumn, Qt::CaseInsensitive) == 0)
-                FKeyColumn = column;
-        }
-        FColumnOfField.push_back(column);
     }
+    for (const auto& f : FFields)
+        FKeyFieldOf.push_back(f->IsLookup() ? FieldByName(f->Def().KeyFields)->Index() : -1);
     FBuf.resize(FieldCount());
     FCalcBuf.resize(FieldCount());
+    // Sorting and the expression filter read lookup and calculated fields through us.
+    FRows.SetComputedReader([this](int row, int field) { return RowValue(row, field); });
+    FRows.SetRecordFilter([this](int row) { return PassesRecordFilter(row); });
     if (FConnection)
         FConnection->RegisterDataSet(this);
 }
@@ -137,7 +154,8 @@ TDataSet::~TDataSet()
 void TDataSet::DetachConnection()
 {
     FState = TDataSetState::dsInactive;
-    ClearRows();
+    FRows.Clear();
+    FCur = -1;
     FConnection = nullptr;
 }
 
@@ -178,117 +196,20 @@ void TDataSet::CheckEditing() const
         throw EDatabaseError(u"Dataset not in edit or insert mode"_s);
 }
 
-// ---------------------------------------------------------------- storage
-
-QVariant TDataSet::Stored(int row, int column) const
-{
-    const TColumn& c = FColumns[column];
-    if (IsTextType(c.Type)) {
-        const QString& s = c.Text[row];
-        return s.isNull() ? QVariant() : QVariant(s);
-    }
-    if (c.Nulls[row])
-        return QVariant();
-    if (c.Type == TFieldType::ftBoolean)
-        return QVariant(c.Ints[row] != 0);
-    return QVariant(c.Ints[row]);
-}
-
-void TDataSet::SetStored(int row, int column, const QVariant& v)
-{
-    TColumn& c = FColumns[column];
-    if (IsTextType(c.Type)) {
-        c.Text[row] = v.isNull() ? QString() : v.toString();
-        if (!v.isNull() && c.Text[row].isNull())
-            c.Text[row] = u""_s;
-        return;
-    }
-    c.Nulls[row] = v.isNull();
-    c.Ints[row] = v.isNull() ? 0 : v.toInt();
-}
-
-int TDataSet::AppendRow()
-{
-    for (TColumn& c : FColumns) {
-        if (IsTextType(c.Type)) {
-            c.Text.emplace_back();
-        } else {
-            c.Ints.push_back(0);
-            c.Nulls.push_back(1);
-        }
-    }
-    FDeleted.push_back(0);
-    FExprPos.push_back(-1);
-    return FRowCount++;
-}
-
-void TDataSet::ClearRows()
-{
-    for (TColumn& c : FColumns) {
-        c.Text.clear();
-        c.Ints.clear();
-        c.Nulls.clear();
-        c.Text.shrink_to_fit();
-        c.Ints.shrink_to_fit();
-        c.Nulls.shrink_to_fit();
-    }
-    FDeleted.clear();
-    FOrder.clear();
-    FExpr.clear();
-    FVis.clear();
-    FExprPos.clear();
-    FRowCount = 0;
-    FCur = -1;
-    ++FVersion;
-}
-
-void TDataSet::Load()
+TADOConnection& TDataSet::OpenConnection() const
 {
     if (!FConnection || !FConnection->Connected())
         throw EDatabaseError(FTableName + u": the connection to the catalogue file is closed"_s);
-    QStringList names;
-    for (int column = 0; column < int(FColumns.size()); ++column)
-        names << SqlName(FFields[FFieldOfColumn[column]]->FieldName());
-    const QByteArray sql = (u"SELECT "_s + names.join(u", "_s) + u" FROM "_s +
-                            SqlName(FTableName) + u" ORDER BY "_s +
-                            SqlName(FTableDef->KeyColumn)).toUtf8();
-    // Reading goes straight through SQLite: a large catalogue is read cell by cell,
-    // and Qt SQL's QVariant per cell would double the time it takes to open.
-    sqlite3* db = FConnection->SqliteHandle();
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &st, nullptr) != SQLITE_OK)
-        throw EDatabaseError(FTableName + u": "_s +
-                             FConnection->DescribeSqlError(QString::fromUtf8(sqlite3_errmsg(db))));
-    ClearRows();
-    const int ncols = int(FColumns.size());
-    int rc;
-    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-        const int row = AppendRow();
-        for (int column = 0; column < ncols; ++column) {
-            if (sqlite3_column_type(st, column) == SQLITE_NULL)
-                continue;
-            TColumn& c = FColumns[column];
-            if (IsTextType(c.Type)) {
-                const char* text = reinterpret_cast<const char*>(sqlite3_column_text(st, column));
-                const int bytes = sqlite3_column_bytes(st, column);
-                c.Text[row] = bytes ? QString::fromUtf8(text, bytes) : u""_s;
-            } else {
-                c.Nulls[row] = 0;
-                c.Ints[row] = sqlite3_column_int(st, column);
-            }
-        }
-    }
-    const QString error = rc == SQLITE_DONE ? QString() : QString::fromUtf8(sqlite3_errmsg(db));
-    sqlite3_finalize(st);
-    if (!error.isEmpty())
-        throw EDatabaseError(FTableName + u": "_s + FConnection->DescribeSqlError(error));
+    return *FConnection;
 }
 
-QString TDataSet::SqlError(const QSqlQuery& q) const
+TSqlGateway::TValues TDataSet::RowValues(int row) const
 {
-    const QString text = q.lastError().databaseText().isEmpty() ? q.lastError().text()
-                                                                 : q.lastError().databaseText();
-    return FConnection ? FConnection->DescribeSqlError(text) : text;
+    TSqlGateway::TValues values(FieldCount());
+    for (int i = 0; i < FieldCount(); ++i)
+        if (FRows.IsStored(i))
+            values[i] = FRows.Value(row, i);
+    return values;
 }
 
 // ---------------------------------------------------------------- open and close
@@ -297,11 +218,11 @@ void TDataSet::Open()
 {
     if (Active())
         return;
-    Load();
+    FGateway.Load(OpenConnection(), FRows);
     FState = TDataSetState::dsBrowse;
     FModified = false;
-    RebuildViews(true);
-    FCur = FVis.empty() ? -1 : 0;
+    FRows.Rebuild(true);
+    FCur = FRows.VisibleCount() == 0 ? -1 : 0;
     ResetFlags();
     NotifyActiveChanged();
     if (AfterOpen)
@@ -321,174 +242,17 @@ void TDataSet::Close()
     FState = TDataSetState::dsInactive;
     FModified = false;
     FEditRow = -1;
-    ClearRows();
+    FRows.Clear();
+    FCur = -1;
     FBof = FEof = true;
     NotifyActiveChanged();
 }
 
-// ---------------------------------------------------------------- views
-
-QVariant TDataSet::SortKey(int row) const
-{
-    if (FSortField < 0)
-        return QVariant();
-    return RowValue(row, FSortField);
-}
-
-int TDataSet::CompareValues(const QVariant& a, const QVariant& b)
-{
-    if (a.isNull() || b.isNull())
-        return a.isNull() == b.isNull() ? 0 : (a.isNull() ? -1 : 1);
-    const auto numeric = [](int t) {
-        return t == QMetaType::Int || t == QMetaType::LongLong || t == QMetaType::Double ||
-               t == QMetaType::Bool;
-    };
-    if (numeric(a.typeId()) && numeric(b.typeId())) {
-        const double x = a.toDouble(), y = b.toDouble();
-        return x < y ? -1 : (x > y ? 1 : 0);
-    }
-    const int c = CompareText(a.toString(), b.toString());
-    return c < 0 ? -1 : (c > 0 ? 1 : 0);
-}
-
-int TDataSet::CompareText(const QString& a, const QString& b)
-{
-    if (a.isNull() || b.isNull())
-        return a.isNull() == b.isNull() ? 0 : (a.isNull() ? -1 : 1);
-    int c = a.compare(b, Qt::CaseInsensitive);
-    if (c == 0)
-        c = a.compare(b, Qt::CaseSensitive);
-    return c;
-}
-
-bool TDataSet::Less(int a, int b) const
-{
-    if (FSortField >= 0) {
-        const int column = FColumnOfField[FSortField];
-        int c = 0;
-        if (column >= 0 && IsTextType(FColumns[column].Type)) {
-            c = CompareText(FColumns[column].Text[a], FColumns[column].Text[b]);
-        } else if (column >= 0) {
-            const TColumn& col = FColumns[column];
-            if (col.Nulls[a] != col.Nulls[b])
-                c = col.Nulls[a] ? -1 : 1;
-            else if (!col.Nulls[a])
-                c = col.Ints[a] < col.Ints[b] ? -1 : (col.Ints[a] > col.Ints[b] ? 1 : 0);
-        } else {
-            c = CompareValues(SortKey(a), SortKey(b));
-        }
-        if (c != 0)
-            return c < 0;
-    }
-    return a < b; // rows of equal value keep the table's own order
-}
-
-void TDataSet::SortOrder()
-{
-    const int column = FSortField >= 0 ? FColumnOfField[FSortField] : -1;
-    if (column < 0 || !IsTextType(FColumns[column].Type)) {
-        std::sort(FOrder.begin(), FOrder.end(), [this](int a, int b) { return Less(a, b); });
-        return;
-    }
-    const std::vector<QString>& text = FColumns[column].Text;
-    // Names are nearly all different: fold each row's text once and sort by it.
-    // Sizes, languages and the like repeat a few texts many times: those are ranked
-    // first (equal texts share a rank, only the distinct texts are sorted) and the
-    // rows then sort by integer rank. A sample of the rows tells which case this is;
-    // both give exactly the order Less() defines.
-    QHash<QStringView, int> ids;
-    const int sample = std::min(int(FOrder.size()), 2000);
-    for (int i = 0; i < sample; ++i)
-        ids.insert(QStringView(text[FOrder[i]]), 0);
-    if (ids.size() * 2 > sample) {
-        std::vector<QString> folded(FRowCount);
-        for (int r : FOrder)
-            folded[r] = text[r].toCaseFolded();
-        std::sort(FOrder.begin(), FOrder.end(), [&](int a, int b) {
-            if (text[a].isNull() || text[b].isNull()) {
-                if (text[a].isNull() != text[b].isNull())
-                    return text[a].isNull();
-                return a < b;
-            }
-            int c = folded[a].compare(folded[b]);
-            if (c == 0)
-                c = text[a].compare(text[b]);
-            return c != 0 ? c < 0 : a < b;
-        });
-        return;
-    }
-    ids.clear();
-    ids.reserve(int(FOrder.size()));
-    std::vector<int> idOfRow(FRowCount, -1);
-    std::vector<int> firstRowOfId;
-    for (int r : FOrder) {
-        if (text[r].isNull())
-            continue;
-        const auto it = ids.constFind(QStringView(text[r]));
-        if (it != ids.constEnd()) {
-            idOfRow[r] = *it;
-        } else {
-            idOfRow[r] = int(firstRowOfId.size());
-            ids.insert(QStringView(text[r]), idOfRow[r]);
-            firstRowOfId.push_back(r);
-        }
-    }
-    // Folding once per distinct text makes each comparison a plain one.
-    std::vector<QString> folded(firstRowOfId.size());
-    for (size_t id = 0; id < folded.size(); ++id)
-        folded[id] = text[firstRowOfId[id]].toCaseFolded();
-    std::vector<int> byText(firstRowOfId.size());
-    std::iota(byText.begin(), byText.end(), 0);
-    std::sort(byText.begin(), byText.end(), [&](int x, int y) {
-        const int c = folded[x].compare(folded[y]);
-        if (c != 0)
-            return c < 0;
-        return text[firstRowOfId[x]].compare(text[firstRowOfId[y]]) < 0;
-    });
-    std::vector<int> rankOfId(byText.size());
-    for (int i = 0; i < int(byText.size()); ++i)
-        rankOfId[byText[i]] = i;
-    std::vector<int> rank(FRowCount, -1); // null text sorts first
-    for (int r : FOrder)
-        if (idOfRow[r] >= 0)
-            rank[r] = rankOfId[idOfRow[r]];
-    std::sort(FOrder.begin(), FOrder.end(), [&rank](int a, int b) {
-        return rank[a] != rank[b] ? rank[a] < rank[b] : a < b;
-    });
-}
-
-bool TDataSet::PassesExpr(int row) const
-{
-    if (!FFiltered || FFilterExpr.IsEmpty())
-        return true;
-    using TValue = TFilterExpr::TValue;
-    return FFilterExpr.Evaluate([&](int field, QString& holder) {
-        TValue value;
-        const int column = FColumnOfField[field];
-        if (column >= 0) {
-            const TColumn& c = FColumns[column];
-            if (IsTextType(c.Type)) {
-                if (!c.Text[row].isNull())
-                    value = {TValue::TKind::Text, 0, c.Text[row]};
-            } else if (!c.Nulls[row]) {
-                value = {TValue::TKind::Number, double(c.Ints[row]), {}};
-            }
-            return value;
-        }
-        const QVariant v = RowValue(row, field);
-        if (v.isNull())
-            return value;
-        if (v.typeId() == QMetaType::QString) {
-            holder = v.toString();
-            return TValue{TValue::TKind::Text, 0, holder};
-        }
-        return TValue{TValue::TKind::Number, v.toDouble(), {}};
-    });
-}
+// ---------------------------------------------------------------- the current row
 
 bool TDataSet::PassesRecordFilter(int row) const
 {
-    if (!FFiltered || !OnFilterRecord)
+    if (!OnFilterRecord)
         return true;
     TRestore<int> restore(FCtxRow);
     FCtxRow = row;
@@ -497,89 +261,26 @@ bool TDataSet::PassesRecordFilter(int row) const
     return accept;
 }
 
-void TDataSet::RebuildExprPos()
-{
-    FExprPos.assign(FRowCount, -1);
-    for (int i = 0; i < int(FExpr.size()); ++i)
-        FExprPos[FExpr[i]] = i;
-}
-
-void TDataSet::RebuildViews(bool resort)
-{
-    if (resort) {
-        FOrder.clear();
-        for (int r = 0; r < FRowCount; ++r)
-            if (!FDeleted[r])
-                FOrder.push_back(r);
-        if (FSortField >= 0)
-            SortOrder();
-    }
-    FExpr.clear();
-    FVis.clear();
-    if (!FFiltered) {
-        FExpr = FOrder;
-        FVis = FOrder;
-        RebuildExprPos();
-    } else {
-        for (int r : FOrder)
-            if (PassesExpr(r))
-                FExpr.push_back(r);
-        // The record filter may ask for the row's number: positions first.
-        RebuildExprPos();
-        for (int r : FExpr)
-            if (PassesRecordFilter(r))
-                FVis.push_back(r);
-    }
-    ++FVersion;
-}
-
-void TDataSet::RemoveRowFromViews(int row)
-{
-    for (std::vector<int>* list : {&FOrder, &FExpr, &FVis}) {
-        const auto it = std::find(list->begin(), list->end(), row);
-        if (it != list->end())
-            list->erase(it);
-    }
-}
-
-void TDataSet::PlaceRow(int row)
-{
-    RemoveRowFromViews(row);
-    bool counted = false;
-    const auto less = [this](int a, int b) { return Less(a, b); };
-    if (!FDeleted[row]) {
-        FOrder.insert(std::upper_bound(FOrder.begin(), FOrder.end(), row, less), row);
-        counted = PassesExpr(row);
-        if (counted)
-            FExpr.insert(std::upper_bound(FExpr.begin(), FExpr.end(), row, less), row);
-    }
-    // The record filter may ask for the row's number: positions first.
-    RebuildExprPos();
-    if (counted && PassesRecordFilter(row))
-        FVis.insert(std::upper_bound(FVis.begin(), FVis.end(), row, less), row);
-    ++FVersion;
-}
-
 int TDataSet::CurrentRow() const
 {
-    return FCur >= 0 && FCur < int(FVis.size()) ? FVis[FCur] : -1;
+    return FCur >= 0 && FCur < FRows.VisibleCount() ? FRows.Visible()[FCur] : -1;
 }
 
 void TDataSet::SetCurrentToRow(int row, int fallbackVisIndex)
 {
-    const auto it = std::find(FVis.begin(), FVis.end(), row);
-    if (row >= 0 && it != FVis.end())
-        FCur = int(it - FVis.begin());
-    else if (FVis.empty())
+    const int at = FRows.VisibleIndexOf(row);
+    if (at >= 0)
+        FCur = at;
+    else if (FRows.VisibleCount() == 0)
         FCur = -1;
     else
-        FCur = std::clamp(fallbackVisIndex, 0, int(FVis.size()) - 1);
+        FCur = std::clamp(fallbackVisIndex, 0, FRows.VisibleCount() - 1);
 }
 
 void TDataSet::ResetFlags()
 {
     FBof = FCur <= 0;
-    FEof = FVis.empty();
+    FEof = FRows.VisibleCount() == 0;
 }
 
 // ---------------------------------------------------------------- reading fields
@@ -593,12 +294,11 @@ int TDataSet::ActiveRow() const
 
 QVariant TDataSet::RowValue(int row, int fieldIndex) const
 {
-    const TField& f = *FFields[fieldIndex];
-    switch (f.FieldKind()) {
+    switch (FFields[fieldIndex]->FieldKind()) {
     case TFieldKind::fkData:
-        return Stored(row, FColumnOfField[fieldIndex]);
+        return FRows.Value(row, fieldIndex);
     case TFieldKind::fkLookup:
-        return LookupValue(f, Stored(row, FColumnOfField[FieldByName(f.Def().KeyFields)->Index()]));
+        return LookupValue(*FFields[fieldIndex], FRows.Value(row, FKeyFieldOf[fieldIndex]));
     case TFieldKind::fkCalculated:
         return CalcValue(row, fieldIndex);
     }
@@ -607,8 +307,7 @@ QVariant TDataSet::RowValue(int row, int fieldIndex) const
 
 const QString* TDataSet::StoredText(int fieldIndex) const
 {
-    const int column = FColumnOfField[fieldIndex];
-    if (column < 0 || !IsTextType(FColumns[column].Type))
+    if (!FRows.IsStored(fieldIndex) || !FRows.IsText(fieldIndex))
         return nullptr;
     int row = FCtxRow;
     if (row < 0) {
@@ -618,7 +317,7 @@ const QString* TDataSet::StoredText(int fieldIndex) const
         if (row < 0)
             return nullptr;
     }
-    return &FColumns[column].Text[row];
+    return &FRows.Text(row, fieldIndex);
 }
 
 QVariant TDataSet::ActiveValue(int fieldIndex) const
@@ -633,7 +332,7 @@ QVariant TDataSet::ActiveValue(int fieldIndex) const
         case TFieldKind::fkData:
             return FBuf[fieldIndex];
         case TFieldKind::fkLookup:
-            return LookupValue(f, FBuf[FieldByName(f.Def().KeyFields)->Index()]);
+            return LookupValue(f, FBuf[FKeyFieldOf[fieldIndex]]);
         case TFieldKind::fkCalculated:
             return CalcValue(FState == TDataSetState::dsInsert ? -1 : FEditRow, fieldIndex);
         }
@@ -671,19 +370,8 @@ QVariant TDataSet::Lookup(const QString& keyField, const QVariant& key,
 {
     if (!Active() || key.isNull())
         return QVariant();
-    if (FLookupVersion != FVersion || FLookupKeyField != keyField ||
-        FLookupResultField != resultField) {
-        FLookupCache.clear();
-        const int kc = FColumnOfField[FieldByName(keyField)->Index()];
-        const int rc = FColumnOfField[FieldByName(resultField)->Index()];
-        for (int r = FRowCount - 1; r >= 0; --r) // the first row of a key wins
-            if (!FDeleted[r] && !Stored(r, kc).isNull())
-                FLookupCache.insert(Stored(r, kc).toInt(), Stored(r, rc));
-        FLookupVersion = FVersion;
-        FLookupKeyField = keyField;
-        FLookupResultField = resultField;
-    }
-    return FLookupCache.value(key.toInt());
+    return FRows.Lookup(FieldByName(keyField)->Index(), key.toInt(),
+                        FieldByName(resultField)->Index());
 }
 
 QVariant TDataSet::Locate(const QString& field, const QString& text,
@@ -691,12 +379,7 @@ QVariant TDataSet::Locate(const QString& field, const QString& text,
 {
     if (!Active())
         return QVariant();
-    const int fc = FColumnOfField[FieldByName(field)->Index()];
-    const int rc = FColumnOfField[FieldByName(resultField)->Index()];
-    for (int r : FOrder)
-        if (Stored(r, fc).toString() == text)
-            return Stored(r, rc);
-    return QVariant();
+    return FRows.Locate(FieldByName(field)->Index(), text, FieldByName(resultField)->Index());
 }
 
 // ---------------------------------------------------------------- writing fields
@@ -713,7 +396,7 @@ void TDataSet::SetFieldValue(TField& f, const QVariant& value)
     if (f.FieldKind() == TFieldKind::fkCalculated)
         throw EDatabaseError(u"Field '"_s + f.FieldName() + u"' is calculated"_s);
     if (f.FieldKind() == TFieldKind::fkLookup) {
-        TField* key = FieldByName(f.Def().KeyFields);
+        TField* key = FFields[FKeyFieldOf[f.Index()]].get();
         const QString text = value.toString();
         if (text.isEmpty()) {
             SetFieldValue(*key, QVariant());
@@ -751,31 +434,35 @@ void TDataSet::SetFieldValue(TField& f, const QVariant& value)
 
 // ---------------------------------------------------------------- moves
 
-bool TDataSet::IsEmpty() const { return FVis.empty() && FState != TDataSetState::dsInsert; }
+bool TDataSet::IsEmpty() const
+{
+    return FRows.VisibleCount() == 0 && FState != TDataSetState::dsInsert;
+}
 
 int TDataSet::RecNo() const
 {
     if (FCtxRow >= 0)
-        return FExprPos[FCtxRow] < 0 ? -1 : FExprPos[FCtxRow] + 1;
+        return FRows.CountedPos(FCtxRow) < 0 ? -1 : FRows.CountedPos(FCtxRow) + 1;
     if (FState == TDataSetState::dsInsert || FState == TDataSetState::dsInactive)
         return -1;
-    const int row = CurrentRow();
-    return row < 0 || FExprPos[row] < 0 ? -1 : FExprPos[row] + 1;
+    const int pos = FRows.CountedPos(CurrentRow());
+    return pos < 0 ? -1 : pos + 1;
 }
 
 int TDataSet::RecordCount() const
 {
     CheckActive();
-    return int(FExpr.size());
+    return FRows.CountedCount();
 }
 
 void TDataSet::First()
 {
     CheckActive();
     CheckBrowseMode();
-    FCur = FVis.empty() ? -1 : 0;
+    const bool empty = FRows.VisibleCount() == 0;
+    FCur = empty ? -1 : 0;
     FBof = true;
-    FEof = FVis.empty();
+    FEof = empty;
     NotifyScrolled();
     DoAfterScroll();
 }
@@ -784,9 +471,9 @@ void TDataSet::Last()
 {
     CheckActive();
     CheckBrowseMode();
-    FCur = int(FVis.size()) - 1;
+    FCur = FRows.VisibleCount() - 1;
     FEof = true;
-    FBof = FVis.empty();
+    FBof = FRows.VisibleCount() == 0;
     NotifyScrolled();
     DoAfterScroll();
 }
@@ -797,7 +484,7 @@ void TDataSet::Next()
     CheckBrowseMode();
     if (FEof)
         return;
-    if (FCur + 1 < int(FVis.size())) {
+    if (FCur + 1 < FRows.VisibleCount()) {
         ++FCur;
         FBof = FEof = false;
     } else {
@@ -829,7 +516,19 @@ void TDataSet::Insert()
 {
     CheckActive();
     CheckBrowseMode();
-    FInsertVis = FCur < 0 ? 0 : FCur;
+    StartInsert(FCur < 0 ? 0 : FCur);
+}
+
+void TDataSet::Append()
+{
+    CheckActive();
+    CheckBrowseMode();
+    StartInsert(FRows.VisibleCount());
+}
+
+void TDataSet::StartInsert(int viewRow)
+{
+    FInsertVis = viewRow;
     std::fill(FBuf.begin(), FBuf.end(), QVariant());
     for (const auto& f : FFields)
         if (f->FieldKind() == TFieldKind::fkData && f->DataType() == TFieldType::ftBoolean)
@@ -837,18 +536,10 @@ void TDataSet::Insert()
     FState = TDataSetState::dsInsert;
     FModified = false;
     FBof = FEof = false;
+    NotifyRowChanged({TRowChange::TKind::Inserted, viewRow});
     NotifyStateChanged();
-    NotifyDataSetChanged();
+    NotifyScrolled();
     DoAfterScroll();
-}
-
-void TDataSet::Append()
-{
-    CheckActive();
-    CheckBrowseMode();
-    Insert();
-    FInsertVis = int(FVis.size());
-    NotifyDataSetChanged();
 }
 
 void TDataSet::Edit()
@@ -861,8 +552,7 @@ void TDataSet::Edit()
         return;
     }
     FEditRow = CurrentRow();
-    for (int i = 0; i < FieldCount(); ++i)
-        FBuf[i] = FColumnOfField[i] >= 0 ? Stored(FEditRow, FColumnOfField[i]) : QVariant();
+    FBuf = RowValues(FEditRow);
     FState = TDataSetState::dsEdit;
     FModified = false;
     NotifyStateChanged();
@@ -891,110 +581,40 @@ void TDataSet::Post()
 {
     CheckActive();
     UpdateRecord();
-    if (FState == TDataSetState::dsInsert)
-        PostInsert();
-    else if (FState == TDataSetState::dsEdit)
-        PostEdit();
-    else
+    int row, shownAt;
+    if (FState == TDataSetState::dsInsert) {
+        shownAt = FInsertVis;
+        const int key = FGateway.Insert(OpenConnection(), FBuf);
+        row = FRows.AppendRow();
+        for (int i = 0; i < FieldCount(); ++i)
+            if (FRows.IsStored(i))
+                FRows.SetValue(row, i, i == FKeyField ? QVariant(key) : FBuf[i]);
+    } else if (FState == TDataSetState::dsEdit) {
+        shownAt = FCur;
+        row = FEditRow;
+        FGateway.Update(OpenConnection(), RowValues(row), FBuf);
+        for (int i = 0; i < FieldCount(); ++i)
+            if (FRows.IsStored(i) && i != FKeyField)
+                FRows.SetValue(row, i, FBuf[i]);
+    } else {
         return;
-    FState = TDataSetState::dsBrowse;
-    FModified = false;
-    FEditRow = -1;
-    ResetFlags();
-    NotifyStateChanged();
-    NotifyDataSetChanged();
+    }
+    FinishPost(row, shownAt);
     if (AfterPost)
         AfterPost(*this);
 }
 
-void TDataSet::PostInsert()
+void TDataSet::FinishPost(int row, int viewRow)
 {
-    QStringList names, marks;
-    QVector<QVariant> values;
-    for (int column = 0; column < int(FColumns.size()); ++column) {
-        if (column == FKeyColumn)
-            continue;
-        const int field = FFieldOfColumn[column];
-        names << SqlName(FFields[field]->FieldName());
-        marks << u"?"_s;
-        QVariant v = FBuf[field];
-        if (FColumns[column].Type == TFieldType::ftBoolean)
-            v = v.toBool() ? 1 : 0;
-        values << v;
-    }
-    QSqlQuery q(FConnection->Database());
-    q.prepare(u"INSERT INTO "_s + SqlName(FTableName) + u" ("_s + names.join(u", "_s) +
-              u") VALUES ("_s + marks.join(u", "_s) + u')');
-    for (const QVariant& v : values)
-        q.addBindValue(v);
-    if (!q.exec())
-        throw EDatabaseError(u"Cannot save the record: "_s + SqlError(q));
-    const int key = q.lastInsertId().toInt();
-
-    const int row = AppendRow();
-    for (int column = 0; column < int(FColumns.size()); ++column) {
-        const int field = FFieldOfColumn[column];
-        SetStored(row, column, column == FKeyColumn ? QVariant(key) : FBuf[field]);
-    }
-    PlaceRow(row);
-    SetCurrentToRow(row, FInsertVis);
-}
-
-void TDataSet::PostEdit()
-{
-    const int row = FEditRow;
-    QStringList sets, checks;
-    QVector<QVariant> setValues, checkValues;
-    for (int column = 0; column < int(FColumns.size()); ++column) {
-        if (column == FKeyColumn)
-            continue;
-        const int field = FFieldOfColumn[column];
-        const QString name = SqlName(FFields[field]->FieldName());
-        QVariant now = FBuf[field], before = Stored(row, column);
-        if (FColumns[column].Type == TFieldType::ftBoolean) {
-            now = now.isNull() ? QVariant() : QVariant(now.toBool() ? 1 : 0);
-            before = before.isNull() ? QVariant() : QVariant(before.toBool() ? 1 : 0);
-        }
-        // Optimistic locking: the row is only written if it still holds what we read.
-        checks << name + u" IS ?"_s;
-        checkValues << before;
-        if (now != before || now.isNull() != before.isNull()) {
-            sets << name + u" = ?"_s;
-            setValues << now;
-        }
-    }
-    const QVariant key = Stored(row, FKeyColumn);
-    if (!sets.isEmpty()) {
-        QSqlQuery q(FConnection->Database());
-        q.prepare(u"UPDATE "_s + SqlName(FTableName) + u" SET "_s + sets.join(u", "_s) +
-                  u" WHERE "_s + SqlName(FTableDef->KeyColumn) + u" = ? AND "_s +
-                  checks.join(u" AND "_s));
-        for (const QVariant& v : setValues)
-            q.addBindValue(v);
-        q.addBindValue(key);
-        for (const QVariant& v : checkValues)
-            q.addBindValue(v);
-        if (!q.exec())
-            throw EDatabaseError(u"Cannot save the record: "_s + SqlError(q));
-        if (q.numRowsAffected() == 0) {
-            QSqlQuery exists(FConnection->Database());
-            exists.prepare(u"SELECT 1 FROM "_s + SqlName(FTableName) + u" WHERE "_s +
-                           SqlName(FTableDef->KeyColumn) + u" = ?"_s);
-            exists.addBindValue(key);
-            const bool stillThere = exists.exec() && exists.next();
-            throw EDatabaseError(
-                stillThere ? u"Cannot save the record: another user changed it after it was "_s
-                             u"read. Cancel your change and refresh to see theirs"_s
-                           : u"Cannot save the record: another user deleted it after it was "_s
-                             u"read"_s);
-        }
-    }
-    const int current = FCur;
-    for (int column = 0; column < int(FColumns.size()); ++column)
-        if (column != FKeyColumn)
-            SetStored(row, column, FBuf[FFieldOfColumn[column]]);
-    PlaceRow(row);
-    SetCurrentToRow(row, current);
+    FRows.Place(row);
+    SetCurrentToRow(row, viewRow);
+    FState = TDataSetState::dsBrowse;
+    FModified = false;
+    FEditRow = -1;
+    ResetFlags();
+    NotifyRowPlaced(viewRow, row);
+    NotifyStateChanged();
+    NotifyScrolled();
 }
 
 void TDataSet::Cancel()
@@ -1006,13 +626,18 @@ void TDataSet::Cancel()
     FState = TDataSetState::dsBrowse;
     FModified = false;
     FEditRow = -1;
-    if (wasInsert && FCur >= int(FVis.size()))
-        FCur = int(FVis.size()) - 1;
+    if (wasInsert && FCur >= FRows.VisibleCount())
+        FCur = FRows.VisibleCount() - 1;
     ResetFlags();
-    NotifyStateChanged();
-    NotifyDataSetChanged();
     if (wasInsert)
+        NotifyRowChanged({TRowChange::TKind::Removed, FInsertVis});
+    else
+        NotifyRowChanged({TRowChange::TKind::Changed, FCur});
+    NotifyStateChanged();
+    if (wasInsert) {
+        NotifyScrolled();
         DoAfterScroll();
+    }
 }
 
 void TDataSet::Delete()
@@ -1027,43 +652,14 @@ void TDataSet::Delete()
     const int row = CurrentRow();
     if (row < 0)
         throw EDatabaseError(EmptyText);
-
-    QStringList checks;
-    QVector<QVariant> checkValues;
-    for (int column = 0; column < int(FColumns.size()); ++column) {
-        if (column == FKeyColumn)
-            continue;
-        checks << SqlName(FFields[FFieldOfColumn[column]]->FieldName()) + u" IS ?"_s;
-        QVariant v = Stored(row, column);
-        if (FColumns[column].Type == TFieldType::ftBoolean && !v.isNull())
-            v = v.toBool() ? 1 : 0;
-        checkValues << v;
-    }
-    const QVariant key = Stored(row, FKeyColumn);
-    QSqlQuery q(FConnection->Database());
-    q.prepare(u"DELETE FROM "_s + SqlName(FTableName) + u" WHERE "_s +
-              SqlName(FTableDef->KeyColumn) + u" = ? AND "_s + checks.join(u" AND "_s));
-    q.addBindValue(key);
-    for (const QVariant& v : checkValues)
-        q.addBindValue(v);
-    if (!q.exec())
-        throw EDatabaseError(u"Cannot delete the record: "_s + SqlError(q));
-    if (q.numRowsAffected() == 0) {
-        QSqlQuery exists(FConnection->Database());
-        exists.prepare(u"SELECT 1 FROM "_s + SqlName(FTableName) + u" WHERE "_s +
-                       SqlName(FTableDef->KeyColumn) + u" = ?"_s);
-        exists.addBindValue(key);
-        if (exists.exec() && exists.next())
-            throw EDatabaseError(u"Cannot delete the record: another user changed it after it "_s
-                                 u"was read. Refresh to see the change"_s);
-        // Already deleted elsewhere: what the user asked for is done.
-    }
-    const int current = FCur;
-    FDeleted[row] = 1;
-    PlaceRow(row);
-    SetCurrentToRow(-1, current);
+    FGateway.Delete(OpenConnection(), RowValues(row));
+    const int shownAt = FCur;
+    FRows.MarkDeleted(row);
+    FRows.Place(row);
+    SetCurrentToRow(-1, shownAt);
     ResetFlags();
-    NotifyDataSetChanged();
+    NotifyRowChanged({TRowChange::TKind::Removed, shownAt});
+    NotifyScrolled();
     DoAfterScroll();
 }
 
@@ -1072,14 +668,14 @@ void TDataSet::Refresh()
     CheckActive();
     CheckBrowseMode();
     const int row = CurrentRow();
-    const QVariant key = row >= 0 ? Stored(row, FKeyColumn) : QVariant();
+    const QVariant key = row >= 0 ? FRows.Value(row, FKeyField) : QVariant();
     const int current = FCur;
-    Load();
-    RebuildViews(true);
+    FGateway.Load(OpenConnection(), FRows);
+    FRows.Rebuild(true);
     int found = -1;
     if (!key.isNull())
-        for (int r = 0; r < FRowCount && found < 0; ++r)
-            if (Stored(r, FKeyColumn) == key)
+        for (int r = 0; r < FRows.RowCount() && found < 0; ++r)
+            if (FRows.Value(r, FKeyField) == key)
                 found = r;
     SetCurrentToRow(found, current);
     ResetFlags();
@@ -1096,11 +692,11 @@ void TDataSet::SetSort(const QString& fieldName)
     if (Active())
         CheckBrowseMode();
     FSort = fieldName;
-    FSortField = field;
+    FRows.SetSortField(field);
     if (!Active())
         return;
     const int row = CurrentRow();
-    RebuildViews(true);
+    FRows.Rebuild(true);
     SetCurrentToRow(row, 0);
     ResetFlags();
     NotifyDataSetChanged();
@@ -1115,11 +711,11 @@ void TDataSet::SetFilter(const QString& expression)
     if (Active() && FFiltered)
         CheckBrowseMode();
     FFilterText = expression;
-    FFilterExpr = std::move(parsed);
+    FRows.SetExpression(std::move(parsed));
     if (Active() && FFiltered) {
-        RebuildViews(false);
-        First();
+        FRows.Rebuild(false);
         NotifyDataSetChanged();
+        First();
     }
 }
 
@@ -1130,10 +726,11 @@ void TDataSet::SetFiltered(bool on)
     if (Active())
         CheckBrowseMode();
     FFiltered = on;
+    FRows.SetFiltered(on);
     if (Active()) {
-        RebuildViews(false);
-        First();
+        FRows.Rebuild(false);
         NotifyDataSetChanged();
+        First();
     }
 }
 
@@ -1141,7 +738,7 @@ void TDataSet::SetFiltered(bool on)
 
 int TDataSet::ViewRowCount() const
 {
-    return int(FVis.size()) + (FState == TDataSetState::dsInsert ? 1 : 0);
+    return FRows.VisibleCount() + (FState == TDataSetState::dsInsert ? 1 : 0);
 }
 
 int TDataSet::ViewCurrentRow() const
@@ -1162,9 +759,9 @@ QVariant TDataSet::ViewValue(int viewRow, int fieldIndex) const
         if (viewRow > FInsertVis)
             --viewRow;
     }
-    if (viewRow < 0 || viewRow >= int(FVis.size()))
+    if (viewRow < 0 || viewRow >= FRows.VisibleCount())
         return QVariant();
-    const int row = FVis[viewRow];
+    const int row = FRows.Visible()[viewRow];
     if (FState == TDataSetState::dsEdit && row == FEditRow) {
         TRestore<int> restore(FCtxRow);
         FCtxRow = -1;
@@ -1193,11 +790,11 @@ void TDataSet::MoveToViewRow(int viewRow)
     CheckBrowseMode();
     // A dropped new row no longer takes a place in the view.
     if (wasInsert && FState == TDataSetState::dsBrowse && viewRow > insertAt &&
-        ViewRowCount() < int(FVis.size()) + 1)
+        ViewRowCount() < FRows.VisibleCount() + 1)
         --viewRow;
-    if (FVis.empty())
+    if (FRows.VisibleCount() == 0)
         return;
-    FCur = std::clamp(viewRow, 0, int(FVis.size()) - 1);
+    FCur = std::clamp(viewRow, 0, FRows.VisibleCount() - 1);
     FBof = FEof = false;
     NotifyScrolled();
     DoAfterScroll();
@@ -1215,6 +812,23 @@ void TDataSet::NotifyDataSetChanged()
 {
     for (TDataSource* ds : std::vector<TDataSource*>(FDataSources))
         ds->ForEachLink([](TDataLink& l) { l.DataSetChanged(); });
+}
+
+void TDataSet::NotifyRowChanged(const TRowChange& change)
+{
+    for (TDataSource* ds : std::vector<TDataSource*>(FDataSources))
+        ds->ForEachLink([&change](TDataLink& l) { l.RowChanged(change); });
+}
+
+void TDataSet::NotifyRowPlaced(int from, int row)
+{
+    const int to = FRows.VisibleIndexOf(row);
+    if (to < 0)
+        NotifyRowChanged({TRowChange::TKind::Removed, from});
+    else if (to == from)
+        NotifyRowChanged({TRowChange::TKind::Changed, from});
+    else
+        NotifyRowChanged({TRowChange::TKind::Moved, from, to});
 }
 
 void TDataSet::NotifyScrolled()

@@ -2,14 +2,15 @@
 // A dataset: a client-side snapshot of one table of the catalogue file, walked with
 // a current row, edited one row at a time, posted straight back to the file.
 //
-// Rows live in memory column by column; three index lists give the views:
-//   FOrder  every live row in sort order,
-//   FExpr   the rows of FOrder that satisfy the expression filter (numbered, counted),
-//   FVis    the rows of FExpr that the record-filter callback accepts (walked, shown).
-// A post or delete updates these lists in place, so it costs no re-sort.
+// It is the cursor over two parts that do the rest:
+//   TRowStore    the rows in memory and the views (order, filters) over them,
+//   TSqlGateway  reading the table and writing one row back.
+// The dataset itself holds the current row, the edit state and the pending record,
+// runs the dataset events and tells the bound widgets what changed.
 
-#include "store/filterexpr.h"
+#include "store/rowstore.h"
 #include "store/schema.h"
+#include "store/sqlgateway.h"
 
 #include <QHash>
 #include <QString>
@@ -23,6 +24,7 @@
 class TADOConnection;
 class TDataSet;
 class TDataSource;
+struct TRowChange;
 
 enum class TDataSetState { dsInactive, dsBrowse, dsEdit, dsInsert };
 
@@ -154,7 +156,7 @@ public:
     QString ViewText(int viewRow, int fieldIndex) const;
     void MoveToViewRow(int viewRow);
     // Bumped on every change of rows, order or filter, for caches of readers.
-    quint64 Version() const { return FVersion; }
+    quint64 Version() const { return FRows.Version(); }
 
     // --- lookups into this dataset (a reference table): the RESULT of the row whose
     // KEYFIELD equals KEY; null when none does.
@@ -168,29 +170,22 @@ public:
 
     // Orders two field values as sorting does: empty first, numbers by value, text
     // without regard to case, then by case.
-    static int CompareValues(const QVariant& a, const QVariant& b);
+    static int CompareValues(const QVariant& a, const QVariant& b)
+    {
+        return TRowStore::CompareValues(a, b);
+    }
 
 private:
     friend class TField;
     friend class TADOConnection;
 
-    struct TColumn {
-        TFieldType Type;
-        std::vector<QString> Text;
-        std::vector<int> Ints;
-        std::vector<char> Nulls;
-    };
-
     void DetachConnection();
     void CheckActive() const;
     void CheckEditing() const;
-    void Load();
-    void ClearRows();
-    QVariant Stored(int row, int column) const;
-    void SetStored(int row, int column, const QVariant& v);
-    int AppendRow();
+    TADOConnection& OpenConnection() const;
 
-    // The record fields read from: a callback's row, the pending row, or the current row.
+    // The record fields are read from: a callback's row, the pending row, or the
+    // current row.
     QVariant ActiveValue(int fieldIndex) const;
     // The stored text behind a text field of the active record when it is read
     // straight from the rows (not a pending row): a quick path for hot readers.
@@ -200,28 +195,23 @@ private:
     QVariant CalcValue(int row, int fieldIndex) const;
     QVariant LookupValue(const TField& f, const QVariant& key) const;
     void SetFieldValue(TField& f, const QVariant& v);
+    // The stored values of ROW by field, as the gateway takes them.
+    TSqlGateway::TValues RowValues(int row) const;
 
-    // Views
-    bool Less(int rowA, int rowB) const;
-    static int CompareText(const QString& a, const QString& b);
-    void SortOrder(); // sorts FOrder by the sort field
-    QVariant SortKey(int row) const;
-    bool PassesExpr(int row) const;
     bool PassesRecordFilter(int row) const;
-    void RebuildViews(bool resort);
-    void RebuildExprPos();
-    void PlaceRow(int row); // after a post: move or add ROW to its places in the views
-    void RemoveRowFromViews(int row);
     int CurrentRow() const; // storage index of the current row, -1 none
     void SetCurrentToRow(int row, int fallbackVisIndex);
     void ResetFlags();
+    void StartInsert(int viewRow);
+    // Ends editing ROW, shown at VIEWROW before, once the file has it: places it in
+    // the views and tells the links where it went.
+    void FinishPost(int row, int viewRow);
 
-    void PostInsert();
-    void PostEdit();
-    QString SqlError(const class QSqlQuery& q) const;
-
-    // Notifications
+    // Notifications to the bound widgets
     void NotifyDataSetChanged();
+    void NotifyRowChanged(const TRowChange& change);
+    // ROW, shown at FROM before a change, has found its new place (or left the view).
+    void NotifyRowPlaced(int from, int row);
     void NotifyScrolled();
     void NotifyRecordChanged(TField* field);
     void NotifyStateChanged();
@@ -233,19 +223,12 @@ private:
     const TTableDef* FTableDef = nullptr;
     std::vector<std::unique_ptr<TField>> FFields;
     QHash<QString, int> FFieldIndex; // name as declared and lower-cased -> index
-    std::vector<int> FColumnOfField; // field -> storage column, -1 for lookup/calculated
-    std::vector<int> FFieldOfColumn;
-    int FKeyColumn = -1;
+    std::vector<int> FKeyFieldOf; // lookup field -> its key field, -1 for others
 
-    // Rows, column by column; deleted rows stay as tombstones until the next load.
-    std::vector<TColumn> FColumns;
-    std::vector<char> FDeleted;
-    int FRowCount = 0;
-
-    std::vector<int> FOrder, FExpr, FVis;
-    std::vector<int> FExprPos; // row -> index in FExpr, -1 when filtered out
-    int FSortField = -1;
-    int FCur = -1; // index into FVis
+    TRowStore FRows;
+    TSqlGateway FGateway;
+    int FKeyField = -1;
+    int FCur = -1; // index into the visible rows
 
     TDataSetState FState = TDataSetState::dsInactive;
     bool FBof = true, FEof = true;
@@ -255,16 +238,11 @@ private:
     int FInsertVis = 0; // where a pending new row shows in the view
 
     QString FSort, FFilterText;
-    TFilterExpr FFilterExpr;
     bool FFiltered = false;
 
     mutable int FCtxRow = -1; // row a callback is looking at
     mutable bool FInCalc = false;
     mutable QVector<QVariant> FCalcBuf;
-    mutable quint64 FLookupVersion = ~0ull;
-    mutable QString FLookupKeyField, FLookupResultField;
-    mutable QHash<int, QVariant> FLookupCache;
-    quint64 FVersion = 0;
 
     std::vector<TDataSource*> FDataSources;
 };

@@ -34,6 +34,7 @@ public:
     void RecordChanged(TField*) override { Refresh(); }
     void DataSetScrolled() override { Refresh(); }
     void DataSetChanged() override { Refresh(); }
+    void RowChanged(const TRowChange&) override { Refresh(); }
 
 private:
     void Refresh()

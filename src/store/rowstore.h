@@ -1,0 +1,123 @@
+#pragma once
+// The rows of one table, held in memory column by column, and the views a cursor
+// walks over them. No database here: rows come in through AppendRow and the setters,
+// and this class knows nothing of where they came from or go to.
+//
+// Three index lists give the views:
+//   Ordered()  every live row in sort order,
+//   counted    the rows of Ordered() that pass the expression filter (they are numbered
+//              and counted),
+//   Visible()  the counted rows that the record filter accepts (walked and shown).
+// Place() moves one added, changed or deleted row to its places in the lists, so a
+// post or a delete costs no re-sort.
+
+#include "store/filterexpr.h"
+#include "store/schema.h"
+
+#include <QHash>
+#include <QString>
+#include <QVariant>
+
+#include <functional>
+#include <vector>
+
+class TRowStore {
+public:
+    // One slot per field of the table. A stored field has a column here; any other
+    // (lookup, calculated) is computed by the owner through the computed reader.
+    struct TFieldSlot {
+        TFieldType Type = TFieldType::ftString;
+        bool Stored = true;
+    };
+    using TComputedReader = std::function<QVariant(int row, int field)>;
+    using TRecordFilter = std::function<bool(int row)>;
+
+    explicit TRowStore(std::vector<TFieldSlot> fields);
+
+    // --- rows (deleted rows stay as tombstones until the next Clear)
+    int RowCount() const { return FRowCount; }
+    bool Deleted(int row) const { return FDeleted[row] != 0; }
+    void Clear();
+    int AppendRow(); // every value null
+    void MarkDeleted(int row) { FDeleted[row] = 1; }
+
+    bool IsStored(int field) const { return FFields[field].Stored; }
+    bool IsText(int field) const { return FFields[field].Type == TFieldType::ftString; }
+    // A stored field's value: null, text, an integer, or a Boolean.
+    QVariant Value(int row, int field) const;
+    // A stored text field's value in place (null text for null).
+    const QString& Text(int row, int field) const { return FColumns[field].Text[row]; }
+    void SetValue(int row, int field, const QVariant& v);
+    // Quick setters for loading; the field must be of the matching kind.
+    void SetText(int row, int field, QString text) { FColumns[field].Text[row] = std::move(text); }
+    void SetInt(int row, int field, int value);
+
+    // --- how the views are built; nothing is rebuilt until Rebuild or Place.
+    void SetComputedReader(TComputedReader reader) { FComputed = std::move(reader); }
+    int SortField() const { return FSortField; }
+    void SetSortField(int field) { FSortField = field; } // -1: the table's own order
+    void SetExpression(TFilterExpr expr) { FExpr = std::move(expr); }
+    void SetFiltered(bool on) { FFiltered = on; }
+    void SetRecordFilter(TRecordFilter accept) { FRecordFilter = std::move(accept); }
+
+    // Builds the views again; RESORT also re-reads which rows live and sorts them.
+    void Rebuild(bool resort);
+    // Moves ROW, just added, changed or deleted, to its places in the views.
+    void Place(int row);
+
+    const std::vector<int>& Ordered() const { return FOrder; }
+    const std::vector<int>& Visible() const { return FVis; }
+    int VisibleCount() const { return int(FVis.size()); }
+    // Index of ROW in Visible(), -1 when it is not shown.
+    int VisibleIndexOf(int row) const;
+    int CountedCount() const { return int(FCounted.size()); }
+    // 0-based place of ROW among the counted rows, -1 when the expression hides it.
+    int CountedPos(int row) const { return row >= 0 ? FCountedPos[row] : -1; }
+    // Bumped on every change of rows, order or filter, for caches of readers.
+    quint64 Version() const { return FVersion; }
+
+    // --- queries for reference tables
+    // The RESULTFIELD of the first row whose KEYFIELD (an integer field) equals KEY;
+    // null when none does.
+    QVariant Lookup(int keyField, int key, int resultField) const;
+    // The RESULTFIELD of the first row in sort order whose FIELD equals TEXT.
+    QVariant Locate(int field, const QString& text, int resultField) const;
+
+    // Orders two values as sorting does: empty first, numbers by value, text without
+    // regard to case, then by case.
+    static int CompareValues(const QVariant& a, const QVariant& b);
+    static int CompareText(const QString& a, const QString& b);
+
+private:
+    struct TColumn {
+        std::vector<QString> Text; // text fields
+        std::vector<int> Ints;     // integer and Boolean fields
+        std::vector<char> Nulls;
+    };
+
+    QVariant SortKey(int row) const;
+    bool Less(int a, int b) const;
+    void SortOrder();
+    bool PassesExpr(int row) const;
+    bool PassesRecordFilter(int row) const;
+    void RebuildCountedPos();
+    void RemoveFromViews(int row);
+
+    std::vector<TFieldSlot> FFields;
+    std::vector<TColumn> FColumns; // by field; empty for fields not stored
+    std::vector<char> FDeleted;
+    int FRowCount = 0;
+
+    std::vector<int> FOrder, FCounted, FVis;
+    std::vector<int> FCountedPos; // row -> index in FCounted, -1 when filtered out
+    int FSortField = -1;
+    TFilterExpr FExpr;
+    bool FFiltered = false;
+    TRecordFilter FRecordFilter;
+    TComputedReader FComputed;
+    quint64 FVersion = 0;
+
+    mutable quint64 FLookupVersion = ~0ull;
+    mutable int FLookupKeyField = -1, FLookupResultField = -1;
+    mutable QHash<int, QVariant> FLookupCache;
+};
