@@ -2,6 +2,8 @@
 
 #include "dbaware/dbcontrols.h"
 #include "dbaware/dbgrid.h"
+#include "dbaware/dbgridmodel.h"
+#include "harvest/harvestfile.h"
 #include "platform/dialogs.h"
 #include "store/dataset.h"
 #include "tests/common/testcatalogue.h"
@@ -10,6 +12,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QVBoxLayout>
 
@@ -25,6 +28,18 @@ private:
 
     TDataSet& Table() { return FDm->BookTable; }
     TField* Name() { return Table().FieldByName(u"ProductName"_s); }
+
+    // Every cell the model shows is the dataset's, and the grid's current row is the
+    // dataset's: what a repaint after each signal would show.
+    void VerifyGridShowsTheView(const TDBGrid& grid)
+    {
+        const QAbstractItemModel* model = grid.model();
+        QCOMPARE(model->rowCount(), Table().ViewRowCount());
+        for (int row = 0; row < model->rowCount(); ++row)
+            for (int c = 0; c < 2; ++c) // the row number and the name
+                QCOMPARE(model->index(row, c).data().toString(), Table().ViewText(row, c));
+        QCOMPARE(grid.currentIndex().row(), Table().ViewCurrentRow());
+    }
 
 private slots:
     void init()
@@ -79,6 +94,101 @@ private slots:
         Table().Close();
         QCOMPARE(model.rowCount(), 0);
         QCOMPARE(model.columnCount(), 0);
+    }
+
+    void gridFollowsOneRowAtATime()
+    {
+        QWidget window;
+        auto* grid = new TDBGrid(&window);
+        grid->SetDataSource(&FDm->DataSource);
+        window.show();
+        QAbstractItemModel* model = grid->model();
+        QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QSignalSpy resets(model, &QAbstractItemModel::modelReset);
+        QSignalSpy inserted(model, &QAbstractItemModel::rowsInserted);
+        QSignalSpy removed(model, &QAbstractItemModel::rowsRemoved);
+        QSignalSpy moved(model, &QAbstractItemModel::rowsMoved);
+        QSignalSpy changed(model, &QAbstractItemModel::dataChanged);
+        const auto rowOf = [](const QSignalSpy& spy, int at = -1) {
+            return spy.at(at < 0 ? spy.size() + at : at).at(1).toInt();
+        };
+        Table().Next(); // on Bravo
+
+        // A new row appears where it was inserted and nothing else is rebuilt.
+        Table().Insert();
+        QCOMPARE(inserted.size(), 1);
+        QCOMPARE(rowOf(inserted), 1);
+        VerifyGridShowsTheView(*grid);
+        changed.clear();
+        Name()->SetAsString(u"Echo"_s);
+        QCOMPARE(changed.size(), 1); // the written cell only
+        QCOMPARE(changed.at(0).at(0).value<QModelIndex>(), model->index(1, 1));
+
+        // Posted, it takes its place in the table's order: the end.
+        Table().Post();
+        QCOMPARE(moved.size(), 1);
+        QCOMPARE(moved.at(0).at(1).toInt(), 1);
+        QCOMPARE(moved.at(0).at(4).toInt(), 5); // placed before the old row 5: last
+        QCOMPARE(Table().ViewCurrentRow(), 4);
+        VerifyGridShowsTheView(*grid);
+
+        // Only a new order rebuilds the view.
+        Table().SetSort(u"ProductName"_s);
+        QCOMPARE(resets.size(), 1);
+
+        // An edited name moves its row under the sort; the rows between are renumbered.
+        Table().First();
+        Table().Edit();
+        Name()->SetAsString(u"Foxtrot"_s); // Alpha sorts last now
+        Table().Post();
+        QCOMPARE(moved.size(), 2);
+        QCOMPARE(moved.at(1).at(1).toInt(), 0);
+        QCOMPARE(Table().ViewCurrentRow(), 4);
+        VerifyGridShowsTheView(*grid);
+
+        // A deleted row in the middle goes, and the rows below it are numbered again.
+        Table().First();
+        Table().Next(); // Charlie
+        Table().Delete();
+        QCOMPARE(removed.size(), 1);
+        QCOMPARE(rowOf(removed), 1);
+        VerifyGridShowsTheView(*grid);
+
+        // A row that no longer passes the search leaves the view.
+        FDm->SetSearchText(u"E"_s);
+        Table().SetFiltered(true);
+        QCOMPARE(resets.size(), 2);
+        QCOMPARE(model->rowCount(), 1); // Echo
+        Table().Edit();
+        Name()->SetAsString(u"Golf"_s);
+        Table().Post();
+        QCOMPARE(removed.size(), 2);
+        QCOMPARE(model->rowCount(), 0);
+        Table().SetFiltered(false);
+        QCOMPARE(resets.size(), 3);
+
+        // A cancelled new row goes again.
+        Table().Insert();
+        Table().Cancel();
+        QCOMPARE(inserted.size(), 2);
+        QCOMPARE(removed.size(), 3);
+        VerifyGridShowsTheView(*grid);
+
+        // Harvesting three files adds three rows, one step each, with no rebuild.
+        QTemporaryDir dir;
+        const int rows = model->rowCount();
+        for (int i = 0; i < 3; ++i) {
+            const QString path = dir.filePath(u"tool%1.exe"_s.arg(i));
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("not an executable");
+            f.close();
+            Harvest::HarvestFile(Table(), path);
+            VerifyGridShowsTheView(*grid);
+        }
+        QCOMPARE(model->rowCount(), rows + 3);
+        QCOMPARE(inserted.size(), 2 + 3);
+        QCOMPARE(resets.size(), 3);
     }
 
     void editHoldsTypedTextUntilTakenIn()

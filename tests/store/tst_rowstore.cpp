@@ -1,0 +1,257 @@
+// The rows in memory and their views, with no database behind them.
+
+#include "store/filterexpr.h"
+#include "store/rowstore.h"
+
+#include <QTest>
+
+#include <algorithm>
+#include <random>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// Fields of the little table the tests use.
+enum { Key, Name, Year, Flag, Shown /* not stored: read through the computed reader */ };
+
+std::unique_ptr<TRowStore> MakeStore()
+{
+    return std::make_unique<TRowStore>(std::vector<TRowStore::TFieldSlot>{
+        {TFieldType::ftAutoInc, true},
+        {TFieldType::ftString, true},
+        {TFieldType::ftInteger, true},
+        {TFieldType::ftBoolean, true},
+        {TFieldType::ftString, false}});
+}
+
+int Add(TRowStore& s, const QVariant& name, const QVariant& year = QVariant())
+{
+    const int row = s.AppendRow();
+    s.SetInt(row, Key, row + 1);
+    s.SetValue(row, Name, name);
+    s.SetValue(row, Year, year);
+    return row;
+}
+
+QStringList VisibleNames(const TRowStore& s)
+{
+    QStringList names;
+    for (int row : s.Visible())
+        names << (s.Value(row, Name).isNull() ? u"<null>"_s : s.Text(row, Name));
+    return names;
+}
+
+TFilterExpr Parse(const QString& text)
+{
+    return TFilterExpr::Parse(text, [](const QString& name) {
+        const QStringList fields{u"Key"_s, u"Name"_s, u"Year"_s, u"Flag"_s, u"Shown"_s};
+        return int(fields.indexOf(name));
+    });
+}
+
+} // namespace
+
+class TestRowStore : public QObject {
+    Q_OBJECT
+
+private slots:
+    void valuesKeepNullApartFromEmpty()
+    {
+        auto s = MakeStore();
+        const int row = s->AppendRow();
+        QVERIFY(s->Value(row, Name).isNull());
+        QVERIFY(s->Value(row, Year).isNull());
+        s->SetValue(row, Name, u""_s);
+        QVERIFY(!s->Value(row, Name).isNull());
+        QCOMPARE(s->Value(row, Name).toString(), QString());
+        s->SetValue(row, Flag, true);
+        QCOMPARE(s->Value(row, Flag).typeId(), int(QMetaType::Bool));
+        QCOMPARE(s->Value(row, Flag).toBool(), true);
+        s->SetValue(row, Year, 0);
+        QCOMPARE(s->Value(row, Year), QVariant(0));
+        s->SetValue(row, Year, QVariant());
+        QVERIFY(s->Value(row, Year).isNull());
+    }
+
+    void sortOrder_data()
+    {
+        QTest::addColumn<int>("field");
+        QTest::addColumn<QStringList>("expected");
+        // Rows in table order: beta, Alpha, <null>, alpha, "", Gamma; years 3, 1, -, 2, 5, 1.
+        QTest::newRow("table order") << -1
+                                     << QStringList{u"beta"_s, u"Alpha"_s, u"<null>"_s,
+                                                    u"alpha"_s, u""_s, u"Gamma"_s};
+        // Null first, then text without regard to case, equal texts by case.
+        QTest::newRow("by name") << int(Name)
+                                 << QStringList{u"<null>"_s, u""_s, u"Alpha"_s, u"alpha"_s,
+                                                u"beta"_s, u"Gamma"_s};
+        // Null first, then by value; equal values keep the table's order.
+        QTest::newRow("by year") << int(Year)
+                                 << QStringList{u"<null>"_s, u"Alpha"_s, u"Gamma"_s, u"alpha"_s,
+                                                u"beta"_s, u""_s};
+        // A field computed by the owner sorts through the reader.
+        QTest::newRow("computed") << int(Shown)
+                                  << QStringList{u"Gamma"_s, u""_s, u"alpha"_s, u"<null>"_s,
+                                                 u"Alpha"_s, u"beta"_s};
+    }
+
+    void sortOrder()
+    {
+        QFETCH(int, field);
+        QFETCH(QStringList, expected);
+        auto s = MakeStore();
+        Add(*s, u"beta"_s, 3);
+        Add(*s, u"Alpha"_s, 1);
+        Add(*s, QVariant());
+        Add(*s, u"alpha"_s, 2);
+        Add(*s, u""_s, 5);
+        Add(*s, u"Gamma"_s, 1);
+        // The computed field counts down from the last row.
+        s->SetComputedReader([&](int row, int f) {
+            return f == Shown ? QVariant(s->RowCount() - row) : QVariant();
+        });
+        s->SetSortField(field);
+        s->Rebuild(true);
+        QCOMPARE(VisibleNames(*s), expected);
+    }
+
+    void textSortAgreesWithTheComparison_data()
+    {
+        QTest::addColumn<int>("distinct");
+        // Few texts repeated (ranked first) and nearly all different (folded per row).
+        QTest::newRow("repeated") << 7;
+        QTest::newRow("different") << 100000;
+    }
+
+    void textSortAgreesWithTheComparison()
+    {
+        QFETCH(int, distinct);
+        auto s = MakeStore();
+        std::mt19937 random(42);
+        const QStringList stems{u"ab"_s, u"AB"_s, u"Ab"_s, u"b"_s, u"ß"_s, u"ss"_s, u"é"_s,
+                                u"E"_s, u"z"_s};
+        for (int i = 0; i < 3000; ++i) {
+            const int n = int(random() % distinct);
+            if (n % 11 == 0)
+                Add(*s, QVariant());
+            else
+                Add(*s, QString(stems[n % stems.size()] + QString::number(n)));
+        }
+        s->SetSortField(Name);
+        s->Rebuild(true);
+        std::vector<int> expected = s->Ordered();
+        std::sort(expected.begin(), expected.end(), [&](int a, int b) {
+            const int c = TRowStore::CompareText(s->Text(a, Name), s->Text(b, Name));
+            return c != 0 ? c < 0 : a < b;
+        });
+        QVERIFY(s->Ordered() == expected);
+    }
+
+    void filtersNumberAndHide()
+    {
+        auto s = MakeStore();
+        for (int i = 0; i < 10; ++i)
+            Add(*s, u"n%1"_s.arg(i), 1990 + i);
+        QList<int> numbersSeen;
+        // The record filter hides odd years and may ask for the row's number.
+        s->SetRecordFilter([&](int row) {
+            numbersSeen << s->CountedPos(row);
+            return s->Value(row, Year).toInt() % 2 == 0;
+        });
+        s->SetExpression(Parse(u"Year >= 1995"_s));
+        s->Rebuild(true);
+        // Not filtered: every row is counted and shown, the record filter is not asked.
+        QCOMPARE(s->CountedCount(), 10);
+        QCOMPARE(s->VisibleCount(), 10);
+        QVERIFY(numbersSeen.isEmpty());
+
+        s->SetFiltered(true);
+        s->Rebuild(false);
+        QCOMPARE(s->CountedCount(), 5); // 1995..1999
+        QCOMPARE(VisibleNames(*s), (QStringList{u"n6"_s, u"n8"_s}));
+        QCOMPARE(numbersSeen, (QList<int>{0, 1, 2, 3, 4}));
+        QCOMPARE(s->CountedPos(5), 0);
+        QCOMPARE(s->CountedPos(8), 3);
+        QCOMPARE(s->CountedPos(4), -1);
+        QCOMPARE(s->VisibleIndexOf(8), 1);
+        QCOMPARE(s->VisibleIndexOf(7), -1);
+    }
+
+    void placeMovesOneRow()
+    {
+        auto s = MakeStore();
+        for (const QString& n : {u"b"_s, u"d"_s, u"f"_s})
+            Add(*s, n, 2000);
+        s->SetSortField(Name);
+        s->SetExpression(Parse(u"Year = 2000"_s));
+        s->SetFiltered(true);
+        s->Rebuild(true);
+        const quint64 before = s->Version();
+
+        const int added = Add(*s, u"e"_s, 2000);
+        s->Place(added);
+        QCOMPARE(VisibleNames(*s), (QStringList{u"b"_s, u"d"_s, u"e"_s, u"f"_s}));
+        QCOMPARE(s->CountedPos(added), 2);
+        QCOMPARE(s->CountedPos(2), 3); // "f" renumbered
+        QVERIFY(s->Version() != before);
+
+        s->SetValue(0, Name, u"g"_s); // "b" becomes "g"
+        s->Place(0);
+        QCOMPARE(VisibleNames(*s), (QStringList{u"d"_s, u"e"_s, u"f"_s, u"g"_s}));
+
+        s->SetValue(1, Year, 1999); // "d" leaves the filter
+        s->Place(1);
+        QCOMPARE(VisibleNames(*s), (QStringList{u"e"_s, u"f"_s, u"g"_s}));
+        QCOMPARE(s->Ordered().size(), size_t(4)); // still live, only hidden
+        QCOMPARE(s->CountedPos(1), -1);
+
+        s->MarkDeleted(2);
+        s->Place(2);
+        QCOMPARE(VisibleNames(*s), (QStringList{u"e"_s, u"g"_s}));
+        QCOMPARE(s->Ordered().size(), size_t(3));
+        // A full rebuild agrees with the places found one row at a time.
+        const std::vector<int> visible = s->Visible();
+        s->Rebuild(true);
+        QVERIFY(s->Visible() == visible);
+    }
+
+    void lookupAndLocate()
+    {
+        auto s = MakeStore();
+        Add(*s, u"CD-R"_s);
+        Add(*s, u"DVD"_s);
+        const int twin = Add(*s, u"DVD"_s);
+        s->SetInt(twin, Key, 2); // the same key twice: the first row wins
+        s->Rebuild(true);
+        QCOMPARE(s->Lookup(Key, 1, Name), QVariant(u"CD-R"_s));
+        QCOMPARE(s->Lookup(Key, 2, Name), QVariant(u"DVD"_s));
+        QVERIFY(s->Lookup(Key, 9, Name).isNull());
+        QCOMPARE(s->Locate(Name, u"DVD"_s, Key), QVariant(2));
+        QVERIFY(s->Locate(Name, u"dvd"_s, Key).isNull()); // exact text only
+
+        // A changed or deleted row is seen by the next lookup.
+        s->SetValue(0, Name, u"CD-RW"_s);
+        s->Place(0);
+        QCOMPARE(s->Lookup(Key, 1, Name), QVariant(u"CD-RW"_s));
+        s->MarkDeleted(0);
+        s->Place(0);
+        QVERIFY(s->Lookup(Key, 1, Name).isNull());
+        QVERIFY(s->Locate(Name, u"CD-RW"_s, Key).isNull());
+    }
+
+    void clearEmptiesEverything()
+    {
+        auto s = MakeStore();
+        Add(*s, u"a"_s);
+        s->Rebuild(true);
+        s->Clear();
+        QCOMPARE(s->RowCount(), 0);
+        QCOMPARE(s->VisibleCount(), 0);
+        QCOMPARE(s->CountedCount(), 0);
+        QCOMPARE(s->AppendRow(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRowStore)
+#include "tst_rowstore.moc"
