@@ -78,6 +78,14 @@ bool TField::AsBoolean() const { return Value().toBool(); }
 
 void TField::SetValue(const QVariant& v) { FDataSet->SetFieldValue(*this, v); }
 
+void TField::SetLookupDataSet(TDataSet* ds)
+{
+    // Resolved once: a sort by a lookup field reads it for every comparison.
+    FLookupKeyIndex = ds ? ds->FieldByName(FDef.LookupKeyFields)->Index() : -1;
+    FLookupResultIndex = ds ? ds->FieldByName(FDef.LookupResultField)->Index() : -1;
+    FLookupDataSet = ds;
+}
+
 void TField::SetAsString(const QString& s)
 {
     switch (FDef.Type) {
@@ -359,7 +367,7 @@ QVariant TDataSet::LookupValue(const TField& f, const QVariant& key) const
     TDataSet* ref = f.LookupDataSet();
     if (key.isNull() || !ref || !ref->Active())
         return QVariant();
-    const QVariant v = ref->Lookup(f.Def().LookupKeyFields, key, f.Def().LookupResultField);
+    const QVariant v = ref->FRows.Lookup(f.FLookupKeyIndex, key.toInt(), f.FLookupResultIndex);
     if (v.isNull())
         return QVariant();
     return v.toString().left(f.Size());

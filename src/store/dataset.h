@@ -67,7 +67,7 @@ public:
 
     // The reference dataset a lookup field reads through.
     TDataSet* LookupDataSet() const { return FLookupDataSet; }
-    void SetLookupDataSet(TDataSet* ds) { FLookupDataSet = ds; }
+    void SetLookupDataSet(TDataSet* ds);
 
 private:
     friend class TDataSet;
@@ -79,6 +79,7 @@ private:
     bool FVisible;
     int FDisplayWidth;
     TDataSet* FLookupDataSet = nullptr;
+    int FLookupKeyIndex = -1, FLookupResultIndex = -1; // fields of the reference dataset
 };
 
 class TDataSet {
