@@ -8,6 +8,9 @@ using namespace Qt::Literals::StringLiterals;
 TRowStore::TRowStore(std::vector<TFieldSlot> fields)
     : FFields(std::move(fields)), FColumns(FFields.size())
 {
+    for (int f = 0; f < int(FFields.size()); ++f)
+        if (FFields[f].Stored)
+            (IsText(f) ? FTextFields : FNumberFields).push_back(f);
 }
 
 // ---------------------------------------------------------------- rows
@@ -33,16 +36,11 @@ void TRowStore::Clear()
 
 int TRowStore::AppendRow()
 {
-    for (size_t f = 0; f < FFields.size(); ++f) {
-        if (!FFields[f].Stored)
-            continue;
-        TColumn& c = FColumns[f];
-        if (IsText(int(f))) {
-            c.Text.emplace_back();
-        } else {
-            c.Ints.push_back(0);
-            c.Nulls.push_back(1);
-        }
+    for (int f : FTextFields)
+        FColumns[f].Text.emplace_back();
+    for (int f : FNumberFields) {
+        FColumns[f].Ints.push_back(0);
+        FColumns[f].Nulls.push_back(1);
     }
     FDeleted.push_back(0);
     FCountedPos.push_back(-1);
@@ -75,12 +73,6 @@ void TRowStore::SetValue(int row, int field, const QVariant& v)
     }
     c.Nulls[row] = v.isNull();
     c.Ints[row] = v.isNull() ? 0 : v.toInt();
-}
-
-void TRowStore::SetInt(int row, int field, int value)
-{
-    FColumns[field].Nulls[row] = 0;
-    FColumns[field].Ints[row] = value;
 }
 
 // ---------------------------------------------------------------- order

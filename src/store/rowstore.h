@@ -50,7 +50,11 @@ public:
     void SetValue(int row, int field, const QVariant& v);
     // Quick setters for loading; the field must be of the matching kind.
     void SetText(int row, int field, QString text) { FColumns[field].Text[row] = std::move(text); }
-    void SetInt(int row, int field, int value);
+    void SetInt(int row, int field, int value)
+    {
+        FColumns[field].Nulls[row] = 0;
+        FColumns[field].Ints[row] = value;
+    }
 
     // --- how the views are built; nothing is rebuilt until Rebuild or Place.
     void SetComputedReader(TComputedReader reader) { FComputed = std::move(reader); }
@@ -105,6 +109,7 @@ private:
 
     std::vector<TFieldSlot> FFields;
     std::vector<TColumn> FColumns; // by field; empty for fields not stored
+    std::vector<int> FTextFields, FNumberFields; // the stored fields of each kind
     std::vector<char> FDeleted;
     int FRowCount = 0;
 
