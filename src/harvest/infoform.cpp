@@ -5,6 +5,7 @@
 #include "platform/command.h"
 #include "platform/dialogs.h"
 #include "store/datamodule.h"
+#include "store/recordops.h"
 #include "ui_infoform.h"
 
 using namespace Qt::Literals::StringLiterals;
@@ -81,14 +82,10 @@ void TInfoForm::SpeedButton1Click()
 
 void TInfoForm::SpeedButton2Click()
 {
-    TDataSet* table = FSource ? FSource->DataSet() : nullptr;
-    if (table && table->Active()) {
-        // What "Обзор" or the user put into the edits counts as a change, whether or
-        // not the focus has left the edit yet.
-        table->UpdateRecord();
-        if (table->Modified())
-            table->Post();
-    }
+    // What "Обзор" or the user put into the edits counts as a change, whether or not
+    // the focus has left the edit yet.
+    if (TDataSet* table = FSource ? FSource->DataSet() : nullptr)
+        RecordOps::SaveIfModified(*table);
     accept();
 }
 

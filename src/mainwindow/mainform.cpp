@@ -12,6 +12,7 @@
 #include "platform/shell.h"
 #include "store/datamodule.h"
 #include "store/dberrors.h"
+#include "store/recordops.h"
 #include "store/search.h"
 
 #include "ui_mainform.h"
@@ -508,15 +509,7 @@ void TForm1::ActSaveExecute()
 
 void TForm1::N20Click()
 {
-    CatalogueCommand([this] {
-        TDataSet& table = FDataModule->BookTable;
-        if (!table.Active())
-            return;
-        // Text still held by a box is part of the change being saved.
-        table.UpdateRecord();
-        if (table.Modified())
-            table.Post();
-    });
+    CatalogueCommand([this] { RecordOps::SaveIfModified(FDataModule->BookTable); });
 }
 
 void TForm1::ActReflExecute()
