@@ -557,13 +557,13 @@ void TForm1::ActClearExecute()
             ui->Edit1->setReadOnly(false);
             ui->DBGrid1->setEnabled(true);
         });
-        while (table.RecordCount() >= 1 && !table.IsEmpty()) {
-            table.Delete();
-            FProgressBar->setValue(FProgressBar->maximum() - table.RecordCount());
+        // Between records the window repaints; a close asked for meanwhile stops the
+        // loop after the record it is on.
+        RecordOps::DeleteAll(table, [this](int remaining) {
+            FProgressBar->setValue(FProgressBar->maximum() - remaining);
             QCoreApplication::processEvents();
-            if (FCloseRequested)
-                break;
-        }
+            return !FCloseRequested;
+        });
         FProgressBar->hide();
     });
     if (FCloseRequested)

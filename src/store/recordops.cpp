@@ -15,4 +15,16 @@ bool SaveIfModified(TDataSet& table)
     return true;
 }
 
+int DeleteAll(TDataSet& table, const TDeleteProgress& progress)
+{
+    const int before = table.RecordCount();
+    while (table.RecordCount() >= 1 && !table.IsEmpty()) {
+        table.Delete();
+        if (progress && !progress(table.RecordCount()))
+            break;
+    }
+    // A pending new record is dropped rather than deleted, so count what left the file.
+    return before - table.RecordCount();
+}
+
 } // namespace RecordOps

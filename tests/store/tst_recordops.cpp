@@ -1,8 +1,10 @@
-// The record operations the windows share: saving only a changed record, with the
-// text widgets still hold taken in first.
+// The record operations the windows and tresmol-cli share: saving only a changed
+// record, with the text widgets still hold taken in first, and deleting what the view
+// shows.
 
 #include "store/datasource.h"
 #include "store/recordops.h"
+#include "store/search.h"
 #include "tests/common/testcatalogue.h"
 
 #include <QTest>
@@ -38,6 +40,14 @@ private:
 
 QString Name(const TDataSet& t) { return t.FieldByName(u"ProductName"_s)->AsString(); }
 
+QStringList Walk(TDataSet& t)
+{
+    QStringList names;
+    for (t.First(); !t.Eof(); t.Next())
+        names << Name(t);
+    return names;
+}
+
 // What is done to the record "Alpha" before the save.
 enum class TChange { None, HeldText, AssignedValue, EditWithoutChange, EmptyNewRecord };
 
@@ -54,6 +64,10 @@ private slots:
     void saveIfModified_data();
     void saveIfModified();
     void saveOnAClosedDatasetDoesNothing();
+    void deleteAllTakesWhatTheViewShows_data();
+    void deleteAllTakesWhatTheViewShows();
+    void deleteAllReportsEachRecordAndCanStop();
+    void deleteAllDropsAPendingNewRecordWithoutCountingIt();
 
 private:
     TDataSet& Table() { return FDm->BookTable; }
@@ -148,6 +162,77 @@ void TestRecordOps::saveOnAClosedDatasetDoesNothing()
     QCOMPARE(RecordOps::SaveIfModified(Table()), false);
     QVERIFY(!Table().Active());
     QCOMPARE(posts, 0);
+}
+
+void TestRecordOps::deleteAllTakesWhatTheViewShows_data()
+{
+    QTest::addColumn<QString>("search");
+    QTest::addColumn<int>("deleted");
+    QTest::addColumn<QStringList>("left");
+    QTest::newRow("no search") << QString() << 4 << QStringList{};
+    // The search counts Charlie (it sorts after "B") but shows only the names that
+    // begin with "B": Charlie stays.
+    QTest::newRow("search B") << u"B"_s << 2 << QStringList{u"Alpha"_s, u"Charlie"_s};
+    QTest::newRow("search shows nothing") << u"Z"_s << 0
+                                          << QStringList{u"Alpha"_s, u"Beta"_s, u"Bravo"_s,
+                                                         u"Charlie"_s};
+}
+
+void TestRecordOps::deleteAllTakesWhatTheViewShows()
+{
+    QFETCH(QString, search);
+    QFETCH(int, deleted);
+    QFETCH(QStringList, left);
+    Search::Apply(*FDm, search);
+    Table().First();
+    QCOMPARE(RecordOps::DeleteAll(Table()), deleted);
+    QVERIFY(Table().IsEmpty());
+    Search::Apply(*FDm, QString());
+    QCOMPARE(Walk(Table()), left);
+
+    const std::unique_ptr<TDataModule1> other = FCatalogue->Open();
+    other->BookTable.Open();
+    QCOMPARE(Walk(other->BookTable), left);
+}
+
+void TestRecordOps::deleteAllReportsEachRecordAndCanStop()
+{
+    QList<int> told;
+    QCOMPARE(RecordOps::DeleteAll(Table(),
+                                  [&](int remaining) {
+                                      told << remaining;
+                                      // The count the callback gets is the dataset's own.
+                                      return remaining == Table().RecordCount() && told.size() < 3;
+                                  }),
+             3);
+    QCOMPARE(told, (QList<int>{3, 2, 1}));
+    QCOMPARE(Walk(Table()), QStringList{u"Charlie"_s});
+
+    told.clear();
+    QCOMPARE(RecordOps::DeleteAll(Table(), [&](int remaining) {
+                 told << remaining;
+                 return true;
+             }),
+             1);
+    QCOMPARE(told, QList<int>{0});
+    QVERIFY(Table().IsEmpty());
+    // Nothing left: nothing to tell.
+    told.clear();
+    QCOMPARE(RecordOps::DeleteAll(Table(), [&](int remaining) {
+                 told << remaining;
+                 return true;
+             }),
+             0);
+    QVERIFY(told.isEmpty());
+}
+
+void TestRecordOps::deleteAllDropsAPendingNewRecordWithoutCountingIt()
+{
+    Table().Insert();
+    QCOMPARE(RecordOps::DeleteAll(Table()), 4);
+    QCOMPARE(Table().State(), TDataSetState::dsBrowse);
+    QVERIFY(Table().IsEmpty());
+    QCOMPARE(Table().RecordCount(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestRecordOps)
