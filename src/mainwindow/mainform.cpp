@@ -2,7 +2,7 @@
 
 #include "export/spreadsheetexport.h"
 #include "extras/aboutform.h"
-#include "harvest/verinfores.h"
+#include "harvest/harvestfile.h"
 #include "lists/editrecordform.h"
 #include "lists/reflistform.h"
 #include "mainwindow/columnform.h"
@@ -634,25 +634,27 @@ void TForm1::N29Click()
         const QString path = FDataModule->BookTable.FieldByName(u"FileName"_s)->AsString();
         if (path.isEmpty())
             throw EError(NoFileText);
-        const TVerInfoRes info(path);
-        const std::pair<TVerInfoItem, const char16_t*> items[] = {
-            {viProductName, u"Название"},
-            {viCompanyName, u"Производитель"},
-            {viFileDescription, u"Описание"},
-            {viProductVersion, u"Версия продукта"},
-            {viFileVersion, u"Версия файла"},
-            {viInternalName, u"Внутреннее имя"},
-            {viOriginalFilename, u"Исходное имя файла"},
-            {viLegalCopyright, u"Авторские права"},
-            {viLegalTrademarks, u"Товарные знаки"},
-            {viComments, u"Комментарии"},
+        // What harvesting would store for the file, line by line.
+        const Harvest::TVersionValues values = Harvest::VersionValues(*Harvest::ReadVerInfo(path));
+        const std::pair<const char16_t*, const char16_t*> labels[] = {
+            {u"ProductName", u"Название"},
+            {u"CompanyName", u"Производитель"},
+            {u"FileDescription", u"Описание"},
+            {u"ProductVersion", u"Версия продукта"},
+            {u"FileVersion", u"Версия файла"},
+            {u"InternalName", u"Внутреннее имя"},
+            {u"OriginalFilename", u"Исходное имя файла"},
+            {u"LegalCopyright", u"Авторские права"},
+            {u"LegalTrademarks", u"Товарные знаки"},
+            {u"Comments", u"Комментарии"},
+            {u"Language", u"Язык"},
+            {u"LangID", u"Language ID"},
+            {u"CodePage", u"Code Page"},
         };
         QStringList lines{path, QString()};
-        for (const auto& [item, label] : items)
-            lines << QString::fromUtf16(label) + u": "_s + info.GetVerValue(item);
-        lines << u"Язык: "_s + info.GetLanguageName()
-              << u"Language ID: "_s + info.GetLangIdText()
-              << u"Code Page: "_s + info.GetCodePageText();
+        for (const auto& [column, label] : labels)
+            lines << QString::fromUtf16(label) + u": "_s +
+                         Harvest::ValueOf(values, QStringView(column));
         Dialogs().MessageBox(this, lines.join(u'\n'), ui->N29->text(), TMsgButtons::mbOK,
                              TMsgIcon::miInformation);
     });
