@@ -382,15 +382,8 @@ void TForm1::ActConnectExecute()
         for (TDataSet* ref : dm.ReferenceTables())
             if (!ref->Active())
                 ref->Open();
-        const QString cs = dm.ADOConnection.ConnectionString();
-        const QString key = u";Data Source="_s;
-        const qsizetype at = cs.indexOf(key);
-        if (at >= 0) {
-            const qsizetype start = at + key.size();
-            const qsizetype end = cs.indexOf(u';', start);
-            if (end >= 0)
-                FPanels[0]->setText(ConnectedText + cs.mid(start, end - start));
-        }
+        if (const std::optional<QString> name = dm.ADOConnection.DataSourceName())
+            FPanels[0]->setText(ConnectedText + *name);
     });
     ActionList1Update();
 }
