@@ -170,4 +170,21 @@ bool SearchFiles(const QString& folder, const QString& mask, const TFoundFile& f
     return search.Folder(folder);
 }
 
+bool CollectFiles(const QStringList& paths, const QString& mask, const TFoundFile& found,
+                  TOtherPaths others)
+{
+    for (const QString& path : paths) {
+        struct stat info {};
+        const bool folder =
+            ::stat(PathToNative(path).constData(), &info) == 0 && S_ISDIR(info.st_mode);
+        if (folder) {
+            if (!SearchFiles(path, mask, found))
+                return false;
+        } else if (others == TOtherPaths::Take && !found(path)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace Harvest

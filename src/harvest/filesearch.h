@@ -3,6 +3,7 @@
 // all its subfolders, depth first, for names that match a mask.
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -28,5 +29,18 @@ using TFoundFile = std::function<bool(const QString& path)>;
 // ends. Names that are not UTF-8 come as PathFromNative text. Returns false when
 // FOUND stopped the search.
 bool SearchFiles(const QString& folder, const QString& mask, const TFoundFile& found);
+
+// What CollectFiles does with a path that names no folder.
+enum class TOtherPaths {
+    Skip, // the wizard: a folder that vanished or was never one gives nothing
+    Take, // the command line: a file given by name is harvested as it is, missing or not
+};
+
+// The files of several PATHS, in their order: a folder (or a link to one) is searched
+// with SearchFiles for MASK, any other path is skipped or passed to FOUND as OTHERS
+// says. FOUND is told every path as it is met and may stop the whole collection by
+// returning false; the function then returns false.
+bool CollectFiles(const QStringList& paths, const QString& mask, const TFoundFile& found,
+                  TOtherPaths others = TOtherPaths::Skip);
 
 } // namespace Harvest

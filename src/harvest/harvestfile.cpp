@@ -14,12 +14,6 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace Harvest {
 
-const QStringView HarvestColumns[13] = {
-    u"CompanyName",    u"FileDescription",  u"FileVersion",  u"InternalName", u"LegalCopyright",
-    u"LegalTrademarks", u"OriginalFilename", u"ProductName", u"ProductVersion", u"Comments",
-    u"Language",       u"LangID",           u"CodePage",
-};
-
 namespace {
 
 // A regular file mapped into memory, for the paths Qt cannot open by name.
@@ -94,38 +88,34 @@ std::unique_ptr<TVerInfoRes> ReadVerInfo(const QString& path)
 void HarvestFile(TDataSet& table, const QString& path, THarvestStats* stats)
 {
     TField* fileName;
-    TField* columns[13];
+    TField* columns[VersionColumnCount];
     {
         TSpan span(stats ? &stats->StoreNs : nullptr);
         // Leaving the current record the ordinary way keeps what the user typed into it.
         table.CheckBrowseMode();
         table.Insert();
         fileName = table.FieldByName(u"FileName"_s);
-        for (int i = 0; i < 13; ++i)
-            columns[i] = table.FieldByName(HarvestColumns[i].toString());
+        for (int i = 0; i < VersionColumnCount; ++i)
+            columns[i] = table.FieldByName(VersionColumns[i].toString());
     }
     // Only the reading may fail quietly; an error of the catalogue while the values
     // are written is the user's to see.
-    QString values[13];
+    TVersionValues values;
     bool haveInfo = true;
     {
         TSpan span(stats ? &stats->ReadNs : nullptr);
         try {
-            const std::unique_ptr<TVerInfoRes> info = ReadVerInfo(path);
-            for (int i = 0; i < VerInfoItemCount; ++i)
-                values[i] = info->GetVerValue(TVerInfoItem(i));
-            values[10] = info->GetLanguageName();
-            values[11] = info->GetLangIdText();
-            values[12] = info->GetCodePageText();
+            values = VersionValues(*ReadVerInfo(path));
         } catch (const std::exception&) {
             haveInfo = false;
+            values = NoVersionValues();
         }
     }
     {
         TSpan span(stats ? &stats->StoreNs : nullptr);
         fileName->SetAsString(path);
-        for (int i = 0; i < 13; ++i)
-            columns[i]->SetAsString(haveInfo ? values[i] : NoInfo.toString());
+        for (int i = 0; i < VersionColumnCount; ++i)
+            columns[i]->SetAsString(values[i].Value);
         if (!haveInfo && stats)
             ++stats->NoInfo;
     }

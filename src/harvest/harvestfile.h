@@ -3,6 +3,7 @@
 // what its version information says.
 
 #include "harvest/verinfores.h"
+#include "harvest/versionvalues.h"
 
 #include <QString>
 
@@ -11,14 +12,6 @@
 class TDataSet;
 
 namespace Harvest {
-
-// The text written into every column but FileName when a file has no readable
-// version information.
-inline constexpr QStringView NoInfo = u"NO_INFO";
-
-// The thirteen columns after FileName, in the order they are written; the first ten
-// take the items 0 to 9, then Language, LangID and CodePage.
-extern const QStringView HarvestColumns[13];
 
 // The version information of PATH, also for a path holding bytes escaped by
 // PathFromNative. Throws the reader's errors.

@@ -5,7 +5,10 @@
 #include "platform/command.h"
 #include "platform/dialogs.h"
 #include "store/datamodule.h"
+#include "store/recordops.h"
 #include "ui_infoform.h"
+
+#include <QHash>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -67,28 +70,25 @@ void TInfoForm::SpeedButton1Click()
     if (path.isEmpty())
         return;
     // A file without version information raises the reader's error: no edit changes.
-    const std::unique_ptr<TVerInfoRes> info = Harvest::ReadVerInfo(path);
+    const Harvest::TVersionValues values = Harvest::VersionValues(*Harvest::ReadVerInfo(path));
+    // The same values harvesting stores, and beside them where the file lies.
+    QHash<QString, QString> texts;
+    for (const Harvest::TVersionValue& v : values)
+        texts.insert(v.Column.toString(), v.Value);
     const qsizetype slash = path.lastIndexOf(u'/');
-    QStringList values;
-    for (int i = 0; i < VerInfoItemCount; ++i)
-        values << info->GetVerValue(TVerInfoItem(i));
-    values << path.left(slash + 1) << path << path.mid(slash + 1) << info->GetLanguageName()
-           << info->GetLangIdText() << info->GetCodePageText();
-    const QList<TDBEdit*> edits = Edits();
-    for (int i = 0; i < edits.size(); ++i)
-        edits[i]->AssignText(values[i]);
+    texts.insert(u"PlacingProgram"_s, path.left(slash + 1));
+    texts.insert(u"FileName"_s, path);
+    texts.insert(u"ExtractFileName"_s, path.mid(slash + 1));
+    for (TDBEdit* edit : Edits())
+        edit->AssignText(texts.value(edit->DataField()));
 }
 
 void TInfoForm::SpeedButton2Click()
 {
-    TDataSet* table = FSource ? FSource->DataSet() : nullptr;
-    if (table && table->Active()) {
-        // What "Обзор" or the user put into the edits counts as a change, whether or
-        // not the focus has left the edit yet.
-        table->UpdateRecord();
-        if (table->Modified())
-            table->Post();
-    }
+    // What "Обзор" or the user put into the edits counts as a change, whether or not
+    // the focus has left the edit yet.
+    if (TDataSet* table = FSource ? FSource->DataSet() : nullptr)
+        RecordOps::SaveIfModified(*table);
     accept();
 }
 

@@ -204,23 +204,26 @@ void TMasterForm::ActNextExecute()
     QStringList folders;
     for (int i = 0; i < ui->FoldersList->count(); ++i)
         folders << ui->FoldersList->item(i)->text();
-    for (const QString& folder : std::as_const(folders)) {
-        if (FStopSearch)
-            break;
-        SearchFiles(folder, Harvest::ExeMask.toString());
-    }
+    // A cancel while the page switch was drawn ends the search before it starts.
+    if (!FStopSearch)
+        Harvest::CollectFiles(folders, Harvest::ExeMask.toString(),
+                              [this](const QString& path) { return FileFound(path); });
 }
 
 void TMasterForm::SearchFiles(const QString& folder, const QString& mask)
 {
-    Harvest::SearchFiles(folder, mask, [this](const QString& path) {
-        auto* item = new QListWidgetItem(path, ui->FilesCbL);
-        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-        item->setCheckState(Qt::Checked);
-        ui->FilesCbL->setCurrentItem(item);
-        QCoreApplication::processEvents();
-        return !FStopSearch;
-    });
+    Harvest::SearchFiles(folder, mask, [this](const QString& path) { return FileFound(path); });
+}
+
+bool TMasterForm::FileFound(const QString& path)
+{
+    auto* item = new QListWidgetItem(path, ui->FilesCbL);
+    item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+    item->setCheckState(Qt::Checked);
+    ui->FilesCbL->setCurrentItem(item);
+    // The list grows visibly, the busy bar moves, and a cancel can come in.
+    QCoreApplication::processEvents();
+    return !FStopSearch;
 }
 
 void TMasterForm::ActFinishExecute()

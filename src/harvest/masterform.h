@@ -55,6 +55,8 @@ private:
     void Bind(QPushButton* button, QAction* action);
     void Run(QAction* action, void (TMasterForm::*handler)());
     void ShowFolderPage();
+    // Lists PATH, ticked, as the search finds it; false once the wizard is cancelled.
+    bool FileFound(const QString& path);
 
     std::unique_ptr<Ui::TMasterForm> ui;
     int FPageIndex = 0;

@@ -2,6 +2,7 @@
 
 #include "platform/command.h"
 #include "store/datamodule.h"
+#include "store/recordops.h"
 
 #include "ui_editrecordform.h"
 
@@ -87,15 +88,8 @@ TEditRecordForm::~TEditRecordForm() = default;
 void TEditRecordForm::SpeedButton2Click()
 {
     RunCommand(this, [this] {
-        if (!FDataModule)
-            return;
-        TDataSet& table = FDataModule->BookTable;
-        if (!table.Active())
-            return;
-        // What the boxes still hold is part of the change being saved.
-        table.UpdateRecord();
-        if (table.Modified())
-            table.Post();
+        if (FDataModule)
+            RecordOps::SaveIfModified(FDataModule->BookTable);
     });
 }
 

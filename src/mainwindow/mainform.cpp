@@ -2,7 +2,7 @@
 
 #include "export/spreadsheetexport.h"
 #include "extras/aboutform.h"
-#include "harvest/verinfores.h"
+#include "harvest/harvestfile.h"
 #include "lists/editrecordform.h"
 #include "lists/reflistform.h"
 #include "mainwindow/columnform.h"
@@ -12,6 +12,7 @@
 #include "platform/shell.h"
 #include "store/datamodule.h"
 #include "store/dberrors.h"
+#include "store/recordops.h"
 #include "store/search.h"
 
 #include "ui_mainform.h"
@@ -381,15 +382,8 @@ void TForm1::ActConnectExecute()
         for (TDataSet* ref : dm.ReferenceTables())
             if (!ref->Active())
                 ref->Open();
-        const QString cs = dm.ADOConnection.ConnectionString();
-        const QString key = u";Data Source="_s;
-        const qsizetype at = cs.indexOf(key);
-        if (at >= 0) {
-            const qsizetype start = at + key.size();
-            const qsizetype end = cs.indexOf(u';', start);
-            if (end >= 0)
-                FPanels[0]->setText(ConnectedText + cs.mid(start, end - start));
-        }
+        if (const std::optional<QString> name = dm.ADOConnection.DataSourceName())
+            FPanels[0]->setText(ConnectedText + *name);
     });
     ActionList1Update();
 }
@@ -508,15 +502,7 @@ void TForm1::ActSaveExecute()
 
 void TForm1::N20Click()
 {
-    CatalogueCommand([this] {
-        TDataSet& table = FDataModule->BookTable;
-        if (!table.Active())
-            return;
-        // Text still held by a box is part of the change being saved.
-        table.UpdateRecord();
-        if (table.Modified())
-            table.Post();
-    });
+    CatalogueCommand([this] { RecordOps::SaveIfModified(FDataModule->BookTable); });
 }
 
 void TForm1::ActReflExecute()
@@ -564,13 +550,13 @@ void TForm1::ActClearExecute()
             ui->Edit1->setReadOnly(false);
             ui->DBGrid1->setEnabled(true);
         });
-        while (table.RecordCount() >= 1 && !table.IsEmpty()) {
-            table.Delete();
-            FProgressBar->setValue(FProgressBar->maximum() - table.RecordCount());
+        // Between records the window repaints; a close asked for meanwhile stops the
+        // loop after the record it is on.
+        RecordOps::DeleteAll(table, [this](int remaining) {
+            FProgressBar->setValue(FProgressBar->maximum() - remaining);
             QCoreApplication::processEvents();
-            if (FCloseRequested)
-                break;
-        }
+            return !FCloseRequested;
+        });
         FProgressBar->hide();
     });
     if (FCloseRequested)
@@ -641,25 +627,27 @@ void TForm1::N29Click()
         const QString path = FDataModule->BookTable.FieldByName(u"FileName"_s)->AsString();
         if (path.isEmpty())
             throw EError(NoFileText);
-        const TVerInfoRes info(path);
-        const std::pair<TVerInfoItem, const char16_t*> items[] = {
-            {viProductName, u"Название"},
-            {viCompanyName, u"Производитель"},
-            {viFileDescription, u"Описание"},
-            {viProductVersion, u"Версия продукта"},
-            {viFileVersion, u"Версия файла"},
-            {viInternalName, u"Внутреннее имя"},
-            {viOriginalFilename, u"Исходное имя файла"},
-            {viLegalCopyright, u"Авторские права"},
-            {viLegalTrademarks, u"Товарные знаки"},
-            {viComments, u"Комментарии"},
+        // What harvesting would store for the file, line by line.
+        const Harvest::TVersionValues values = Harvest::VersionValues(*Harvest::ReadVerInfo(path));
+        const std::pair<const char16_t*, const char16_t*> labels[] = {
+            {u"ProductName", u"Название"},
+            {u"CompanyName", u"Производитель"},
+            {u"FileDescription", u"Описание"},
+            {u"ProductVersion", u"Версия продукта"},
+            {u"FileVersion", u"Версия файла"},
+            {u"InternalName", u"Внутреннее имя"},
+            {u"OriginalFilename", u"Исходное имя файла"},
+            {u"LegalCopyright", u"Авторские права"},
+            {u"LegalTrademarks", u"Товарные знаки"},
+            {u"Comments", u"Комментарии"},
+            {u"Language", u"Язык"},
+            {u"LangID", u"Language ID"},
+            {u"CodePage", u"Code Page"},
         };
         QStringList lines{path, QString()};
-        for (const auto& [item, label] : items)
-            lines << QString::fromUtf16(label) + u": "_s + info.GetVerValue(item);
-        lines << u"Язык: "_s + info.GetLanguageName()
-              << u"Language ID: "_s + info.GetLangIdText()
-              << u"Code Page: "_s + info.GetCodePageText();
+        for (const auto& [column, label] : labels)
+            lines << QString::fromUtf16(label) + u": "_s +
+                         Harvest::ValueOf(values, QStringView(column));
         Dialogs().MessageBox(this, lines.join(u'\n'), ui->N29->text(), TMsgButtons::mbOK,
                              TMsgIcon::miInformation);
     });

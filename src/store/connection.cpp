@@ -65,6 +65,19 @@ QString TADOConnection::DataSourcePath() const
     return source.isEmpty() ? QString() : QDir::current().absoluteFilePath(source);
 }
 
+std::optional<QString> TADOConnection::DataSourceName() const
+{
+    const QString key = u";Data Source="_s;
+    const qsizetype at = FConnectionString.indexOf(key);
+    if (at < 0)
+        return std::nullopt;
+    const qsizetype start = at + key.size();
+    const qsizetype end = FConnectionString.indexOf(u';', start);
+    if (end < 0)
+        return std::nullopt;
+    return FConnectionString.mid(start, end - start);
+}
+
 bool TADOConnection::ReadOnlyMode() const
 {
     return ConnectionStringValue(FConnectionString, u"Mode"_s)

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 class TDataSet;
@@ -28,6 +29,11 @@ public:
     // The file named by "Data Source=" (resolved against the working directory
     // when it has no folder).
     QString DataSourcePath() const;
+    // The catalogue's name as the status bar reports it: the "Data Source" item's text
+    // exactly as written, when ";Data Source=" (in this case) introduces the item and
+    // a ';' ends it. A string in another form names nothing, and the status bar keeps
+    // what it showed.
+    std::optional<QString> DataSourceName() const;
     // True when the connection string asks for "Mode=Read".
     bool ReadOnlyMode() const;
 

@@ -51,6 +51,8 @@ private slots:
     void textListingHasTheGridTitles();
     void failuresExitWithAClearMessage_data();
     void failuresExitWithAClearMessage();
+    void clearDeletesWhatTheViewShows_data();
+    void clearDeletesWhatTheViewShows();
 
 private:
     QTemporaryDir FDir;
@@ -143,6 +145,11 @@ void TestCli::failuresExitWithAClearMessage_data()
                                         << u"already exists"_s;
     QTest::newRow("unknown option") << QStringList{u"list"_s, u"@DEMO@"_s, u"--fast"_s}
                                     << u"unknown option"_s;
+    QTest::newRow("clear a missing catalogue")
+        << QStringList{u"clear"_s, u"/nonexistent/x.mdb"_s} << u"does not exist"_s;
+    QTest::newRow("clear without a catalogue") << QStringList{u"clear"_s} << u"usage"_s;
+    QTest::newRow("clear, search without text")
+        << QStringList{u"clear"_s, u"@DEMO@"_s, u"--search"_s} << u"needs a value"_s;
 }
 
 void TestCli::failuresExitWithAClearMessage()
@@ -154,6 +161,45 @@ void TestCli::failuresExitWithAClearMessage()
     QCOMPARE(r.Status, 1);
     QVERIFY2(r.Err.contains(mentions), qPrintable(r.Err));
     QVERIFY(r.Out.isEmpty());
+}
+
+void TestCli::clearDeletesWhatTheViewShows_data()
+{
+    QTest::addColumn<QString>("search");   // none when empty
+    QTest::addColumn<int>("deleted");      // -1: every record
+    QTest::newRow("every record") << QString() << -1;
+    QTest::newRow("search Ad") << u"Ad"_s << 4;
+    QTest::newRow("search that shows nothing") << u"zzz"_s << 0;
+}
+
+void TestCli::clearDeletesWhatTheViewShows()
+{
+    QFETCH(QString, search);
+    QFETCH(int, deleted);
+    // A demo of its own, so that the other cases keep theirs.
+    QTemporaryDir dir;
+    const QString catalogue = dir.filePath(u"clear.mdb"_s);
+    QCOMPARE(Cli({u"demo"_s, catalogue}).Status, 0);
+    const QStringList before = ListedNames({catalogue});
+    const QStringList shown =
+        search.isEmpty() ? before : ListedNames({catalogue, u"--search"_s, search});
+    QCOMPARE(shown.size(), deleted < 0 ? before.size() : deleted);
+    QStringList kept = before;
+    for (const QString& name : shown)
+        kept.removeOne(name);
+
+    QStringList args{u"clear"_s, catalogue};
+    if (!search.isEmpty())
+        args << u"--search"_s << search;
+    const TRun r = Cli(args);
+    QCOMPARE(r.Status, 0);
+    QVERIFY2(r.Err.isEmpty(), qPrintable(r.Err));
+    const QStringList lines = r.Out.split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 1);
+    QVERIFY2(lines[0].startsWith(QString::number(shown.size()) + u" record"_s),
+             qPrintable(lines[0]));
+    QVERIFY(lines[0].endsWith(u" deleted"_s));
+    QCOMPARE(ListedNames({catalogue}), kept);
 }
 
 QTEST_GUILESS_MAIN(TestCli)

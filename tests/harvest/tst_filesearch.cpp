@@ -69,6 +69,8 @@ void Touch(const QString& path, const QByteArray& bytes = "x")
 
 } // namespace
 
+Q_DECLARE_METATYPE(Harvest::TOtherPaths)
+
 class TestFileSearch : public QObject {
     Q_OBJECT
 private slots:
@@ -82,6 +84,9 @@ private slots:
     void vanishedFolderGivesNothing();
     void linkLoopsEnd();
     void foundCanStopTheSearch();
+    void collectFilesOverFoldersAndFiles_data();
+    void collectFilesOverFoldersAndFiles();
+    void foundCanStopTheCollection();
     void nativeNamesRoundTrip_data();
     void nativeNamesRoundTrip();
 
@@ -266,6 +271,66 @@ void TestFileSearch::foundCanStopTheSearch()
     QVERIFY(!finished);
     QCOMPARE(found.size(), 2);
     QCOMPARE(found, Search(FRoot).mid(0, 2));
+}
+
+void TestFileSearch::collectFilesOverFoldersAndFiles_data()
+{
+    QTest::addColumn<Harvest::TOtherPaths>("others");
+    QTest::newRow("the wizard skips what is no folder") << Harvest::TOtherPaths::Skip;
+    QTest::newRow("the command line takes it as it is") << Harvest::TOtherPaths::Take;
+}
+
+void TestFileSearch::collectFilesOverFoldersAndFiles()
+{
+    QFETCH(Harvest::TOtherPaths, others);
+    const bool take = others == Harvest::TOtherPaths::Take;
+    // Two folders, one inside the other, a file, a path that is not there, a file whose
+    // name does not match the mask, a link to a folder, and the first folder again.
+    const QString sub = FRoot + u"/sub"_s;
+    const QString file = FRoot + u"/setup.EXE"_s;
+    const QString missing = FDir.path() + u"/gone.exe"_s;
+    const QString text = FRoot + u"/readme.txt"_s;
+    const QString link = FDir.path() + u"/deeplink"_s;
+    QVERIFY(QFileInfo(link).isSymLink() || QFile::link(sub + u"/deep"_s, link));
+    const QStringList paths = {FRoot, file, missing, sub, text, link, FRoot};
+
+    QStringList found;
+    QVERIFY(Harvest::CollectFiles(paths, Harvest::ExeMask.toString(),
+                                  [&](const QString& p) {
+                                      found << p;
+                                      return true;
+                                  },
+                                  others));
+    // Each folder in full at its place, so a folder listed twice, or inside another
+    // one listed, gives its files twice.
+    QStringList wanted = Search(FRoot);
+    if (take)
+        wanted << file << missing;
+    wanted << Search(sub);
+    if (take)
+        wanted << text;
+    wanted << Search(link) << Search(FRoot);
+    QCOMPARE(found, wanted);
+    QCOMPARE(found.count(sub + u"/y.exe"_s), 3);
+    QVERIFY(found.contains(link + u"/x.exe"_s));
+}
+
+void TestFileSearch::foundCanStopTheCollection()
+{
+    const QStringList paths = {FRoot + u"/sub"_s, FRoot + u"/setup.EXE"_s, FRoot};
+    const QStringList all = Search(FRoot + u"/sub"_s) + QStringList{FRoot + u"/setup.EXE"_s};
+    for (qsizetype stopAt = 1; stopAt <= all.size(); ++stopAt) {
+        QStringList found;
+        const bool finished = Harvest::CollectFiles(
+            paths, Harvest::ExeMask.toString(),
+            [&](const QString& p) {
+                found << p;
+                return found.size() < stopAt;
+            },
+            Harvest::TOtherPaths::Take);
+        QVERIFY(!finished);
+        QCOMPARE(found, all.mid(0, stopAt));
+    }
 }
 
 void TestFileSearch::nativeNamesRoundTrip_data()

@@ -489,6 +489,51 @@ class TestHarvestCommands : public QObject
         QCOMPARE(SavedColumn(u"Tresmol Samples"_s, u"ExtractFileName"_s), u"english64.exe"_s);
         QCOMPARE(SavedColumn(u"Tresmol Samples"_s, u"LangID"_s), u"0409"_s);
     }
+
+    void getInformationShowsWhatHarvestingStores_data()
+    {
+        QTest::addColumn<QString>("fixture");
+        QTest::newRow("english64.exe") << u"english64.exe"_s;
+        QTest::newRow("russian32.exe") << u"russian32.exe"_s;
+    }
+
+    void getInformationShowsWhatHarvestingStores()
+    {
+        QFETCH(QString, fixture);
+        StartWith({u"Alpha"_s});
+        MakeScanFolder({fixture});
+        const QString path = FScanFolder + u'/' + fixture;
+        Form1->HarvestFile(path);
+        QCOMPARE(Table().FieldByName(u"FileName"_s)->AsString(), path);
+
+        Form1->findChild<QAction*>(u"N29"_s)->trigger();
+        const QList<TScriptedDialogs::TAsked> boxes = FDialogs.Messages();
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].Icon, TMsgIcon::miInformation);
+        // Each line names a column's value as the harvested record holds it.
+        const std::pair<QString, QString> lines[] = {
+            {u"Название"_s, u"ProductName"_s},
+            {u"Производитель"_s, u"CompanyName"_s},
+            {u"Описание"_s, u"FileDescription"_s},
+            {u"Версия продукта"_s, u"ProductVersion"_s},
+            {u"Версия файла"_s, u"FileVersion"_s},
+            {u"Внутреннее имя"_s, u"InternalName"_s},
+            {u"Исходное имя файла"_s, u"OriginalFilename"_s},
+            {u"Авторские права"_s, u"LegalCopyright"_s},
+            {u"Товарные знаки"_s, u"LegalTrademarks"_s},
+            {u"Комментарии"_s, u"Comments"_s},
+            {u"Язык"_s, u"Language"_s},
+            {u"Language ID"_s, u"LangID"_s},
+            {u"Code Page"_s, u"CodePage"_s},
+        };
+        QStringList wanted{path, QString()};
+        for (const auto& [label, column] : lines) {
+            const QString value = Table().FieldByName(column)->AsString();
+            QVERIFY2(!value.isEmpty() && value != u"NO_INFO"_s, qPrintable(column));
+            wanted << label + u": "_s + value;
+        }
+        QCOMPARE(boxes[0].Text.split(u'\n'), wanted);
+    }
 };
 
 QTEST_MAIN(TestHarvestCommands)

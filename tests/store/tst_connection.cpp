@@ -49,6 +49,8 @@ private slots:
     void rowChangedByAnotherWriterIsNotOverwritten();
     void closingTheConnectionClosesItsDatasets();
     void killedWriterLeavesEveryEarlierPost();
+    void dataSourceName_data();
+    void dataSourceName();
 };
 
 void TestConnection::badFilesFailClearlyAndStayUnchanged_data()
@@ -265,6 +267,38 @@ void TestConnection::killedWriterLeavesEveryEarlierPost()
     for (t.First(); !t.Eof(); t.Next())
         QCOMPARE(t.FieldByName(u"ProductName"_s)->AsString(),
                  u"row "_s + QString::number(expected++));
+}
+
+void TestConnection::dataSourceName_data()
+{
+    QTest::addColumn<QString>("connectionString");
+    QTest::addColumn<bool>("named");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("the program's own") << TADOConnection::DefaultConnectionString << true
+                                       << u"Tresmol.mdb"_s;
+    QTest::newRow("a folder with blanks")
+        << Catalogue::ConnectionStringFor(u"/tmp/my files/Tresmol.mdb"_s) << true
+        << u"/tmp/my files/Tresmol.mdb"_s;
+    QTest::newRow("blanks kept") << u"Provider=x;Data Source= a.mdb ;Mode=Read"_s << true
+                                 << u" a.mdb "_s;
+    QTest::newRow("empty item") << u"Provider=x;Data Source=;Mode=Read"_s << true << QString();
+    QTest::newRow("last item") << u"Provider=x;Data Source=a.mdb"_s << false << QString();
+    QTest::newRow("first item") << u"Data Source=a.mdb;Provider=x"_s << false << QString();
+    QTest::newRow("other case") << u"Provider=x;data source=a.mdb;Mode=Read"_s << false
+                                << QString();
+    QTest::newRow("no data source") << u"Provider=x;Mode=Read"_s << false << QString();
+}
+
+void TestConnection::dataSourceName()
+{
+    QFETCH(QString, connectionString);
+    QFETCH(bool, named);
+    QFETCH(QString, name);
+    const TADOConnection connection(connectionString);
+    const std::optional<QString> got = connection.DataSourceName();
+    QCOMPARE(got.has_value(), named);
+    if (named)
+        QCOMPARE(*got, name);
 }
 
 QTEST_GUILESS_MAIN(TestConnection)

@@ -15,7 +15,6 @@
 #include <QFile>
 
 #include <cstdio>
-#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
@@ -39,12 +38,6 @@ QStringList RawArguments(const QStringList& args)
     for (qsizetype i = 2; i < raw.size(); ++i)
         out << PathFromNative(raw[i]);
     return out;
-}
-
-bool IsFolder(const QString& path)
-{
-    struct stat info {};
-    return ::stat(PathToNative(path).constData(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 void Write(const QString& text)
@@ -103,21 +96,22 @@ int CmdHarvest(const QStringList& args)
         TDataModule1& dm = *opened;
         TDataSet& table = dm.BookTable;
 
-        // The paths, as the wizard would list them: every folder searched in turn.
+        // The paths, as the wizard would list them: every folder searched in turn. Any
+        // other path is harvested as given; one that is not there becomes a NO_INFO
+        // record, as a file that vanished from the wizard's list does.
         QElapsedTimer clock;
         clock.start();
+        for (QString& g : given)
+            if (!QDir::isAbsolutePath(g))
+                g = QDir::currentPath() + u'/' + g;
         QStringList paths;
-        for (const QString& g : std::as_const(given)) {
-            const QString path = QDir::isAbsolutePath(g) ? g : QDir::currentPath() + u'/' + g;
-            if (IsFolder(path)) {
-                Harvest::SearchFiles(path, Harvest::ExeMask.toString(), [&](const QString& p) {
-                    paths << p;
-                    return true;
-                });
-            } else {
-                paths << path;
-            }
-        }
+        Harvest::CollectFiles(
+            given, Harvest::ExeMask.toString(),
+            [&](const QString& p) {
+                paths << p;
+                return true;
+            },
+            Harvest::TOtherPaths::Take);
         const qint64 searchMs = clock.elapsed();
 
         Harvest::THarvestStats stats;

@@ -10,3 +10,4 @@ int CmdList(const QStringList& args);
 int CmdVerinfo(const QStringList& args);
 int CmdHarvest(const QStringList& args);
 int CmdExport(const QStringList& args);
+int CmdClear(const QStringList& args);

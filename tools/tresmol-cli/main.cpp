@@ -20,6 +20,7 @@ const char* const Usage =
     "  tresmol-cli harvest CATALOGUE PATH...\n"
     "  tresmol-cli list CATALOGUE [--search TEXT] [--sort KEY] [--json]\n"
     "  tresmol-cli export CATALOGUE OUT.xlsx [--search TEXT] [--sort KEY]\n"
+    "  tresmol-cli clear CATALOGUE [--search TEXT]\n"
     "KEY: name, platform, category, type, maker, size\n";
 
 } // namespace
@@ -31,6 +32,7 @@ int main(int argc, char** argv)
     const std::map<QString, std::function<int(const QStringList&)>> commands = {
         {u"create"_s, CmdCreate}, {u"demo"_s, CmdDemo},       {u"list"_s, CmdList},
         {u"verinfo"_s, CmdVerinfo}, {u"harvest"_s, CmdHarvest}, {u"export"_s, CmdExport},
+        {u"clear"_s, CmdClear},
     };
     if (args.isEmpty() || !commands.contains(args.first())) {
         QTextStream(stderr) << Usage;
