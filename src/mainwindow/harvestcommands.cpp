@@ -5,8 +5,8 @@
 #include "mainwindow/mainform.h"
 
 #include "harvest/harvestfile.h"
-#include "harvest/infoform.h"
-#include "harvest/masterform.h"
+#include "harvestwindows/infoform.h"
+#include "harvestwindows/masterform.h"
 #include "store/datamodule.h"
 #include "store/dberrors.h"
 

@@ -1,8 +1,8 @@
 #include "mainwindow/startup.h"
 
 #include "extras/aboutform.h"
-#include "harvest/infoform.h"
-#include "harvest/masterform.h"
+#include "harvestwindows/infoform.h"
+#include "harvestwindows/masterform.h"
 #include "lists/editrecordform.h"
 #include "lists/reflistform.h"
 #include "mainwindow/columnform.h"

@@ -3,8 +3,8 @@
 // the file information window are played by scripts that press their own controls;
 // the folder picker and the file picker are answered by the scripted dialogs.
 
-#include "harvest/infoform.h"
-#include "harvest/masterform.h"
+#include "harvestwindows/infoform.h"
+#include "harvestwindows/masterform.h"
 #include "mainwindow/mainform.h"
 #include "mainwindow/startup.h"
 #include "platform/command.h"

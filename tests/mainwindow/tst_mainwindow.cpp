@@ -2,8 +2,8 @@
 // record command, search and sort, with the dialogs answered by a script.
 
 #include "extras/aboutform.h"
-#include "harvest/infoform.h"
-#include "harvest/masterform.h"
+#include "harvestwindows/infoform.h"
+#include "harvestwindows/masterform.h"
 #include "lists/editrecordform.h"
 #include "lists/reflistform.h"
 #include "mainwindow/columnform.h"

@@ -1,4 +1,4 @@
-#include "harvest/masterform.h"
+#include "harvestwindows/masterform.h"
 
 #include "harvest/filesearch.h"
 #include "platform/command.h"

@@ -3,7 +3,7 @@
 
 #include "dbaware/dbcontrols.h"
 #include "harvest/harvestfile.h"
-#include "harvest/infoform.h"
+#include "harvestwindows/infoform.h"
 #include "platform/dialogs.h"
 #include "store/catalogue.h"
 #include "store/datamodule.h"

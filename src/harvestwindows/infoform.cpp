@@ -1,4 +1,4 @@
-#include "harvest/infoform.h"
+#include "harvestwindows/infoform.h"
 
 #include "dbaware/dbcontrols.h"
 #include "harvest/harvestfile.h"

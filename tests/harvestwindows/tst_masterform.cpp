@@ -2,7 +2,7 @@
 // GetCheckedFiles returns for each way of leaving it.
 
 #include "harvest/filesearch.h"
-#include "harvest/masterform.h"
+#include "harvestwindows/masterform.h"
 #include "platform/dialogs.h"
 #include "ui_masterform.h"
 
