@@ -97,16 +97,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<::Ui:
     ui->DBGrid1->setMinimumWidth(100);
     ui->DBGrid1->resize(545, ui->DBGrid1->height());
 
-    // The filter bar: a silver gradient behind the search box.
-    ui->GPanel1->setStyleSheet(
-        u"#GPanel1 { background: qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 silver, "
-        u"stop:1 palette(window)); }"_s);
+    // The filter bar's caption over its gradient.
     ui->Label16->setStyleSheet(u"font-weight: bold; color: blue; background: transparent;"_s);
-    QFont title = ui->APIText1->font();
-    title.setBold(true);
-    title.setPointSize(title.pointSize() + 3);
-    ui->APIText1->setFont(title);
-    ui->APIText1->setStyleSheet(u"color: navy;"_s);
     ui->Label7->setStyleSheet(u"color: blue; text-decoration: underline;"_s);
     // The information box's values: read-only texts on the tooltip colour.
     for (TDBText* t : ui->GroupBox1->findChildren<TDBText*>()) {
