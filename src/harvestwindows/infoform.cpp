@@ -9,8 +9,6 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-TInfoForm* InfoForm = nullptr;
-
 // "Exe файлы|*.exe|Все файлы|*." in the file dialog's own notation; "*." is a name
 // without an extension.
 const QString TInfoForm::OpenDialog3Filter = u"Exe файлы (*.exe);;Все файлы (*.)"_s;
@@ -36,7 +34,7 @@ TInfoForm::TInfoForm(QWidget* parent, TDataSource* source)
     const QList<TDBEdit*> edits = Edits();
     for (int i = 0; i < edits.size(); ++i)
         edits[i]->SetDataField(EditColumns[i]);
-    SetDataSource(source ? source : DataModule1 ? &DataModule1->DataSource : nullptr);
+    SetDataSource(source);
     connect(ui->SpeedButton1, &QPushButton::clicked, this,
             [this] { RunCommand(this, [this] { SpeedButton1Click(); }); });
     connect(ui->SpeedButton2, &QPushButton::clicked, this,

@@ -16,7 +16,7 @@ class TInfoForm;
 class TInfoForm : public QDialog {
     Q_OBJECT
 public:
-    // The edits bind to SOURCE, or to the data module's catalogue source when null.
+    // The edits bind to SOURCE, the catalogue's data source (to none when null).
     explicit TInfoForm(QWidget* parent = nullptr, TDataSource* source = nullptr);
     ~TInfoForm() override;
 
@@ -36,5 +36,3 @@ private:
     std::unique_ptr<Ui::TInfoForm> ui;
     TDataSource* FSource = nullptr;
 };
-
-extern TInfoForm* InfoForm;

@@ -13,8 +13,6 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-TMasterForm* MasterForm = nullptr;
-
 namespace {
 
 const QString FoldersHeading = u"Выберите дирректории для сканирования"_s;

@@ -63,5 +63,3 @@ private:
     int FPendingResult = -1;  // a close asked for while searching
     QAction* FNextBinding = nullptr;
 };
-
-extern TMasterForm* MasterForm;

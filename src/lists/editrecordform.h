@@ -30,5 +30,3 @@ private:
     std::unique_ptr<::Ui::TEditRecordForm> ui;
     TDataModule1* FDataModule;
 };
-
-extern TEditRecordForm* EditRecordForm;

@@ -29,8 +29,6 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-TForm1* Form1 = nullptr;
-
 namespace {
 
 // The texts of the window that are not in its form file.
@@ -133,18 +131,19 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<::Ui:
     connect(ui->Edit1, &QLineEdit::textChanged, this, [this] { Edit1Change(); });
     connect(ui->N3, &QAction::triggered, this, &QWidget::close);
     connect(ui->CloseSpeedButton1, &QToolButton::clicked, this, &QWidget::close);
-    using TWindowOf = QWidget* (*)();
+    using TWindowOf = QWidget* (*)(const TWindows&);
     const std::pair<QAction*, TWindowOf> menuWindows[] = {
-        {ui->N11, [] { return static_cast<QWidget*>(AboutForm); }},
-        {ui->N12, [] { return static_cast<QWidget*>(ColumnForm); }},
-        {ui->N13, [] { return static_cast<QWidget*>(TypeDiscForm); }},
-        {ui->ManufN12, [] { return static_cast<QWidget*>(AddManufacturerForm); }},
-        {ui->N28, [] { return static_cast<QWidget*>(ProgramTypeForm); }},
-        {ui->PlatformN15, [] { return static_cast<QWidget*>(PlatformForm); }},
-        {ui->N15, [] { return static_cast<QWidget*>(CategoryForm); }},
+        {ui->N11, [](const TWindows& w) -> QWidget* { return w.AboutForm; }},
+        {ui->N12, [](const TWindows& w) -> QWidget* { return w.ColumnForm; }},
+        {ui->N13, [](const TWindows& w) -> QWidget* { return w.TypeDiscForm; }},
+        {ui->ManufN12, [](const TWindows& w) -> QWidget* { return w.AddManufacturerForm; }},
+        {ui->N28, [](const TWindows& w) -> QWidget* { return w.ProgramTypeForm; }},
+        {ui->PlatformN15, [](const TWindows& w) -> QWidget* { return w.PlatformForm; }},
+        {ui->N15, [](const TWindows& w) -> QWidget* { return w.CategoryForm; }},
     };
     for (const auto& [item, window] : menuWindows)
-        connect(item, &QAction::triggered, this, [this, w = window] { ShowModalWindow(w()); });
+        connect(item, &QAction::triggered, this,
+                [this, w = window] { ShowModalWindow(w(FWindows)); });
     // The bottom bar's buttons open the same list editors as their menu items.
     const std::pair<QToolButton*, QAction*> barItems[] = {
         {ui->TypeDSpeedButton2, ui->N13},   {ui->ManufSpeedButton4, ui->ManufN12},
@@ -421,7 +420,8 @@ void TForm1::FocusWindowChanged(QWindow* window)
         return;
     // The window became the program's active window: at start-up, and when the focus
     // comes back from the picture viewer (the one window not shown modally).
-    const bool fromViewer = previous && ImgViewForm && previous == ImgViewForm->windowHandle();
+    const bool fromViewer = previous && FWindows.ImgViewForm &&
+                            previous == FWindows.ImgViewForm->windowHandle();
     if (!FActivated || fromViewer) {
         FActivated = true;
         ActConnectExecute();
@@ -466,13 +466,13 @@ void TForm1::ActAddExecute()
 {
     CatalogueCommand([this] {
         FDataModule->BookTable.Insert();
-        ShowModalWindow(EditRecordForm);
+        ShowModalWindow(FWindows.EditRecordForm);
     });
 }
 
 void TForm1::ActRedExecute()
 {
-    CatalogueCommand([this] { ShowModalWindow(EditRecordForm); });
+    CatalogueCommand([this] { ShowModalWindow(FWindows.EditRecordForm); });
 }
 
 void TForm1::ActDelExecute()
@@ -620,10 +620,10 @@ void TForm1::ActExcelExecute()
 
 void TForm1::ActViewImgExecute()
 {
-    if (ImgViewForm) {
-        ImgViewForm->show();
-        ImgViewForm->raise();
-        ImgViewForm->activateWindow();
+    if (TImgViewForm* viewer = FWindows.ImgViewForm) {
+        viewer->show();
+        viewer->raise();
+        viewer->activateWindow();
     }
 }
 
@@ -684,8 +684,8 @@ void TForm1::closeEvent(QCloseEvent* event)
         }
         RunCommand(this, [&] { table.Close(); });
     }
-    if (ImgViewForm)
-        ImgViewForm->close();
+    if (FWindows.ImgViewForm)
+        FWindows.ImgViewForm->close();
     event->accept();
 }
 
