@@ -2,8 +2,8 @@
 
 #include "dbaware/dbcontrols.h"
 #include "dbaware/dbgrid.h"
-#include "platform/dialogs.h"
 #include "store/dataset.h"
+#include "tests/common/scripteddialogs.h"
 #include "tests/common/testcatalogue.h"
 
 #include <QAbstractItemModelTester>

@@ -4,9 +4,9 @@
 #include "dbaware/dbcontrols.h"
 #include "harvest/harvestfile.h"
 #include "harvestwindows/infoform.h"
-#include "platform/dialogs.h"
 #include "store/catalogue.h"
 #include "store/datamodule.h"
+#include "tests/common/scripteddialogs.h"
 #include "ui_infoform.h"
 
 #include <QPushButton>

@@ -3,7 +3,7 @@
 
 #include "harvest/filesearch.h"
 #include "harvestwindows/masterform.h"
-#include "platform/dialogs.h"
+#include "tests/common/scripteddialogs.h"
 #include "ui_masterform.h"
 
 #include <QApplication>

@@ -2,8 +2,8 @@
 // the columns they name, "Сохранить" takes in typed text and posts.
 
 #include "lists/editrecordform.h"
-#include "platform/dialogs.h"
 #include "store/dataset.h"
+#include "tests/common/scripteddialogs.h"
 #include "tests/common/testcatalogue.h"
 
 #include "ui_editrecordform.h"

@@ -11,9 +11,9 @@
 #include "mainwindow/mainform.h"
 #include "mainwindow/startup.h"
 #include "platform/command.h"
-#include "platform/dialogs.h"
 #include "store/catalogue.h"
 #include "store/datamodule.h"
+#include "tests/common/scripteddialogs.h"
 #include "tests/common/testcatalogue.h"
 
 #include "ui_editrecordform.h"
