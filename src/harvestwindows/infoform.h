@@ -23,7 +23,6 @@ public:
     void SetDataSource(TDataSource* source);
     // The sixteen edits in the order "Обзор" fills them (DBEdit1 ... DBEdit16).
     QList<TDBEdit*> Edits() const;
-    Ui::TInfoForm* Form() const { return ui.get(); }
 
     // The two filter entries of the file dialog.
     static const QString OpenDialog3Filter;

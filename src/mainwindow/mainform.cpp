@@ -338,11 +338,6 @@ void TForm1::BindDataModule(TDataModule1* dm)
     table.BeforeClose = [this](TDataSet& ds) { BookTableBeforeClose(ds); };
 }
 
-QString TForm1::StatusText(int index) const
-{
-    return index >= 0 && index < 3 ? FPanels[index]->text() : QString();
-}
-
 void TForm1::ShowModalWindow(QWidget* window)
 {
     if (auto* dialog = qobject_cast<QDialog*>(window))

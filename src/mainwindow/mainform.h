@@ -55,11 +55,6 @@ public:
     void BindDataModule(TDataModule1* dm);
     void SetWindows(const TWindows& windows) { FWindows = windows; }
 
-    Ui::TForm1& Ui() { return *ui; }
-    QMenu* PopupMenu() const { return FPopupMenu; }
-    QProgressBar* ProgressBar() const { return FProgressBar; }
-    // The text of status bar panel INDEX (0 to 2).
-    QString StatusText(int index) const;
     // True while "Очистить базу" runs its loop.
     bool Clearing() const { return FClearing; }
 

@@ -12,10 +12,7 @@
 #include "store/datamodule.h"
 #include "tests/common/scripteddialogs.h"
 #include "tests/common/testcatalogue.h"
-
-#include "ui_infoform.h"
-#include "ui_mainform.h"
-#include "ui_masterform.h"
+#include "tests/mainwindow/form1controls.h"
 
 #include <QApplication>
 #include <QDir>
@@ -138,7 +135,7 @@ class TestHarvestCommands : public QObject
     std::unique_ptr<TTresmolApp> FApp;
 
     TDataSet& Table() { return FApp->DataModule1->BookTable; }
-    Ui::TForm1& Ui() { return FApp->Form1->Ui(); }
+    TForm1Controls Ui() { return TForm1Controls(FApp->Form1); }
 
     void StartWith(const QStringList& names)
     {
@@ -174,20 +171,22 @@ class TestHarvestCommands : public QObject
     void PlayWizard(TLeave leave, QStringList* listed = nullptr)
     {
         WhileModal([this, leave, listed] {
-            Ui::TMasterForm* w = FApp->MasterForm->Form();
+            const QWidget* w = FApp->MasterForm;
+            auto* files = Control<QListWidget>(w, u"FilesCbL"_s);
+            auto* finish = Control<QPushButton>(w, u"NextBtn"_s); // "Готово" on the files page
             FDialogs.AnswerFolder(FScanFolder);
-            w->ActAddFolder->trigger();
-            w->ActNext->trigger();
-            for (int i = 0; i < w->FilesCbL->count(); ++i) {
+            Control<QAction>(w, u"ActAddFolder"_s)->trigger();
+            Control<QAction>(w, u"ActNext"_s)->trigger();
+            for (int i = 0; i < files->count(); ++i) {
                 if (listed)
-                    *listed << w->FilesCbL->item(i)->text();
+                    *listed << files->item(i)->text();
                 if (leave == TLeave::UntickAllAndFinish)
-                    w->FilesCbL->item(i)->setCheckState(Qt::Unchecked);
+                    files->item(i)->setCheckState(Qt::Unchecked);
             }
             if (leave == TLeave::Cancel)
-                w->ActCancel->trigger();
+                Control<QAction>(w, u"ActCancel"_s)->trigger();
             else
-                QTest::mouseClick(w->NextBtn, Qt::LeftButton); // "Готово"
+                QTest::mouseClick(finish, Qt::LeftButton);
         });
     }
 
@@ -272,7 +271,7 @@ class TestHarvestCommands : public QObject
         QFETCH(int, leave);
         StartWith({});
         MakeScanFolder(files);
-        TBarLog bar(FApp->Form1->ProgressBar(), Table());
+        TBarLog bar(Ui().ProgressBar, Table());
         QStringList listed;
         PlayWizard(TLeave(leave), &listed);
         Ui().ActScan->trigger();
@@ -287,7 +286,7 @@ class TestHarvestCommands : public QObject
                         << u"events handled at %1 records"_s.arg(i + 1);
         expectedLog << u"hidden at %1 of %2"_s.arg(n == 0 ? -1 : n - 1).arg(n);
         QCOMPARE(bar.Log(), expectedLog);
-        QVERIFY(FApp->Form1->ProgressBar()->isHidden());
+        QVERIFY(Ui().ProgressBar->isHidden());
         // The bar moved on screen: it was painted at every position.
         for (int i = 0; i < n; ++i)
             QVERIFY2(bar.Painted().contains(i), qPrintable(QString::number(i)));
@@ -298,8 +297,8 @@ class TestHarvestCommands : public QObject
         QCOMPARE(Records(), expected);
         if (n > 0) {
             QCOMPARE(Table().State(), TDataSetState::dsBrowse);
-            QVERIFY2(FApp->Form1->StatusText(1).endsWith(u" из %1"_s.arg(n)),
-                     qPrintable(FApp->Form1->StatusText(1)));
+            QVERIFY2(Ui().StatusText(1).endsWith(u" из %1"_s.arg(n)),
+                     qPrintable(Ui().StatusText(1)));
         }
         QVERIFY(FDialogs.Messages().isEmpty());
     }
@@ -342,7 +341,7 @@ class TestHarvestCommands : public QObject
     {
         StartWith({});
         MakeScanFolder({u"english64.exe"_s, u"russian32.exe"_s, u"notes.exe"_s});
-        TBarLog bar(FApp->Form1->ProgressBar(), Table());
+        TBarLog bar(Ui().ProgressBar, Table());
         // The catalogue goes away once the first file is saved.
         bar.OnValue = [this](int value) {
             if (value == 0)
@@ -359,8 +358,8 @@ class TestHarvestCommands : public QObject
         QCOMPARE(box.Caption, ApplicationTitle());
         QCOMPARE(bar.Log(), (QStringList{u"shown, maximum 3"_s, u"value 0 of 3, 1 records"_s,
                                          u"events handled at -1 records"_s}));
-        QVERIFY(FApp->Form1->ProgressBar()->isVisible());
-        QCOMPARE(FApp->Form1->ProgressBar()->value(), 0);
+        QVERIFY(Ui().ProgressBar->isVisible());
+        QCOMPARE(Ui().ProgressBar->value(), 0);
 
         // The record before the error is saved, nothing after it.
         Table().Open();
@@ -369,9 +368,9 @@ class TestHarvestCommands : public QObject
         // The next run hides the bar.
         bar.OnValue = nullptr;
         FDialogs.ClearAsked();
-        WhileModal([this] { FApp->MasterForm->Form()->ActCancel->trigger(); });
+        WhileModal([this] { Control<QAction>(FApp->MasterForm, u"ActCancel"_s)->trigger(); });
         Ui().ActScan->trigger();
-        QVERIFY(FApp->Form1->ProgressBar()->isHidden());
+        QVERIFY(Ui().ProgressBar->isHidden());
         QVERIFY(FDialogs.Messages().isEmpty());
         QCOMPARE(Table().RecordCount(), 1);
     }
@@ -380,7 +379,7 @@ class TestHarvestCommands : public QObject
     {
         StartWith({});
         MakeScanFolder({u"english64.exe"_s, u"russian32.exe"_s, u"notes.exe"_s});
-        TBarLog bar(FApp->Form1->ProgressBar(), Table());
+        TBarLog bar(Ui().ProgressBar, Table());
         bool stillOpen = false;
         bar.OnValue = [this, &stillOpen](int value) {
             if (value == 0)
@@ -407,16 +406,16 @@ class TestHarvestCommands : public QObject
     {
         StartWith({u"Alpha"_s});
         MakeScanFolder({u"english64.exe"_s, u"notes.exe"_s});
-        QVERIFY(FApp->Form1->PopupMenu()->actions().contains(Ui().N14));
+        QVERIFY(Ui().PopupMenu->actions().contains(Ui().N14));
         QCOMPARE(Ui().N14->text(), u"Сканировать носитель"_s);
-        TBarLog bar(FApp->Form1->ProgressBar(), Table());
+        TBarLog bar(Ui().ProgressBar, Table());
         QStringList listed;
         PlayWizard(TLeave::Finish, &listed);
         Ui().N14->trigger();
 
         QVERIFY(FDialogs.Messages().isEmpty());
         QVERIFY(bar.Log().isEmpty());
-        QVERIFY(FApp->Form1->ProgressBar()->isHidden());
+        QVERIFY(Ui().ProgressBar->isHidden());
         QList<QStringList> records = Records();
         QCOMPARE(records.size(), 3);
         records.removeFirst(); // Alpha
@@ -462,7 +461,9 @@ class TestHarvestCommands : public QObject
             modal = QApplication::activeModalWidget() == FApp->InfoForm;
             state = Table().State();
             savedMeanwhile = SavedColumn(u"Alpha"_s, u"ProductVersion"_s);
-            QTest::mouseClick(FApp->InfoForm->Form()->SpeedButton3, Qt::LeftButton); // "Выход"
+            const QWidget* info = FApp->InfoForm;
+            // "Выход"
+            QTest::mouseClick(Control<QPushButton>(info, u"SpeedButton3"_s), Qt::LeftButton);
         });
         Ui().ActFileInfo->trigger();
         QVERIFY(modal);
@@ -478,8 +479,10 @@ class TestHarvestCommands : public QObject
         const QString path = Fixture(u"english64.exe"_s);
         FDialogs.AnswerFile(path);
         WhileModal([this] {
-            QTest::mouseClick(FApp->InfoForm->Form()->SpeedButton1, Qt::LeftButton); // "Обзор"
-            QTest::mouseClick(FApp->InfoForm->Form()->SpeedButton2, Qt::LeftButton); // "Сохранить"
+            const QWidget* info = FApp->InfoForm;
+            // "Обзор", then "Сохранить"
+            QTest::mouseClick(Control<QPushButton>(info, u"SpeedButton1"_s), Qt::LeftButton);
+            QTest::mouseClick(Control<QPushButton>(info, u"SpeedButton2"_s), Qt::LeftButton);
         });
         Ui().ActFileInfo->trigger();
         QVERIFY(FDialogs.Messages().isEmpty());

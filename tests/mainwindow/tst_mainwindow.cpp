@@ -15,9 +15,7 @@
 #include "store/datamodule.h"
 #include "tests/common/scripteddialogs.h"
 #include "tests/common/testcatalogue.h"
-
-#include "ui_editrecordform.h"
-#include "ui_mainform.h"
+#include "tests/mainwindow/form1controls.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -46,7 +44,7 @@ private:
     std::unique_ptr<TTresmolApp> FApp;
 
     TDataSet& Table() { return FApp->DataModule1->BookTable; }
-    Ui::TForm1& Ui() { return FApp->Form1->Ui(); }
+    TForm1Controls Ui() { return TForm1Controls(FApp->Form1); }
     QString Name() { return Table().FieldByName(u"ProductName"_s)->AsString(); }
     QProgressBar* Bar() { return FApp->Form1->findChild<QProgressBar*>(u"ProgressBar"_s); }
     QWidget* SaveButton() { return Ui().ToolBar1->widgetForAction(Ui().ActSave); }
@@ -127,14 +125,14 @@ private slots:
             QVERIFY(ref->Active());
         QVERIFY(!Table().Active()); // opens on the first activation
         for (int i = 0; i < 3; ++i)
-            QVERIFY(FApp->Form1->StatusText(i).isEmpty());
+            QVERIFY(Ui().StatusText(i).isEmpty());
 
         FApp->Form1->show();
         FApp->Form1->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(FApp->Form1));
         QVERIFY(Table().Active());
-        QCOMPARE(FApp->Form1->StatusText(0), u"Подключены к "_s + FPath);
-        QCOMPARE(FApp->Form1->StatusText(1), u"Запись 1 из %1"_s.arg(Table().RecordCount()));
+        QCOMPARE(Ui().StatusText(0), u"Подключены к "_s + FPath);
+        QCOMPARE(Ui().StatusText(1), u"Запись 1 из %1"_s.arg(Table().RecordCount()));
         QCOMPARE(Ui().DBGrid1->model()->rowCount(), Table().RecordCount());
         QCOMPARE(Ui().DBText2->text(), Name());
         QVERIFY(FDialogs.Messages().isEmpty());
@@ -152,7 +150,7 @@ private slots:
             QVERIFY(!box.Text.isEmpty());
         }
         QVERIFY(!Table().Active());
-        QVERIFY(FApp->Form1->StatusText(0).isEmpty());
+        QVERIFY(Ui().StatusText(0).isEmpty());
         QCOMPARE(Ui().DBGrid1->model()->rowCount(), 0);
         FApp->Form1->ActionList1Update();
         QVERIFY(Ui().ActConnect->isEnabled());
@@ -172,7 +170,7 @@ private slots:
         QVERIFY(FDialogs.Messages().isEmpty());
         QVERIFY(Table().Active());
         QVERIFY(Table().RecordCount() > 0);
-        QCOMPARE(FApp->Form1->StatusText(0), u"Подключены к "_s + FPath);
+        QCOMPARE(Ui().StatusText(0), u"Подключены к "_s + FPath);
     }
 
     void enablingRule()
@@ -192,7 +190,7 @@ private slots:
         QVERIFY(Ui().Off1->isEnabled());
 
         Ui().ActDisconnect->trigger();
-        QCOMPARE(FApp->Form1->StatusText(0), u"Отключено"_s);
+        QCOMPARE(Ui().StatusText(0), u"Отключено"_s);
         QVERIFY(!Table().Active());
         QCOMPARE(Ui().DBGrid1->model()->rowCount(), 0);
         FApp->Form1->ActionList1Update();
@@ -216,16 +214,17 @@ private slots:
     void addOpensTheEditorOnANewRecord()
     {
         StartWith({u"Alpha"_s, u"Bravo"_s});
-        const int win = TTestCatalogue::AddReference(FApp->DataModule1->PlatformADOTable, u"Windows"_s);
+        const int win =
+            TTestCatalogue::AddReference(FApp->DataModule1->PlatformADOTable, u"Windows"_s);
         bool shown = false;
         WhileModal([&] {
             shown = FApp->EditRecordForm->isVisible();
             QCOMPARE(Table().State(), TDataSetState::dsInsert);
-            QCOMPARE(FApp->Form1->StatusText(1), u"Запись -1 из 2"_s);
-            auto& e = FApp->EditRecordForm->Ui();
-            e.DBLookupComboBox9->Choose(0);
-            e.SpeedButton2->click();
-            FApp->EditRecordForm->Ui().SpeedButton4->click();
+            QCOMPARE(Ui().StatusText(1), u"Запись -1 из 2"_s);
+            const QWidget* e = FApp->EditRecordForm;
+            Control<TDBLookupComboBox>(e, u"DBLookupComboBox9"_s)->Choose(0);
+            Control<QToolButton>(e, u"SpeedButton2"_s)->click();
+            Control<QToolButton>(FApp->EditRecordForm, u"SpeedButton4"_s)->click();
         });
         Ui().ActAdd->trigger();
         QVERIFY(shown);
@@ -252,7 +251,7 @@ private slots:
         Table().Next();
         QString seen;
         WhileModal([&] {
-            seen = FApp->EditRecordForm->Ui().DBEdit2->text();
+            seen = Control<TDBEdit>(FApp->EditRecordForm, u"DBEdit2"_s)->text();
             QCOMPARE(Table().State(), TDataSetState::dsBrowse);
             FApp->EditRecordForm->close();
         });
@@ -339,12 +338,12 @@ private slots:
         StartWith({u"Alpha"_s, u"Bravo"_s, u"Charlie"_s});
         Ui().ActLast->trigger();
         QCOMPARE(Name(), u"Charlie"_s);
-        QCOMPARE(FApp->Form1->StatusText(1), u"Запись 3 из 3"_s);
+        QCOMPARE(Ui().StatusText(1), u"Запись 3 из 3"_s);
         Ui().ActNext->trigger(); // past the end stays on the end record
         QCOMPARE(Name(), u"Charlie"_s);
         Ui().ActPrior->trigger();
         QCOMPARE(Name(), u"Bravo"_s);
-        QCOMPARE(FApp->Form1->StatusText(1), u"Запись 2 из 3"_s);
+        QCOMPARE(Ui().StatusText(1), u"Запись 2 из 3"_s);
         QCOMPARE(Ui().DBGrid1->currentIndex().row(), 1);
         Ui().ActFirst->trigger();
         QCOMPARE(Name(), u"Alpha"_s);
@@ -370,12 +369,12 @@ private slots:
     void statusShowsMinusOneDuringAnInsert()
     {
         StartWith({u"Alpha"_s, u"Bravo"_s});
-        QCOMPARE(FApp->Form1->StatusText(1), u"Запись 1 из 2"_s);
+        QCOMPARE(Ui().StatusText(1), u"Запись 1 из 2"_s);
         Table().Insert();
-        QCOMPARE(FApp->Form1->StatusText(1), u"Запись -1 из 2"_s);
+        QCOMPARE(Ui().StatusText(1), u"Запись -1 из 2"_s);
         Table().FieldByName(u"ProductName"_s)->SetAsString(u"Charlie"_s);
         Table().Post();
-        QCOMPARE(FApp->Form1->StatusText(1), u"Запись %1 из 3"_s.arg(Table().RecNo()));
+        QCOMPARE(Ui().StatusText(1), u"Запись %1 из 3"_s.arg(Table().RecNo()));
     }
 
     void clear_data()
@@ -405,7 +404,7 @@ private slots:
         QCOMPARE(boxes[0].Caption, ApplicationTitle());
         QCOMPARE(boxes[0].Buttons, TMsgButtons::mbYesNo);
         QCOMPARE(boxes[0].Icon, TMsgIcon::miQuestion);
-        QVERIFY(!FApp->Form1->ProgressBar()->isVisible());
+        QVERIFY(!Ui().ProgressBar->isVisible());
         Ui().Edit1->clear();
         QCOMPARE(Shown(), left);
     }
@@ -424,7 +423,7 @@ private slots:
                 return;
             sawClearing = true;
             ++attempts;
-            QVERIFY(FApp->Form1->ProgressBar()->isVisible());
+            QVERIFY(Ui().ProgressBar->isVisible());
             FApp->Form1->ActClearExecute();  // would ask again
             FApp->Form1->ActDelExecute();    // would ask
             FApp->Form1->ActLastExecute();
@@ -441,7 +440,7 @@ private slots:
         QVERIFY(Ui().Edit1->text().isEmpty());
         QCOMPARE(Table().RecordCount(), 0);
         QVERIFY(Table().Sort().isEmpty());
-        QVERIFY(!FApp->Form1->ProgressBar()->isVisible());
+        QVERIFY(!Ui().ProgressBar->isVisible());
         QVERIFY(!FApp->Form1->Clearing());
     }
 
