@@ -62,24 +62,25 @@ int main(int argc, char** argv)
     TPaintWatch watch;
     QElapsedTimer clock;
     clock.start();
-    Startup::CreateForms(Catalogue::ConnectionStringFor(path));
+    TTresmolApp tresmol(Catalogue::ConnectionStringFor(path));
+    TForm1* form = tresmol.Form1;
+    TDataSet& table = tresmol.DataModule1->BookTable;
     // The window's parts, by their names.
     struct {
         TDBGrid* DBGrid1;
         QLineEdit* Edit1;
         QAction *ActFirst, *N24, *N23, *N34, *N25, *N26, *N27;
-    } ui{Form1->findChild<TDBGrid*>(u"DBGrid1"_s),     Form1->findChild<QLineEdit*>(u"Edit1"_s),
-         Form1->findChild<QAction*>(u"ActFirst"_s),    Form1->findChild<QAction*>(u"N24"_s),
-         Form1->findChild<QAction*>(u"N23"_s),         Form1->findChild<QAction*>(u"N34"_s),
-         Form1->findChild<QAction*>(u"N25"_s),         Form1->findChild<QAction*>(u"N26"_s),
-         Form1->findChild<QAction*>(u"N27"_s)};
+    } ui{form->findChild<TDBGrid*>(u"DBGrid1"_s),     form->findChild<QLineEdit*>(u"Edit1"_s),
+         form->findChild<QAction*>(u"ActFirst"_s),    form->findChild<QAction*>(u"N24"_s),
+         form->findChild<QAction*>(u"N23"_s),         form->findChild<QAction*>(u"N34"_s),
+         form->findChild<QAction*>(u"N25"_s),         form->findChild<QAction*>(u"N26"_s),
+         form->findChild<QAction*>(u"N27"_s)};
     QWidget* viewport = ui.DBGrid1->viewport();
     viewport->installEventFilter(&watch);
-    Form1->resize(1600, 1000);
-    Form1->show();
-    Form1->activateWindow();
-    while (!(watch.Painted && DataModule1->BookTable.Active() &&
-             ui.DBGrid1->model()->rowCount() > 0) &&
+    form->resize(1600, 1000);
+    form->show();
+    form->activateWindow();
+    while (!(watch.Painted && table.Active() && ui.DBGrid1->model()->rowCount() > 0) &&
            clock.elapsed() < 30000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     const double start = clock.nsecsElapsed() / 1e6;
@@ -107,8 +108,8 @@ int main(int argc, char** argv)
 
     // --- search typed character by character, then deleted
     {
-        const int nameField = DataModule1->BookTable.FieldByName(u"ProductName"_s)->Index();
-        const QString name = DataModule1->BookTable.ViewText(count / 3, nameField);
+        const int nameField = table.FieldByName(u"ProductName"_s)->Index();
+        const QString name = table.ViewText(count / 3, nameField);
         const QString text = name.left(6);
         std::vector<double> typed, erased;
         for (int i = 1; i <= text.size(); ++i)
@@ -153,7 +154,7 @@ int main(int argc, char** argv)
         const int files = 1000;
         const double ms = TimeMs([&] {
             for (int i = 0; i < files; ++i) {
-                Form1->HarvestFile(file);
+                form->HarvestFile(file);
                 QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
             }
             PaintNow(viewport);
@@ -162,7 +163,6 @@ int main(int argc, char** argv)
                     files, ms, files / (ms / 1000.0));
     }
 
-    Form1->close();
-    Startup::DestroyForms();
+    form->close();
     return 0;
 }

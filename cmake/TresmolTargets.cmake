@@ -14,9 +14,60 @@ function(tresmol_target_defaults target)
   endif()
 endfunction()
 
-# tresmol_library(name SOURCES... LINKS...): one static library per source folder.
+# tresmol_library(name [NO_GUI] SOURCES... LINKS...): one static library per source
+# folder (a folder may hold a few).
+#
+# The libraries form layers: src/CMakeLists.txt adds the folders bottom up, and a
+# library may link only the Tresmol libraries defined before it, in an earlier folder
+# or earlier in its own. Each library takes the next position in that order, kept in
+# the global property TRESMOL_LIBRARY_POSITION_<name>, and a link to a library
+# without a position yet (one further up, or the library itself) stops the configure
+# step, so a layer never comes to reach into one above it.
+#
+# NO_GUI: the library must not need Qt's GUI modules, directly or through the Tresmol
+# libraries it links.
 function(tresmol_library name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LINKS" ${ARGN})
+  cmake_parse_arguments(ARG "NO_GUI" "" "SOURCES;LINKS" ${ARGN})
+  get_property(count GLOBAL PROPERTY TRESMOL_LIBRARY_COUNT)
+  if(NOT count)
+    set(count 0)
+  endif()
+  set(uses_gui FALSE)
+  foreach(link IN LISTS ARG_LINKS)
+    if(link MATCHES "^Qt6::(Gui|Widgets)$")
+      set(uses_gui TRUE)
+      if(ARG_NO_GUI)
+        message(FATAL_ERROR "Tresmol library ${name} is built without Qt's GUI modules, but links ${link}.")
+      endif()
+    endif()
+    if(NOT link MATCHES "^tresmol_")
+      continue()
+    endif()
+    if(link STREQUAL name)
+      message(FATAL_ERROR "Tresmol library ${name} links itself.")
+    endif()
+    get_property(position GLOBAL PROPERTY TRESMOL_LIBRARY_POSITION_${link})
+    if("${position}" STREQUAL "")
+      message(FATAL_ERROR
+        "Tresmol library ${name} links ${link}, which is not defined before it. A library "
+        "links only the Tresmol libraries below it: those of the folders listed before "
+        "its own in src/CMakeLists.txt, and those defined earlier in its own folder.")
+    endif()
+    get_property(link_uses_gui GLOBAL PROPERTY TRESMOL_LIBRARY_USES_GUI_${link})
+    if(link_uses_gui)
+      set(uses_gui TRUE)
+      if(ARG_NO_GUI)
+        message(FATAL_ERROR
+          "Tresmol library ${name} is built without Qt's GUI modules, but links ${link}, "
+          "which needs them.")
+      endif()
+    endif()
+  endforeach()
+  set_property(GLOBAL PROPERTY TRESMOL_LIBRARY_POSITION_${name} ${count})
+  set_property(GLOBAL PROPERTY TRESMOL_LIBRARY_USES_GUI_${name} ${uses_gui})
+  math(EXPR count "${count} + 1")
+  set_property(GLOBAL PROPERTY TRESMOL_LIBRARY_COUNT ${count})
+
   add_library(${name} STATIC ${ARG_SOURCES})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_link_libraries(${name} PUBLIC ${ARG_LINKS})

@@ -9,12 +9,11 @@
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    // Every window, hidden, and the data module with its connection.
-    Startup::CreateForms(TADOConnection::DefaultConnectionString);
+    // Every window, hidden, and the data module with its connection; destroyed when
+    // the event loop has ended.
+    TTresmolApp tresmol(TADOConnection::DefaultConnectionString);
     // The main window opens maximised; its first activation connects the catalogue.
-    Form1->showMaximized();
-    Form1->activateWindow();
-    const int result = app.exec();
-    Startup::DestroyForms();
-    return result;
+    tresmol.Form1->showMaximized();
+    tresmol.Form1->activateWindow();
+    return app.exec();
 }

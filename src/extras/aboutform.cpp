@@ -6,8 +6,6 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-TAboutForm* AboutForm = nullptr;
-
 TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent)
 {
     setObjectName(u"AboutForm"_s);

@@ -8,5 +8,3 @@ class TAboutForm : public QDialog {
 public:
     explicit TAboutForm(QWidget* parent = nullptr);
 };
-
-extern TAboutForm* AboutForm;

@@ -8,8 +8,6 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-TEditRecordForm* EditRecordForm = nullptr;
-
 TEditRecordForm::TEditRecordForm(TDataModule1* dm, QWidget* parent)
     : QDialog(parent), ui(std::make_unique<::Ui::TEditRecordForm>()), FDataModule(dm)
 {

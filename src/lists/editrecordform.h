@@ -19,8 +19,6 @@ public:
     explicit TEditRecordForm(TDataModule1* dm, QWidget* parent = nullptr);
     ~TEditRecordForm() override;
 
-    Ui::TEditRecordForm& Ui() { return *ui; }
-
     // "Сохранить": takes in what the boxes hold, then posts the record if it changed.
     void SpeedButton2Click();
     // "Выход" and the close box: closes, neither posting nor cancelling.
@@ -30,5 +28,3 @@ private:
     std::unique_ptr<::Ui::TEditRecordForm> ui;
     TDataModule1* FDataModule;
 };
-
-extern TEditRecordForm* EditRecordForm;

@@ -2,12 +2,6 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-TAddManufacturerForm* AddManufacturerForm = nullptr;
-TTypeDiscForm* TypeDiscForm = nullptr;
-TPlatformForm* PlatformForm = nullptr;
-TCategoryForm* CategoryForm = nullptr;
-TProgramTypeForm* ProgramTypeForm = nullptr;
-
 TRefListForm::TRefListForm(const QString& objectName, QWidget* parent) : QDialog(parent)
 {
     setObjectName(objectName);

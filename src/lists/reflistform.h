@@ -39,9 +39,3 @@ class TProgramTypeForm : public TRefListForm {
 public:
     explicit TProgramTypeForm(QWidget* parent = nullptr);
 };
-
-extern TAddManufacturerForm* AddManufacturerForm;
-extern TTypeDiscForm* TypeDiscForm;
-extern TPlatformForm* PlatformForm;
-extern TCategoryForm* CategoryForm;
-extern TProgramTypeForm* ProgramTypeForm;

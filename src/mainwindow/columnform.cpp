@@ -2,8 +2,6 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-TColumnForm* ColumnForm = nullptr;
-
 TColumnForm::TColumnForm(QWidget* parent) : QDialog(parent)
 {
     setObjectName(u"ColumnForm"_s);

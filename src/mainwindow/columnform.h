@@ -8,5 +8,3 @@ class TColumnForm : public QDialog {
 public:
     explicit TColumnForm(QWidget* parent = nullptr);
 };
-
-extern TColumnForm* ColumnForm;

@@ -5,8 +5,8 @@
 #include "mainwindow/mainform.h"
 
 #include "harvest/harvestfile.h"
-#include "harvest/infoform.h"
-#include "harvest/masterform.h"
+#include "harvestwindows/infoform.h"
+#include "harvestwindows/masterform.h"
 #include "store/datamodule.h"
 #include "store/dberrors.h"
 
@@ -28,8 +28,8 @@ void TForm1::ActScanExecute()
 {
     CatalogueCommand([this] {
         QStringList files;
-        if (MasterForm)
-            MasterForm->GetCheckedFiles(files);
+        if (FWindows.MasterForm)
+            FWindows.MasterForm->GetCheckedFiles(files);
         // Draw what the wizard covered before the run keeps the program busy.
         repaint();
         FProgressBar->setMaximum(int(files.size()));
@@ -54,8 +54,8 @@ void TForm1::N14Click()
 {
     CatalogueCommand([this] {
         QStringList files;
-        if (MasterForm)
-            MasterForm->GetCheckedFiles(files);
+        if (FWindows.MasterForm)
+            FWindows.MasterForm->GetCheckedFiles(files);
         for (const QString& path : files)
             HarvestFile(path);
     });
@@ -66,6 +66,6 @@ void TForm1::ActFileInfoExecute()
     CatalogueCommand([this] {
         // Starting a new record saves a change the current one holds.
         FDataModule->BookTable.Insert();
-        ShowModalWindow(InfoForm);
+        ShowModalWindow(FWindows.InfoForm);
     });
 }

@@ -2,8 +2,6 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-TImgViewForm* ImgViewForm = nullptr;
-
 TImgViewForm::TImgViewForm(QWidget* parent) : QWidget(parent, Qt::Window)
 {
     setObjectName(u"ImgViewForm"_s);

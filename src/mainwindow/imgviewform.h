@@ -8,5 +8,3 @@ class TImgViewForm : public QWidget {
 public:
     explicit TImgViewForm(QWidget* parent = nullptr);
 };
-
-extern TImgViewForm* ImgViewForm;

@@ -30,8 +30,6 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-TForm1* Form1 = nullptr;
-
 namespace {
 
 // The texts of the window that are not in its form file.
@@ -98,16 +96,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<::Ui:
     ui->DBGrid1->setMinimumWidth(100);
     ui->DBGrid1->resize(545, ui->DBGrid1->height());
 
-    // The filter bar: a silver gradient behind the search box.
-    ui->GPanel1->setStyleSheet(
-        u"#GPanel1 { background: qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 silver, "
-        u"stop:1 palette(window)); }"_s);
+    // The filter bar's caption over its gradient.
     ui->Label16->setStyleSheet(u"font-weight: bold; color: blue; background: transparent;"_s);
-    QFont title = ui->APIText1->font();
-    title.setBold(true);
-    title.setPointSize(title.pointSize() + 3);
-    ui->APIText1->setFont(title);
-    ui->APIText1->setStyleSheet(u"color: navy;"_s);
     ui->Label7->setStyleSheet(u"color: blue; text-decoration: underline;"_s);
     // The information box's values: read-only texts on the tooltip colour.
     for (TDBText* t : ui->GroupBox1->findChildren<TDBText*>()) {
@@ -142,18 +132,19 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<::Ui:
     connect(ui->Edit1, &QLineEdit::textChanged, this, [this] { Edit1Change(); });
     connect(ui->N3, &QAction::triggered, this, &QWidget::close);
     connect(ui->CloseSpeedButton1, &QToolButton::clicked, this, &QWidget::close);
-    using TWindowOf = QWidget* (*)();
+    using TWindowOf = QWidget* (*)(const TWindows&);
     const std::pair<QAction*, TWindowOf> menuWindows[] = {
-        {ui->N11, [] { return static_cast<QWidget*>(AboutForm); }},
-        {ui->N12, [] { return static_cast<QWidget*>(ColumnForm); }},
-        {ui->N13, [] { return static_cast<QWidget*>(TypeDiscForm); }},
-        {ui->ManufN12, [] { return static_cast<QWidget*>(AddManufacturerForm); }},
-        {ui->N28, [] { return static_cast<QWidget*>(ProgramTypeForm); }},
-        {ui->PlatformN15, [] { return static_cast<QWidget*>(PlatformForm); }},
-        {ui->N15, [] { return static_cast<QWidget*>(CategoryForm); }},
+        {ui->N11, [](const TWindows& w) -> QWidget* { return w.AboutForm; }},
+        {ui->N12, [](const TWindows& w) -> QWidget* { return w.ColumnForm; }},
+        {ui->N13, [](const TWindows& w) -> QWidget* { return w.TypeDiscForm; }},
+        {ui->ManufN12, [](const TWindows& w) -> QWidget* { return w.AddManufacturerForm; }},
+        {ui->N28, [](const TWindows& w) -> QWidget* { return w.ProgramTypeForm; }},
+        {ui->PlatformN15, [](const TWindows& w) -> QWidget* { return w.PlatformForm; }},
+        {ui->N15, [](const TWindows& w) -> QWidget* { return w.CategoryForm; }},
     };
     for (const auto& [item, window] : menuWindows)
-        connect(item, &QAction::triggered, this, [this, w = window] { ShowModalWindow(w()); });
+        connect(item, &QAction::triggered, this,
+                [this, w = window] { ShowModalWindow(w(FWindows)); });
     // The bottom bar's buttons open the same list editors as their menu items.
     const std::pair<QToolButton*, QAction*> barItems[] = {
         {ui->TypeDSpeedButton2, ui->N13},   {ui->ManufSpeedButton4, ui->ManufN12},
@@ -348,11 +339,6 @@ void TForm1::BindDataModule(TDataModule1* dm)
     table.BeforeClose = [this](TDataSet& ds) { BookTableBeforeClose(ds); };
 }
 
-QString TForm1::StatusText(int index) const
-{
-    return index >= 0 && index < 3 ? FPanels[index]->text() : QString();
-}
-
 void TForm1::ShowModalWindow(QWidget* window)
 {
     if (auto* dialog = qobject_cast<QDialog*>(window))
@@ -423,7 +409,8 @@ void TForm1::FocusWindowChanged(QWindow* window)
         return;
     // The window became the program's active window: at start-up, and when the focus
     // comes back from the picture viewer (the one window not shown modally).
-    const bool fromViewer = previous && ImgViewForm && previous == ImgViewForm->windowHandle();
+    const bool fromViewer = previous && FWindows.ImgViewForm &&
+                            previous == FWindows.ImgViewForm->windowHandle();
     if (!FActivated || fromViewer) {
         FActivated = true;
         ActConnectExecute();
@@ -468,13 +455,13 @@ void TForm1::ActAddExecute()
 {
     CatalogueCommand([this] {
         FDataModule->BookTable.Insert();
-        ShowModalWindow(EditRecordForm);
+        ShowModalWindow(FWindows.EditRecordForm);
     });
 }
 
 void TForm1::ActRedExecute()
 {
-    CatalogueCommand([this] { ShowModalWindow(EditRecordForm); });
+    CatalogueCommand([this] { ShowModalWindow(FWindows.EditRecordForm); });
 }
 
 void TForm1::ActDelExecute()
@@ -614,10 +601,10 @@ void TForm1::ActExcelExecute()
 
 void TForm1::ActViewImgExecute()
 {
-    if (ImgViewForm) {
-        ImgViewForm->show();
-        ImgViewForm->raise();
-        ImgViewForm->activateWindow();
+    if (TImgViewForm* viewer = FWindows.ImgViewForm) {
+        viewer->show();
+        viewer->raise();
+        viewer->activateWindow();
     }
 }
 
@@ -680,8 +667,8 @@ void TForm1::closeEvent(QCloseEvent* event)
         }
         RunCommand(this, [&] { table.Close(); });
     }
-    if (ImgViewForm)
-        ImgViewForm->close();
+    if (FWindows.ImgViewForm)
+        FWindows.ImgViewForm->close();
     event->accept();
 }
 

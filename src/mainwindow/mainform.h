@@ -11,8 +11,19 @@ class QLabel;
 class QMenu;
 class QProgressBar;
 class QWindow;
+class TAboutForm;
+class TAddManufacturerForm;
+class TCategoryForm;
+class TColumnForm;
 class TDataModule1;
 class TDataSet;
+class TEditRecordForm;
+class TImgViewForm;
+class TInfoForm;
+class TMasterForm;
+class TPlatformForm;
+class TProgramTypeForm;
+class TTypeDiscForm;
 namespace Ui {
 class TForm1;
 }
@@ -20,18 +31,30 @@ class TForm1;
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
+    // The windows that the main window opens. Start-up creates them after the main
+    // window, as its children, and hands them over once they all exist.
+    struct TWindows {
+        TEditRecordForm* EditRecordForm = nullptr;
+        TAddManufacturerForm* AddManufacturerForm = nullptr;
+        TTypeDiscForm* TypeDiscForm = nullptr;
+        TAboutForm* AboutForm = nullptr;
+        TColumnForm* ColumnForm = nullptr;
+        TMasterForm* MasterForm = nullptr;
+        TPlatformForm* PlatformForm = nullptr;
+        TCategoryForm* CategoryForm = nullptr;
+        TProgramTypeForm* ProgramTypeForm = nullptr;
+        TInfoForm* InfoForm = nullptr;
+        TImgViewForm* ImgViewForm = nullptr;
+    };
+
     explicit TForm1(QWidget* parent = nullptr);
     ~TForm1() override;
 
     // Binds the window's data-aware controls and the catalogue table's events to the
     // data module, once it exists.
     void BindDataModule(TDataModule1* dm);
+    void SetWindows(const TWindows& windows) { FWindows = windows; }
 
-    Ui::TForm1& Ui() { return *ui; }
-    QMenu* PopupMenu() const { return FPopupMenu; }
-    QProgressBar* ProgressBar() const { return FProgressBar; }
-    // The text of status bar panel INDEX (0 to 2).
-    QString StatusText(int index) const;
     // True while "Очистить базу" runs its loop.
     bool Clearing() const { return FClearing; }
 
@@ -106,6 +129,7 @@ private:
 
     std::unique_ptr<::Ui::TForm1> ui;
     TDataModule1* FDataModule = nullptr;
+    TWindows FWindows;
     QMenu* FPopupMenu = nullptr;
     QLabel* FPanels[3] = {};
     QProgressBar* FProgressBar = nullptr;
@@ -116,5 +140,3 @@ private:
     bool FExporting = false; // the export writes its workbook
     bool FCloseRequested = false;
 };
-
-extern TForm1* Form1;

@@ -1,8 +1,8 @@
 #include "mainwindow/startup.h"
 
 #include "extras/aboutform.h"
-#include "harvest/infoform.h"
-#include "harvest/masterform.h"
+#include "harvestwindows/infoform.h"
+#include "harvestwindows/masterform.h"
 #include "lists/editrecordform.h"
 #include "lists/reflistform.h"
 #include "mainwindow/columnform.h"
@@ -11,9 +11,7 @@
 #include "platform/command.h"
 #include "store/datamodule.h"
 
-namespace Startup {
-
-void CreateForms(const QString& connectionString)
+TTresmolApp::TTresmolApp(const QString& connectionString)
 {
     Form1 = new TForm1;
     DataModule1 = new TDataModule1([](const QString& message) { ShowErrorBox(message); },
@@ -28,28 +26,16 @@ void CreateForms(const QString& connectionString)
     PlatformForm = new TPlatformForm(Form1);
     CategoryForm = new TCategoryForm(Form1);
     ProgramTypeForm = new TProgramTypeForm(Form1);
-    InfoForm = new TInfoForm(Form1);
+    InfoForm = new TInfoForm(Form1, &DataModule1->DataSource);
     ImgViewForm = new TImgViewForm(Form1);
+    Form1->SetWindows({EditRecordForm, AddManufacturerForm, TypeDiscForm, AboutForm, ColumnForm,
+                       MasterForm, PlatformForm, CategoryForm, ProgramTypeForm, InfoForm,
+                       ImgViewForm});
 }
 
-void DestroyForms()
+TTresmolApp::~TTresmolApp()
 {
     // The secondary windows are the main window's children and go with it.
     delete Form1;
-    Form1 = nullptr;
-    EditRecordForm = nullptr;
-    AddManufacturerForm = nullptr;
-    TypeDiscForm = nullptr;
-    AboutForm = nullptr;
-    ColumnForm = nullptr;
-    MasterForm = nullptr;
-    PlatformForm = nullptr;
-    CategoryForm = nullptr;
-    ProgramTypeForm = nullptr;
-    InfoForm = nullptr;
-    ImgViewForm = nullptr;
     delete DataModule1;
-    DataModule1 = nullptr;
 }
-
-} // namespace Startup

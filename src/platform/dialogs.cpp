@@ -3,8 +3,6 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
-using namespace Qt::Literals::StringLiterals;
-
 TDialogs::~TDialogs() = default;
 
 namespace {
@@ -28,6 +26,8 @@ QMessageBox::Icon QtIcon(TMsgIcon icon)
     return QMessageBox::NoIcon;
 }
 
+} // namespace
+
 TMsgResult ClosedAnswer(TMsgButtons buttons)
 {
     switch (buttons) {
@@ -40,8 +40,6 @@ TMsgResult ClosedAnswer(TMsgButtons buttons)
     }
     return TMsgResult::mrCancel;
 }
-
-} // namespace
 
 TDialogs& Dialogs()
 {
@@ -95,40 +93,4 @@ QString TQtDialogs::OpenPictureName(QWidget* parent, const QString& caption, con
 QString TQtDialogs::BrowseFolder(QWidget* parent, const QString& caption)
 {
     return QFileDialog::getExistingDirectory(parent, caption);
-}
-
-// ---------------------------------------------------------------- scripted
-
-QList<TScriptedDialogs::TAsked> TScriptedDialogs::Messages() const
-{
-    QList<TAsked> out;
-    for (const TAsked& a : FAsked)
-        if (a.Kind == u"message"_s)
-            out << a;
-    return out;
-}
-
-TMsgResult TScriptedDialogs::MessageBox(QWidget*, const QString& text, const QString& caption,
-                                        TMsgButtons buttons, TMsgIcon icon)
-{
-    FAsked << TAsked{u"message"_s, text, caption, buttons, icon};
-    return FMessages.isEmpty() ? ClosedAnswer(buttons) : FMessages.takeFirst();
-}
-
-QString TScriptedDialogs::OpenFileName(QWidget*, const QString& caption, const QString&)
-{
-    FAsked << TAsked{u"file"_s, QString(), caption};
-    return FFiles.isEmpty() ? QString() : FFiles.takeFirst();
-}
-
-QString TScriptedDialogs::OpenPictureName(QWidget*, const QString& caption, const QString&)
-{
-    FAsked << TAsked{u"picture"_s, QString(), caption};
-    return FPictures.isEmpty() ? QString() : FPictures.takeFirst();
-}
-
-QString TScriptedDialogs::BrowseFolder(QWidget*, const QString& caption)
-{
-    FAsked << TAsked{u"folder"_s, QString(), caption};
-    return FFolders.isEmpty() ? QString() : FFolders.takeFirst();
 }

@@ -5,8 +5,6 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-TDataModule1* DataModule1 = nullptr;
-
 TDataModule1::TDataModule1(TErrorReporter report, const QString& connectionString)
     : ADOConnection(connectionString), BookTable(&ADOConnection, u"SoftTable"_s),
       DataSource(&BookTable), ManufacturerADOTable(&ADOConnection, u"ManufacturerDiscBase"_s),

@@ -52,6 +52,3 @@ private:
     QString FSearchText;
     TField* FProductName = nullptr;
 };
-
-// The one data module of a running program (null before it is created).
-extern TDataModule1* DataModule1;

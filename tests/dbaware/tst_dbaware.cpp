@@ -4,8 +4,8 @@
 #include "dbaware/dbgrid.h"
 #include "dbaware/dbgridmodel.h"
 #include "harvest/harvestfile.h"
-#include "platform/dialogs.h"
 #include "store/dataset.h"
+#include "tests/common/scripteddialogs.h"
 #include "tests/common/testcatalogue.h"
 
 #include <QAbstractItemModelTester>

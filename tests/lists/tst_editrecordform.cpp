@@ -1,16 +1,38 @@
 // The record editor on a real catalogue: its lookup lists write keys, its boxes edit
 // the columns they name, "Сохранить" takes in typed text and posts.
 
+#include "dbaware/dbcontrols.h"
 #include "lists/editrecordform.h"
-#include "platform/dialogs.h"
 #include "store/dataset.h"
+#include "tests/common/controls.h"
+#include "tests/common/scripteddialogs.h"
 #include "tests/common/testcatalogue.h"
 
-#include "ui_editrecordform.h"
-
+#include <QTabWidget>
 #include <QTest>
+#include <QToolButton>
 
 using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// The record editor's controls that the tests press and read, found by their names.
+struct TEditRecordControls {
+    explicit TEditRecordControls(const QWidget* form) : Form(form) {}
+
+    const QWidget* Form;
+    QTabWidget* PageControl1 = Control<QTabWidget>(Form, u"PageControl1"_s);
+    TDBEdit* DBEdit1 = Control<TDBEdit>(Form, u"DBEdit1"_s);
+    TDBEdit* DBEdit2 = Control<TDBEdit>(Form, u"DBEdit2"_s);
+    TDBEdit* DBEdit5 = Control<TDBEdit>(Form, u"DBEdit5"_s);
+    TDBLookupComboBox* DBLookupComboBox1 = Control<TDBLookupComboBox>(Form, u"DBLookupComboBox1"_s);
+    TDBLookupComboBox* DBLookupComboBox9 = Control<TDBLookupComboBox>(Form, u"DBLookupComboBox9"_s);
+    QToolButton* SpeedButton1 = Control<QToolButton>(Form, u"SpeedButton1"_s);
+    QToolButton* SpeedButton2 = Control<QToolButton>(Form, u"SpeedButton2"_s);
+    QToolButton* SpeedButton4 = Control<QToolButton>(Form, u"SpeedButton4"_s);
+};
+
+} // namespace
 
 class TestEditRecordForm : public QObject {
     Q_OBJECT
@@ -23,7 +45,7 @@ private:
     int FWindows = 0, FDos = 0;
 
     TDataSet& Table() { return FDm->BookTable; }
-    Ui::TEditRecordForm& Ui() { return FForm->Ui(); }
+    TEditRecordControls Ui() { return TEditRecordControls(FForm.get()); }
 
 private slots:
     void init()

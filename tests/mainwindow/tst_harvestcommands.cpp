@@ -3,19 +3,16 @@
 // the file information window are played by scripts that press their own controls;
 // the folder picker and the file picker are answered by the scripted dialogs.
 
-#include "harvest/infoform.h"
-#include "harvest/masterform.h"
+#include "harvestwindows/infoform.h"
+#include "harvestwindows/masterform.h"
 #include "mainwindow/mainform.h"
 #include "mainwindow/startup.h"
 #include "platform/command.h"
-#include "platform/dialogs.h"
 #include "store/catalogue.h"
 #include "store/datamodule.h"
+#include "tests/common/scripteddialogs.h"
 #include "tests/common/testcatalogue.h"
-
-#include "ui_infoform.h"
-#include "ui_mainform.h"
-#include "ui_masterform.h"
+#include "tests/mainwindow/form1controls.h"
 
 #include <QApplication>
 #include <QDir>
@@ -135,17 +132,18 @@ class TestHarvestCommands : public QObject
     std::unique_ptr<QTemporaryDir> FDir;
     QString FPath;
     QString FScanFolder;
+    std::unique_ptr<TTresmolApp> FApp;
 
-    TDataSet& Table() { return DataModule1->BookTable; }
-    Ui::TForm1& Ui() { return Form1->Ui(); }
+    TDataSet& Table() { return FApp->DataModule1->BookTable; }
+    TForm1Controls Ui() { return TForm1Controls(FApp->Form1); }
 
     void StartWith(const QStringList& names)
     {
         Catalogue::Create(FPath);
-        Startup::CreateForms(Catalogue::ConnectionStringFor(FPath));
-        Form1->show();
-        Form1->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(Form1));
+        FApp = std::make_unique<TTresmolApp>(Catalogue::ConnectionStringFor(FPath));
+        FApp->Form1->show();
+        FApp->Form1->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(FApp->Form1));
         QVERIFY(Table().Active());
         TTestCatalogue::AddNames(Table(), names);
         Table().First();
@@ -173,20 +171,22 @@ class TestHarvestCommands : public QObject
     void PlayWizard(TLeave leave, QStringList* listed = nullptr)
     {
         WhileModal([this, leave, listed] {
-            Ui::TMasterForm* w = MasterForm->Form();
+            const QWidget* w = FApp->MasterForm;
+            auto* files = Control<QListWidget>(w, u"FilesCbL"_s);
+            auto* finish = Control<QPushButton>(w, u"NextBtn"_s); // "Готово" on the files page
             FDialogs.AnswerFolder(FScanFolder);
-            w->ActAddFolder->trigger();
-            w->ActNext->trigger();
-            for (int i = 0; i < w->FilesCbL->count(); ++i) {
+            Control<QAction>(w, u"ActAddFolder"_s)->trigger();
+            Control<QAction>(w, u"ActNext"_s)->trigger();
+            for (int i = 0; i < files->count(); ++i) {
                 if (listed)
-                    *listed << w->FilesCbL->item(i)->text();
+                    *listed << files->item(i)->text();
                 if (leave == TLeave::UntickAllAndFinish)
-                    w->FilesCbL->item(i)->setCheckState(Qt::Unchecked);
+                    files->item(i)->setCheckState(Qt::Unchecked);
             }
             if (leave == TLeave::Cancel)
-                w->ActCancel->trigger();
+                Control<QAction>(w, u"ActCancel"_s)->trigger();
             else
-                QTest::mouseClick(w->NextBtn, Qt::LeftButton); // "Готово"
+                QTest::mouseClick(finish, Qt::LeftButton);
         });
     }
 
@@ -243,9 +243,9 @@ class TestHarvestCommands : public QObject
 
     void cleanup()
     {
-        if (Form1) {
-            Form1->close();
-            Startup::DestroyForms();
+        if (FApp) {
+            FApp->Form1->close();
+            FApp.reset();
         }
         FDir.reset();
         SetDialogs(nullptr);
@@ -271,12 +271,12 @@ class TestHarvestCommands : public QObject
         QFETCH(int, leave);
         StartWith({});
         MakeScanFolder(files);
-        TBarLog bar(Form1->ProgressBar(), Table());
+        TBarLog bar(Ui().ProgressBar, Table());
         QStringList listed;
         PlayWizard(TLeave(leave), &listed);
         Ui().ActScan->trigger();
 
-        QVERIFY(MasterForm->isHidden());
+        QVERIFY(FApp->MasterForm->isHidden());
         QCOMPARE(listed.size(), files.size());
         const QStringList harvested = TLeave(leave) == TLeave::Finish ? listed : QStringList();
         const int n = int(harvested.size());
@@ -286,7 +286,7 @@ class TestHarvestCommands : public QObject
                         << u"events handled at %1 records"_s.arg(i + 1);
         expectedLog << u"hidden at %1 of %2"_s.arg(n == 0 ? -1 : n - 1).arg(n);
         QCOMPARE(bar.Log(), expectedLog);
-        QVERIFY(Form1->ProgressBar()->isHidden());
+        QVERIFY(Ui().ProgressBar->isHidden());
         // The bar moved on screen: it was painted at every position.
         for (int i = 0; i < n; ++i)
             QVERIFY2(bar.Painted().contains(i), qPrintable(QString::number(i)));
@@ -297,8 +297,8 @@ class TestHarvestCommands : public QObject
         QCOMPARE(Records(), expected);
         if (n > 0) {
             QCOMPARE(Table().State(), TDataSetState::dsBrowse);
-            QVERIFY2(Form1->StatusText(1).endsWith(u" из %1"_s.arg(n)),
-                     qPrintable(Form1->StatusText(1)));
+            QVERIFY2(Ui().StatusText(1).endsWith(u" из %1"_s.arg(n)),
+                     qPrintable(Ui().StatusText(1)));
         }
         QVERIFY(FDialogs.Messages().isEmpty());
     }
@@ -341,7 +341,7 @@ class TestHarvestCommands : public QObject
     {
         StartWith({});
         MakeScanFolder({u"english64.exe"_s, u"russian32.exe"_s, u"notes.exe"_s});
-        TBarLog bar(Form1->ProgressBar(), Table());
+        TBarLog bar(Ui().ProgressBar, Table());
         // The catalogue goes away once the first file is saved.
         bar.OnValue = [this](int value) {
             if (value == 0)
@@ -358,8 +358,8 @@ class TestHarvestCommands : public QObject
         QCOMPARE(box.Caption, ApplicationTitle());
         QCOMPARE(bar.Log(), (QStringList{u"shown, maximum 3"_s, u"value 0 of 3, 1 records"_s,
                                          u"events handled at -1 records"_s}));
-        QVERIFY(Form1->ProgressBar()->isVisible());
-        QCOMPARE(Form1->ProgressBar()->value(), 0);
+        QVERIFY(Ui().ProgressBar->isVisible());
+        QCOMPARE(Ui().ProgressBar->value(), 0);
 
         // The record before the error is saved, nothing after it.
         Table().Open();
@@ -368,9 +368,9 @@ class TestHarvestCommands : public QObject
         // The next run hides the bar.
         bar.OnValue = nullptr;
         FDialogs.ClearAsked();
-        WhileModal([] { MasterForm->Form()->ActCancel->trigger(); });
+        WhileModal([this] { Control<QAction>(FApp->MasterForm, u"ActCancel"_s)->trigger(); });
         Ui().ActScan->trigger();
-        QVERIFY(Form1->ProgressBar()->isHidden());
+        QVERIFY(Ui().ProgressBar->isHidden());
         QVERIFY(FDialogs.Messages().isEmpty());
         QCOMPARE(Table().RecordCount(), 1);
     }
@@ -379,21 +379,21 @@ class TestHarvestCommands : public QObject
     {
         StartWith({});
         MakeScanFolder({u"english64.exe"_s, u"russian32.exe"_s, u"notes.exe"_s});
-        TBarLog bar(Form1->ProgressBar(), Table());
+        TBarLog bar(Ui().ProgressBar, Table());
         bool stillOpen = false;
-        bar.OnValue = [&stillOpen](int value) {
+        bar.OnValue = [this, &stillOpen](int value) {
             if (value == 0)
                 QMetaObject::invokeMethod(
-                    Form1, [] { Form1->close(); }, Qt::QueuedConnection);
+                    FApp->Form1, [this] { FApp->Form1->close(); }, Qt::QueuedConnection);
             if (value == 2)
-                stillOpen = Form1->isVisible();
+                stillOpen = FApp->Form1->isVisible();
         };
         QStringList listed;
         PlayWizard(TLeave::Finish, &listed);
         Ui().ActScan->trigger();
 
         QVERIFY(stillOpen);
-        QVERIFY(!Form1->isVisible());
+        QVERIFY(!FApp->Form1->isVisible());
         QVERIFY(!Table().Active());
         QVERIFY(FDialogs.Messages().isEmpty());
         for (const QString& path : listed) {
@@ -406,16 +406,16 @@ class TestHarvestCommands : public QObject
     {
         StartWith({u"Alpha"_s});
         MakeScanFolder({u"english64.exe"_s, u"notes.exe"_s});
-        QVERIFY(Form1->PopupMenu()->actions().contains(Ui().N14));
+        QVERIFY(Ui().PopupMenu->actions().contains(Ui().N14));
         QCOMPARE(Ui().N14->text(), u"Сканировать носитель"_s);
-        TBarLog bar(Form1->ProgressBar(), Table());
+        TBarLog bar(Ui().ProgressBar, Table());
         QStringList listed;
         PlayWizard(TLeave::Finish, &listed);
         Ui().N14->trigger();
 
         QVERIFY(FDialogs.Messages().isEmpty());
         QVERIFY(bar.Log().isEmpty());
-        QVERIFY(Form1->ProgressBar()->isHidden());
+        QVERIFY(Ui().ProgressBar->isHidden());
         QList<QStringList> records = Records();
         QCOMPARE(records.size(), 3);
         records.removeFirst(); // Alpha
@@ -427,12 +427,12 @@ class TestHarvestCommands : public QObject
         StartWith({u"Alpha"_s});
         MakeScanFolder({u"english64.exe"_s});
         Ui().ActDisconnect->trigger();
-        Form1->ActionList1Update();
+        FApp->Form1->ActionList1Update();
         QVERIFY(!Ui().ActScan->isEnabled());
         QVERIFY(Ui().N14->isEnabled());
 
         bool wizardShown = false;
-        WhileModal([&wizardShown] { wizardShown = MasterForm->isVisible(); });
+        WhileModal([this, &wizardShown] { wizardShown = FApp->MasterForm->isVisible(); });
         PlayWizard(TLeave::Finish);
         Ui().N14->trigger();
         QVERIFY(wizardShown);
@@ -458,16 +458,18 @@ class TestHarvestCommands : public QObject
         TDataSetState state = TDataSetState::dsInactive;
         QString savedMeanwhile;
         WhileModal([&] {
-            modal = QApplication::activeModalWidget() == InfoForm;
+            modal = QApplication::activeModalWidget() == FApp->InfoForm;
             state = Table().State();
             savedMeanwhile = SavedColumn(u"Alpha"_s, u"ProductVersion"_s);
-            QTest::mouseClick(InfoForm->Form()->SpeedButton3, Qt::LeftButton); // "Выход"
+            const QWidget* info = FApp->InfoForm;
+            // "Выход"
+            QTest::mouseClick(Control<QPushButton>(info, u"SpeedButton3"_s), Qt::LeftButton);
         });
         Ui().ActFileInfo->trigger();
         QVERIFY(modal);
         QCOMPARE(state, TDataSetState::dsInsert);
         QCOMPARE(savedMeanwhile, u"9.9"_s);
-        QVERIFY(InfoForm->isHidden());
+        QVERIFY(FApp->InfoForm->isHidden());
         QVERIFY(FDialogs.Messages().isEmpty());
     }
 
@@ -476,13 +478,15 @@ class TestHarvestCommands : public QObject
         StartWith({u"Alpha"_s});
         const QString path = Fixture(u"english64.exe"_s);
         FDialogs.AnswerFile(path);
-        WhileModal([] {
-            QTest::mouseClick(InfoForm->Form()->SpeedButton1, Qt::LeftButton); // "Обзор"
-            QTest::mouseClick(InfoForm->Form()->SpeedButton2, Qt::LeftButton); // "Сохранить"
+        WhileModal([this] {
+            const QWidget* info = FApp->InfoForm;
+            // "Обзор", then "Сохранить"
+            QTest::mouseClick(Control<QPushButton>(info, u"SpeedButton1"_s), Qt::LeftButton);
+            QTest::mouseClick(Control<QPushButton>(info, u"SpeedButton2"_s), Qt::LeftButton);
         });
         Ui().ActFileInfo->trigger();
         QVERIFY(FDialogs.Messages().isEmpty());
-        QVERIFY(InfoForm->isHidden());
+        QVERIFY(FApp->InfoForm->isHidden());
         QCOMPARE(Table().State(), TDataSetState::dsBrowse);
         QCOMPARE(Table().RecordCount(), 2);
         QCOMPARE(SavedColumn(u"Tresmol Samples"_s, u"FileName"_s), path);

@@ -2,8 +2,8 @@
 // record command, search and sort, with the dialogs answered by a script.
 
 #include "extras/aboutform.h"
-#include "harvest/infoform.h"
-#include "harvest/masterform.h"
+#include "harvestwindows/infoform.h"
+#include "harvestwindows/masterform.h"
 #include "lists/editrecordform.h"
 #include "lists/reflistform.h"
 #include "mainwindow/columnform.h"
@@ -11,13 +11,11 @@
 #include "mainwindow/mainform.h"
 #include "mainwindow/startup.h"
 #include "platform/command.h"
-#include "platform/dialogs.h"
 #include "store/catalogue.h"
 #include "store/datamodule.h"
+#include "tests/common/scripteddialogs.h"
 #include "tests/common/testcatalogue.h"
-
-#include "ui_editrecordform.h"
-#include "ui_mainform.h"
+#include "tests/mainwindow/form1controls.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -43,11 +41,12 @@ private:
     TScriptedDialogs FDialogs;
     std::unique_ptr<QTemporaryDir> FDir;
     QString FPath;
+    std::unique_ptr<TTresmolApp> FApp;
 
-    TDataSet& Table() { return DataModule1->BookTable; }
-    Ui::TForm1& Ui() { return Form1->Ui(); }
+    TDataSet& Table() { return FApp->DataModule1->BookTable; }
+    TForm1Controls Ui() { return TForm1Controls(FApp->Form1); }
     QString Name() { return Table().FieldByName(u"ProductName"_s)->AsString(); }
-    QProgressBar* Bar() { return Form1->findChild<QProgressBar*>(u"ProgressBar"_s); }
+    QProgressBar* Bar() { return FApp->Form1->findChild<QProgressBar*>(u"ProgressBar"_s); }
     QWidget* SaveButton() { return Ui().ToolBar1->widgetForAction(Ui().ActSave); }
 
     QStringList Shown()
@@ -63,10 +62,10 @@ private:
     // activation connects.
     void Start()
     {
-        Startup::CreateForms(Catalogue::ConnectionStringFor(FPath));
-        Form1->show();
-        Form1->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(Form1));
+        FApp = std::make_unique<TTresmolApp>(Catalogue::ConnectionStringFor(FPath));
+        FApp->Form1->show();
+        FApp->Form1->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(FApp->Form1));
     }
 
     void StartWith(const QStringList& names)
@@ -89,10 +88,10 @@ private slots:
 
     void cleanup()
     {
-        if (Form1) {
+        if (FApp) {
             // Close as the user would; nothing must stay pending.
-            Form1->close();
-            Startup::DestroyForms();
+            FApp->Form1->close();
+            FApp.reset();
         }
         FDir.reset();
         SetDialogs(nullptr);
@@ -101,39 +100,39 @@ private slots:
     void startupCreatesEveryWindowHidden()
     {
         Catalogue::CreateDemo(FPath);
-        Startup::CreateForms(Catalogue::ConnectionStringFor(FPath));
+        FApp = std::make_unique<TTresmolApp>(Catalogue::ConnectionStringFor(FPath));
         const std::pair<QWidget*, QString> windows[] = {
-            {Form1, u"Tresmol"_s},
-            {EditRecordForm, u"Редактирование"_s},
-            {AddManufacturerForm, u"Редактирование"_s},
-            {TypeDiscForm, u"Редактирование"_s},
-            {AboutForm, u"О программе"_s},
-            {ColumnForm, u"Настройка столбцов"_s},
-            {MasterForm, u"Добавление программы"_s},
-            {PlatformForm, u"Редактирование"_s},
-            {CategoryForm, u"Редактирование"_s},
-            {ProgramTypeForm, u"Редактирование"_s},
-            {InfoForm, u"Сбор информации с файла"_s},
-            {ImgViewForm, u"Просмотр картинки"_s},
+            {FApp->Form1, u"Tresmol"_s},
+            {FApp->EditRecordForm, u"Редактирование"_s},
+            {FApp->AddManufacturerForm, u"Редактирование"_s},
+            {FApp->TypeDiscForm, u"Редактирование"_s},
+            {FApp->AboutForm, u"О программе"_s},
+            {FApp->ColumnForm, u"Настройка столбцов"_s},
+            {FApp->MasterForm, u"Добавление программы"_s},
+            {FApp->PlatformForm, u"Редактирование"_s},
+            {FApp->CategoryForm, u"Редактирование"_s},
+            {FApp->ProgramTypeForm, u"Редактирование"_s},
+            {FApp->InfoForm, u"Сбор информации с файла"_s},
+            {FApp->ImgViewForm, u"Просмотр картинки"_s},
         };
         for (const auto& [window, caption] : windows) {
             QVERIFY(window);
             QCOMPARE(window->windowTitle(), caption);
             QVERIFY(!window->isVisible());
         }
-        QVERIFY(DataModule1->ADOConnection.Connected());
-        for (TDataSet* ref : DataModule1->ReferenceTables())
+        QVERIFY(FApp->DataModule1->ADOConnection.Connected());
+        for (TDataSet* ref : FApp->DataModule1->ReferenceTables())
             QVERIFY(ref->Active());
         QVERIFY(!Table().Active()); // opens on the first activation
         for (int i = 0; i < 3; ++i)
-            QVERIFY(Form1->StatusText(i).isEmpty());
+            QVERIFY(Ui().StatusText(i).isEmpty());
 
-        Form1->show();
-        Form1->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(Form1));
+        FApp->Form1->show();
+        FApp->Form1->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(FApp->Form1));
         QVERIFY(Table().Active());
-        QCOMPARE(Form1->StatusText(0), u"Подключены к "_s + FPath);
-        QCOMPARE(Form1->StatusText(1), u"Запись 1 из %1"_s.arg(Table().RecordCount()));
+        QCOMPARE(Ui().StatusText(0), u"Подключены к "_s + FPath);
+        QCOMPARE(Ui().StatusText(1), u"Запись 1 из %1"_s.arg(Table().RecordCount()));
         QCOMPARE(Ui().DBGrid1->model()->rowCount(), Table().RecordCount());
         QCOMPARE(Ui().DBText2->text(), Name());
         QVERIFY(FDialogs.Messages().isEmpty());
@@ -151,9 +150,9 @@ private slots:
             QVERIFY(!box.Text.isEmpty());
         }
         QVERIFY(!Table().Active());
-        QVERIFY(Form1->StatusText(0).isEmpty());
+        QVERIFY(Ui().StatusText(0).isEmpty());
         QCOMPARE(Ui().DBGrid1->model()->rowCount(), 0);
-        Form1->ActionList1Update();
+        FApp->Form1->ActionList1Update();
         QVERIFY(Ui().ActConnect->isEnabled());
         QVERIFY(!Ui().ActAdd->isEnabled());
 
@@ -171,7 +170,7 @@ private slots:
         QVERIFY(FDialogs.Messages().isEmpty());
         QVERIFY(Table().Active());
         QVERIFY(Table().RecordCount() > 0);
-        QCOMPARE(Form1->StatusText(0), u"Подключены к "_s + FPath);
+        QCOMPARE(Ui().StatusText(0), u"Подключены к "_s + FPath);
     }
 
     void enablingRule()
@@ -183,7 +182,7 @@ private slots:
             Ui().ActLast, Ui().ActFirst, Ui().ActFileInfo};
         const QList<QAction*> always = {Ui().ActExcel, Ui().ActAddImg, Ui().ActDelImg,
                                         Ui().ActViewImg};
-        Form1->ActionList1Update();
+        FApp->Form1->ActionList1Update();
         QVERIFY(!Ui().ActConnect->isEnabled());
         QVERIFY(!Ui().On1->isEnabled());
         for (QAction* a : connectedOnly)
@@ -191,10 +190,10 @@ private slots:
         QVERIFY(Ui().Off1->isEnabled());
 
         Ui().ActDisconnect->trigger();
-        QCOMPARE(Form1->StatusText(0), u"Отключено"_s);
+        QCOMPARE(Ui().StatusText(0), u"Отключено"_s);
         QVERIFY(!Table().Active());
         QCOMPARE(Ui().DBGrid1->model()->rowCount(), 0);
-        Form1->ActionList1Update();
+        FApp->Form1->ActionList1Update();
         QVERIFY(Ui().ActConnect->isEnabled());
         QVERIFY(Ui().On1->isEnabled());
         for (QAction* a : connectedOnly)
@@ -215,16 +214,17 @@ private slots:
     void addOpensTheEditorOnANewRecord()
     {
         StartWith({u"Alpha"_s, u"Bravo"_s});
-        const int win = TTestCatalogue::AddReference(DataModule1->PlatformADOTable, u"Windows"_s);
+        const int win =
+            TTestCatalogue::AddReference(FApp->DataModule1->PlatformADOTable, u"Windows"_s);
         bool shown = false;
         WhileModal([&] {
-            shown = EditRecordForm->isVisible();
+            shown = FApp->EditRecordForm->isVisible();
             QCOMPARE(Table().State(), TDataSetState::dsInsert);
-            QCOMPARE(Form1->StatusText(1), u"Запись -1 из 2"_s);
-            auto& e = EditRecordForm->Ui();
-            e.DBLookupComboBox9->Choose(0);
-            e.SpeedButton2->click();
-            EditRecordForm->Ui().SpeedButton4->click();
+            QCOMPARE(Ui().StatusText(1), u"Запись -1 из 2"_s);
+            const QWidget* e = FApp->EditRecordForm;
+            Control<TDBLookupComboBox>(e, u"DBLookupComboBox9"_s)->Choose(0);
+            Control<QToolButton>(e, u"SpeedButton2"_s)->click();
+            Control<QToolButton>(FApp->EditRecordForm, u"SpeedButton4"_s)->click();
         });
         Ui().ActAdd->trigger();
         QVERIFY(shown);
@@ -234,9 +234,9 @@ private slots:
         QVERIFY(Name().isEmpty());
 
         // Two adds in a row without typing leave one pending new record.
-        WhileModal([] { EditRecordForm->close(); });
+        WhileModal([this] { FApp->EditRecordForm->close(); });
         Ui().N5->trigger();
-        WhileModal([] { EditRecordForm->close(); });
+        WhileModal([this] { FApp->EditRecordForm->close(); });
         Ui().N18->trigger();
         QCOMPARE(Table().State(), TDataSetState::dsInsert);
         QCOMPARE(Ui().DBGrid1->model()->rowCount(), 4);
@@ -251,9 +251,9 @@ private slots:
         Table().Next();
         QString seen;
         WhileModal([&] {
-            seen = EditRecordForm->Ui().DBEdit2->text();
+            seen = Control<TDBEdit>(FApp->EditRecordForm, u"DBEdit2"_s)->text();
             QCOMPARE(Table().State(), TDataSetState::dsBrowse);
-            EditRecordForm->close();
+            FApp->EditRecordForm->close();
         });
         Ui().ActRed->trigger();
         QCOMPARE(seen, u"Bravo"_s);
@@ -338,12 +338,12 @@ private slots:
         StartWith({u"Alpha"_s, u"Bravo"_s, u"Charlie"_s});
         Ui().ActLast->trigger();
         QCOMPARE(Name(), u"Charlie"_s);
-        QCOMPARE(Form1->StatusText(1), u"Запись 3 из 3"_s);
+        QCOMPARE(Ui().StatusText(1), u"Запись 3 из 3"_s);
         Ui().ActNext->trigger(); // past the end stays on the end record
         QCOMPARE(Name(), u"Charlie"_s);
         Ui().ActPrior->trigger();
         QCOMPARE(Name(), u"Bravo"_s);
-        QCOMPARE(Form1->StatusText(1), u"Запись 2 из 3"_s);
+        QCOMPARE(Ui().StatusText(1), u"Запись 2 из 3"_s);
         QCOMPARE(Ui().DBGrid1->currentIndex().row(), 1);
         Ui().ActFirst->trigger();
         QCOMPARE(Name(), u"Alpha"_s);
@@ -369,12 +369,12 @@ private slots:
     void statusShowsMinusOneDuringAnInsert()
     {
         StartWith({u"Alpha"_s, u"Bravo"_s});
-        QCOMPARE(Form1->StatusText(1), u"Запись 1 из 2"_s);
+        QCOMPARE(Ui().StatusText(1), u"Запись 1 из 2"_s);
         Table().Insert();
-        QCOMPARE(Form1->StatusText(1), u"Запись -1 из 2"_s);
+        QCOMPARE(Ui().StatusText(1), u"Запись -1 из 2"_s);
         Table().FieldByName(u"ProductName"_s)->SetAsString(u"Charlie"_s);
         Table().Post();
-        QCOMPARE(Form1->StatusText(1), u"Запись %1 из 3"_s.arg(Table().RecNo()));
+        QCOMPARE(Ui().StatusText(1), u"Запись %1 из 3"_s.arg(Table().RecNo()));
     }
 
     void clear_data()
@@ -404,7 +404,7 @@ private slots:
         QCOMPARE(boxes[0].Caption, ApplicationTitle());
         QCOMPARE(boxes[0].Buttons, TMsgButtons::mbYesNo);
         QCOMPARE(boxes[0].Icon, TMsgIcon::miQuestion);
-        QVERIFY(!Form1->ProgressBar()->isVisible());
+        QVERIFY(!Ui().ProgressBar->isVisible());
         Ui().Edit1->clear();
         QCOMPARE(Shown(), left);
     }
@@ -419,29 +419,29 @@ private slots:
         bool sawClearing = false;
         // Whatever the user does while the loop runs must not touch the catalogue.
         std::function<void()> meddle = [&] {
-            if (!Form1->Clearing())
+            if (!FApp->Form1->Clearing())
                 return;
             sawClearing = true;
             ++attempts;
-            QVERIFY(Form1->ProgressBar()->isVisible());
-            Form1->ActClearExecute();  // would ask again
-            Form1->ActDelExecute();    // would ask
-            Form1->ActLastExecute();
-            Form1->N24Click();
+            QVERIFY(Ui().ProgressBar->isVisible());
+            FApp->Form1->ActClearExecute();  // would ask again
+            FApp->Form1->ActDelExecute();    // would ask
+            FApp->Form1->ActLastExecute();
+            FApp->Form1->N24Click();
             QTest::keyClicks(Ui().Edit1, u"Program 3"_s); // the box waits
             if (attempts < 5)
                 QTimer::singleShot(0, meddle);
         };
         QTimer::singleShot(0, meddle);
         FDialogs.AnswerMessage(TMsgResult::mrYes);
-        Form1->ActClearExecute();
+        FApp->Form1->ActClearExecute();
         QVERIFY(sawClearing);
         QCOMPARE(FDialogs.Messages().size(), 1); // only the one question
         QVERIFY(Ui().Edit1->text().isEmpty());
         QCOMPARE(Table().RecordCount(), 0);
         QVERIFY(Table().Sort().isEmpty());
-        QVERIFY(!Form1->ProgressBar()->isVisible());
-        QVERIFY(!Form1->Clearing());
+        QVERIFY(!Ui().ProgressBar->isVisible());
+        QVERIFY(!FApp->Form1->Clearing());
     }
 
     void search_data()
@@ -520,7 +520,7 @@ private slots:
             Table().FieldByName(u"Size"_s)->SetAsString(r.Size);
             Table().Post();
         }
-        Form1->findChild<QAction*>(item)->trigger();
+        FApp->Form1->findChild<QAction*>(item)->trigger();
         QCOMPARE(Shown(), order);
         QCOMPARE(Ui().DBGrid1->model()->index(0, 1).data().toString(), order.first());
         QCOMPARE(Ui().DBGrid1->model()->index(2, 0).data().toString(), u"3"_s);
@@ -554,8 +554,8 @@ private slots:
         StartWith({u"Alpha"_s});
         // A rating that is not a number cannot be saved: the window stays open.
         QTest::keyClicks(Ui().DBEdit5, u"x"_s);
-        QVERIFY(!Form1->close());
-        QVERIFY(Form1->isVisible());
+        QVERIFY(!FApp->Form1->close());
+        QVERIFY(FApp->Form1->isVisible());
         QCOMPARE(FDialogs.Messages().size(), 1);
         QCOMPARE(FDialogs.Messages()[0].Icon, TMsgIcon::miStop);
         QVERIFY(Table().Active());
@@ -563,9 +563,9 @@ private slots:
         Ui().DBEdit5->setText(QString());
         Ui().DBEdit5->selectAll();
         QTest::keyClicks(Ui().DBEdit5, u"5"_s);
-        QVERIFY(Form1->close());
+        QVERIFY(FApp->Form1->close());
         QVERIFY(!Table().Active());
-        Form1->ActConnectExecute();
+        FApp->Form1->ActConnectExecute();
         QCOMPARE(Table().FieldByName(u"Rating"_s)->AsInteger(), 5);
     }
 
@@ -573,8 +573,8 @@ private slots:
     {
         StartWith({u"Alpha"_s});
         Table().Insert();
-        QVERIFY(Form1->close());
-        Form1->ActConnectExecute();
+        QVERIFY(FApp->Form1->close());
+        FApp->Form1->ActConnectExecute();
         QCOMPARE(Table().RecordCount(), 1);
     }
 

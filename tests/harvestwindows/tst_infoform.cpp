@@ -3,11 +3,11 @@
 
 #include "dbaware/dbcontrols.h"
 #include "harvest/harvestfile.h"
-#include "harvest/infoform.h"
-#include "platform/dialogs.h"
+#include "harvestwindows/infoform.h"
 #include "store/catalogue.h"
 #include "store/datamodule.h"
-#include "ui_infoform.h"
+#include "tests/common/controls.h"
+#include "tests/common/scripteddialogs.h"
 
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -32,6 +32,22 @@ const QStringList Columns = {
     u"ProductVersion"_s, u"Comments"_s,        u"PlacingProgram"_s,   u"FileName"_s,
     u"ExtractFileName"_s, u"Language"_s,       u"LangID"_s,           u"CodePage"_s};
 
+// The window's controls that the tests press and read, found by their names.
+struct TInfoControls {
+    explicit TInfoControls(const QWidget* form) : Form(form) {}
+
+    const QWidget* Form;
+    TDBEdit* DBEdit1 = Control<TDBEdit>(Form, u"DBEdit1"_s);
+    TDBEdit* DBEdit2 = Control<TDBEdit>(Form, u"DBEdit2"_s);
+    TDBEdit* DBEdit8 = Control<TDBEdit>(Form, u"DBEdit8"_s);
+    TDBEdit* DBEdit9 = Control<TDBEdit>(Form, u"DBEdit9"_s);
+    TDBEdit* DBEdit13 = Control<TDBEdit>(Form, u"DBEdit13"_s);
+    TDBEdit* DBEdit16 = Control<TDBEdit>(Form, u"DBEdit16"_s);
+    QPushButton* SpeedButton1 = Control<QPushButton>(Form, u"SpeedButton1"_s); // "Обзор"
+    QPushButton* SpeedButton2 = Control<QPushButton>(Form, u"SpeedButton2"_s); // "Сохранить"
+    QPushButton* SpeedButton3 = Control<QPushButton>(Form, u"SpeedButton3"_s); // "Выход"
+};
+
 } // namespace
 
 class TestInfoForm : public QObject {
@@ -50,6 +66,7 @@ private slots:
 
 private:
     QStringList Texts() const;
+    TInfoControls Ui() const { return TInfoControls(FForm.get()); }
 
     std::unique_ptr<QTemporaryDir> FDir;
     std::unique_ptr<TDataModule1> FDm;
@@ -96,9 +113,9 @@ void TestInfoForm::rowsAndTabOrder()
         QCOMPARE(edits[i]->DataField(), Columns[i]);
     }
     // Top to bottom the rows show ProductName first, CompanyName fifth.
-    QVERIFY(FForm->Form()->DBEdit8->y() < FForm->Form()->DBEdit9->y());
-    QVERIFY(FForm->Form()->DBEdit2->y() < FForm->Form()->DBEdit1->y());
-    QVERIFY(FForm->Form()->DBEdit13->y() < FForm->Form()->DBEdit16->y());
+    QVERIFY(Ui().DBEdit8->y() < Ui().DBEdit9->y());
+    QVERIFY(Ui().DBEdit2->y() < Ui().DBEdit1->y());
+    QVERIFY(Ui().DBEdit13->y() < Ui().DBEdit16->y());
     // Tab walks the edits in their fill order.
     for (int i = 0; i + 1 < edits.size(); ++i) {
         QWidget* w = edits[i]->nextInFocusChain();
@@ -106,9 +123,9 @@ void TestInfoForm::rowsAndTabOrder()
             w = w->nextInFocusChain();
         QCOMPARE(w, edits[i + 1]);
     }
-    QCOMPARE(FForm->Form()->SpeedButton1->text(), u"Обзор"_s);
-    QCOMPARE(FForm->Form()->SpeedButton2->text(), u"Сохранить"_s);
-    QCOMPARE(FForm->Form()->SpeedButton3->text(), u"Выход"_s);
+    QCOMPARE(Ui().SpeedButton1->text(), u"Обзор"_s);
+    QCOMPARE(Ui().SpeedButton2->text(), u"Сохранить"_s);
+    QCOMPARE(Ui().SpeedButton3->text(), u"Выход"_s);
 }
 
 void TestInfoForm::browseFillsInOrder()
@@ -117,7 +134,7 @@ void TestInfoForm::browseFillsInOrder()
     for (TDBEdit* e : FForm->Edits())
         connect(e, &QLineEdit::textChanged, this, [&order, e] { order << e->objectName(); });
     FDialogs.AnswerFile(Fixture(u"english64.exe"_s));
-    QTest::mouseClick(FForm->Form()->SpeedButton1, Qt::LeftButton);
+    QTest::mouseClick(Ui().SpeedButton1, Qt::LeftButton);
     QCOMPARE(Texts(), EnglishValues);
     QStringList wanted;
     for (int i = 1; i <= 16; ++i)
@@ -130,8 +147,8 @@ void TestInfoForm::browseFillsInOrder()
 void TestInfoForm::saveAfterBrowsePostsTheRecord()
 {
     FDialogs.AnswerFile(Fixture(u"english64.exe"_s));
-    QTest::mouseClick(FForm->Form()->SpeedButton1, Qt::LeftButton);
-    QTest::mouseClick(FForm->Form()->SpeedButton2, Qt::LeftButton);
+    QTest::mouseClick(Ui().SpeedButton1, Qt::LeftButton);
+    QTest::mouseClick(Ui().SpeedButton2, Qt::LeftButton);
     QVERIFY(!FForm->isVisible());
     TDataSet& t = FDm->BookTable;
     QCOMPARE(t.State(), TDataSetState::dsBrowse);
@@ -142,7 +159,7 @@ void TestInfoForm::saveAfterBrowsePostsTheRecord()
 
 void TestInfoForm::saveWithNothingChangedClosesWithoutPosting()
 {
-    QTest::mouseClick(FForm->Form()->SpeedButton2, Qt::LeftButton);
+    QTest::mouseClick(Ui().SpeedButton2, Qt::LeftButton);
     QVERIFY(!FForm->isVisible());
     QCOMPARE(FDm->BookTable.State(), TDataSetState::dsInsert);
     QCOMPARE(FDm->BookTable.RecordCount(), 0);
@@ -151,8 +168,8 @@ void TestInfoForm::saveWithNothingChangedClosesWithoutPosting()
 void TestInfoForm::exitLeavesTheRecordInInsertion()
 {
     FDialogs.AnswerFile(Fixture(u"russian32.exe"_s));
-    QTest::mouseClick(FForm->Form()->SpeedButton1, Qt::LeftButton);
-    QTest::mouseClick(FForm->Form()->SpeedButton3, Qt::LeftButton);
+    QTest::mouseClick(Ui().SpeedButton1, Qt::LeftButton);
+    QTest::mouseClick(Ui().SpeedButton3, Qt::LeftButton);
     QVERIFY(!FForm->isVisible());
     TDataSet& t = FDm->BookTable;
     QCOMPARE(t.State(), TDataSetState::dsInsert);
@@ -172,9 +189,9 @@ void TestInfoForm::exitLeavesTheRecordInInsertion()
 void TestInfoForm::fileWithoutVersionInfoChangesNothing()
 {
     FDialogs.AnswerFile(Fixture(u"english64.exe"_s));
-    QTest::mouseClick(FForm->Form()->SpeedButton1, Qt::LeftButton);
+    QTest::mouseClick(Ui().SpeedButton1, Qt::LeftButton);
     FDialogs.AnswerFile(Fixture(u"nores32.exe"_s));
-    QTest::mouseClick(FForm->Form()->SpeedButton1, Qt::LeftButton);
+    QTest::mouseClick(Ui().SpeedButton1, Qt::LeftButton);
     QCOMPARE(Texts(), EnglishValues);
     const QList<TScriptedDialogs::TAsked> boxes = FDialogs.Messages();
     QCOMPARE(boxes.size(), 1);
@@ -186,13 +203,13 @@ void TestInfoForm::fileWithoutVersionInfoChangesNothing()
 void TestInfoForm::secondFileReplacesCorrections()
 {
     FDialogs.AnswerFile(Fixture(u"english64.exe"_s));
-    QTest::mouseClick(FForm->Form()->SpeedButton1, Qt::LeftButton);
-    FForm->Form()->DBEdit8->setFocus();
-    FForm->Form()->DBEdit8->selectAll();
-    QTest::keyClicks(FForm->Form()->DBEdit8, u"Corrected"_s);
-    QCOMPARE(FForm->Form()->DBEdit8->text(), u"Corrected"_s);
+    QTest::mouseClick(Ui().SpeedButton1, Qt::LeftButton);
+    Ui().DBEdit8->setFocus();
+    Ui().DBEdit8->selectAll();
+    QTest::keyClicks(Ui().DBEdit8, u"Corrected"_s);
+    QCOMPARE(Ui().DBEdit8->text(), u"Corrected"_s);
     FDialogs.AnswerFile(Fixture(u"mismatch.exe"_s));
-    QTest::mouseClick(FForm->Form()->SpeedButton1, Qt::LeftButton);
+    QTest::mouseClick(Ui().SpeedButton1, Qt::LeftButton);
     const QStringList texts = Texts();
     QCOMPARE(texts.mid(0, 10), QStringList(10, QString()));
     QCOMPARE(texts[12], u"mismatch.exe"_s);
@@ -201,7 +218,7 @@ void TestInfoForm::secondFileReplacesCorrections()
 
 void TestInfoForm::cancelledDialogChangesNothing()
 {
-    QTest::mouseClick(FForm->Form()->SpeedButton1, Qt::LeftButton); // no answer: cancelled
+    QTest::mouseClick(Ui().SpeedButton1, Qt::LeftButton); // no answer: cancelled
     QCOMPARE(Texts(), QStringList(16, QString()));
     QCOMPARE(FDialogs.Asked().size(), 1);
     QCOMPARE(FDialogs.Asked()[0].Kind, u"file"_s);

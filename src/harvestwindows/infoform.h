@@ -16,14 +16,13 @@ class TInfoForm;
 class TInfoForm : public QDialog {
     Q_OBJECT
 public:
-    // The edits bind to SOURCE, or to the data module's catalogue source when null.
+    // The edits bind to SOURCE, the catalogue's data source (to none when null).
     explicit TInfoForm(QWidget* parent = nullptr, TDataSource* source = nullptr);
     ~TInfoForm() override;
 
     void SetDataSource(TDataSource* source);
     // The sixteen edits in the order "Обзор" fills them (DBEdit1 ... DBEdit16).
     QList<TDBEdit*> Edits() const;
-    Ui::TInfoForm* Form() const { return ui.get(); }
 
     // The two filter entries of the file dialog.
     static const QString OpenDialog3Filter;
@@ -36,5 +35,3 @@ private:
     std::unique_ptr<Ui::TInfoForm> ui;
     TDataSource* FSource = nullptr;
 };
-
-extern TInfoForm* InfoForm;

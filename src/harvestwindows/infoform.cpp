@@ -1,4 +1,4 @@
-#include "harvest/infoform.h"
+#include "harvestwindows/infoform.h"
 
 #include "dbaware/dbcontrols.h"
 #include "harvest/harvestfile.h"
@@ -11,8 +11,6 @@
 #include <QHash>
 
 using namespace Qt::Literals::StringLiterals;
-
-TInfoForm* InfoForm = nullptr;
 
 // "Exe файлы|*.exe|Все файлы|*." in the file dialog's own notation; "*." is a name
 // without an extension.
@@ -39,7 +37,7 @@ TInfoForm::TInfoForm(QWidget* parent, TDataSource* source)
     const QList<TDBEdit*> edits = Edits();
     for (int i = 0; i < edits.size(); ++i)
         edits[i]->SetDataField(EditColumns[i]);
-    SetDataSource(source ? source : DataModule1 ? &DataModule1->DataSource : nullptr);
+    SetDataSource(source);
     connect(ui->SpeedButton1, &QPushButton::clicked, this,
             [this] { RunCommand(this, [this] { SpeedButton1Click(); }); });
     connect(ui->SpeedButton2, &QPushButton::clicked, this,

@@ -33,7 +33,6 @@ public:
 
     int PageIndex() const { return FPageIndex; }
     bool Searching() const { return FSearching; }
-    Ui::TMasterForm* Form() const { return ui.get(); }
 
     // Handlers, named after their actions.
     void ActionList1Update();
@@ -65,5 +64,3 @@ private:
     int FPendingResult = -1;  // a close asked for while searching
     QAction* FNextBinding = nullptr;
 };
-
-extern TMasterForm* MasterForm;

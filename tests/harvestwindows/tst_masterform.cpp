@@ -2,20 +2,24 @@
 // GetCheckedFiles returns for each way of leaving it.
 
 #include "harvest/filesearch.h"
-#include "harvest/masterform.h"
-#include "platform/dialogs.h"
-#include "ui_masterform.h"
+#include "harvestwindows/masterform.h"
+#include "tests/common/controls.h"
+#include "tests/common/scripteddialogs.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <functional>
+#include <optional>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -27,6 +31,30 @@ void Touch(const QString& path)
     if (!f.open(QIODevice::WriteOnly))
         qFatal("cannot write %s", qPrintable(path));
 }
+
+// The wizard's controls, found by their names.
+struct TWizardControls {
+    explicit TWizardControls(const QWidget* form) : Form(form) {}
+
+    const QWidget* Form;
+    QAction* ActBack = Control<QAction>(Form, u"ActBack"_s);
+    QAction* ActNext = Control<QAction>(Form, u"ActNext"_s);
+    QAction* ActFinish = Control<QAction>(Form, u"ActFinish"_s);
+    QAction* ActCancel = Control<QAction>(Form, u"ActCancel"_s);
+    QAction* ActAddFolder = Control<QAction>(Form, u"ActAddFolder"_s);
+    QAction* ActDeleteFolder = Control<QAction>(Form, u"ActDeleteFolder"_s);
+    QLabel* TopLbl = Control<QLabel>(Form, u"TopLbl"_s);
+    QWidget* Page1Pnl = Control<QWidget>(Form, u"Page1Pnl"_s);
+    QListWidget* FoldersList = Control<QListWidget>(Form, u"FoldersList"_s);
+    QWidget* Page2Pnl = Control<QWidget>(Form, u"Page2Pnl"_s);
+    QListWidget* FilesCbL = Control<QListWidget>(Form, u"FilesCbL"_s);
+    QProgressBar* Animate1 = Control<QProgressBar>(Form, u"Animate1"_s);
+    QLabel* Label1 = Control<QLabel>(Form, u"Label1"_s);
+    QLabel* Label3 = Control<QLabel>(Form, u"Label3"_s);
+    QPushButton* BackBtn = Control<QPushButton>(Form, u"BackBtn"_s);
+    QPushButton* NextBtn = Control<QPushButton>(Form, u"NextBtn"_s);
+    QPushButton* CancelBtn = Control<QPushButton>(Form, u"CancelBtn"_s);
+};
 
 } // namespace
 
@@ -62,7 +90,7 @@ private:
     QStringList FExpected;
     TScriptedDialogs FDialogs;
     std::unique_ptr<TMasterForm> FForm;
-    Ui::TMasterForm* ui = nullptr;
+    std::optional<TWizardControls> ui;
 };
 
 void TestMasterForm::initTestCase()
@@ -89,11 +117,12 @@ void TestMasterForm::init()
 {
     SetDialogs(&FDialogs);
     FForm = std::make_unique<TMasterForm>();
-    ui = FForm->Form();
+    ui.emplace(FForm.get());
 }
 
 void TestMasterForm::cleanup()
 {
+    ui.reset();
     FForm.reset();
     SetDialogs(nullptr);
     FDialogs.ClearAsked();

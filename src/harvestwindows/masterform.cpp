@@ -1,4 +1,4 @@
-#include "harvest/masterform.h"
+#include "harvestwindows/masterform.h"
 
 #include "harvest/filesearch.h"
 #include "platform/command.h"
@@ -12,8 +12,6 @@
 #include <QShowEvent>
 
 using namespace Qt::Literals::StringLiterals;
-
-TMasterForm* MasterForm = nullptr;
 
 namespace {
 
