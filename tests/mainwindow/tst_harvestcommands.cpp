@@ -507,10 +507,10 @@ class TestHarvestCommands : public QObject
         StartWith({u"Alpha"_s});
         MakeScanFolder({fixture});
         const QString path = FScanFolder + u'/' + fixture;
-        Form1->HarvestFile(path);
+        FApp->Form1->HarvestFile(path);
         QCOMPARE(Table().FieldByName(u"FileName"_s)->AsString(), path);
 
-        Form1->findChild<QAction*>(u"N29"_s)->trigger();
+        FApp->Form1->findChild<QAction*>(u"N29"_s)->trigger();
         const QList<TScriptedDialogs::TAsked> boxes = FDialogs.Messages();
         QCOMPARE(boxes.size(), 1);
         QCOMPARE(boxes[0].Icon, TMsgIcon::miInformation);
