@@ -148,7 +148,9 @@ int main(int argc, char** argv)
             for (size_t c = 0; c < fields.size(); ++c) {
                 if (c)
                     ts << '\t';
-                ts << dm.BookTable.ViewText(row, fields[c]).replace(u'\t', u' ').replace(u'\n', u' ');
+                ts << dm.BookTable.ViewText(row, fields[c])
+                          .replace(u'\t', u' ')
+                          .replace(u'\n', u' ');
             }
             ts << '\n';
         }

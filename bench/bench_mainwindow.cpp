@@ -70,10 +70,10 @@ int main(int argc, char** argv)
         TDBGrid* DBGrid1;
         QLineEdit* Edit1;
         QAction *ActFirst, *N24, *N23, *N34, *N25, *N26, *N27;
-    } ui{form->findChild<TDBGrid*>(u"DBGrid1"_s),     form->findChild<QLineEdit*>(u"Edit1"_s),
-         form->findChild<QAction*>(u"ActFirst"_s),    form->findChild<QAction*>(u"N24"_s),
-         form->findChild<QAction*>(u"N23"_s),         form->findChild<QAction*>(u"N34"_s),
-         form->findChild<QAction*>(u"N25"_s),         form->findChild<QAction*>(u"N26"_s),
+    } ui{form->findChild<TDBGrid*>(u"DBGrid1"_s),  form->findChild<QLineEdit*>(u"Edit1"_s),
+         form->findChild<QAction*>(u"ActFirst"_s), form->findChild<QAction*>(u"N24"_s),
+         form->findChild<QAction*>(u"N23"_s),      form->findChild<QAction*>(u"N34"_s),
+         form->findChild<QAction*>(u"N25"_s),      form->findChild<QAction*>(u"N26"_s),
          form->findChild<QAction*>(u"N27"_s)};
     QWidget* viewport = ui.DBGrid1->viewport();
     viewport->installEventFilter(&watch);
@@ -117,8 +117,8 @@ int main(int argc, char** argv)
                 ui.Edit1->setText(text.left(i));
                 PaintNow(viewport);
             }));
-        std::printf("search \"%s\": rows shown after the last character %d\n",
-                    qPrintable(text), ui.DBGrid1->model()->rowCount());
+        std::printf("search \"%s\": rows shown after the last character %d\n", qPrintable(text),
+                    ui.DBGrid1->model()->rowCount());
         for (int i = int(text.size()) - 1; i >= 0; --i)
             erased.push_back(TimeMs([&] {
                 ui.Edit1->setText(text.left(i));
@@ -140,15 +140,15 @@ int main(int argc, char** argv)
                 items[i]->trigger();
                 PaintNow(viewport);
             });
-            std::printf("sort by %-14s %.0f ms\n", qPrintable(Search::SortKeys().at(i).Caption + u':'),
-                        ms);
+            std::printf("sort by %-14s %.0f ms\n",
+                        qPrintable(Search::SortKeys().at(i).Caption + u':'), ms);
         }
     }
 
     // --- harvest with the window open: what a scan does per file, without the wizard
     {
-        const QString file = argc > 2 ? QString::fromLocal8Bit(argv[2])
-                                      : QCoreApplication::applicationFilePath();
+        const QString file =
+            argc > 2 ? QString::fromLocal8Bit(argv[2]) : QCoreApplication::applicationFilePath();
         ui.ActFirst->trigger();
         PaintNow(viewport);
         const int files = 1000;

@@ -48,7 +48,8 @@ int main(int argc, char** argv)
         on.push_back(TimeMs([&] { Search::Apply(*dm, u"Ad"_s); }));
         off.push_back(TimeMs([&] { Search::Apply(*dm, QString()); }));
     }
-    std::printf("search on (\"Ad\"): median %.1f ms; off: median %.1f ms\n", Median(on), Median(off));
+    std::printf("search on (\"Ad\"): median %.1f ms; off: median %.1f ms\n", Median(on),
+                Median(off));
     const QString typed = u"Total Commander"_s;
     for (int n = 1; n <= typed.size(); ++n)
         typing.push_back(TimeMs([&] { Search::Apply(*dm, typed.left(n)); }));

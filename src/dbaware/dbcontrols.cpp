@@ -108,7 +108,8 @@ void TDBEdit::focusOutEvent(QFocusEvent* event)
     QLineEdit::focusOutEvent(event);
     if (FHolding && LeavesForControl(event)) {
         if (!RunCommand(window(), [this] { UpdateData(); }))
-            QMetaObject::invokeMethod(this, [this] { setFocus(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this] { setFocus(); }, Qt::QueuedConnection);
     }
 }
 
@@ -214,10 +215,7 @@ void TDBCheckBox::Clicked(bool checked)
 
 // ---------------------------------------------------------------- TDBText
 
-TDBText::TDBText(QWidget* parent) : QLabel(parent)
-{
-    setTextFormat(Qt::PlainText);
-}
+TDBText::TDBText(QWidget* parent) : QLabel(parent) { setTextFormat(Qt::PlainText); }
 
 void TDBText::DataChange(TField*)
 {

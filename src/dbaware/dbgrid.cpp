@@ -241,15 +241,15 @@ void TDBGrid::keyPressEvent(QKeyEvent* event)
     if (ds && plain && event->key() == Qt::Key_Down &&
         ds->ViewCurrentRow() >= FModel->rowCount() - 1) {
         // Down from the last row appends a record, unless that row is an untouched new one.
-        const bool untouched = ds->State() == TDataSetState::dsInsert && !ds->Modified() &&
-                               !FDelegate->Holding();
+        const bool untouched =
+            ds->State() == TDataSetState::dsInsert && !ds->Modified() && !FDelegate->Holding();
         if (!untouched)
             RunCommand(window(), [&] { ds->Append(); });
         event->accept();
         return;
     }
-    if (ds && plain && event->key() == Qt::Key_Escape && state() != QAbstractItemView::EditingState &&
-        ds->State() != TDataSetState::dsBrowse) {
+    if (ds && plain && event->key() == Qt::Key_Escape &&
+        state() != QAbstractItemView::EditingState && ds->State() != TDataSetState::dsBrowse) {
         RunCommand(window(), [&] { ds->Cancel(); });
         event->accept();
         return;

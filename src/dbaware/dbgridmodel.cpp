@@ -66,10 +66,9 @@ void TDBGridModel::RowChanged(const TRowChange& change)
 {
     const TDataSet* ds = DataSet();
     const int row = change.Row;
-    const bool inRange = ds && row >= 0 &&
-                         row < FRows + (change.Kind == TRowChange::TKind::Inserted ? 1 : 0) &&
-                         (change.Kind != TRowChange::TKind::Moved ||
-                          (change.To >= 0 && change.To < FRows));
+    const bool inRange =
+        ds && row >= 0 && row < FRows + (change.Kind == TRowChange::TKind::Inserted ? 1 : 0) &&
+        (change.Kind != TRowChange::TKind::Moved || (change.To >= 0 && change.To < FRows));
     if (!inRange) {
         Rebuild();
         return;
@@ -177,8 +176,9 @@ void TDBGridModel::FieldChanged(TField* field)
     // The field's own column, and the lookup columns that show a text for it.
     for (int c = 0; c < FFields.size(); ++c) {
         const TField* shown = ds->Fields(FFields[c]);
-        if (shown == field || (shown->IsLookup() && shown->Def().KeyFields.compare(
-                                                        field->FieldName(), Qt::CaseInsensitive) == 0))
+        if (shown == field ||
+            (shown->IsLookup() &&
+             shown->Def().KeyFields.compare(field->FieldName(), Qt::CaseInsensitive) == 0))
             emit dataChanged(index(row, c), index(row, c));
     }
 }
@@ -194,10 +194,7 @@ void TDBGridModel::EditingChanged()
     emit StateChanged();
 }
 
-int TDBGridModel::rowCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : FRows;
-}
+int TDBGridModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : FRows; }
 
 int TDBGridModel::columnCount(const QModelIndex& parent) const
 {

@@ -87,6 +87,6 @@ private:
     QVector<int> FFields;
     int FRows = 0;
     std::optional<TRowChange> FPending; // a change being passed on
-    bool FMapped = false; // rows still stand where they stood before FPending
+    bool FMapped = false;               // rows still stand where they stood before FPending
     int FIndicatorRow = -1;
 };

@@ -40,7 +40,7 @@ void TFieldDataLink::RecordChanged(TField* field)
     TField* mine = Field();
     if (!field || !mine || field == mine)
         FClient->DataChange(field);
-    else if (mine->IsLookup() && field->FieldName().compare(mine->Def().KeyFields,
-                                                            Qt::CaseInsensitive) == 0)
+    else if (mine->IsLookup() &&
+             field->FieldName().compare(mine->Def().KeyFields, Qt::CaseInsensitive) == 0)
         FClient->DataChange(field);
 }

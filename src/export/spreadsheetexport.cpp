@@ -17,8 +17,8 @@
 
 #include <cerrno>
 #include <chrono>
-#include <future>
 #include <cstring>
+#include <future>
 #include <memory>
 
 using namespace Qt::Literals::StringLiterals;
@@ -266,9 +266,11 @@ void WriteSheet(TDataSet& table, const QString& path, int total, const TProgress
 
     // In constant memory a row is finished once the next one is started, so each row's
     // format comes before its cells.
-    Check(worksheet_set_row(ws, 0, LXW_DEF_ROW_HEIGHT, titleFormat), u"Не удалось оформить строку"_s);
+    Check(worksheet_set_row(ws, 0, LXW_DEF_ROW_HEIGHT, titleFormat),
+          u"Не удалось оформить строку"_s);
     WriteText(ws, 0, TitleColumn() - 1, TitleText(), titleFormat);
-    Check(worksheet_set_row(ws, 1, LXW_DEF_ROW_HEIGHT, headerFormat), u"Не удалось оформить строку"_s);
+    Check(worksheet_set_row(ws, 1, LXW_DEF_ROW_HEIGHT, headerFormat),
+          u"Не удалось оформить строку"_s);
     for (int c = 0; c < int(columns.size()); ++c)
         WriteText(ws, 1, c, columns[c].Title, headerFormat);
 

@@ -43,9 +43,9 @@ struct TColumn {
 // (CompanyName), column 8 the disc maker; both are titled "Производитель".
 const std::array<TColumn, 23>& Columns();
 
-QString SheetName();  // "Экспорт"
-QString TitleText();  // "Tresmol - экспорт базы данных " (ends in a blank)
-int TitleColumn();    // 4: the title goes to D1
+QString SheetName(); // "Экспорт"
+QString TitleText(); // "Tresmol - экспорт базы данных " (ends in a blank)
+int TitleColumn();   // 4: the title goes to D1
 // Row 1's font colour in the program's colour encoding 0x00BBGGRR (pure blue).
 constexpr quint32 TitleColour = 0xFF0000;
 constexpr int TitleFontSize = 15;

@@ -35,8 +35,8 @@ TFileSource::~TFileSource()
 bool TFileSource::ReadRaw(quint64 offset, quint64 length, char* to)
 {
     while (length > 0) {
-        const ssize_t n = ::pread(FHandle, to, static_cast<size_t>(length),
-                                  static_cast<off_t>(offset));
+        const ssize_t n =
+            ::pread(FHandle, to, static_cast<size_t>(length), static_cast<off_t>(offset));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -71,8 +71,8 @@ bool TFileSource::Read(quint64 offset, quint64 length, QByteArray& out)
         }
         FWindowOffset = start;
     }
-    out = FWindow.mid(static_cast<qsizetype>(offset - FWindowOffset),
-                      static_cast<qsizetype>(length));
+    out =
+        FWindow.mid(static_cast<qsizetype>(offset - FWindowOffset), static_cast<qsizetype>(length));
     return true;
 }
 

@@ -89,8 +89,7 @@ private:
         if (!dir)
             return false;
         struct stat info {};
-        if (::fstat(::dirfd(dir), &info) != 0 ||
-            !FSeen.insert({info.st_dev, info.st_ino}).second) {
+        if (::fstat(::dirfd(dir), &info) != 0 || !FSeen.insert({info.st_dev, info.st_ino}).second) {
             ::closedir(dir);
             return false;
         }

@@ -10,9 +10,8 @@ using namespace Qt::Literals::StringLiterals;
 namespace {
 
 const char16_t* const ItemKeys[VerInfoItemCount] = {
-    u"CompanyName",    u"FileDescription",  u"FileVersion", u"InternalName",
-    u"LegalCopyright", u"LegalTrademarks",  u"OriginalFilename",
-    u"ProductName",    u"ProductVersion",   u"Comments",
+    u"CompanyName",     u"FileDescription",  u"FileVersion", u"InternalName",   u"LegalCopyright",
+    u"LegalTrademarks", u"OriginalFilename", u"ProductName", u"ProductVersion", u"Comments",
 };
 
 // The fixed file information record (VS_FIXEDFILEINFO).
@@ -121,10 +120,7 @@ void TVerInfoRes::Read(TByteSource& source)
     }
 }
 
-quint32 TVerInfoRes::Translation() const
-{
-    return LeU32(FBuffer.constData() + FTranslation);
-}
+quint32 TVerInfoRes::Translation() const { return LeU32(FBuffer.constData() + FTranslation); }
 
 QString TVerInfoRes::GetVerValue(TVerInfoItem item) const
 {
@@ -152,7 +148,4 @@ QString TVerInfoRes::GetLangIdText() const
     return QStringView(text, 4).toString();
 }
 
-QString TVerInfoRes::GetCodePageText() const
-{
-    return QString::number(Translation() >> 16);
-}
+QString TVerInfoRes::GetCodePageText() const { return QString::number(Translation() >> 16); }

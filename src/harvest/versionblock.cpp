@@ -27,8 +27,7 @@ TVersionBlock::TVersionBlock(const QByteArray& block) : FBlock(block)
     FNarrow = block.size() > 4 && static_cast<quint8>(block[4]) >= 0x20;
 }
 
-std::optional<TVersionBlock::TNode> TVersionBlock::ParseNode(qsizetype start,
-                                                             qsizetype limit) const
+std::optional<TVersionBlock::TNode> TVersionBlock::ParseNode(qsizetype start, qsizetype limit) const
 {
     const qsizetype header = FNarrow ? NarrowHeaderSize : WideHeaderSize;
     if (start < 0 || start > limit || limit - start < header)
@@ -77,17 +76,16 @@ bool TVersionBlock::KeyIs(qsizetype keyStart, qsizetype end, QStringView key) co
     for (const QChar wanted : key) {
         if (end - pos < unit)
             return false;
-        const QChar mine(FNarrow ? char16_t(static_cast<quint8>(b[pos])) : char16_t(LeU16(b + pos)));
-        if (mine.isNull() ||
-            (mine != wanted && mine.toCaseFolded() != wanted.toCaseFolded()))
+        const QChar mine(FNarrow ? char16_t(static_cast<quint8>(b[pos]))
+                                 : char16_t(LeU16(b + pos)));
+        if (mine.isNull() || (mine != wanted && mine.toCaseFolded() != wanted.toCaseFolded()))
             return false;
         pos += unit;
     }
     return end - pos < unit || (FNarrow ? b[pos] == 0 : LeU16(b + pos) == 0);
 }
 
-std::optional<TVersionBlock::TNode> TVersionBlock::Child(const TNode& parent,
-                                                       QStringView key) const
+std::optional<TVersionBlock::TNode> TVersionBlock::Child(const TNode& parent, QStringView key) const
 {
     // Only the lengths are read on the way; a node is parsed once its key matches.
     const qsizetype header = FNarrow ? NarrowHeaderSize : WideHeaderSize;
@@ -183,8 +181,8 @@ QString DecodeCodePage(QByteArrayView bytes, quint16 codePage)
     UErrorCode status = U_ZERO_ERROR;
     UConverter* converter = nullptr;
     // The UTF-16 and UTF-32 code pages make no sense for single-byte text.
-    const bool wideCodePage = codePage == 1200 || codePage == 1201 || codePage == 12000 ||
-                              codePage == 12001;
+    const bool wideCodePage =
+        codePage == 1200 || codePage == 1201 || codePage == 12000 || codePage == 12001;
     for (const char* form : {"windows-%u", "cp%u", "ibm-%u"}) {
         char name[32];
         if (wideCodePage || codePage == 0)

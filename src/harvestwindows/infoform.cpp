@@ -20,10 +20,10 @@ namespace {
 
 // The column of each edit, DBEdit1 to DBEdit16.
 const QStringList EditColumns = {
-    u"CompanyName"_s,    u"FileDescription"_s, u"FileVersion"_s,    u"InternalName"_s,
-    u"LegalCopyright"_s, u"LegalTrademarks"_s, u"OriginalFilename"_s, u"ProductName"_s,
-    u"ProductVersion"_s, u"Comments"_s,        u"PlacingProgram"_s, u"FileName"_s,
-    u"ExtractFileName"_s, u"Language"_s,       u"LangID"_s,         u"CodePage"_s,
+    u"CompanyName"_s,     u"FileDescription"_s, u"FileVersion"_s,      u"InternalName"_s,
+    u"LegalCopyright"_s,  u"LegalTrademarks"_s, u"OriginalFilename"_s, u"ProductName"_s,
+    u"ProductVersion"_s,  u"Comments"_s,        u"PlacingProgram"_s,   u"FileName"_s,
+    u"ExtractFileName"_s, u"Language"_s,        u"LangID"_s,           u"CodePage"_s,
 };
 
 } // namespace
@@ -90,7 +90,4 @@ void TInfoForm::SpeedButton2Click()
     accept();
 }
 
-void TInfoForm::SpeedButton3Click()
-{
-    reject();
-}
+void TInfoForm::SpeedButton3Click() { reject(); }

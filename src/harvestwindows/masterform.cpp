@@ -42,8 +42,10 @@ TMasterForm::TMasterForm(QWidget* parent)
     for (QAction* a : {ui->ActAddFolder, ui->ActDeleteFolder})
         a->setData(u"Folders"_s);
 
-    connect(ui->ActBack, &QAction::triggered, this, [this] { Run(ui->ActBack, &TMasterForm::ActBackExecute); });
-    connect(ui->ActNext, &QAction::triggered, this, [this] { Run(ui->ActNext, &TMasterForm::ActNextExecute); });
+    connect(ui->ActBack, &QAction::triggered, this,
+            [this] { Run(ui->ActBack, &TMasterForm::ActBackExecute); });
+    connect(ui->ActNext, &QAction::triggered, this,
+            [this] { Run(ui->ActNext, &TMasterForm::ActNextExecute); });
     connect(ui->ActFinish, &QAction::triggered, this,
             [this] { Run(ui->ActFinish, &TMasterForm::ActFinishExecute); });
     connect(ui->ActCancel, &QAction::triggered, this,
@@ -66,9 +68,12 @@ TMasterForm::TMasterForm(QWidget* parent)
 
     // The lists changing is when the enabling can change; there is no idle hook.
     for (QListWidget* list : {ui->FoldersList, ui->FilesCbL}) {
-        connect(list->model(), &QAbstractItemModel::rowsInserted, this, [this] { ActionList1Update(); });
-        connect(list->model(), &QAbstractItemModel::rowsRemoved, this, [this] { ActionList1Update(); });
-        connect(list->model(), &QAbstractItemModel::modelReset, this, [this] { ActionList1Update(); });
+        connect(list->model(), &QAbstractItemModel::rowsInserted, this,
+                [this] { ActionList1Update(); });
+        connect(list->model(), &QAbstractItemModel::rowsRemoved, this,
+                [this] { ActionList1Update(); });
+        connect(list->model(), &QAbstractItemModel::modelReset, this,
+                [this] { ActionList1Update(); });
     }
     ui->Page2Pnl->hide();
     ui->Animate1->hide();

@@ -58,7 +58,8 @@ TEditRecordForm::TEditRecordForm(TDataModule1* dm, QWidget* parent)
             QString Key, Text;
         };
         const TLookup lookups[] = {
-            {ui->DBLookupComboBox1, u"TypeDisc"_s, &dm->TypeDiscDataSource, u"key1"_s, u"TypeDisc"_s},
+            {ui->DBLookupComboBox1, u"TypeDisc"_s, &dm->TypeDiscDataSource, u"key1"_s,
+             u"TypeDisc"_s},
             {ui->DBLookupComboBox2, u"ManufacturerDisc"_s, &dm->ManufacturerDataSource, u"key6"_s,
              u"ManufacturerDiscType"_s},
             {ui->DBLookupComboBox9, u"Platform"_s, &dm->PlatformDataSource, u"key2"_s,

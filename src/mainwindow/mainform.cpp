@@ -45,24 +45,24 @@ const QString NoFileText = u"У текущей записи не указан ф
 QIcon ImageListIcon(const QStyle* style, int index)
 {
     static const QStyle::StandardPixmap pixmaps[] = {
-        QStyle::SP_DialogSaveButton,        // 0 save
-        QStyle::SP_DriveCDIcon,             // 1 scan
-        QStyle::SP_DriveNetIcon,            // 2 connect
-        QStyle::SP_BrowserStop,             // 3 disconnect
-        QStyle::SP_FileIcon,                // 4 add
-        QStyle::SP_FileIcon,                // 5
-        QStyle::SP_BrowserReload,           // 6 refresh
-        QStyle::SP_FileDialogDetailedView,  // 7 edit
-        QStyle::SP_FileIcon,                // 8
-        QStyle::SP_FileIcon,                // 9
-        QStyle::SP_FileDialogInfoView,      // 10 file information
-        QStyle::SP_MediaSkipBackward,       // 11 first
-        QStyle::SP_ArrowDown,               // 12 next
-        QStyle::SP_ArrowUp,                 // 13 prior
-        QStyle::SP_MediaSkipForward,        // 14 last
-        QStyle::SP_TrashIcon,               // 15 delete
-        QStyle::SP_DialogDiscardButton,     // 16 clear
-        QStyle::SP_FileDialogListView,      // 17 export
+        QStyle::SP_DialogSaveButton,       // 0 save
+        QStyle::SP_DriveCDIcon,            // 1 scan
+        QStyle::SP_DriveNetIcon,           // 2 connect
+        QStyle::SP_BrowserStop,            // 3 disconnect
+        QStyle::SP_FileIcon,               // 4 add
+        QStyle::SP_FileIcon,               // 5
+        QStyle::SP_BrowserReload,          // 6 refresh
+        QStyle::SP_FileDialogDetailedView, // 7 edit
+        QStyle::SP_FileIcon,               // 8
+        QStyle::SP_FileIcon,               // 9
+        QStyle::SP_FileDialogInfoView,     // 10 file information
+        QStyle::SP_MediaSkipBackward,      // 11 first
+        QStyle::SP_ArrowDown,              // 12 next
+        QStyle::SP_ArrowUp,                // 13 prior
+        QStyle::SP_MediaSkipForward,       // 14 last
+        QStyle::SP_TrashIcon,              // 15 delete
+        QStyle::SP_DialogDiscardButton,    // 16 clear
+        QStyle::SP_FileDialogListView,     // 17 export
     };
     if (index < 0 || index >= int(std::size(pixmaps)))
         return QIcon();
@@ -147,8 +147,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<::Ui:
                 [this, w = window] { ShowModalWindow(w(FWindows)); });
     // The bottom bar's buttons open the same list editors as their menu items.
     const std::pair<QToolButton*, QAction*> barItems[] = {
-        {ui->TypeDSpeedButton2, ui->N13},   {ui->ManufSpeedButton4, ui->ManufN12},
-        {ui->TypePSpeedButton5, ui->N28},   {ui->PlatfSpeedButton6, ui->PlatformN15},
+        {ui->TypeDSpeedButton2, ui->N13}, {ui->ManufSpeedButton4, ui->ManufN12},
+        {ui->TypePSpeedButton5, ui->N28}, {ui->PlatfSpeedButton6, ui->PlatformN15},
         {ui->CategSpeedButton8, ui->N15},
     };
     for (const auto& [button, item] : barItems)
@@ -229,13 +229,13 @@ void TForm1::SetupActions()
 
     // The toolbar's buttons by their names.
     const std::pair<QAction*, const char16_t*> buttons[] = {
-        {ui->ActConnect, u"ToolButton1"},  {ui->ActDisconnect, u"ToolButton2"},
-        {ui->ActAdd, u"ToolButton6"},      {ui->ActSave, u"SpeedButton3"},
-        {ui->ActRed, u"ToolButton4"},      {ui->ActDel, u"ToolButton5"},
-        {ui->ActRefl, u"ToolButton7"},     {ui->ActClear, u"ToolButton16"},
-        {ui->ActNext, u"ToolButton9"},     {ui->ActPrior, u"ToolButton10"},
-        {ui->ActFirst, u"ToolButton11"},   {ui->ActLast, u"ToolButton12"},
-        {ui->ActScan, u"ToolButton13"},    {ui->ActFileInfo, u"ToolButton14"},
+        {ui->ActConnect, u"ToolButton1"}, {ui->ActDisconnect, u"ToolButton2"},
+        {ui->ActAdd, u"ToolButton6"},     {ui->ActSave, u"SpeedButton3"},
+        {ui->ActRed, u"ToolButton4"},     {ui->ActDel, u"ToolButton5"},
+        {ui->ActRefl, u"ToolButton7"},    {ui->ActClear, u"ToolButton16"},
+        {ui->ActNext, u"ToolButton9"},    {ui->ActPrior, u"ToolButton10"},
+        {ui->ActFirst, u"ToolButton11"},  {ui->ActLast, u"ToolButton12"},
+        {ui->ActScan, u"ToolButton13"},   {ui->ActFileInfo, u"ToolButton14"},
         {ui->ActExcel, u"ToolButton19"},
     };
     for (const auto& [action, name] : buttons)
@@ -304,24 +304,32 @@ void TForm1::BindDataModule(TDataModule1* dm)
     TDataSource* source = &dm->DataSource;
     ui->DBGrid1->SetDataSource(source);
     const std::pair<TDBText*, const char16_t*> texts[] = {
-        {ui->DBText1, u"Номер"},           {ui->DBText2, u"ProductName"},
-        {ui->DBText3, u"CompanyName"},     {ui->DBText4, u"Programtype"},
-        {ui->DBText5, u"Platform"},        {ui->DBText6, u"FileVersion"},
-        {ui->DBText7, u"InternalName"},    {ui->DBText8, u"LegalCopyright"},
-        {ui->DBText9, u"Year"},            {ui->DBText10, u"TypeDisc"},
-        {ui->DBText11, u"Comments"},       {ui->DBText12, u"Language"},
-        {ui->DBText13, u"Category"},       {ui->DBText14, u"OriginalFilename"},
-        {ui->DBText15, u"LegalTrademarks"}, {ui->DBText16, u"LangID"},
-        {ui->DBText17, u"CodePage"},       {ui->DBText18, u"ExtractFileName"},
+        {ui->DBText1, u"Номер"},
+        {ui->DBText2, u"ProductName"},
+        {ui->DBText3, u"CompanyName"},
+        {ui->DBText4, u"Programtype"},
+        {ui->DBText5, u"Platform"},
+        {ui->DBText6, u"FileVersion"},
+        {ui->DBText7, u"InternalName"},
+        {ui->DBText8, u"LegalCopyright"},
+        {ui->DBText9, u"Year"},
+        {ui->DBText10, u"TypeDisc"},
+        {ui->DBText11, u"Comments"},
+        {ui->DBText12, u"Language"},
+        {ui->DBText13, u"Category"},
+        {ui->DBText14, u"OriginalFilename"},
+        {ui->DBText15, u"LegalTrademarks"},
+        {ui->DBText16, u"LangID"},
+        {ui->DBText17, u"CodePage"},
+        {ui->DBText18, u"ExtractFileName"},
     };
     for (const auto& [text, field] : texts) {
         text->SetDataSource(source);
         text->SetDataField(QString::fromUtf16(field));
     }
     const std::pair<TDBEdit*, const char16_t*> edits[] = {
-        {ui->DBEdit1, u"ProductVersion"}, {ui->DBEdit2, u"FileVersion"},
-        {ui->DBEdit3, u"FileName"},       {ui->DBEdit4, u"PlacingProgram"},
-        {ui->DBEdit5, u"Rating"},
+        {ui->DBEdit1, u"ProductVersion"}, {ui->DBEdit2, u"FileVersion"}, {ui->DBEdit3, u"FileName"},
+        {ui->DBEdit4, u"PlacingProgram"}, {ui->DBEdit5, u"Rating"},
     };
     for (const auto& [edit, field] : edits) {
         edit->SetDataSource(source);
@@ -396,8 +404,8 @@ void TForm1::ActionList1Update()
     const bool connected = FDataModule && FDataModule->ADOConnection.Connected();
     ui->ActConnect->setEnabled(!connected);
     for (QAction* a : {ui->ActDisconnect, ui->ActScan, ui->ActClear, ui->ActAdd, ui->ActSave,
-                       ui->ActRed, ui->ActDel, ui->ActRefl, ui->ActNext, ui->ActPrior,
-                       ui->ActLast, ui->ActFirst, ui->ActFileInfo})
+                       ui->ActRed, ui->ActDel, ui->ActRefl, ui->ActNext, ui->ActPrior, ui->ActLast,
+                       ui->ActFirst, ui->ActFileInfo})
         a->setEnabled(connected); // passed on to buttons only when it changes
 }
 
@@ -409,8 +417,8 @@ void TForm1::FocusWindowChanged(QWindow* window)
         return;
     // The window became the program's active window: at start-up, and when the focus
     // comes back from the picture viewer (the one window not shown modally).
-    const bool fromViewer = previous && FWindows.ImgViewForm &&
-                            previous == FWindows.ImgViewForm->windowHandle();
+    const bool fromViewer =
+        previous && FWindows.ImgViewForm && previous == FWindows.ImgViewForm->windowHandle();
     if (!FActivated || fromViewer) {
         FActivated = true;
         ActConnectExecute();
@@ -561,9 +569,8 @@ void TForm1::Edit1Change()
 
 void TForm1::Sort(int keyIndex)
 {
-    CatalogueCommand([&] {
-        FDataModule->BookTable.SetSort(Search::SortKeys().at(keyIndex).Field);
-    });
+    CatalogueCommand(
+        [&] { FDataModule->BookTable.SetSort(Search::SortKeys().at(keyIndex).Field); });
 }
 
 void TForm1::N24Click() { Sort(0); }
@@ -583,8 +590,8 @@ void TForm1::ActExcelExecute()
             FProgressBar->hide();
             FExporting = false;
         });
-        const QString path = SpreadsheetExport::ExportCatalogue(
-            *FDataModule, [this](int done, int total) {
+        const QString path =
+            SpreadsheetExport::ExportCatalogue(*FDataModule, [this](int done, int total) {
                 FProgressBar->setMaximum(std::max(total, 1));
                 FProgressBar->setValue(done);
                 if (!FProgressBar->isVisible())

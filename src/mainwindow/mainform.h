@@ -136,7 +136,7 @@ private:
     QWindow* FLastFocusWindow = nullptr;
     bool FActivated = false;
     bool FClearing = false;
-    bool FScanning = false; // "Сканировать" runs its loop
+    bool FScanning = false;  // "Сканировать" runs its loop
     bool FExporting = false; // the export writes its workbook
     bool FCloseRequested = false;
 };

@@ -14,8 +14,8 @@
 TTresmolApp::TTresmolApp(const QString& connectionString)
 {
     Form1 = new TForm1;
-    DataModule1 = new TDataModule1([](const QString& message) { ShowErrorBox(message); },
-                                   connectionString);
+    DataModule1 =
+        new TDataModule1([](const QString& message) { ShowErrorBox(message); }, connectionString);
     Form1->BindDataModule(DataModule1);
     EditRecordForm = new TEditRecordForm(DataModule1, Form1);
     AddManufacturerForm = new TAddManufacturerForm(Form1);

@@ -19,7 +19,8 @@ public:
     virtual TMsgResult MessageBox(QWidget* parent, const QString& text, const QString& caption,
                                   TMsgButtons buttons, TMsgIcon icon) = 0;
     // An existing file's path, or "" when the user cancels.
-    virtual QString OpenFileName(QWidget* parent, const QString& caption, const QString& filter) = 0;
+    virtual QString OpenFileName(QWidget* parent, const QString& caption,
+                                 const QString& filter) = 0;
     // A picture file's path, or "" when the user cancels.
     virtual QString OpenPictureName(QWidget* parent, const QString& caption,
                                     const QString& filter) = 0;
@@ -33,7 +34,8 @@ public:
     TMsgResult MessageBox(QWidget* parent, const QString& text, const QString& caption,
                           TMsgButtons buttons, TMsgIcon icon) override;
     QString OpenFileName(QWidget* parent, const QString& caption, const QString& filter) override;
-    QString OpenPictureName(QWidget* parent, const QString& caption, const QString& filter) override;
+    QString OpenPictureName(QWidget* parent, const QString& caption,
+                            const QString& filter) override;
     QString BrowseFolder(QWidget* parent, const QString& caption) override;
 };
 

@@ -49,10 +49,7 @@ quint16 LocaleNames::UserLangId()
     return langId;
 }
 
-QString LocaleNames::LanguageName(quint16 langId)
-{
-    return NameOf(langId, uloc_getDefault());
-}
+QString LocaleNames::LanguageName(quint16 langId) { return NameOf(langId, uloc_getDefault()); }
 
 QString LocaleNames::LanguageName(quint16 langId, const QString& displayLocale)
 {

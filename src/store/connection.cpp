@@ -171,8 +171,8 @@ void TADOConnection::Open()
         for (const TColumnDef& column : table.Columns) {
             if (rec.indexOf(column.Name) < 0) {
                 FDb.close();
-                throw EDatabaseError(prefix + u"the table "_s + table.Name +
-                                     u" has no column "_s + column.Name);
+                throw EDatabaseError(prefix + u"the table "_s + table.Name + u" has no column "_s +
+                                     column.Name);
             }
         }
     }

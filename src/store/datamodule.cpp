@@ -18,9 +18,8 @@ TDataModule1::TDataModule1(TErrorReporter report, const QString& connectionStrin
 {
     for (TDataSet* ref : ReferenceTables())
         for (int i = 0; i < BookTable.FieldCount(); ++i)
-            if (BookTable.Fields(i)->IsLookup() &&
-                BookTable.Fields(i)->Def().LookupTable.compare(ref->TableName(),
-                                                               Qt::CaseInsensitive) == 0)
+            if (BookTable.Fields(i)->IsLookup() && BookTable.Fields(i)->Def().LookupTable.compare(
+                                                       ref->TableName(), Qt::CaseInsensitive) == 0)
                 BookTable.Fields(i)->SetLookupDataSet(ref);
     BookTable.OnCalcFields = [this](TDataSet& ds) { BookTableCalcFields(ds); };
     BookTable.OnFilterRecord = [this](TDataSet& ds, bool& accept) {

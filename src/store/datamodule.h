@@ -17,8 +17,8 @@ public:
 
     // Opens the connection, then the five reference cursors, each failure reported
     // at once and creation going on with the next. The main table stays closed.
-    explicit TDataModule1(TErrorReporter report,
-                          const QString& connectionString = TADOConnection::DefaultConnectionString);
+    explicit TDataModule1(TErrorReporter report, const QString& connectionString =
+                                                     TADOConnection::DefaultConnectionString);
     ~TDataModule1();
     TDataModule1(const TDataModule1&) = delete;
     TDataModule1& operator=(const TDataModule1&) = delete;

@@ -333,8 +333,8 @@ QVariant TDataSet::ActiveValue(int fieldIndex) const
     const TField& f = *FFields[fieldIndex];
     if (FInCalc && f.FieldKind() == TFieldKind::fkCalculated)
         return FCalcBuf[fieldIndex];
-    const bool pending = FCtxRow < 0 && (FState == TDataSetState::dsEdit ||
-                                         FState == TDataSetState::dsInsert);
+    const bool pending =
+        FCtxRow < 0 && (FState == TDataSetState::dsEdit || FState == TDataSetState::dsInsert);
     if (pending) {
         switch (f.FieldKind()) {
         case TFieldKind::fkData:
@@ -410,9 +410,9 @@ void TDataSet::SetFieldValue(TField& f, const QVariant& value)
             SetFieldValue(*key, QVariant());
         } else {
             TDataSet* ref = f.LookupDataSet();
-            const QVariant k = ref ? ref->Locate(f.Def().LookupResultField, text,
-                                                 f.Def().LookupKeyFields)
-                                   : QVariant();
+            const QVariant k =
+                ref ? ref->Locate(f.Def().LookupResultField, text, f.Def().LookupKeyFields)
+                    : QVariant();
             if (k.isNull())
                 throw EDatabaseError(u"'"_s + text + u"' is not in the list of "_s +
                                      f.DisplayLabel());

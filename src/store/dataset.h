@@ -224,7 +224,7 @@ private:
     const TTableDef* FTableDef = nullptr;
     std::vector<std::unique_ptr<TField>> FFields;
     QHash<QString, int> FFieldIndex; // name as declared and lower-cased -> index
-    std::vector<int> FKeyFieldOf; // lookup field -> its key field, -1 for others
+    std::vector<int> FKeyFieldOf;    // lookup field -> its key field, -1 for others
 
     TRowStore FRows;
     TSqlGateway FGateway;

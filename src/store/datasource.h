@@ -19,7 +19,7 @@ class TField;
 struct TRowChange {
     enum class TKind { Inserted, Changed, Removed, Moved };
     TKind Kind;
-    int Row; // where the row is (Inserted, Changed) or was (Removed, Moved)
+    int Row;     // where the row is (Inserted, Changed) or was (Removed, Moved)
     int To = -1; // Moved: where it is now, counted after the move
 };
 

@@ -90,7 +90,8 @@ private:
                     Error(u"the field name that starts here has no closing bracket"_s, start);
                 FTokens.push_back({TToken::Kind::Ident, FText.mid(i + 1, close - i - 1), start});
                 i = close + 1;
-            } else if (c.isDigit() || ((c == u'-' || c == u'+') && i + 1 < n && FText[i + 1].isDigit())) {
+            } else if (c.isDigit() ||
+                       ((c == u'-' || c == u'+') && i + 1 < n && FText[i + 1].isDigit())) {
                 ++i;
                 while (i < n && (FText[i].isDigit() || FText[i] == u'.'))
                     ++i;

@@ -201,9 +201,8 @@ void TRowStore::SortOrder()
     for (int r : FOrder)
         if (idOfRow[r] >= 0)
             rank[r] = rankOfId[idOfRow[r]];
-    std::sort(FOrder.begin(), FOrder.end(), [&rank](int a, int b) {
-        return rank[a] != rank[b] ? rank[a] < rank[b] : a < b;
-    });
+    std::sort(FOrder.begin(), FOrder.end(),
+              [&rank](int a, int b) { return rank[a] != rank[b] ? rank[a] < rank[b] : a < b; });
 }
 
 // ---------------------------------------------------------------- filters and views

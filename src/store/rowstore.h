@@ -108,7 +108,7 @@ private:
     void RemoveFromViews(int row);
 
     std::vector<TFieldSlot> FFields;
-    std::vector<TColumn> FColumns; // by field; empty for fields not stored
+    std::vector<TColumn> FColumns;               // by field; empty for fields not stored
     std::vector<int> FTextFields, FNumberFields; // the stored fields of each kind
     std::vector<char> FDeleted;
     int FRowCount = 0;

@@ -16,7 +16,7 @@ struct TColumnDef {
 
 struct TTableDef {
     QString Name;
-    QString KeyColumn; // the auto-increment key
+    QString KeyColumn;           // the auto-increment key
     QVector<TColumnDef> Columns; // key first
 };
 

@@ -42,9 +42,9 @@ void TSqlGateway::Load(TADOConnection& connection, TRowStore& rows) const
         if (c.Field == FKeyField)
             key = SqlName(c.Name);
     }
-    const QByteArray sql = (u"SELECT "_s + names.join(u", "_s) + u" FROM "_s + SqlName(FTable) +
-                            u" ORDER BY "_s + key)
-                               .toUtf8();
+    const QByteArray sql =
+        (u"SELECT "_s + names.join(u", "_s) + u" FROM "_s + SqlName(FTable) + u" ORDER BY "_s + key)
+            .toUtf8();
     // Reading goes straight through SQLite: a large catalogue is read cell by cell,
     // and Qt SQL's QVariant per cell would double the time it takes to open.
     sqlite3* db = connection.SqliteHandle();

@@ -19,7 +19,8 @@ TRun Cli(const QStringList& args)
     p.start(QStringLiteral(TRESMOL_BINARY_DIR "/tools/tresmol-cli/tresmol-cli"), args);
     p.waitForFinished(60000);
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+            QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
 }
 
 // Names in the order `list --json` prints them.
@@ -78,7 +79,8 @@ void TestCli::searchShowsNamesBeginningWithTheText_data()
     QTest::newRow("case matters") << u"ad"_s << QStringList{};
     QTest::newRow("quote") << u"Baldur's"_s << QStringList{u"Baldur's Gate"_s};
     QTest::newRow("lone quote") << u"'"_s << QStringList{};
-    QTest::newRow("Cyrillic-free prefix") << u"Mozilla T"_s << QStringList{u"Mozilla Thunderbird"_s};
+    QTest::newRow("Cyrillic-free prefix")
+        << u"Mozilla T"_s << QStringList{u"Mozilla Thunderbird"_s};
 }
 
 void TestCli::searchShowsNamesBeginningWithTheText()
@@ -137,14 +139,14 @@ void TestCli::failuresExitWithAClearMessage_data()
 {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("mentions");
-    QTest::newRow("missing catalogue") << QStringList{u"list"_s, u"/nonexistent/x.mdb"_s}
-                                       << u"does not exist"_s;
+    QTest::newRow("missing catalogue")
+        << QStringList{u"list"_s, u"/nonexistent/x.mdb"_s} << u"does not exist"_s;
     QTest::newRow("bad sort key") << QStringList{u"list"_s, u"@DEMO@"_s, u"--sort"_s, u"colour"_s}
                                   << u"unknown sort key"_s;
-    QTest::newRow("create over a file") << QStringList{u"create"_s, u"@DEMO@"_s}
-                                        << u"already exists"_s;
-    QTest::newRow("unknown option") << QStringList{u"list"_s, u"@DEMO@"_s, u"--fast"_s}
-                                    << u"unknown option"_s;
+    QTest::newRow("create over a file")
+        << QStringList{u"create"_s, u"@DEMO@"_s} << u"already exists"_s;
+    QTest::newRow("unknown option")
+        << QStringList{u"list"_s, u"@DEMO@"_s, u"--fast"_s} << u"unknown option"_s;
     QTest::newRow("clear a missing catalogue")
         << QStringList{u"clear"_s, u"/nonexistent/x.mdb"_s} << u"does not exist"_s;
     QTest::newRow("clear without a catalogue") << QStringList{u"clear"_s} << u"usage"_s;
@@ -165,8 +167,8 @@ void TestCli::failuresExitWithAClearMessage()
 
 void TestCli::clearDeletesWhatTheViewShows_data()
 {
-    QTest::addColumn<QString>("search");   // none when empty
-    QTest::addColumn<int>("deleted");      // -1: every record
+    QTest::addColumn<QString>("search"); // none when empty
+    QTest::addColumn<int>("deleted");    // -1: every record
     QTest::newRow("every record") << QString() << -1;
     QTest::newRow("search Ad") << u"Ad"_s << 4;
     QTest::newRow("search that shows nothing") << u"zzz"_s << 0;

@@ -19,8 +19,7 @@ inline const QWidget* OwnerWindow(const QObject* object)
 // WINDOW's control of class T named NAME. The windows a window owns (the main window
 // owns the secondary ones) are among its children and have controls of the same names;
 // only WINDOW's own count. A missing control stops the test at once.
-template <class T>
-T* Control(const QWidget* window, const QString& name)
+template <class T> T* Control(const QWidget* window, const QString& name)
 {
     for (T* found : window->findChildren<T*>(name))
         if (OwnerWindow(found) == window)

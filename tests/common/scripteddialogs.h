@@ -37,7 +37,8 @@ public:
     TMsgResult MessageBox(QWidget* parent, const QString& text, const QString& caption,
                           TMsgButtons buttons, TMsgIcon icon) override;
     QString OpenFileName(QWidget* parent, const QString& caption, const QString& filter) override;
-    QString OpenPictureName(QWidget* parent, const QString& caption, const QString& filter) override;
+    QString OpenPictureName(QWidget* parent, const QString& caption,
+                            const QString& filter) override;
     QString BrowseFolder(QWidget* parent, const QString& caption) override;
 
 private:

@@ -25,8 +25,8 @@ public:
     std::unique_ptr<TDataModule1> Open() const
     {
         QStringList errors;
-        auto dm = std::make_unique<TDataModule1>(
-            [&errors](const QString& m) { errors << m; }, ConnectionString());
+        auto dm = std::make_unique<TDataModule1>([&errors](const QString& m) { errors << m; },
+                                                 ConnectionString());
         if (!errors.isEmpty())
             qFatal("cannot open the test catalogue: %s", qPrintable(errors.join(u'\n')));
         return dm;

@@ -63,7 +63,8 @@ private slots:
     void modelFollowsEveryChange()
     {
         TDBGridModel model;
-        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
         model.SetDataSource(&FDm->DataSource);
         QCOMPARE(model.rowCount(), 4);
         QCOMPARE(model.columnCount(), 24); // the default visible fields
@@ -103,7 +104,8 @@ private slots:
         grid->SetDataSource(&FDm->DataSource);
         window.show();
         QAbstractItemModel* model = grid->model();
-        QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester tester(model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
         QSignalSpy resets(model, &QAbstractItemModel::modelReset);
         QSignalSpy inserted(model, &QAbstractItemModel::rowsInserted);
         QSignalSpy removed(model, &QAbstractItemModel::rowsRemoved);

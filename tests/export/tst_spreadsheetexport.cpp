@@ -81,9 +81,9 @@ TReadBack ReadBack(const QString& path, QString& error)
     return rb;
 }
 
-#define READ_BACK(var, path)                                                                        \
-    QString var##Error;                                                                             \
-    const TReadBack var = ReadBack(path, var##Error);                                               \
+#define READ_BACK(var, path)                                                                       \
+    QString var##Error;                                                                            \
+    const TReadBack var = ReadBack(path, var##Error);                                              \
     QVERIFY2(var##Error.isEmpty(), qPrintable(var##Error))
 
 // The width a spreadsheet file stores for a column of N characters of a font whose
@@ -113,7 +113,8 @@ public:
             QVERIFY(db.open());
             QVERIFY(db.transaction());
             QSqlQuery q(db);
-            QVERIFY(q.prepare(uR"(INSERT INTO "SoftTable" ("ProductName", "CompanyName", "Year") VALUES (?, ?, ?))"_s));
+            QVERIFY(q.prepare(
+                uR"(INSERT INTO "SoftTable" ("ProductName", "CompanyName", "Year") VALUES (?, ?, ?))"_s));
             for (int i = 1; i <= count; ++i) {
                 q.addBindValue(u"Программа %1"_s.arg(i, 5, 10, QChar(u'0')));
                 q.addBindValue(u"Производитель %1"_s.arg(i % 97));
@@ -253,7 +254,8 @@ void TestSpreadsheetExport::initTestCase()
     const int disc = TCatalogue::AddReference(dm.TypeDiscADOTable, u"CD-R"_s);
     const int maker = TCatalogue::AddReference(dm.ManufacturerADOTable, u"Verbatim"_s);
     const int category = TCatalogue::AddReference(dm.CategoryADOTable, u"Архиваторы"_s);
-    const int platform = TCatalogue::AddReference(dm.PlatformADOTable, u"Windows XP Professional x64"_s);
+    const int platform =
+        TCatalogue::AddReference(dm.PlatformADOTable, u"Windows XP Professional x64"_s);
 
     // 1: every exported field filled, Cyrillic included.
     FSmall->AddRecord({
@@ -315,14 +317,29 @@ void TestSpreadsheetExport::layoutColumns_data()
     QTest::addColumn<QString>("title");
     QTest::addColumn<int>("width");
     const QList<std::pair<QString, int>> expected = {
-        {u"Номер"_s, 10},           {u"Название программы"_s, 20}, {u"Название файла"_s, 20},
-        {u"Производитель"_s, 20},   {u"Язык"_s, 20},               {u"Тип программы"_s, 20},
-        {u"Тип диска"_s, 20},       {u"Производитель"_s, 20},      {u"Категория"_s, 20},
-        {u"Платформа"_s, 20},       {u"Исходное имя файла"_s, 20}, {u"Внутреннее имя"_s, 20},
-        {u"Версия программы"_s, 20}, {u"Версия файла"_s, 20},      {u"Сайт(коммент.)"_s, 20},
-        {u"Размер"_s, 9},           {u"Год"_s, 9},                 {u"Примечание"_s, 20},
-        {u"Рейтинг"_s, 20},         {u"Lang. ID"_s, 10},           {u"Code Page"_s, 10},
-        {u"Товарные знаки"_s, 20},  {u"Авторские права"_s, 20},
+        {u"Номер"_s, 10},
+        {u"Название программы"_s, 20},
+        {u"Название файла"_s, 20},
+        {u"Производитель"_s, 20},
+        {u"Язык"_s, 20},
+        {u"Тип программы"_s, 20},
+        {u"Тип диска"_s, 20},
+        {u"Производитель"_s, 20},
+        {u"Категория"_s, 20},
+        {u"Платформа"_s, 20},
+        {u"Исходное имя файла"_s, 20},
+        {u"Внутреннее имя"_s, 20},
+        {u"Версия программы"_s, 20},
+        {u"Версия файла"_s, 20},
+        {u"Сайт(коммент.)"_s, 20},
+        {u"Размер"_s, 9},
+        {u"Год"_s, 9},
+        {u"Примечание"_s, 20},
+        {u"Рейтинг"_s, 20},
+        {u"Lang. ID"_s, 10},
+        {u"Code Page"_s, 10},
+        {u"Товарные знаки"_s, 20},
+        {u"Авторские права"_s, 20},
     };
     for (int c = 1; c <= expected.size(); ++c)
         QTest::addRow("column %d", c) << c << expected[c - 1].first << expected[c - 1].second;
@@ -353,8 +370,8 @@ void TestSpreadsheetExport::layoutSheet()
             QCOMPARE(it.key().second, 4);
     // Row 1's font, for the whole row and for the title cell: bold, 15, pure blue.
     const QJsonObject rowFonts = rb.Json.value(u"rowFonts"_s).toObject();
-    for (const QJsonObject& font : {rowFonts.value(u"1"_s).toObject(),
-                                    rb.Cells.value({1, 4}).value(u"font"_s).toObject()}) {
+    for (const QJsonObject& font :
+         {rowFonts.value(u"1"_s).toObject(), rb.Cells.value({1, 4}).value(u"font"_s).toObject()}) {
         QVERIFY(font.value(u"bold"_s).toBool());
         QCOMPARE(font.value(u"size"_s).toDouble(), 15.0);
         QCOMPARE(font.value(u"colour"_s).toString().right(6), u"0000FF"_s);
@@ -382,12 +399,29 @@ void TestSpreadsheetExport::recordValues_data()
     QTest::addColumn<QStringList>("expected");
     QTest::newRow("all fields, Cyrillic, reference text cut to 20")
         << 3
-        << QStringList{u"1"_s, u"Архиватор 7-Zip"_s, u"D:\\Софт\\7-Zip\\7z.exe"_s,
-                       u"Игорь Павлов"_s, u"Русский"_s, u"Бесплатная"_s, u"CD-R"_s,
-                       u"Verbatim"_s, u"Архиваторы"_s, u"Windows XP Professio"_s, u"7z.exe"_s,
-                       u"7z"_s, u"9.20"_s, u"9.20.0.0"_s, u"www.7-zip.org"_s, u"1,1 МБ"_s,
-                       u"2010"_s, u"Лучший архиватор"_s, u"5"_s, u"0419"_s, u"1251"_s,
-                       u"7-Zip™"_s, u"© 1999-2010 Игорь Павлов"_s};
+        << QStringList{u"1"_s,
+                       u"Архиватор 7-Zip"_s,
+                       u"D:\\Софт\\7-Zip\\7z.exe"_s,
+                       u"Игорь Павлов"_s,
+                       u"Русский"_s,
+                       u"Бесплатная"_s,
+                       u"CD-R"_s,
+                       u"Verbatim"_s,
+                       u"Архиваторы"_s,
+                       u"Windows XP Professio"_s,
+                       u"7z.exe"_s,
+                       u"7z"_s,
+                       u"9.20"_s,
+                       u"9.20.0.0"_s,
+                       u"www.7-zip.org"_s,
+                       u"1,1 МБ"_s,
+                       u"2010"_s,
+                       u"Лучший архиватор"_s,
+                       u"5"_s,
+                       u"0419"_s,
+                       u"1251"_s,
+                       u"7-Zip™"_s,
+                       u"© 1999-2010 Игорь Павлов"_s};
     QStringList empty(23);
     empty[0] = u"2"_s;
     empty[1] = u"Пустая запись"_s;
@@ -435,25 +469,24 @@ void TestSpreadsheetExport::viewOrderAndNumbers_data()
     // Firefox 2, Миранда 3, Notepad++ 4, Mozart 5, Adobe 6.
     QTest::newRow("table order") << QString() << QString()
                                  << QStringList{u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s, u"6"_s}
-                                 << QStringList{u"Opera"_s, u"Mozilla Firefox"_s, u"Миранда"_s,
-                                                u"Notepad++"_s, u"Mozart"_s, u"Adobe"_s};
-    QTest::newRow("sorted by name") << QString() << u"name"_s
-                                    << QStringList{u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s, u"6"_s}
-                                    << QStringList{u"Adobe"_s, u"Mozart"_s, u"Mozilla Firefox"_s,
-                                                   u"Notepad++"_s, u"Opera"_s, u"Миранда"_s};
-    QTest::newRow("search, sorted by name") << u"Mo"_s << u"name"_s
-                                            << QStringList{u"1"_s, u"2"_s}
+                                 << QStringList{u"Opera"_s,     u"Mozilla Firefox"_s, u"Миранда"_s,
+                                                u"Notepad++"_s, u"Mozart"_s,          u"Adobe"_s};
+    QTest::newRow("sorted by name")
+        << QString() << u"name"_s << QStringList{u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s, u"6"_s}
+        << QStringList{u"Adobe"_s,     u"Mozart"_s, u"Mozilla Firefox"_s,
+                       u"Notepad++"_s, u"Opera"_s,  u"Миранда"_s};
+    QTest::newRow("search, sorted by name") << u"Mo"_s << u"name"_s << QStringList{u"1"_s, u"2"_s}
                                             << QStringList{u"Mozart"_s, u"Mozilla Firefox"_s};
     // The search expression keeps five rows, the name test shows two of them: the
     // numbers are those of the five, and only two rows are written.
-    QTest::newRow("search, sorted by platform") << u"Mo"_s << u"platform"_s
-                                                << QStringList{u"2"_s, u"5"_s}
-                                                << QStringList{u"Mozilla Firefox"_s, u"Mozart"_s};
-    QTest::newRow("Cyrillic search") << u"Ми"_s << QString() << QStringList{u"1"_s}
-                                     << QStringList{u"Миранда"_s};
+    QTest::newRow("search, sorted by platform")
+        << u"Mo"_s << u"platform"_s << QStringList{u"2"_s, u"5"_s}
+        << QStringList{u"Mozilla Firefox"_s, u"Mozart"_s};
+    QTest::newRow("Cyrillic search")
+        << u"Ми"_s << QString() << QStringList{u"1"_s} << QStringList{u"Миранда"_s};
     // "Миранда" passes the expression but not the name test: nothing is shown.
-    QTest::newRow("search matching nothing") << u"Zzz"_s << QString() << QStringList()
-                                             << QStringList();
+    QTest::newRow("search matching nothing")
+        << u"Zzz"_s << QString() << QStringList() << QStringList();
 }
 
 void TestSpreadsheetExport::viewOrderAndNumbers()
@@ -465,8 +498,8 @@ void TestSpreadsheetExport::viewOrderAndNumbers()
 
     TCatalogue cat;
     TDataModule1& dm = cat.Open();
-    const QStringList all = {u"Opera"_s, u"Mozilla Firefox"_s, u"Миранда"_s,
-                             u"Notepad++"_s, u"Mozart"_s, u"Adobe"_s};
+    const QStringList all = {u"Opera"_s,     u"Mozilla Firefox"_s, u"Миранда"_s,
+                             u"Notepad++"_s, u"Mozart"_s,          u"Adobe"_s};
     for (int i = 0; i < all.size(); ++i)
         cat.AddRecord({{u"ProductName"_s, all[i]}, {u"Platform"_s, i + 1}});
     if (!sort.isEmpty())
@@ -538,7 +571,8 @@ void TestSpreadsheetExport::textSpelling()
     TCatalogue cat;
     TDataModule1& dm = cat.Open();
     cat.AddRecord({{u"ProductName"_s, u"Имя"_s}, {u"Comments"_s, text}});
-    const QString path = FOut.filePath(u"spelling-%1.xlsx"_s.arg(QString::fromUtf8(QTest::currentDataTag())));
+    const QString path =
+        FOut.filePath(u"spelling-%1.xlsx"_s.arg(QString::fromUtf8(QTest::currentDataTag())));
     SpreadsheetExport::WriteWorkbook(dm.BookTable, path);
     READ_BACK(rb, path);
     QCOMPARE(rb.Text(3, 15), stored);
@@ -573,9 +607,8 @@ void TestSpreadsheetExport::progressReports()
     TDataModule1& dm = cat.Open();
     QList<std::pair<int, int>> reports;
     const QString path = FOut.filePath(u"progress.xlsx"_s);
-    SpreadsheetExport::WriteWorkbook(dm.BookTable, path, [&reports](int done, int total) {
-        reports << std::pair(done, total);
-    });
+    SpreadsheetExport::WriteWorkbook(
+        dm.BookTable, path, [&reports](int done, int total) { reports << std::pair(done, total); });
     // A start, at least two steps between (1024 and 2048), the end; never backwards.
     QCOMPARE(reports.first(), std::pair(0, 2500));
     QCOMPARE(reports.last(), std::pair(2500, 2500));
@@ -732,8 +765,8 @@ void TestSpreadsheetExport::commandLineWritesTheView()
     const auto run = [](const QStringList& args, QByteArray* output = nullptr) {
         QProcess p;
         p.start(QStringLiteral(TRESMOL_CLI), args);
-        const bool ok = p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit &&
-                        p.exitCode() == 0;
+        const bool ok =
+            p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
         if (!ok)
             qWarning("%s", p.readAllStandardError().constData());
         if (output)
@@ -743,9 +776,9 @@ void TestSpreadsheetExport::commandLineWritesTheView()
     QVERIFY(run({u"demo"_s, catalogue}));
     QVERIFY(run({u"export"_s, catalogue, out, u"--search"_s, u"M"_s, u"--sort"_s, u"platform"_s}));
     QByteArray listing;
-    QVERIFY(run({u"list"_s, catalogue, u"--search"_s, u"M"_s, u"--sort"_s, u"platform"_s,
-                 u"--json"_s},
-                &listing));
+    QVERIFY(
+        run({u"list"_s, catalogue, u"--search"_s, u"M"_s, u"--sort"_s, u"platform"_s, u"--json"_s},
+            &listing));
     // A second export to the same name is refused.
     QVERIFY(!run({u"export"_s, catalogue, out}));
 

@@ -160,10 +160,9 @@ void TestFileSearch::treeOrderAndMask()
     const QString b = FRoot + u'/';
     QStringList sorted = found;
     sorted.sort();
-    QStringList wanted = {b + u".hidden.exe"_s,         b + u".hiddendir/h.exe"_s,
-                          b + u"Other.Exe"_s,           b + u"setup.EXE"_s,
-                          b + u"sub/deep/x.exe"_s,      b + u"sub/y.exe"_s,
-                          b + u"tools.exe"_s,           b + u"tools.exe/inner.exe"_s};
+    QStringList wanted = {b + u".hidden.exe"_s, b + u".hiddendir/h.exe"_s,   b + u"Other.Exe"_s,
+                          b + u"setup.EXE"_s,   b + u"sub/deep/x.exe"_s,     b + u"sub/y.exe"_s,
+                          b + u"tools.exe"_s,   b + u"tools.exe/inner.exe"_s};
     wanted.sort();
     QCOMPARE(sorted, wanted);
     QVERIFY(!found.contains(b + u"setup.exe.bak"_s));
@@ -263,11 +262,11 @@ void TestFileSearch::linkLoopsEnd()
 void TestFileSearch::foundCanStopTheSearch()
 {
     QStringList found;
-    const bool finished = Harvest::SearchFiles(FRoot, Harvest::ExeMask.toString(),
-                                               [&](const QString& p) {
-                                                   found << p;
-                                                   return found.size() < 2;
-                                               });
+    const bool finished =
+        Harvest::SearchFiles(FRoot, Harvest::ExeMask.toString(), [&](const QString& p) {
+            found << p;
+            return found.size() < 2;
+        });
     QVERIFY(!finished);
     QCOMPARE(found.size(), 2);
     QCOMPARE(found, Search(FRoot).mid(0, 2));
@@ -295,12 +294,13 @@ void TestFileSearch::collectFilesOverFoldersAndFiles()
     const QStringList paths = {FRoot, file, missing, sub, text, link, FRoot};
 
     QStringList found;
-    QVERIFY(Harvest::CollectFiles(paths, Harvest::ExeMask.toString(),
-                                  [&](const QString& p) {
-                                      found << p;
-                                      return true;
-                                  },
-                                  others));
+    QVERIFY(Harvest::CollectFiles(
+        paths, Harvest::ExeMask.toString(),
+        [&](const QString& p) {
+            found << p;
+            return true;
+        },
+        others));
     // Each folder in full at its place, so a folder listed twice, or inside another
     // one listed, gives its files twice.
     QStringList wanted = Search(FRoot);

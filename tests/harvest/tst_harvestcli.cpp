@@ -99,9 +99,9 @@ void TestHarvestCli::filesAndFoldersMix()
     QVERIFY(QFile::copy(Fixtures + u"/english32.exe"_s, FDir->path() + u"/disc/setup.exe.bak"_s));
     // A relative path is taken from the working folder; a file is harvested whatever
     // its name.
-    const TRun r = Run(Cli,
-                       {u"harvest"_s, u"Tresmol.mdb"_s, Fixtures + u"/english64.dll"_s, u"disc"_s},
-                       FDir->path());
+    const TRun r =
+        Run(Cli, {u"harvest"_s, u"Tresmol.mdb"_s, Fixtures + u"/english64.dll"_s, u"disc"_s},
+            FDir->path());
     QCOMPARE(r.Status, 0);
     const QList<QJsonObject> records = Records(FDir->path());
     QCOMPARE(records.size(), 2);
@@ -114,8 +114,9 @@ void TestHarvestCli::nameNotUtf8KeepsItsBytes()
 {
     // The shell hands the Latin-1 byte over as it is.
     const TRun made = Run(u"/bin/sh"_s,
-                          {u"-c"_s, u"cp \"$1\" \"$(printf 'caf\\351.exe')\" && "
-                                    u"\"$2\" harvest Tresmol.mdb \"$(printf 'caf\\351.exe')\""_s,
+                          {u"-c"_s,
+                           u"cp \"$1\" \"$(printf 'caf\\351.exe')\" && "
+                           u"\"$2\" harvest Tresmol.mdb \"$(printf 'caf\\351.exe')\""_s,
                            u"sh"_s, Fixtures + u"/english64.exe"_s, Cli},
                           FDir->path());
     QVERIFY2(made.Status == 0, made.Err);

@@ -26,18 +26,19 @@ QString Fixture(const QString& name) { return QStringLiteral(VERINFO_FIXTURES "/
 
 // FileName, then the thirteen harvested columns in their order.
 const QStringList Columns = {
-    u"FileName"_s,        u"CompanyName"_s,      u"FileDescription"_s, u"FileVersion"_s,
-    u"InternalName"_s,    u"LegalCopyright"_s,   u"LegalTrademarks"_s, u"OriginalFilename"_s,
-    u"ProductName"_s,     u"ProductVersion"_s,   u"Comments"_s,        u"Language"_s,
-    u"LangID"_s,          u"CodePage"_s,
+    u"FileName"_s,     u"CompanyName"_s,    u"FileDescription"_s, u"FileVersion"_s,
+    u"InternalName"_s, u"LegalCopyright"_s, u"LegalTrademarks"_s, u"OriginalFilename"_s,
+    u"ProductName"_s,  u"ProductVersion"_s, u"Comments"_s,        u"Language"_s,
+    u"LangID"_s,       u"CodePage"_s,
 };
 
 // Columns harvesting never writes.
 const QStringList Untouched = {
-    u"PlacingProgram"_s, u"ExtractFileName"_s, u"Size"_s,      u"Year"_s,
-    u"Rating"_s,         u"Label"_s,           u"Platform"_s,  u"Category"_s,
-    u"Programtype"_s,    u"TypeDisc"_s,        u"ManufacturerDisc"_s,
-    u"Serialnumber"_s,   u"Crack"_s,           u"Images"_s,
+    u"PlacingProgram"_s, u"ExtractFileName"_s,  u"Size"_s,
+    u"Year"_s,           u"Rating"_s,           u"Label"_s,
+    u"Platform"_s,       u"Category"_s,         u"Programtype"_s,
+    u"TypeDisc"_s,       u"ManufacturerDisc"_s, u"Serialnumber"_s,
+    u"Crack"_s,          u"Images"_s,
 };
 
 QStringList Row(const TDataSet& table)
@@ -116,34 +117,51 @@ void TestHarvestFile::columnValues_data()
     QTest::addColumn<QStringList>("expected"); // the thirteen after FileName
 
     const QString us = u"English (United States)"_s;
-    QTest::newRow("english64.exe")
-        << u"english64.exe"_s
-        << QStringList{u"Tresmol Test Works"_s,
-                       u"English sample program"_s,
-                       u"2.5.0.1"_s,
-                       u"english"_s,
-                       u"Copyright (C) 2024 Tresmol Test Works"_s,
-                       u"Tresmol(TM)"_s,
-                       u"english.exe"_s,
-                       u"Tresmol Samples"_s,
-                       u"2.5"_s,
-                       u"Smile: \U0001F600, accents: déjà vu"_s,
-                       us,
-                       u"0409"_s,
-                       u"1200"_s};
-    QTest::newRow("russian32.exe")
-        << u"russian32.exe"_s
-        << QStringList{u"ООО «Рога и копыта»"_s, u"Каталог программ"_s, u"1.0.0.7"_s,
-                       u"Каталог"_s,             u"© 2003 Остап Бендер"_s, u"Тресмол™"_s,
-                       u"каталог.exe"_s,          u"Тресмол"_s,            u"1.0"_s,
-                       u"Ёлка, щука, ЭХО"_s,     u"Russian (Russia)"_s,   u"0419"_s,
-                       u"1251"_s};
+    QTest::newRow("english64.exe") << u"english64.exe"_s
+                                   << QStringList{u"Tresmol Test Works"_s,
+                                                  u"English sample program"_s,
+                                                  u"2.5.0.1"_s,
+                                                  u"english"_s,
+                                                  u"Copyright (C) 2024 Tresmol Test Works"_s,
+                                                  u"Tresmol(TM)"_s,
+                                                  u"english.exe"_s,
+                                                  u"Tresmol Samples"_s,
+                                                  u"2.5"_s,
+                                                  u"Smile: \U0001F600, accents: déjà vu"_s,
+                                                  us,
+                                                  u"0409"_s,
+                                                  u"1200"_s};
+    QTest::newRow("russian32.exe") << u"russian32.exe"_s
+                                   << QStringList{u"ООО «Рога и копыта»"_s,
+                                                  u"Каталог программ"_s,
+                                                  u"1.0.0.7"_s,
+                                                  u"Каталог"_s,
+                                                  u"© 2003 Остап Бендер"_s,
+                                                  u"Тресмол™"_s,
+                                                  u"каталог.exe"_s,
+                                                  u"Тресмол"_s,
+                                                  u"1.0"_s,
+                                                  u"Ёлка, щука, ЭХО"_s,
+                                                  u"Russian (Russia)"_s,
+                                                  u"0419"_s,
+                                                  u"1251"_s};
     QTest::newRow("040904E4 table under a 0409/1200 translation")
-        << u"mismatch.exe"_s << (QStringList(10, QString()) + QStringList{us, u"0409"_s, u"1200"_s});
-    QTest::newRow("16-bit NE file")
-        << u"ne16.exe"_s
-        << QStringList{u"Sixteen Bits Ltd."_s, u"Café © 1993"_s, u"3.10"_s, {}, {}, {}, {},
-                       u"Old Windows program"_s, {}, {}, us, u"0409"_s, u"1252"_s};
+        << u"mismatch.exe"_s
+        << (QStringList(10, QString()) + QStringList{us, u"0409"_s, u"1200"_s});
+    QTest::newRow("16-bit NE file") << u"ne16.exe"_s
+                                    << QStringList{u"Sixteen Bits Ltd."_s,
+                                                   u"Café © 1993"_s,
+                                                   u"3.10"_s,
+                                                   {},
+                                                   {},
+                                                   {},
+                                                   {},
+                                                   u"Old Windows program"_s,
+                                                   {},
+                                                   {},
+                                                   us,
+                                                   u"0409"_s,
+                                                   u"1252"_s};
 }
 
 void TestHarvestFile::columnValues()

@@ -39,14 +39,13 @@ void TestLocaleNames::NamesInDisplayLanguage_data()
     QTest::addColumn<QString>("name");
     QTest::newRow("Russian in English") << 0x0419 << u"en_US"_s << u"Russian (Russia)"_s;
     QTest::newRow("Russian in Russian") << 0x0419 << u"ru_RU"_s << u"русский (Россия)"_s;
-    QTest::newRow("US English in English")
-        << 0x0409 << u"en_US"_s << u"English (United States)"_s;
+    QTest::newRow("US English in English") << 0x0409 << u"en_US"_s << u"English (United States)"_s;
     QTest::newRow("German in German") << 0x0407 << u"de_DE"_s << u"Deutsch (Deutschland)"_s;
     QTest::newRow("UK English in Russian")
         << 0x0809 << u"ru_RU"_s << u"английский (Великобритания)"_s;
     QTest::newRow("language without country") << 0x0019 << u"en_US"_s << u"Russian"_s;
-    QTest::newRow("invariant")
-        << 0x007F << u"en_US"_s << u"Invariant Language (Invariant Country)"_s;
+    QTest::newRow("invariant") << 0x007F << u"en_US"_s
+                               << u"Invariant Language (Invariant Country)"_s;
     QTest::newRow("unknown id") << 0x1234 << u"en_US"_s << QString();
     QTest::newRow("unknown id, all bits") << 0xFFFF << u"ru_RU"_s << QString();
 }

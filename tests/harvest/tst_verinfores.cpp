@@ -20,10 +20,7 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-QString Fixture(const QString& name)
-{
-    return QStringLiteral(VERINFO_FIXTURES) + u'/' + name;
-}
+QString Fixture(const QString& name) { return QStringLiteral(VERINFO_FIXTURES) + u'/' + name; }
 
 QByteArray FixtureBytes(const QString& name)
 {
@@ -242,9 +239,16 @@ void TestVerInfoRes::AllTenItems_data()
         u"Smile: \U0001F600, accents: déjà vu"_s,
     };
     const QStringList russian = {
-        u"ООО «Рога и копыта»"_s, u"Каталог программ"_s, u"1.0.0.7"_s,  u"Каталог"_s,
-        u"© 2003 Остап Бендер"_s, u"Тресмол™"_s,         u"каталог.exe"_s, u"Тресмол"_s,
-        u"1.0"_s,                 u"Ёлка, щука, ЭХО"_s,
+        u"ООО «Рога и копыта»"_s,
+        u"Каталог программ"_s,
+        u"1.0.0.7"_s,
+        u"Каталог"_s,
+        u"© 2003 Остап Бендер"_s,
+        u"Тресмол™"_s,
+        u"каталог.exe"_s,
+        u"Тресмол"_s,
+        u"1.0"_s,
+        u"Ёлка, щука, ЭХО"_s,
     };
     const QString us = u"English (United States)"_s;
     QTest::newRow("english64.exe") << u"english64.exe"_s << english << u"0409"_s << u"1200"_s << us;
@@ -258,13 +262,20 @@ void TestVerInfoRes::AllTenItems_data()
     QTest::newRow("russian64.scr")
         << u"russian64.scr"_s << russian << u"0419"_s << u"1251"_s << u"Russian (Russia)"_s;
     QTest::newRow("table 040904E4 for translation 0409/1200")
-        << u"mismatch.exe"_s << QStringList(VerInfoItemCount, QString()) << u"0409"_s
-        << u"1200"_s << us;
-    QTest::newRow("NE, code page 1252")
-        << u"ne16.exe"_s
-        << QStringList{u"Sixteen Bits Ltd."_s, u"Café © 1993"_s, u"3.10"_s, {}, {}, {}, {},
-                       u"Old Windows program"_s, {}, {}}
-        << u"0409"_s << u"1252"_s << us;
+        << u"mismatch.exe"_s << QStringList(VerInfoItemCount, QString()) << u"0409"_s << u"1200"_s
+        << us;
+    QTest::newRow("NE, code page 1252") << u"ne16.exe"_s
+                                        << QStringList{u"Sixteen Bits Ltd."_s,
+                                                       u"Café © 1993"_s,
+                                                       u"3.10"_s,
+                                                       {},
+                                                       {},
+                                                       {},
+                                                       {},
+                                                       u"Old Windows program"_s,
+                                                       {},
+                                                       {}}
+                                        << u"0409"_s << u"1252"_s << us;
     QTest::newRow("NE, code page 1251")
         << u"ne16ru.exe"_s
         << QStringList{u"Шестнадцать бит"_s, {}, {}, {}, {}, {}, {}, u"Старая программа"_s, {}, {}}
@@ -295,9 +306,8 @@ void TestVerInfoRes::SingleItems_data()
         << u"english64.exe"_s << int(viComments) << u"Smile: \U0001F600, accents: déjà vu"_s;
     QTest::newRow("control characters")
         << u"oddchars.exe"_s << int(viCompanyName) << u"Tab\there,\nnew line"_s;
-    QTest::newRow("lone surrogate kept")
-        << u"oddchars.exe"_s << int(viProductName)
-        << (u"lone "_s + QChar(char16_t(0xD800)) + u" half"_s);
+    QTest::newRow("lone surrogate kept") << u"oddchars.exe"_s << int(viProductName)
+                                         << (u"lone "_s + QChar(char16_t(0xD800)) + u" half"_s);
     QTest::newRow("first of several pairs")
         << u"pairs.exe"_s << int(viCompanyName) << u"Первая пара"_s;
     QTest::newRow("no fallback to the second pair's table")

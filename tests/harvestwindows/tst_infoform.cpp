@@ -19,18 +19,28 @@ namespace {
 
 QString Fixture(const QString& name) { return QStringLiteral(VERINFO_FIXTURES "/") + name; }
 
-const QStringList EnglishValues = {
-    u"Tresmol Test Works"_s, u"English sample program"_s, u"2.5.0.1"_s, u"english"_s,
-    u"Copyright (C) 2024 Tresmol Test Works"_s, u"Tresmol(TM)"_s, u"english.exe"_s,
-    u"Tresmol Samples"_s, u"2.5"_s, u"Smile: \U0001F600, accents: déjà vu"_s,
-    QStringLiteral(VERINFO_FIXTURES "/"), Fixture(u"english64.exe"_s), u"english64.exe"_s,
-    u"English (United States)"_s, u"0409"_s, u"1200"_s};
+const QStringList EnglishValues = {u"Tresmol Test Works"_s,
+                                   u"English sample program"_s,
+                                   u"2.5.0.1"_s,
+                                   u"english"_s,
+                                   u"Copyright (C) 2024 Tresmol Test Works"_s,
+                                   u"Tresmol(TM)"_s,
+                                   u"english.exe"_s,
+                                   u"Tresmol Samples"_s,
+                                   u"2.5"_s,
+                                   u"Smile: \U0001F600, accents: déjà vu"_s,
+                                   QStringLiteral(VERINFO_FIXTURES "/"),
+                                   Fixture(u"english64.exe"_s),
+                                   u"english64.exe"_s,
+                                   u"English (United States)"_s,
+                                   u"0409"_s,
+                                   u"1200"_s};
 
 const QStringList Columns = {
-    u"CompanyName"_s,    u"FileDescription"_s, u"FileVersion"_s,      u"InternalName"_s,
-    u"LegalCopyright"_s, u"LegalTrademarks"_s, u"OriginalFilename"_s, u"ProductName"_s,
-    u"ProductVersion"_s, u"Comments"_s,        u"PlacingProgram"_s,   u"FileName"_s,
-    u"ExtractFileName"_s, u"Language"_s,       u"LangID"_s,           u"CodePage"_s};
+    u"CompanyName"_s,     u"FileDescription"_s, u"FileVersion"_s,      u"InternalName"_s,
+    u"LegalCopyright"_s,  u"LegalTrademarks"_s, u"OriginalFilename"_s, u"ProductName"_s,
+    u"ProductVersion"_s,  u"Comments"_s,        u"PlacingProgram"_s,   u"FileName"_s,
+    u"ExtractFileName"_s, u"Language"_s,        u"LangID"_s,           u"CodePage"_s};
 
 // The window's controls that the tests press and read, found by their names.
 struct TInfoControls {

@@ -98,8 +98,8 @@ void TestMasterForm::initTestCase()
     FTree = FDir.path() + u"/Tree"_s;
     QVERIFY(QDir().mkpath(FTree + u"/sub"_s));
     QVERIFY(QDir().mkpath(FTree + u"/tools.exe"_s));
-    for (const QString& n : {u"setup.EXE"_s, u"setup.exe.bak"_s, u".hidden.exe"_s,
-                             u"sub/a.exe"_s, u"sub/b.exe"_s, u"tools.exe/c.exe"_s})
+    for (const QString& n : {u"setup.EXE"_s, u"setup.exe.bak"_s, u".hidden.exe"_s, u"sub/a.exe"_s,
+                             u"sub/b.exe"_s, u"tools.exe/c.exe"_s})
         Touch(FTree + u'/' + n);
     for (int i = 0; i < 200; ++i)
         Touch(FTree + u"/sub/many"_s + QString::number(i) + u".exe"_s);

@@ -89,15 +89,24 @@ private slots:
         QTest::addColumn<QString>("box");
         QTest::addColumn<QString>("field");
         const std::pair<const char*, const char16_t*> bound[] = {
-            {"DBEdit2", u"ProductName"},      {"DBEdit18", u"Language"},
-            {"DBEdit9", u"Year"},             {"DBEdit8", u"Comments"},
-            {"DBEdit5", u"Size"},             {"DBEdit7", u"Label"},
-            {"DBEdit3", u"ProductVersion"},   {"DBEdit4", u"FileDescription"},
-            {"DBEdit6", u"CompanyName"},      {"DBEdit10", u"FileVersion"},
-            {"DBEdit11", u"InternalName"},    {"DBEdit12", u"LegalCopyright"},
-            {"DBEdit13", u"LegalTrademarks"}, {"DBEdit14", u"OriginalFilename"},
-            {"DBEdit15", u"PlacingProgram"},  {"DBEdit16", u"FileName"},
-            {"DBEdit17", u"ExtractFileName"}, {"DBEdit19", u"LangID"},
+            {"DBEdit2", u"ProductName"},
+            {"DBEdit18", u"Language"},
+            {"DBEdit9", u"Year"},
+            {"DBEdit8", u"Comments"},
+            {"DBEdit5", u"Size"},
+            {"DBEdit7", u"Label"},
+            {"DBEdit3", u"ProductVersion"},
+            {"DBEdit4", u"FileDescription"},
+            {"DBEdit6", u"CompanyName"},
+            {"DBEdit10", u"FileVersion"},
+            {"DBEdit11", u"InternalName"},
+            {"DBEdit12", u"LegalCopyright"},
+            {"DBEdit13", u"LegalTrademarks"},
+            {"DBEdit14", u"OriginalFilename"},
+            {"DBEdit15", u"PlacingProgram"},
+            {"DBEdit16", u"FileName"},
+            {"DBEdit17", u"ExtractFileName"},
+            {"DBEdit19", u"LangID"},
             {"DBEdit20", u"CodePage"},
         };
         for (const auto& [box, field] : bound)

@@ -74,8 +74,7 @@ struct TForm1Controls {
     QProgressBar* ProgressBar = Find<QProgressBar>(u"ProgressBar");
 
 private:
-    template <class T>
-    T* Find(const char16_t* name) const
+    template <class T> T* Find(const char16_t* name) const
     {
         return Control<T>(Form, QString::fromUtf16(name));
     }

@@ -28,13 +28,9 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-namespace
-{
+namespace {
 
-QString Fixture(const QString& name)
-{
-    return QStringLiteral(VERINFO_FIXTURES "/") + name;
-}
+QString Fixture(const QString& name) { return QStringLiteral(VERINFO_FIXTURES "/") + name; }
 
 // FileName, then the thirteen columns harvesting writes, in their order.
 const QStringList Columns = {
@@ -66,19 +62,15 @@ QStringList ExpectedRow(const QString& path)
 }
 
 // Runs F as soon as the next modal window's event loop runs.
-void WhileModal(std::function<void()> f)
-{
-    QTimer::singleShot(0, std::move(f));
-}
+void WhileModal(std::function<void()> f) { QTimer::singleShot(0, std::move(f)); }
 
 // How the script leaves the wizard.
 enum class TLeave { Finish, UntickAllAndFinish, Cancel };
 
 // What the progress bar went through: shown, moved, painted, hidden; and whether the
 // window handled its pending events (a call posted at each move) before the next file.
-class TBarLog : public QObject
-{
-  public:
+class TBarLog : public QObject {
+public:
     TBarLog(QProgressBar* bar, const TDataSet& table) : FBar(bar), FTable(table)
     {
         bar->installEventFilter(this);
@@ -97,7 +89,7 @@ class TBarLog : public QObject
     QList<int> Painted() const { return FPainted; }
     std::function<void(int)> OnValue;
 
-  protected:
+protected:
     // The records of the table, or -1 while it is closed.
     int Records() const { return FTable.Active() ? FTable.RecordCount() : -1; }
 
@@ -114,7 +106,7 @@ class TBarLog : public QObject
         return false;
     }
 
-  private:
+private:
     QProgressBar* FBar;
     const TDataSet& FTable;
     QStringList FLog;
@@ -123,11 +115,10 @@ class TBarLog : public QObject
 
 } // namespace
 
-class TestHarvestCommands : public QObject
-{
+class TestHarvestCommands : public QObject {
     Q_OBJECT
 
-  private:
+private:
     TScriptedDialogs FDialogs;
     std::unique_ptr<QTemporaryDir> FDir;
     QString FPath;
@@ -231,7 +222,7 @@ class TestHarvestCommands : public QObject
         QTest::keyClicks(Ui().DBEdit1, text);
     }
 
-  private slots:
+private slots:
     void init()
     {
         SetDialogs(&FDialogs);

@@ -161,7 +161,8 @@ private slots:
         FDialogs.ClearAsked();
         Ui().N5->trigger();
         QCOMPARE(FDialogs.Messages().size(), 1);
-        QCOMPARE(FDialogs.Messages()[0].Text, u"Cannot perform this operation on a closed dataset."_s);
+        QCOMPARE(FDialogs.Messages()[0].Text,
+                 u"Cannot perform this operation on a closed dataset."_s);
 
         // The file appears; "Подключится" tries again and succeeds.
         Catalogue::CreateDemo(FPath);
@@ -177,9 +178,9 @@ private slots:
     {
         StartWith({u"Alpha"_s});
         const QList<QAction*> connectedOnly = {
-            Ui().ActDisconnect, Ui().ActScan, Ui().ActClear, Ui().ActAdd, Ui().ActSave,
-            Ui().ActRed, Ui().ActDel, Ui().ActRefl, Ui().ActNext, Ui().ActPrior,
-            Ui().ActLast, Ui().ActFirst, Ui().ActFileInfo};
+            Ui().ActDisconnect, Ui().ActScan,  Ui().ActClear,   Ui().ActAdd,  Ui().ActSave,
+            Ui().ActRed,        Ui().ActDel,   Ui().ActRefl,    Ui().ActNext, Ui().ActPrior,
+            Ui().ActLast,       Ui().ActFirst, Ui().ActFileInfo};
         const QList<QAction*> always = {Ui().ActExcel, Ui().ActAddImg, Ui().ActDelImg,
                                         Ui().ActViewImg};
         FApp->Form1->ActionList1Update();
@@ -385,8 +386,8 @@ private slots:
         const QStringList all{u"Adder"_s, u"Ad-Tool"_s, u"adder"_s, u"Bad"_s};
         QTest::newRow("Yes") << int(TMsgResult::mrYes) << QString() << QStringList();
         QTest::newRow("No") << int(TMsgResult::mrNo) << QString() << all;
-        QTest::newRow("Yes with a search") << int(TMsgResult::mrYes) << u"Ad"_s
-                                           << QStringList{u"adder"_s, u"Bad"_s};
+        QTest::newRow("Yes with a search")
+            << int(TMsgResult::mrYes) << u"Ad"_s << QStringList{u"adder"_s, u"Bad"_s};
     }
 
     void clear()
@@ -424,8 +425,8 @@ private slots:
             sawClearing = true;
             ++attempts;
             QVERIFY(Ui().ProgressBar->isVisible());
-            FApp->Form1->ActClearExecute();  // would ask again
-            FApp->Form1->ActDelExecute();    // would ask
+            FApp->Form1->ActClearExecute(); // would ask again
+            FApp->Form1->ActDelExecute();   // would ask
             FApp->Form1->ActLastExecute();
             FApp->Form1->N24Click();
             QTest::keyClicks(Ui().Edit1, u"Program 3"_s); // the box waits
@@ -455,8 +456,8 @@ private slots:
         QTest::newRow("quote") << u"Baldur's"_s << QStringList{u"Baldur's Gate"_s};
         QTest::newRow("nothing") << u"Zz"_s << QStringList();
         QTest::newRow("empty") << QString()
-                               << QStringList{u"Adder"_s, u"Ad-Tool"_s, u"adder"_s, u"Bad"_s,
-                                              u"Baldur's Gate"_s, QString()};
+                               << QStringList{u"Adder"_s, u"Ad-Tool"_s,       u"adder"_s,
+                                              u"Bad"_s,   u"Baldur's Gate"_s, QString()};
     }
 
     void search()
@@ -484,15 +485,12 @@ private slots:
     {
         QTest::addColumn<QString>("item");
         QTest::addColumn<QStringList>("order");
-        QTest::newRow("Название") << u"N24"_s
-                                  << QStringList{u"Alpha"_s, u"Bravo"_s, u"Charlie"_s};
-        QTest::newRow("Платформа") << u"N23"_s
-                                   << QStringList{u"Bravo"_s, u"Charlie"_s, u"Alpha"_s};
-        QTest::newRow("Категория") << u"N34"_s
-                                   << QStringList{u"Charlie"_s, u"Alpha"_s, u"Bravo"_s};
+        QTest::newRow("Название") << u"N24"_s << QStringList{u"Alpha"_s, u"Bravo"_s, u"Charlie"_s};
+        QTest::newRow("Платформа") << u"N23"_s << QStringList{u"Bravo"_s, u"Charlie"_s, u"Alpha"_s};
+        QTest::newRow("Категория") << u"N34"_s << QStringList{u"Charlie"_s, u"Alpha"_s, u"Bravo"_s};
         QTest::newRow("Тип") << u"N25"_s << QStringList{u"Alpha"_s, u"Charlie"_s, u"Bravo"_s};
-        QTest::newRow("Производитель") << u"N26"_s
-                                       << QStringList{u"Bravo"_s, u"Alpha"_s, u"Charlie"_s};
+        QTest::newRow("Производитель")
+            << u"N26"_s << QStringList{u"Bravo"_s, u"Alpha"_s, u"Charlie"_s};
         QTest::newRow("Размер") << u"N27"_s << QStringList{u"Charlie"_s, u"Bravo"_s, u"Alpha"_s};
     }
 
@@ -611,8 +609,7 @@ private slots:
         StartWith({u"Adder"_s, u"Bad"_s, u"Ad-Tool"_s, u"adder"_s});
         Ui().Edit1->setText(u"Ad"_s);
         QList<int> positions;
-        connect(Bar(), &QProgressBar::valueChanged, this,
-                [&](int v) { positions << v; });
+        connect(Bar(), &QProgressBar::valueChanged, this, [&](int v) { positions << v; });
         bool barShown = false;
         connect(Bar(), &QProgressBar::valueChanged, this,
                 [&] { barShown = barShown || Bar()->isVisible(); });

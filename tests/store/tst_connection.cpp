@@ -274,8 +274,8 @@ void TestConnection::dataSourceName_data()
     QTest::addColumn<QString>("connectionString");
     QTest::addColumn<bool>("named");
     QTest::addColumn<QString>("name");
-    QTest::newRow("the program's own") << TADOConnection::DefaultConnectionString << true
-                                       << u"Tresmol.mdb"_s;
+    QTest::newRow("the program's own")
+        << TADOConnection::DefaultConnectionString << true << u"Tresmol.mdb"_s;
     QTest::newRow("a folder with blanks")
         << Catalogue::ConnectionStringFor(u"/tmp/my files/Tresmol.mdb"_s) << true
         << u"/tmp/my files/Tresmol.mdb"_s;

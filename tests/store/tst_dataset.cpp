@@ -90,8 +90,8 @@ private slots:
 void TestDataSet::closedDatasetRefusesEverything_data()
 {
     QTest::addColumn<int>("operation");
-    const char* names[] = {"First", "Next", "Insert", "Edit", "Post", "Delete", "Refresh",
-                           "RecordCount"};
+    const char* names[] = {"First", "Next",   "Insert",  "Edit",
+                           "Post",  "Delete", "Refresh", "RecordCount"};
     for (int i = 0; i < 8; ++i)
         QTest::newRow(names[i]) << i;
 }
@@ -103,8 +103,9 @@ void TestDataSet::closedDatasetRefusesEverything()
     auto dm = cat.Open();
     TDataSet& t = dm->BookTable;
     const std::function<void()> ops[] = {
-        [&] { t.First(); },  [&] { t.Next(); },   [&] { t.Insert(); },
-        [&] { t.Edit(); },   [&] { t.Post(); },   [&] { t.Delete(); },
+        [&] { t.First(); },   [&] { t.Next(); },
+        [&] { t.Insert(); },  [&] { t.Edit(); },
+        [&] { t.Post(); },    [&] { t.Delete(); },
         [&] { t.Refresh(); }, [&] { (void)t.RecordCount(); },
     };
     try {
@@ -268,8 +269,7 @@ void TestDataSet::sortOrdersByOneField_data()
     QTest::newRow("own order") << QString() << QStringList{u"b"_s, u"A"_s, u"c"_s, u"a"_s};
     QTest::newRow("name") << u"ProductName"_s << QStringList{u"A"_s, u"a"_s, u"b"_s, u"c"_s};
     QTest::newRow("size as text") << u"Size"_s << QStringList{u"a"_s, u"b"_s, u"A"_s, u"c"_s};
-    QTest::newRow("platform key") << u"Platform"_s
-                                  << QStringList{u"c"_s, u"A"_s, u"a"_s, u"b"_s};
+    QTest::newRow("platform key") << u"Platform"_s << QStringList{u"c"_s, u"A"_s, u"a"_s, u"b"_s};
 }
 
 void TestDataSet::sortOrdersByOneField()
@@ -283,7 +283,9 @@ void TestDataSet::sortOrdersByOneField()
         QString name, size;
         QVariant platform;
     };
-    const Row rows[] = {{u"b"_s, u"10"_s, 3}, {u"A"_s, u"9"_s, 2}, {u"c"_s, u"99"_s, QVariant()},
+    const Row rows[] = {{u"b"_s, u"10"_s, 3},
+                        {u"A"_s, u"9"_s, 2},
+                        {u"c"_s, u"99"_s, QVariant()},
                         {u"a"_s, QString(), 2}};
     for (const Row& r : rows) {
         t.Append();
@@ -307,10 +309,10 @@ void TestDataSet::sortOfRepeatedTextsIsStable_data()
 {
     QTest::addColumn<QStringList>("values");
     // Few distinct texts (ranked) and all distinct texts (sorted row by row).
-    QTest::newRow("repeated") << QStringList{u"b"_s, u"a"_s, u"B"_s, QString(), u"a"_s, u"Я"_s,
-                                             u"я"_s, u"b"_s, u""_s, u"a"_s};
-    QTest::newRow("distinct") << QStringList{u"d"_s, u"a"_s, u"C"_s, QString(), u"b"_s, u"Ё"_s,
-                                             u"е"_s, u"c"_s, u""_s, u"A"_s};
+    QTest::newRow("repeated") << QStringList{u"b"_s, u"a"_s, u"B"_s, QString(), u"a"_s,
+                                             u"Я"_s, u"я"_s, u"b"_s, u""_s,     u"a"_s};
+    QTest::newRow("distinct") << QStringList{u"d"_s, u"a"_s, u"C"_s, QString(), u"b"_s,
+                                             u"Ё"_s, u"е"_s, u"c"_s, u""_s,     u"A"_s};
 }
 
 void TestDataSet::sortOfRepeatedTextsIsStable()
@@ -357,19 +359,21 @@ void TestDataSet::expressionFilter_data()
     QTest::newRow(">= text") << u"ProductName>='b'"_s
                              << QStringList{u"b"_s, u"Bz"_s, u"c"_s, u"d'x"_s};
     QTest::newRow("= text ignores case") << u"ProductName = 'BZ'"_s << QStringList{u"Bz"_s};
-    QTest::newRow("<> text") << u"ProductName<>'a'"_s << QStringList{u"b"_s, u"Bz"_s, u"c"_s, u"d'x"_s};
+    QTest::newRow("<> text") << u"ProductName<>'a'"_s
+                             << QStringList{u"b"_s, u"Bz"_s, u"c"_s, u"d'x"_s};
     QTest::newRow("< number") << u"Year<2000"_s << QStringList{u"a"_s, u"b"_s};
     QTest::newRow("<= number") << u"Year <= 2000"_s << QStringList{u"a"_s, u"b"_s, u"Bz"_s};
     QTest::newRow("> number") << u"Year>2000"_s << QStringList{u"c"_s};
-    QTest::newRow("AND") << u"Year>=1990 AND ProductName>'a'"_s << QStringList{u"b"_s, u"Bz"_s, u"c"_s};
+    QTest::newRow("AND") << u"Year>=1990 AND ProductName>'a'"_s
+                         << QStringList{u"b"_s, u"Bz"_s, u"c"_s};
     QTest::newRow("OR") << u"ProductName='a' or Year=2005"_s << QStringList{u"a"_s, u"c"_s};
-    QTest::newRow("AND before OR") << u"ProductName='a' OR Year=2000 AND ProductName='c'"_s
-                                   << QStringList{u"a"_s};
+    QTest::newRow("AND before OR")
+        << u"ProductName='a' OR Year=2000 AND ProductName='c'"_s << QStringList{u"a"_s};
     QTest::newRow("parentheses") << u"(ProductName='a' OR Year=2000) AND Year<2001"_s
                                  << QStringList{u"a"_s, u"Bz"_s};
     QTest::newRow("doubled quote") << u"ProductName='d''x'"_s << QStringList{u"d'x"_s};
-    QTest::newRow("empty never compares") << u"Year<>0"_s
-                                          << QStringList{u"a"_s, u"b"_s, u"Bz"_s, u"c"_s};
+    QTest::newRow("empty never compares")
+        << u"Year<>0"_s << QStringList{u"a"_s, u"b"_s, u"Bz"_s, u"c"_s};
     QTest::newRow("bracketed name") << u"[Size]='1'"_s << QStringList{u"a"_s};
     QTest::newRow("literal first") << u"2000>Year"_s << QStringList{u"a"_s, u"b"_s};
     QTest::newRow("is null") << u"Year IS NULL"_s << QStringList{u"d'x"_s};
@@ -410,8 +414,8 @@ void TestDataSet::malformedFilterKeepsThePreviousOne_data()
     QTest::newRow("dangling AND") << u"ProductName='x' AND"_s << u"field name"_s;
     QTest::newRow("unbalanced") << u"(ProductName='x'"_s << u"\")\""_s;
     QTest::newRow("field to field") << u"ProductName=Size"_s << u"quoted text or a number"_s;
-    QTest::newRow("odd character") << u"ProductName='x'; DROP TABLE SoftTable"_s
-                                   << u"unexpected character"_s;
+    QTest::newRow("odd character")
+        << u"ProductName='x'; DROP TABLE SoftTable"_s << u"unexpected character"_s;
 }
 
 void TestDataSet::malformedFilterKeepsThePreviousOne()
@@ -554,9 +558,9 @@ void TestDataSet::eventsRunInOrder()
     t.Post();
     t.Delete();
     t.Close();
-    QCOMPARE(log, (QStringList{u"open"_s, u"scroll 1"_s, u"scroll 2"_s, u"scroll 2"_s,
-                               u"scroll -1"_s, u"scroll 2"_s, u"scroll -1"_s, u"post 3"_s,
-                               u"scroll 2"_s, u"close"_s}));
+    QCOMPARE(log,
+             (QStringList{u"open"_s, u"scroll 1"_s, u"scroll 2"_s, u"scroll 2"_s, u"scroll -1"_s,
+                          u"scroll 2"_s, u"scroll -1"_s, u"post 3"_s, u"scroll 2"_s, u"close"_s}));
 }
 
 void TestDataSet::boundWidgetTextIsTakenInBeforeLeavingTheRecord()
@@ -570,7 +574,7 @@ void TestDataSet::boundWidgetTextIsTakenInBeforeLeavingTheRecord()
     t.First();
     edit.Type(u"typed"_s);
     QVERIFY(!t.Modified()); // held by the widget, not yet in the record
-    t.Next();                // leaving takes it in and posts
+    t.Next();               // leaving takes it in and posts
     QVERIFY(!edit.Held());
     QCOMPARE(t.State(), TDataSetState::dsBrowse);
     t.Refresh();

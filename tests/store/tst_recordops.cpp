@@ -98,14 +98,14 @@ void TestRecordOps::saveIfModified_data()
     QTest::addColumn<TDataSetState>("stateAfter");
     QTest::addColumn<QString>("label"); // the first record's Label in the file afterwards
     QTest::addColumn<int>("records");
-    QTest::newRow("text still in the box") << TChange::HeldText << true << TDataSetState::dsBrowse
-                                           << u"typed"_s << 4;
-    QTest::newRow("value set on the field") << TChange::AssignedValue << true
-                                            << TDataSetState::dsBrowse << u"assigned"_s << 4;
-    QTest::newRow("nothing changed") << TChange::None << false << TDataSetState::dsBrowse
-                                     << QString() << 4;
-    QTest::newRow("editing without a change") << TChange::EditWithoutChange << false
-                                              << TDataSetState::dsEdit << QString() << 4;
+    QTest::newRow("text still in the box")
+        << TChange::HeldText << true << TDataSetState::dsBrowse << u"typed"_s << 4;
+    QTest::newRow("value set on the field")
+        << TChange::AssignedValue << true << TDataSetState::dsBrowse << u"assigned"_s << 4;
+    QTest::newRow("nothing changed")
+        << TChange::None << false << TDataSetState::dsBrowse << QString() << 4;
+    QTest::newRow("editing without a change")
+        << TChange::EditWithoutChange << false << TDataSetState::dsEdit << QString() << 4;
     QTest::newRow("new record nothing was written into")
         << TChange::EmptyNewRecord << false << TDataSetState::dsInsert << QString() << 4;
 }
@@ -173,9 +173,8 @@ void TestRecordOps::deleteAllTakesWhatTheViewShows_data()
     // The search counts Charlie (it sorts after "B") but shows only the names that
     // begin with "B": Charlie stays.
     QTest::newRow("search B") << u"B"_s << 2 << QStringList{u"Alpha"_s, u"Charlie"_s};
-    QTest::newRow("search shows nothing") << u"Z"_s << 0
-                                          << QStringList{u"Alpha"_s, u"Beta"_s, u"Bravo"_s,
-                                                         u"Charlie"_s};
+    QTest::newRow("search shows nothing")
+        << u"Z"_s << 0 << QStringList{u"Alpha"_s, u"Beta"_s, u"Bravo"_s, u"Charlie"_s};
 }
 
 void TestRecordOps::deleteAllTakesWhatTheViewShows()
@@ -209,19 +208,21 @@ void TestRecordOps::deleteAllReportsEachRecordAndCanStop()
     QCOMPARE(Walk(Table()), QStringList{u"Charlie"_s});
 
     told.clear();
-    QCOMPARE(RecordOps::DeleteAll(Table(), [&](int remaining) {
-                 told << remaining;
-                 return true;
-             }),
+    QCOMPARE(RecordOps::DeleteAll(Table(),
+                                  [&](int remaining) {
+                                      told << remaining;
+                                      return true;
+                                  }),
              1);
     QCOMPARE(told, QList<int>{0});
     QVERIFY(Table().IsEmpty());
     // Nothing left: nothing to tell.
     told.clear();
-    QCOMPARE(RecordOps::DeleteAll(Table(), [&](int remaining) {
-                 told << remaining;
-                 return true;
-             }),
+    QCOMPARE(RecordOps::DeleteAll(Table(),
+                                  [&](int remaining) {
+                                      told << remaining;
+                                      return true;
+                                  }),
              0);
     QVERIFY(told.isEmpty());
 }

@@ -17,12 +17,12 @@ enum { Key, Name, Year, Flag, Shown /* not stored: read through the computed rea
 
 std::unique_ptr<TRowStore> MakeStore()
 {
-    return std::make_unique<TRowStore>(std::vector<TRowStore::TFieldSlot>{
-        {TFieldType::ftAutoInc, true},
-        {TFieldType::ftString, true},
-        {TFieldType::ftInteger, true},
-        {TFieldType::ftBoolean, true},
-        {TFieldType::ftString, false}});
+    return std::make_unique<TRowStore>(
+        std::vector<TRowStore::TFieldSlot>{{TFieldType::ftAutoInc, true},
+                                           {TFieldType::ftString, true},
+                                           {TFieldType::ftInteger, true},
+                                           {TFieldType::ftBoolean, true},
+                                           {TFieldType::ftString, false}});
 }
 
 int Add(TRowStore& s, const QVariant& name, const QVariant& year = QVariant())
@@ -79,21 +79,17 @@ private slots:
         QTest::addColumn<int>("field");
         QTest::addColumn<QStringList>("expected");
         // Rows in table order: beta, Alpha, <null>, alpha, "", Gamma; years 3, 1, -, 2, 5, 1.
-        QTest::newRow("table order") << -1
-                                     << QStringList{u"beta"_s, u"Alpha"_s, u"<null>"_s,
-                                                    u"alpha"_s, u""_s, u"Gamma"_s};
+        QTest::newRow("table order")
+            << -1 << QStringList{u"beta"_s, u"Alpha"_s, u"<null>"_s, u"alpha"_s, u""_s, u"Gamma"_s};
         // Null first, then text without regard to case, equal texts by case.
-        QTest::newRow("by name") << int(Name)
-                                 << QStringList{u"<null>"_s, u""_s, u"Alpha"_s, u"alpha"_s,
-                                                u"beta"_s, u"Gamma"_s};
+        QTest::newRow("by name") << int(Name) << QStringList{u"<null>"_s, u""_s,     u"Alpha"_s,
+                                                             u"alpha"_s,  u"beta"_s, u"Gamma"_s};
         // Null first, then by value; equal values keep the table's order.
-        QTest::newRow("by year") << int(Year)
-                                 << QStringList{u"<null>"_s, u"Alpha"_s, u"Gamma"_s, u"alpha"_s,
-                                                u"beta"_s, u""_s};
+        QTest::newRow("by year") << int(Year) << QStringList{u"<null>"_s, u"Alpha"_s, u"Gamma"_s,
+                                                             u"alpha"_s,  u"beta"_s,  u""_s};
         // A field computed by the owner sorts through the reader.
-        QTest::newRow("computed") << int(Shown)
-                                  << QStringList{u"Gamma"_s, u""_s, u"alpha"_s, u"<null>"_s,
-                                                 u"Alpha"_s, u"beta"_s};
+        QTest::newRow("computed") << int(Shown) << QStringList{u"Gamma"_s,  u""_s,      u"alpha"_s,
+                                                               u"<null>"_s, u"Alpha"_s, u"beta"_s};
     }
 
     void sortOrder()
@@ -129,8 +125,8 @@ private slots:
         QFETCH(int, distinct);
         auto s = MakeStore();
         std::mt19937 random(42);
-        const QStringList stems{u"ab"_s, u"AB"_s, u"Ab"_s, u"b"_s, u"ß"_s, u"ss"_s, u"é"_s,
-                                u"E"_s, u"z"_s};
+        const QStringList stems{u"ab"_s, u"AB"_s, u"Ab"_s, u"b"_s, u"ß"_s,
+                                u"ss"_s, u"é"_s,  u"E"_s,  u"z"_s};
         for (int i = 0; i < 3000; ++i) {
             const int n = int(random() % distinct);
             if (n % 11 == 0)

@@ -17,7 +17,8 @@ int CmdExport(const QStringList& args)
     return RunCommand([&] {
         const TCliArgs a = ParseCliArgs(args, {u"--search"_s, u"--sort"_s}, {});
         if (a.Positional.size() != 2)
-            return Fail(u"usage: tresmol-cli export CATALOGUE OUT.xlsx [--search TEXT] [--sort KEY]"_s);
+            return Fail(
+                u"usage: tresmol-cli export CATALOGUE OUT.xlsx [--search TEXT] [--sort KEY]"_s);
         const std::unique_ptr<TDataModule1> opened = Catalogue::Open(a.Positional[0]);
         TDataModule1& dm = *opened;
         TDataSet& table = dm.BookTable;

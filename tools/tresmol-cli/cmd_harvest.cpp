@@ -128,8 +128,7 @@ int CmdHarvest(const QStringList& args)
                                 : u"0.0"_s;
         };
         Write(u"%1 files harvested, %2 without version information, in %3 s (%4 files/s; "
-              u"search %5 ms; reading %6%, storing %7%)\n"_s
-                  .arg(stats.Files)
+              u"search %5 ms; reading %6%, storing %7%)\n"_s.arg(stats.Files)
                   .arg(stats.NoInfo)
                   .arg(seconds, 0, 'f', 3)
                   .arg(seconds > 0 ? qRound64(stats.Files / seconds) : 0)

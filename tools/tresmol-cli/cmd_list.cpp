@@ -19,7 +19,8 @@ int CmdList(const QStringList& args)
     return RunCommand([&] {
         const TCliArgs a = ParseCliArgs(args, {u"--search"_s, u"--sort"_s}, {u"--json"_s});
         if (a.Positional.size() != 1)
-            return Fail(u"usage: tresmol-cli list CATALOGUE [--search TEXT] [--sort KEY] [--json]"_s);
+            return Fail(
+                u"usage: tresmol-cli list CATALOGUE [--search TEXT] [--sort KEY] [--json]"_s);
         const std::unique_ptr<TDataModule1> opened = Catalogue::Open(a.Positional[0]);
         TDataModule1& dm = *opened;
         TDataSet& table = dm.BookTable;

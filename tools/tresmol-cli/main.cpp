@@ -12,16 +12,15 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-const char* const Usage =
-    "usage:\n"
-    "  tresmol-cli create CATALOGUE\n"
-    "  tresmol-cli demo CATALOGUE\n"
-    "  tresmol-cli verinfo FILE...\n"
-    "  tresmol-cli harvest CATALOGUE PATH...\n"
-    "  tresmol-cli list CATALOGUE [--search TEXT] [--sort KEY] [--json]\n"
-    "  tresmol-cli export CATALOGUE OUT.xlsx [--search TEXT] [--sort KEY]\n"
-    "  tresmol-cli clear CATALOGUE [--search TEXT]\n"
-    "KEY: name, platform, category, type, maker, size\n";
+const char* const Usage = "usage:\n"
+                          "  tresmol-cli create CATALOGUE\n"
+                          "  tresmol-cli demo CATALOGUE\n"
+                          "  tresmol-cli verinfo FILE...\n"
+                          "  tresmol-cli harvest CATALOGUE PATH...\n"
+                          "  tresmol-cli list CATALOGUE [--search TEXT] [--sort KEY] [--json]\n"
+                          "  tresmol-cli export CATALOGUE OUT.xlsx [--search TEXT] [--sort KEY]\n"
+                          "  tresmol-cli clear CATALOGUE [--search TEXT]\n"
+                          "KEY: name, platform, category, type, maker, size\n";
 
 } // namespace
 
@@ -30,7 +29,7 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     const std::map<QString, std::function<int(const QStringList&)>> commands = {
-        {u"create"_s, CmdCreate}, {u"demo"_s, CmdDemo},       {u"list"_s, CmdList},
+        {u"create"_s, CmdCreate},   {u"demo"_s, CmdDemo},       {u"list"_s, CmdList},
         {u"verinfo"_s, CmdVerinfo}, {u"harvest"_s, CmdHarvest}, {u"export"_s, CmdExport},
         {u"clear"_s, CmdClear},
     };
