@@ -202,6 +202,13 @@ TDBGrid::TDBGrid(QWidget* parent)
     connect(cols, &QHeaderView::sectionResized, this, &TDBGrid::SectionResized);
 }
 
+TDBGrid::~TDBGrid()
+{
+    // Unbound while the grid is still whole: the model, a child, would otherwise tell a
+    // grid that is half destroyed that its rows went.
+    FModel->SetDataSource(nullptr);
+}
+
 void TDBGrid::SetDataSource(TDataSource* ds) { FModel->SetDataSource(ds); }
 
 int TDBGrid::PixelsForChars(int chars) const

@@ -46,6 +46,7 @@ class TDBGrid : public QTableView {
     Q_OBJECT
 public:
     explicit TDBGrid(QWidget* parent = nullptr);
+    ~TDBGrid() override;
 
     TDataSource* DataSource() const { return FModel->DataSource(); }
     void SetDataSource(TDataSource* ds);
