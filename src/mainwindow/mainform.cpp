@@ -2,6 +2,9 @@
 
 #include "export/spreadsheetexport.h"
 #include "extras/aboutform.h"
+#include "extras/apitext.h"
+#include "extras/gpanel.h"
+#include "extras/weblink.h"
 #include "harvest/harvestfile.h"
 #include "lists/editrecordform.h"
 #include "lists/reflistform.h"
@@ -96,9 +99,44 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<::Ui:
     ui->DBGrid1->setMinimumWidth(100);
     ui->DBGrid1->resize(545, ui->DBGrid1->height());
 
-    // The filter bar's caption over its gradient.
-    ui->Label16->setStyleSheet(u"font-weight: bold; color: blue; background: transparent;"_s);
-    ui->Label7->setStyleSheet(u"color: blue; text-decoration: underline;"_s);
+    // The filter bar: silver to white behind its caption and the search box. The panel
+    // paints the gradient itself; the controls on it keep the window's font.
+    ui->GPanel1->SetBevelOuter(TPanelBevel::bvLowered);
+    ui->GPanel1->SetColor_1(clSilver);
+    ui->GPanel1->SetCaption(u"GPanel1"_s);
+    QFont filterCaption = ui->Label16->font();
+    filterCaption.setBold(true);
+    ui->Label16->setFont(filterCaption);
+    QPalette blueText = ui->Label16->palette();
+    blueText.setColor(QPalette::WindowText, Qt::blue);
+    ui->Label16->setPalette(blueText);
+    // The logo: red on its black shadow, over the information box.
+    TAPIText* logo = ui->APIText1;
+    logo->SetText(u"Tresmol v 1.2"_s);
+    logo->SetFontName(u"Arial"_s);
+    logo->SetFontHeight(24);
+    logo->SetFontWidth(0);
+    logo->SetFontWeight(TFontWeight::Heavy);
+    logo->SetItalic(true);
+    logo->SetUnderline(true);
+    logo->SetStrikeOut(false);
+    logo->SetEscapement(0);
+    logo->SetTextXPos(0);
+    logo->SetTextYPos(0);
+    logo->SetShadowX(2);
+    logo->SetShadowY(2);
+    logo->SetTransp(true);
+    logo->SetColor(clSkyBlue);
+    logo->SetFontColor(clRed);
+    logo->SetShadowColor(clBlack);
+    // The home-page link, bold in Tahoma at 8 points where the face exists.
+    QFont link(u"Tahoma"_s);
+    link.setPointSize(8);
+    link.setBold(true);
+    ui->Label7->setFont(link);
+    ui->Label7->SetAddress(HomePageUrl());
+    connect(ui->Label7, &TWebLink::Click, this, [this] { Label7Click(); });
+    connect(ui->Label7, &TWebLink::MouseMove, this, [this] { Label7MouseMove(); });
     // The information box's values: read-only texts on the tooltip colour.
     for (TDBText* t : ui->GroupBox1->findChildren<TDBText*>()) {
         t->setAutoFillBackground(true);
@@ -559,6 +597,10 @@ void TForm1::ActClearExecute()
 }
 
 // ---------------------------------------------------------------- search and sort
+
+void TForm1::Label7Click() { Shell::OpenUrl(ui->Label7->Address()); }
+
+void TForm1::Label7MouseMove() { ui->Label7->SetLinkColor(ColorToRGB(clRed, palette())); }
 
 void TForm1::Edit1Change()
 {

@@ -79,6 +79,9 @@ public:
 
     // --- search and sort
     void Edit1Change();
+    // The home-page link: a click opens the page, the pointer over it turns it red.
+    void Label7Click();
+    void Label7MouseMove();
     void N24Click();
     void N23Click();
     void N34Click();
