@@ -5,6 +5,8 @@
 
 #include <QApplication>
 
+#include <algorithm>
+
 using namespace Qt::Literals::StringLiterals;
 
 TDBGridModel::TDBGridModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -48,7 +50,44 @@ void TDBGridModel::Rebuild()
     FRows = ds ? ds->ViewRowCount() : 0;
     FIndicatorRow = ds ? ds->ViewCurrentRow() : -1;
     endResetModel();
+    WatchLookups();
     emit CurrentRowChanged();
+}
+
+void TDBGridModel::WatchLookups()
+{
+    std::vector<TDataSet*> refs;
+    if (const TDataSet* ds = DataSet())
+        for (int f : FFields)
+            if (TField* field = ds->Fields(f);
+                field->IsLookup() && field->LookupDataSet() &&
+                std::find(refs.begin(), refs.end(), field->LookupDataSet()) == refs.end())
+                refs.push_back(field->LookupDataSet());
+    std::vector<TDataSet*> watched;
+    for (const auto& w : FLookupWatches)
+        watched.push_back(w->Source.DataSet());
+    if (watched == refs)
+        return;
+    FLookupWatches.clear();
+    for (TDataSet* ref : refs) {
+        auto watch = std::make_unique<TLookupWatch>(this, ref);
+        // Bound only once the watch stands where it lives; binding tells the link.
+        TLookupWatch* w = watch.get();
+        FLookupWatches.push_back(std::move(watch));
+        w->Link.SetDataSource(&w->Source);
+    }
+}
+
+void TDBGridModel::LookupsChanged(const TDataSet* ref)
+{
+    // A reference dataset going away is no news to paint; nor is anything while the
+    // model's own rows are being changed.
+    const TDataSet* ds = DataSet();
+    if (!ref || !ds || FRows == 0 || Changing())
+        return;
+    for (int c = 0; c < FFields.size(); ++c)
+        if (const TField* f = ds->Fields(FFields[c]); f->IsLookup() && f->LookupDataSet() == ref)
+            emit dataChanged(index(0, c), index(FRows - 1, c), {Qt::DisplayRole});
 }
 
 void TDBGridModel::RefreshColumns()
