@@ -303,6 +303,10 @@ bool TDBGridModel::setData(const QModelIndex& index, const QVariant& value, int 
 {
     if (role != Qt::EditRole || !index.isValid())
         return false;
+    // While a row goes away the view commits an editor that was open on it; that text
+    // belongs to the row that went, never to the row that now stands in its place.
+    if (Changing())
+        return false;
     TField* field = ColumnField(index.column());
     TDataSet* ds = DataSet();
     if (!field || !ds)
