@@ -530,22 +530,37 @@ private slots:
             0);
     }
 
-    // "Удалить" with a new row open removes that row, not the stored one beneath it.
-    void removeNewRow_data() { AddListRows(); }
+    // "Удалить" with a new row open removes that row, typed into or not, and not the
+    // stored row beneath it.
+    void removeNewRow_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QString>("typed");
+        for (const TList& l : Lists()) {
+            QTest::addRow("%s empty", qPrintable(l.Window)) << l.Window << QString();
+            QTest::addRow("%s typed", qPrintable(l.Window)) << l.Window << u"Draft"_s;
+        }
+    }
 
     void removeNewRow()
     {
         QFETCH(QString, window);
+        QFETCH(QString, typed);
         TRefListForm* w = Window(window);
         QVERIFY(Show(w));
         Grid(w)->setCurrentIndex(Grid(w)->model()->index(1, 0));
         Click(w, u"BitBtn1"_s);
         QCOMPARE(Table(window).State(), TDataSetState::dsInsert);
+        if (!typed.isEmpty())
+            QVERIFY(TypeIntoGrid(Grid(w), typed));
         Click(w, u"BitBtn2"_s);
         QCOMPARE(Table(window).State(), TDataSetState::dsBrowse);
         QCOMPARE(Texts(Table(window)), (QStringList{u"Used"_s, u"Spare"_s}));
         QCOMPARE(StoredTexts(window), (QStringList{u"Used"_s, u"Spare"_s}));
         QVERIFY(FDialogs.Messages().isEmpty());
+        // The focus goes elsewhere: nothing of the dropped row comes back.
+        Click(w, u"BitBtn3"_s);
+        QCOMPARE(StoredTexts(window), (QStringList{u"Used"_s, u"Spare"_s}));
     }
 
     void removeFromEmptyList_data() { AddListRows(); }
