@@ -9,6 +9,7 @@
 #include "ui_reflistform.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QStyle>
 
 using namespace Qt::Literals::StringLiterals;
@@ -63,6 +64,15 @@ TRefListForm::TRefListForm(const TSetup& setup, QWidget* parent)
 }
 
 TRefListForm::~TRefListForm() = default;
+
+void TRefListForm::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->ignore();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
 
 TDataSet* TRefListForm::Table() const { return FSource ? FSource->DataSet() : nullptr; }
 

@@ -46,6 +46,10 @@ protected:
     };
     TRefListForm(const TSetup& setup, QWidget* parent);
 
+    // Escape belongs to the grid (it cancels a row's changes there); it never closes
+    // the window, which only "Выход" and the close box do.
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     std::unique_ptr<::Ui::TRefListForm> ui;
     TDataSource* FSource;

@@ -476,6 +476,23 @@ private slots:
         QVERIFY(FDialogs.Messages().isEmpty());
     }
 
+    // Escape cancels a change in the grid and leaves the window open.
+    void escapeKeepsTheWindowOpen_data() { AddListRows(); }
+
+    void escapeKeepsTheWindowOpen()
+    {
+        QFETCH(QString, window);
+        TRefListForm* w = Window(window);
+        QVERIFY(Show(w));
+        Click(w, u"BitBtn1"_s);
+        QCOMPARE(Table(window).State(), TDataSetState::dsInsert);
+        QTest::keyClick(Grid(w), Qt::Key_Escape);
+        QCOMPARE(Table(window).State(), TDataSetState::dsBrowse);
+        QTest::keyClick(Grid(w), Qt::Key_Escape);
+        QVERIFY(w->isVisible());
+        QCOMPARE(StoredTexts(window), (QStringList{u"Used"_s, u"Spare"_s}));
+    }
+
     // "Удалить": a row that catalogue records use is refused with the count of them and
     // stays; an unused row goes at once, without a question.
     void remove_data()
