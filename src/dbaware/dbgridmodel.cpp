@@ -5,6 +5,8 @@
 
 #include <QApplication>
 
+#include <algorithm>
+
 using namespace Qt::Literals::StringLiterals;
 
 TDBGridModel::TDBGridModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -48,7 +50,44 @@ void TDBGridModel::Rebuild()
     FRows = ds ? ds->ViewRowCount() : 0;
     FIndicatorRow = ds ? ds->ViewCurrentRow() : -1;
     endResetModel();
+    WatchLookups();
     emit CurrentRowChanged();
+}
+
+void TDBGridModel::WatchLookups()
+{
+    std::vector<TDataSet*> refs;
+    if (const TDataSet* ds = DataSet())
+        for (int f : FFields)
+            if (TField* field = ds->Fields(f);
+                field->IsLookup() && field->LookupDataSet() &&
+                std::find(refs.begin(), refs.end(), field->LookupDataSet()) == refs.end())
+                refs.push_back(field->LookupDataSet());
+    std::vector<TDataSet*> watched;
+    for (const auto& w : FLookupWatches)
+        watched.push_back(w->Source.DataSet());
+    if (watched == refs)
+        return;
+    FLookupWatches.clear();
+    for (TDataSet* ref : refs) {
+        auto watch = std::make_unique<TLookupWatch>(this, ref);
+        // Bound only once the watch stands where it lives; binding tells the link.
+        TLookupWatch* w = watch.get();
+        FLookupWatches.push_back(std::move(watch));
+        w->Link.SetDataSource(&w->Source);
+    }
+}
+
+void TDBGridModel::LookupsChanged(const TDataSet* ref)
+{
+    // A reference dataset going away is no news to paint; nor is anything while the
+    // model's own rows are being changed.
+    const TDataSet* ds = DataSet();
+    if (!ref || !ds || FRows == 0 || Changing())
+        return;
+    for (int c = 0; c < FFields.size(); ++c)
+        if (const TField* f = ds->Fields(FFields[c]); f->IsLookup() && f->LookupDataSet() == ref)
+            emit dataChanged(index(0, c), index(FRows - 1, c), {Qt::DisplayRole});
 }
 
 void TDBGridModel::RefreshColumns()
@@ -263,6 +302,10 @@ Qt::ItemFlags TDBGridModel::flags(const QModelIndex& index) const
 bool TDBGridModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
     if (role != Qt::EditRole || !index.isValid())
+        return false;
+    // While a row goes away the view commits an editor that was open on it; that text
+    // belongs to the row that went, never to the row that now stands in its place.
+    if (Changing())
         return false;
     TField* field = ColumnField(index.column());
     TDataSet* ds = DataSet();

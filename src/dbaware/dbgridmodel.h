@@ -8,13 +8,19 @@
 // removed or moved becomes the same row operation, a posted row or a written field
 // a dataChanged of that row; only a rebuilt view (open, refresh, sort, filter)
 // resets the model.
+//
+// Lookup columns read their texts from reference datasets, which tell this dataset
+// nothing when one of their rows changes; the model watches those datasets itself, so
+// a text edited in a reference list repaints the lookup columns at once.
 
 #include "store/datasource.h"
 
 #include <QAbstractTableModel>
 #include <QVector>
 
+#include <memory>
 #include <optional>
+#include <vector>
 
 class TField;
 
@@ -83,7 +89,30 @@ private:
     void Renumbered(int first, int last);
     QVector<int> VisibleFields() const;
 
+    // Watches one reference dataset that lookup columns read through.
+    class TLookupLink : public TDataLink {
+    public:
+        explicit TLookupLink(TDBGridModel* model) : FModel(model) {}
+        void ActiveChanged() override { FModel->LookupsChanged(DataSet()); }
+        void DataSetChanged() override { FModel->LookupsChanged(DataSet()); }
+        void RowChanged(const TRowChange&) override { FModel->LookupsChanged(DataSet()); }
+
+    private:
+        TDBGridModel* FModel;
+    };
+    struct TLookupWatch {
+        explicit TLookupWatch(TDBGridModel* model, TDataSet* ds) : Source(ds), Link(model) {}
+        TDataSource Source;
+        TLookupLink Link;
+    };
+
+    // Watches the reference datasets of the lookup columns now shown.
+    void WatchLookups();
+    // Reference dataset REF changed: its lookup columns are painted afresh.
+    void LookupsChanged(const TDataSet* ref);
+
     TGridLink FLink{this};
+    std::vector<std::unique_ptr<TLookupWatch>> FLookupWatches;
     QVector<int> FFields;
     int FRows = 0;
     std::optional<TRowChange> FPending; // a change being passed on

@@ -1,23 +1,156 @@
 #include "lists/reflistform.h"
 
+#include "dbaware/dbgrid.h"
+#include "platform/command.h"
+#include "store/datamodule.h"
+#include "store/dberrors.h"
+#include "store/recordops.h"
+
+#include "ui_reflistform.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QStyle>
+
 using namespace Qt::Literals::StringLiterals;
 
-TRefListForm::TRefListForm(const QString& objectName, QWidget* parent) : QDialog(parent)
+TRefListForm::TRefListForm(const TSetup& setup, QWidget* parent)
+    : QDialog(parent), ui(std::make_unique<::Ui::TRefListForm>()), FSource(setup.Source)
 {
-    setObjectName(objectName);
-    setWindowTitle(u"Редактирование"_s);
-    resize(400, 300);
+    ui->setupUi(this);
+    setObjectName(setup.ObjectName);
+    // A fixed border with only the system menu and the close box; without the
+    // customising hint window managers add minimise and maximise buttons of their own.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::MSWindowsFixedSizeDialogHint |
+                   Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFixedSize(378, 171);
+
+    ui->DBGrid1->resize(setup.GridWidth, ui->DBGrid1->height());
+    ui->Frame1->move(ui->Frame1->x() - setup.FrameShift, ui->Frame1->y());
+    if (setup.LoweredPanel) {
+        ui->Frame1->setObjectName(u"Panel1"_s);
+        ui->Frame1->setFrameShape(QFrame::Panel);
+        ui->Frame1->setFrameShadow(QFrame::Sunken);
+    }
+    if (setup.OwnIcon)
+        setWindowIcon(style()->standardIcon(QStyle::SP_DriveCDIcon));
+    else if (parent)
+        setWindowIcon(parent->windowIcon());
+    // A dialog with a parent opens centred on it unless it has been placed.
+    if (setup.FixedPosition)
+        move(300, 397);
+    if (setup.SaveFirst) {
+        setTabOrder(ui->BitBtn3, ui->BitBtn4);
+        setTabOrder(ui->BitBtn4, ui->BitBtn2);
+        setTabOrder(ui->BitBtn2, ui->BitBtn1);
+        setTabOrder(ui->BitBtn1, ui->DBGrid1);
+        ui->BitBtn3->setFocus();
+    } else {
+        ui->BitBtn1->setFocus();
+    }
+    // "Удалить" does not take the focus when clicked: an open new row then stays in the
+    // grid until the button removes it, rather than being dropped as the grid loses
+    // the focus and the delete falling on the stored row beneath it.
+    ui->BitBtn2->setFocusPolicy(Qt::TabFocus);
+
+    // The list's one text column fills the grid; the key is hidden by its field.
+    ui->DBGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    ui->DBGrid1->SetDataSource(FSource);
+
+    connect(ui->BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
+    connect(ui->BitBtn2, &QPushButton::clicked, this, [this] { BitBtn2Click(); });
+    connect(ui->BitBtn3, &QPushButton::clicked, this, [this] { BitBtn3Click(); });
+    connect(ui->BitBtn4, &QPushButton::clicked, this, [this] { BitBtn4Click(); });
 }
 
-TAddManufacturerForm::TAddManufacturerForm(QWidget* parent)
-    : TRefListForm(u"AddManufacturerForm"_s, parent)
+TRefListForm::~TRefListForm() = default;
+
+void TRefListForm::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->ignore();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+TDataSet* TRefListForm::Table() const { return FSource ? FSource->DataSet() : nullptr; }
+
+namespace {
+
+// The list's cursor, or the engine's closed-table error when there is none to edit.
+TDataSet& Open(TDataSet* table)
+{
+    if (!table)
+        throw EDatabaseError(u"Cannot perform this operation on a closed dataset"_s);
+    return *table;
+}
+
+} // namespace
+
+void TRefListForm::BitBtn1Click()
+{
+    RunCommand(this, [this] {
+        Open(Table()).Insert();
+        ui->DBGrid1->setFocus();
+    });
+}
+
+void TRefListForm::BitBtn2Click()
+{
+    RunCommand(this, [this] { RecordOps::DeleteReference(Open(Table())); });
+}
+
+void TRefListForm::BitBtn3Click()
+{
+    RunCommand(this, [this] {
+        if (TDataSet* table = Table())
+            RecordOps::SaveIfModified(*table);
+    });
+}
+
+void TRefListForm::BitBtn4Click()
+{
+    RunCommand(this, [this] { close(); });
+}
+
+TAddManufacturerForm::TAddManufacturerForm(TDataModule1* dm, QWidget* parent)
+    : TRefListForm({.ObjectName = u"AddManufacturerForm"_s,
+                    .Source = dm ? &dm->ManufacturerDataSource : nullptr,
+                    .FrameShift = 8},
+                   parent)
 {
 }
 
-TTypeDiscForm::TTypeDiscForm(QWidget* parent) : TRefListForm(u"TypeDiscForm"_s, parent) {}
+TTypeDiscForm::TTypeDiscForm(TDataModule1* dm, QWidget* parent)
+    : TRefListForm({.ObjectName = u"TypeDiscForm"_s,
+                    .Source = dm ? &dm->TypeDiscDataSource : nullptr,
+                    .GridWidth = 217,
+                    .LoweredPanel = true,
+                    .OwnIcon = true},
+                   parent)
+{
+}
 
-TPlatformForm::TPlatformForm(QWidget* parent) : TRefListForm(u"PlatformForm"_s, parent) {}
+TPlatformForm::TPlatformForm(TDataModule1* dm, QWidget* parent)
+    : TRefListForm(
+          {.ObjectName = u"PlatformForm"_s, .Source = dm ? &dm->PlatformDataSource : nullptr},
+          parent)
+{
+}
 
-TCategoryForm::TCategoryForm(QWidget* parent) : TRefListForm(u"CategoryForm"_s, parent) {}
+TCategoryForm::TCategoryForm(TDataModule1* dm, QWidget* parent)
+    : TRefListForm({.ObjectName = u"CategoryForm"_s,
+                    .Source = dm ? &dm->CategoryDataSource : nullptr,
+                    .FixedPosition = true,
+                    .SaveFirst = true},
+                   parent)
+{
+}
 
-TProgramTypeForm::TProgramTypeForm(QWidget* parent) : TRefListForm(u"ProgramTypeForm"_s, parent) {}
+TProgramTypeForm::TProgramTypeForm(TDataModule1* dm, QWidget* parent)
+    : TRefListForm(
+          {.ObjectName = u"ProgramTypeForm"_s, .Source = dm ? &dm->ProgramTypeDataSource : nullptr},
+          parent)
+{
+}

@@ -18,14 +18,14 @@ TTresmolApp::TTresmolApp(const QString& connectionString)
         new TDataModule1([](const QString& message) { ShowErrorBox(message); }, connectionString);
     Form1->BindDataModule(DataModule1);
     EditRecordForm = new TEditRecordForm(DataModule1, Form1);
-    AddManufacturerForm = new TAddManufacturerForm(Form1);
-    TypeDiscForm = new TTypeDiscForm(Form1);
+    AddManufacturerForm = new TAddManufacturerForm(DataModule1, Form1);
+    TypeDiscForm = new TTypeDiscForm(DataModule1, Form1);
     AboutForm = new TAboutForm(Form1);
     ColumnForm = new TColumnForm(Form1);
     MasterForm = new TMasterForm(Form1);
-    PlatformForm = new TPlatformForm(Form1);
-    CategoryForm = new TCategoryForm(Form1);
-    ProgramTypeForm = new TProgramTypeForm(Form1);
+    PlatformForm = new TPlatformForm(DataModule1, Form1);
+    CategoryForm = new TCategoryForm(DataModule1, Form1);
+    ProgramTypeForm = new TProgramTypeForm(DataModule1, Form1);
     InfoForm = new TInfoForm(Form1, &DataModule1->DataSource);
     ImgViewForm = new TImgViewForm(Form1);
     Form1->SetWindows({EditRecordForm, AddManufacturerForm, TypeDiscForm, AboutForm, ColumnForm,

@@ -5,6 +5,9 @@
 #include <functional>
 
 class TDataSet;
+class TADOConnection;
+class QString;
+class QVariant;
 
 namespace RecordOps {
 
@@ -24,5 +27,16 @@ using TDeleteProgress = std::function<bool(int remaining)>;
 // ends the loop at that record, with the records before it deleted. Returns how many
 // records were deleted.
 int DeleteAll(TDataSet& table, const TDeleteProgress& progress = {});
+
+// How many catalogue records in the file refer to the row of REFERENCETABLE (one of
+// the five reference tables) whose key is KEY. Counted by the file itself, so records
+// that no dataset has loaded count too. A closed connection fails.
+int CatalogueUses(TADOConnection& connection, const QString& referenceTable, const QVariant& key);
+
+// "Удалить" of a reference list: deletes the current row of REFERENCE, but refuses,
+// changing nothing, a row that catalogue records still use, since their lookup text
+// would silently become empty. A pending new row is dropped as the engine's delete
+// does; an empty or closed list fails with the engine's error.
+void DeleteReference(TDataSet& reference);
 
 } // namespace RecordOps

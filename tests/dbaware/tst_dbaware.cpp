@@ -388,6 +388,31 @@ private slots:
         QCOMPARE(Name()->AsString(), u"Bravissimo"_s);
     }
 
+    // A new row dropped while its cell editor holds typed text: the text goes with the
+    // row and never lands on the row that takes its place.
+    void gridEditorTextGoesWithADroppedRow()
+    {
+        TDBGrid grid;
+        grid.SetDataSource(&FDm->DataSource);
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowActive(&grid));
+        grid.setFocus();
+        grid.setCurrentIndex(grid.model()->index(1, 1));
+        Table().Insert();
+        QTest::keyClick(&grid, 'Z');
+        auto* editor = qobject_cast<QLineEdit*>(grid.GridDelegate()->Editor());
+        QVERIFY(editor);
+        QTest::keyClicks(editor, u"ulu"_s);
+        Table().Cancel();
+        QCOMPARE(Table().State(), TDataSetState::dsBrowse);
+        QCOMPARE(Table().RecordCount(), 4);
+        QCOMPARE(Name()->AsString(), u"Bravo"_s);
+        QStringList names;
+        for (int row = 0; row < grid.model()->rowCount(); ++row)
+            names << grid.model()->index(row, 1).data().toString();
+        QCOMPARE(names, (QStringList{u"Alpha"_s, u"Bravo"_s, u"Charlie"_s, u"Delta"_s}));
+    }
+
     void gridLookupColumnOffersReferenceTexts()
     {
         TTestCatalogue::AddReference(FDm->CategoryADOTable, u"Игры"_s);
