@@ -111,9 +111,17 @@ void TDBGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     const QPalette::ColorGroup group = !(option.state & QStyle::State_Enabled) ? QPalette::Disabled
                                        : (option.state & QStyle::State_Active) ? QPalette::Active
                                                                                : QPalette::Inactive;
-    const bool selected = option.state & QStyle::State_Selected;
+    const bool selected = (option.state & QStyle::State_Selected) ||
+                          (index.isValid() && index == FGrid->currentIndex());
+    TCellColors colors;
     if (selected)
-        painter->fillRect(option.rect, option.palette.brush(group, QPalette::Highlight));
+        colors.Background = option.palette.color(group, QPalette::Highlight);
+    colors.Text =
+        option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text);
+    if (const auto& hook = FGrid->OnDrawColumnCell())
+        hook(index.row(), index.column(), selected, colors);
+    if (colors.Background.isValid())
+        painter->fillRect(option.rect, colors.Background);
     const QString text = index.data(Qt::DisplayRole).toString();
     if (!text.isEmpty()) {
         const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
@@ -121,8 +129,7 @@ void TDBGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
         const auto align = Qt::Alignment(index.data(Qt::TextAlignmentRole).toInt());
         painter->save();
         painter->setFont(option.font);
-        painter->setPen(
-            option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
+        painter->setPen(colors.Text);
         painter->drawText(box, int(align) | Qt::TextSingleLine,
                           option.fontMetrics.elidedText(text, Qt::ElideRight, box.width()));
         painter->restore();
@@ -131,8 +138,9 @@ void TDBGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
         QStyleOptionFocusRect focus;
         focus.QStyleOption::operator=(option);
         focus.state |= QStyle::State_KeyboardFocusChange | QStyle::State_Item;
-        focus.backgroundColor =
-            option.palette.color(group, selected ? QPalette::Highlight : QPalette::Window);
+        focus.backgroundColor = colors.Background.isValid()
+                                    ? colors.Background
+                                    : option.palette.color(group, QPalette::Window);
         style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, widget);
     }
 }
@@ -213,7 +221,15 @@ void TDBGrid::SetDataSource(TDataSource* ds) { FModel->SetDataSource(ds); }
 
 int TDBGrid::PixelsForChars(int chars) const
 {
-    return chars * fontMetrics().averageCharWidth() + 4;
+    return chars * fontMetrics().horizontalAdvance(u'0') + 4;
+}
+
+int TDBGrid::DesignedWidth(const TField* field) const
+{
+    const QString title =
+        field->DisplayLabel().isEmpty() ? field->FieldName() : field->DisplayLabel();
+    const int titleWidth = horizontalHeader()->fontMetrics().horizontalAdvance(title) + 4;
+    return std::max(PixelsForChars(field->DisplayWidth()), titleWidth);
 }
 
 void TDBGrid::ApplyColumnWidths()
@@ -224,7 +240,7 @@ void TDBGrid::ApplyColumnWidths()
         if (!f)
             continue;
         const auto it = FWidths.constFind(f->FieldName());
-        setColumnWidth(c, it != FWidths.constEnd() ? *it : PixelsForChars(f->DisplayWidth()));
+        setColumnWidth(c, it != FWidths.constEnd() ? *it : DesignedWidth(f));
     }
     FApplyingWidths = false;
 }
@@ -235,7 +251,7 @@ void TDBGrid::SectionResized(int column, int, int newSize)
         return;
     if (TField* f = FModel->ColumnField(column)) {
         FWidths.insert(f->FieldName(), newSize);
-        const int charWidth = std::max(1, fontMetrics().averageCharWidth());
+        const int charWidth = std::max(1, fontMetrics().horizontalAdvance(u'0'));
         f->SetDisplayWidth(std::max(1, (newSize - 4 + charWidth / 2) / charWidth));
     }
 }

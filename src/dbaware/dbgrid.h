@@ -11,7 +11,16 @@
 #include <QStyledItemDelegate>
 #include <QTableView>
 
+#include <functional>
+
 class TDBGrid;
+
+// The colours one data cell is drawn in. The grid fills in its usual ones; the
+// cell-drawing hook may change them before the cell is drawn.
+struct TCellColors {
+    QColor Background; // invalid: the view's own background shows through
+    QColor Text;
+};
 
 class TDBGridDelegate : public QStyledItemDelegate {
     Q_OBJECT
@@ -54,8 +63,19 @@ public:
     TDBGridDelegate* GridDelegate() const { return FDelegate; }
     TDataSet* DataSet() const { return FModel->DataSet(); }
 
-    // Column widths in pixels from the fields' display widths (in characters).
+    // Column widths in pixels from the fields' display widths (in characters): the
+    // width of the digit 0 in the grid's font per character, plus 4.
     int PixelsForChars(int chars) const;
+    // The designed width of FIELD's column: its display width, never narrower than
+    // its title.
+    int DesignedWidth(const TField* field) const;
+
+    // Called for every data cell before it is drawn, with the cell's model row and
+    // column, whether it is the current cell, and the colours to draw it in.
+    using TDrawColumnCell =
+        std::function<void(int row, int column, bool selected, TCellColors& colors)>;
+    void SetOnDrawColumnCell(TDrawColumnCell hook) { FOnDrawColumnCell = std::move(hook); }
+    const TDrawColumnCell& OnDrawColumnCell() const { return FOnDrawColumnCell; }
     // Rebuilds the columns after a change of field visibility.
     void RefreshColumns() { FModel->RefreshColumns(); }
 
@@ -78,4 +98,5 @@ private:
     bool FSyncing = false;
     bool FApplyingWidths = false;
     QHash<QString, int> FWidths; // field name -> pixels, once the user resized it
+    TDrawColumnCell FOnDrawColumnCell;
 };

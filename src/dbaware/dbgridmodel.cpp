@@ -271,7 +271,8 @@ QVariant TDBGridModel::headerData(int section, Qt::Orientation orientation, int 
     if (orientation == Qt::Horizontal) {
         if (section < 0 || section >= FFields.size())
             return QVariant();
-        return ds->Fields(FFields[section])->DisplayLabel();
+        const TField* field = ds->Fields(FFields[section]);
+        return field->DisplayLabel().isEmpty() ? field->FieldName() : field->DisplayLabel();
     }
     // The row indicator: an arrow on the current row, an I-beam while it is being
     // edited, a star on a new row.

@@ -1,10 +1,159 @@
 #include "mainwindow/columnform.h"
 
+#include "dbaware/dbgrid.h"
+#include "platform/command.h"
+#include "platform/dialogs.h"
+#include "store/dataset.h"
+
+#include <QFrame>
+#include <QListWidget>
+#include <QShowEvent>
+#include <QToolButton>
+
 using namespace Qt::Literals::StringLiterals;
 
-TColumnForm::TColumnForm(QWidget* parent) : QDialog(parent)
+namespace {
+
+// Item i stands for field i of the catalogue table.
+const char16_t* const ItemCaptions[TColumnForm::ItemCount] = {
+    u"№",
+    u"Название программы",
+    u"Тип диска",
+    u"Производитель дисков",
+    u"Тип программы",
+    u"Платформа",
+    u"Категория",
+    u"Размещение файла",
+    u"Производитель",
+    u"Язык",
+    u"Размер",
+    u"Год",
+    u"Примечание",
+    u"Рейтинг",
+    u"Сайт(коммен.)",
+    u"Версия программы",
+    u"Версия файла",
+    u"Внутр. имя",
+    u"Исходн. имя файла",
+    u"Language ID",
+    u"Code page",
+    u"Товарн. знаки",
+    u"Авторск. права",
+};
+
+constexpr int ClientWidth = 383;
+constexpr int ClientHeight = 193;
+constexpr int ItemHeight = 13;
+constexpr int Columns = 3;
+
+} // namespace
+
+TColumnForm::TColumnForm(QWidget* parent)
+    : QDialog(parent), Panel1(new QFrame(this)), CheckListBox1(new QListWidget(Panel1)),
+      Panel2(new QFrame(this)), SpeedButton1(new QToolButton(Panel2)),
+      SpeedButton2(new QToolButton(Panel2))
 {
     setObjectName(u"ColumnForm"_s);
     setWindowTitle(u"Настройка столбцов"_s);
-    resize(300, 400);
+    // A single fixed border with only a close box.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(ClientWidth, ClientHeight);
+
+    const int buttonsHeight = 49;
+    Panel1->setObjectName(u"Panel1"_s);
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Panel1->setGeometry(0, 0, ClientWidth, ClientHeight - buttonsHeight);
+    CheckListBox1->setObjectName(u"CheckListBox1"_s);
+    CheckListBox1->setGeometry(Panel1->contentsRect());
+    // Three columns, filled top to bottom.
+    CheckListBox1->setFlow(QListView::TopToBottom);
+    CheckListBox1->setWrapping(true);
+    CheckListBox1->setResizeMode(QListView::Adjust);
+    CheckListBox1->setUniformItemSizes(true);
+    const int rows = (ItemCount + Columns - 1) / Columns;
+    const int itemHeight = std::max(ItemHeight, CheckListBox1->fontMetrics().height());
+    CheckListBox1->setGridSize(
+        QSize((CheckListBox1->contentsRect().width() - 2) / Columns,
+              std::min(itemHeight, (CheckListBox1->contentsRect().height() - 2) / rows)));
+    for (const char16_t* caption : ItemCaptions) {
+        auto* item = new QListWidgetItem(QString::fromUtf16(caption), CheckListBox1);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+        item->setCheckState(Qt::Unchecked);
+    }
+
+    Panel2->setObjectName(u"Panel2"_s);
+    Panel2->setGeometry(112, ClientHeight - buttonsHeight, 177, buttonsHeight);
+    SpeedButton1->setObjectName(u"SpeedButton1"_s);
+    SpeedButton1->setText(u"Ok"_s);
+    SpeedButton1->setAutoRaise(true);
+    SpeedButton1->setGeometry(0, 0, 89, buttonsHeight);
+    SpeedButton2->setObjectName(u"SpeedButton2"_s);
+    SpeedButton2->setText(u"Закрыть"_s);
+    SpeedButton2->setAutoRaise(true);
+    SpeedButton2->setGeometry(89, 0, 88, buttonsHeight);
+
+    connect(CheckListBox1, &QListWidget::itemChanged, this,
+            [this](QListWidgetItem* item) { CheckListBox1ClickCheck(item); });
+    connect(SpeedButton1, &QToolButton::clicked, this, [this] { SpeedButton1Click(); });
+    connect(SpeedButton2, &QToolButton::clicked, this, [this] { SpeedButton2Click(); });
+}
+
+void TColumnForm::Bind(TDataSet* table, TDBGrid* grid)
+{
+    FTable = table;
+    FGrid = grid;
+}
+
+void TColumnForm::ShowVisibility()
+{
+    FLoading = true;
+    for (int i = 0; i < CheckListBox1->count(); ++i) {
+        const bool visible = FTable && i < FTable->FieldCount() && FTable->Fields(i)->Visible();
+        CheckListBox1->item(i)->setCheckState(visible ? Qt::Checked : Qt::Unchecked);
+    }
+    FLoading = false;
+}
+
+void TColumnForm::CheckListBox1ClickCheck(QListWidgetItem* item)
+{
+    if (FLoading || !FTable)
+        return;
+    const int i = CheckListBox1->row(item);
+    if (i < 0 || i >= FTable->FieldCount())
+        return;
+    FTable->Fields(i)->SetVisible(item->checkState() == Qt::Checked);
+    if (FGrid)
+        FGrid->RefreshColumns();
+}
+
+void TColumnForm::SpeedButton1Click()
+{
+    // The captions follow "Выбрано" as they are, each with a blank after it.
+    QString text = u"Выбрано"_s;
+    for (int i = 0; i < CheckListBox1->count(); ++i)
+        if (CheckListBox1->item(i)->checkState() == Qt::Checked)
+            text += CheckListBox1->item(i)->text() + u' ';
+    Dialogs().MessageBox(this, text, u"Внимание!"_s, TMsgButtons::mbOK, TMsgIcon::miNone);
+}
+
+void TColumnForm::SpeedButton2Click() { close(); }
+
+void TColumnForm::CentreOnOwner()
+{
+    const QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
+    if (!owner)
+        return;
+    QRect placed(QPoint(), size());
+    placed.moveCenter(owner->geometry().center());
+    setGeometry(placed);
+}
+
+void TColumnForm::showEvent(QShowEvent* event)
+{
+    if (!event->spontaneous()) {
+        ShowVisibility();
+        CentreOnOwner();
+    }
+    QDialog::showEvent(event);
 }

@@ -1,5 +1,6 @@
 #include "mainwindow/mainform.h"
 
+#include "dbaware/dbgrid.h"
 #include "export/spreadsheetexport.h"
 #include "extras/aboutform.h"
 #include "extras/apitext.h"
@@ -10,8 +11,10 @@
 #include "lists/reflistform.h"
 #include "mainwindow/columnform.h"
 #include "mainwindow/imgviewform.h"
+#include "platform/apppaths.h"
 #include "platform/command.h"
 #include "platform/dialogs.h"
+#include "platform/inifile.h"
 #include "platform/shell.h"
 #include "store/datamodule.h"
 #include "store/dberrors.h"
@@ -21,12 +24,15 @@
 #include "ui_mainform.h"
 
 #include <QAbstractEventDispatcher>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QProgressBar>
 #include <QScopeGuard>
+#include <QScreen>
 #include <QStyle>
 #include <QToolButton>
 #include <QWindow>
@@ -87,6 +93,7 @@ void BindItemToAction(QAction* item, QAction* action)
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<::Ui::TForm1>())
 {
     ui->setupUi(this);
+    FSettingsFileName = AppPaths::SettingsFile();
     QFont small = font();
     small.setPointSize(8);
     setFont(small);
@@ -383,6 +390,19 @@ void TForm1::BindDataModule(TDataModule1* dm)
     table.AfterPost = [this](TDataSet& ds) { BookTableAfterPost(ds); };
     table.AfterOpen = [this](TDataSet& ds) { BookTableAfterOpen(ds); };
     table.BeforeClose = [this](TDataSet& ds) { BookTableBeforeClose(ds); };
+    if (const TField* installed = table.FindField(u"Installed"_s))
+        FInstalledField = installed->Index();
+    ui->DBGrid1->SetOnDrawColumnCell(
+        [this](int row, int column, bool selected, TCellColors& colors) {
+            DBGrid1DrawColumnCell(row, column, selected, colors);
+        });
+}
+
+void TForm1::SetWindows(const TWindows& windows)
+{
+    FWindows = windows;
+    if (FWindows.ColumnForm && FDataModule)
+        FWindows.ColumnForm->Bind(&FDataModule->BookTable, ui->DBGrid1);
 }
 
 void TForm1::ShowModalWindow(QWidget* window)
@@ -482,13 +502,66 @@ void TForm1::BookTableAfterPost(TDataSet& ds)
     ShowRecordImage();
 }
 
-void TForm1::BookTableAfterOpen(TDataSet&)
+namespace {
+
+const QString ColumnsSection = u"Columns"_s;
+const QString VisibleKey = u"Visible"_s;
+const QString WidthKey = u"Width"_s;
+
+} // namespace
+
+void TForm1::BookTableAfterOpen(TDataSet& ds)
 {
-    // The grid's columns follow the fields' visibility and widths as they are now.
-    ui->DBGrid1->RefreshColumns();
+    const TIniFile ini(FSettingsFileName);
+    for (int i = 0; i < ds.FieldCount(); ++i) {
+        TField* field = ds.Fields(i);
+        field->SetVisible(
+            ini.ReadBool(ColumnsSection, field->FieldName() + VisibleKey, field->Visible()));
+    }
+    TDBGrid* grid = ui->DBGrid1;
+    grid->RefreshColumns();
+    for (int c = 0; c < grid->GridModel()->columnCount(); ++c)
+        if (const TField* field = grid->GridModel()->ColumnField(c))
+            grid->setColumnWidth(c, ini.ReadInteger(ColumnsSection, field->FieldName() + WidthKey,
+                                                    grid->columnWidth(c)));
 }
 
-void TForm1::BookTableBeforeClose(TDataSet&) {}
+void TForm1::BookTableBeforeClose(TDataSet& ds)
+{
+    WriteSettings([&] {
+        TIniFile ini(FSettingsFileName);
+        for (int i = 0; i < ds.FieldCount(); ++i) {
+            const TField* field = ds.Fields(i);
+            ini.WriteBool(ColumnsSection, field->FieldName() + VisibleKey, field->Visible());
+        }
+        const TDBGrid* grid = ui->DBGrid1;
+        for (int c = 0; c < grid->GridModel()->columnCount(); ++c)
+            if (const TField* field = grid->GridModel()->ColumnField(c))
+                ini.WriteInteger(ColumnsSection, field->FieldName() + WidthKey,
+                                 grid->columnWidth(c));
+    });
+}
+
+void TForm1::WriteSettings(const std::function<void()>& body)
+{
+    if (!RunCommand(this, body))
+        FSettingsWriteFailed = true;
+}
+
+void TForm1::DBGrid1DrawColumnCell(int row, int, bool selected, TCellColors& colors)
+{
+    const TDataSet* ds = FDataModule ? &FDataModule->BookTable : nullptr;
+    if (ds && FInstalledField >= 0 && ds->ViewValue(row, FInstalledField).toBool()) {
+        colors.Background = QApplication::palette().color(QPalette::Active, QPalette::ToolTipBase);
+        colors.Text = Qt::black;
+    }
+    // The current cell stands out whether the grid has the focus or not.
+    if (selected) {
+        const QPalette& palette = ui->DBGrid1->palette();
+        colors.Background = palette.color(QPalette::Active, QPalette::Highlight);
+        colors.Text = palette.color(QPalette::Active, QPalette::HighlightedText);
+    }
+}
 
 void TForm1::ShowRecordImage()
 {
@@ -691,7 +764,96 @@ void TForm1::N29Click()
 
 // ---------------------------------------------------------------- window events
 
-void TForm1::showEvent(QShowEvent* event) { QMainWindow::showEvent(event); }
+void TForm1::showEvent(QShowEvent* event)
+{
+    if (!FShown && !event->spontaneous()) {
+        FShown = true;
+        FormShow();
+    }
+    QMainWindow::showEvent(event);
+}
+
+namespace {
+
+const QString GridSection = u"DBGrid"_s;
+const QString FormSection = u"Form1"_s;
+
+} // namespace
+
+void TForm1::SetGridWidth(int width)
+{
+    // The grid does not stretch with the window, so the width set here stays when the
+    // window is later maximised.
+    const QList<int> sizes = ui->Splitter1->sizes();
+    const int total = sizes.size() == 2 ? sizes[0] + sizes[1] : width;
+    ui->Splitter1->setSizes({width, std::max(0, total - width)});
+}
+
+void TForm1::FormShow()
+{
+    const TIniFile ini(FSettingsFileName);
+    const int gridWidth = ini.ReadInteger(GridSection, WidthKey, ui->DBGrid1->width());
+
+    // The stored size is given to the window in its normal state: a window shown
+    // maximised keeps it for when the user restores it.
+    const bool maximized = windowState() & Qt::WindowMaximized;
+    if (maximized)
+        setWindowState(windowState() & ~Qt::WindowMaximized);
+    const QSize frame = frameGeometry().size() - size();
+    move(ini.ReadInteger(FormSection, u"Left"_s, frameGeometry().x()), frameGeometry().y());
+    move(frameGeometry().x(), ini.ReadInteger(FormSection, u"Top"_s, frameGeometry().y()));
+    resize(width(),
+           ini.ReadInteger(FormSection, u"Height"_s, frameGeometry().height()) - frame.height());
+    resize(ini.ReadInteger(FormSection, u"Width"_s, frameGeometry().width()) - frame.width(),
+           height());
+    resize(width(), ini.ReadInteger(FormSection, u"ClientHeight"_s, height()));
+    resize(ini.ReadInteger(FormSection, u"ClientWidth"_s, width()), height());
+
+    // The grid's width within the window's new size.
+    if (QLayout* l = layout())
+        l->activate();
+    SetGridWidth(gridWidth);
+
+    // The designed placement: centred on the desktop with this size.
+    if (const QScreen* s = screen()) {
+        QRect placed(QPoint(), frameGeometry().size());
+        placed.moveCenter(s->availableGeometry().center());
+        move(placed.topLeft());
+    }
+    if (maximized)
+        setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void TForm1::FormClose()
+{
+    FSettingsWriteFailed = false;
+    if (FDataModule) {
+        TDataSet& table = FDataModule->BookTable;
+        RunCommand(this, [&] { table.Close(); });
+    }
+    if (FSettingsWriteFailed)
+        return; // shown once already; the file will refuse these writes as well
+    WriteSettings([&] {
+        TIniFile ini(FSettingsFileName);
+        ini.WriteInteger(GridSection, WidthKey, ui->DBGrid1->width());
+        // A maximised window is saved with the size it takes when restored.
+        QRect client = geometry();
+        QRect outer = frameGeometry();
+        if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) {
+            const QMargins margins(geometry().left() - outer.left(), geometry().top() - outer.top(),
+                                   outer.right() - geometry().right(),
+                                   outer.bottom() - geometry().bottom());
+            client = normalGeometry();
+            outer = client.marginsAdded(margins);
+        }
+        ini.WriteInteger(FormSection, u"Left"_s, outer.x());
+        ini.WriteInteger(FormSection, u"Top"_s, outer.y());
+        ini.WriteInteger(FormSection, u"Height"_s, outer.height());
+        ini.WriteInteger(FormSection, u"Width"_s, outer.width());
+        ini.WriteInteger(FormSection, u"ClientHeight"_s, client.height());
+        ini.WriteInteger(FormSection, u"ClientWidth"_s, client.width());
+    });
+}
 
 void TForm1::closeEvent(QCloseEvent* event)
 {
@@ -714,8 +876,10 @@ void TForm1::closeEvent(QCloseEvent* event)
             event->ignore();
             return;
         }
-        RunCommand(this, [&] { table.Close(); });
     }
+    // A settings file that cannot be written is reported, and the window closes all
+    // the same: the layout is not worth keeping the user from leaving.
+    FormClose();
     if (FWindows.ImgViewForm)
         FWindows.ImgViewForm->close();
     event->accept();

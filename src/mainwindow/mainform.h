@@ -15,6 +15,7 @@ class TAboutForm;
 class TAddManufacturerForm;
 class TCategoryForm;
 class TColumnForm;
+struct TCellColors;
 class TDataModule1;
 class TDataSet;
 class TEditRecordForm;
@@ -53,7 +54,7 @@ public:
     // Binds the window's data-aware controls and the catalogue table's events to the
     // data module, once it exists.
     void BindDataModule(TDataModule1* dm);
-    void SetWindows(const TWindows& windows) { FWindows = windows; }
+    void SetWindows(const TWindows& windows);
 
     // True while "Очистить базу" runs its loop.
     bool Clearing() const { return FClearing; }
@@ -113,6 +114,17 @@ public:
     void BookTableBeforeClose(TDataSet& ds);
     // Loads the current record's picture or clears it.
     void ShowRecordImage();
+    // Marks installed programs and the current cell; the grid's cell-drawing hook.
+    void DBGrid1DrawColumnCell(int row, int column, bool selected, TCellColors& colors);
+
+    // --- the layout settings file
+    // Restores the grid's width and the window's size when the window is first shown.
+    void FormShow();
+    // Closes the catalogue table (which saves the columns) and saves the grid's width
+    // and the window's geometry.
+    void FormClose();
+    const QString& SettingsFileName() const { return FSettingsFileName; }
+    void SetSettingsFileName(const QString& path) { FSettingsFileName = path; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -129,6 +141,10 @@ private:
     void CatalogueCommand(const std::function<void()>& body);
     void Sort(int keyIndex);
     void ShowModalWindow(QWidget* window);
+    // Runs BODY, which writes the settings file; a failure is shown once and remembered
+    // so that the rest of a closing writes nothing more.
+    void WriteSettings(const std::function<void()>& body);
+    void SetGridWidth(int width);
 
     std::unique_ptr<::Ui::TForm1> ui;
     TDataModule1* FDataModule = nullptr;
@@ -142,4 +158,8 @@ private:
     bool FScanning = false;  // "Сканировать" runs its loop
     bool FExporting = false; // the export writes its workbook
     bool FCloseRequested = false;
+    QString FSettingsFileName;
+    bool FShown = false;
+    bool FSettingsWriteFailed = false;
+    int FInstalledField = -1;
 };

@@ -184,6 +184,7 @@ private slots:
         FPath = FDir->filePath(u"Tresmol.mdb"_s);
         Catalogue::Create(FPath);
         FApp = std::make_unique<TTresmolApp>(Catalogue::ConnectionStringFor(FPath));
+        FApp->Form1->SetSettingsFileName(FDir->filePath(u"tresmol.ini"_s));
         FApp->Form1->show();
         FApp->Form1->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(FApp->Form1));

@@ -51,6 +51,7 @@ struct TForm1Controls {
     QAction* N6 = Find<QAction>(u"N6");
     QAction* N7 = Find<QAction>(u"N7");
     QAction* N11 = Find<QAction>(u"N11");
+    QAction* N12 = Find<QAction>(u"N12");
     QAction* N14 = Find<QAction>(u"N14");
     QAction* N18 = Find<QAction>(u"N18");
     QAction* N19 = Find<QAction>(u"N19");

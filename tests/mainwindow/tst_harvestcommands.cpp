@@ -132,6 +132,7 @@ private:
     {
         Catalogue::Create(FPath);
         FApp = std::make_unique<TTresmolApp>(Catalogue::ConnectionStringFor(FPath));
+        FApp->Form1->SetSettingsFileName(FDir->filePath(u"tresmol.ini"_s));
         FApp->Form1->show();
         FApp->Form1->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(FApp->Form1));

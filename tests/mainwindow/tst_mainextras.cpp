@@ -50,6 +50,7 @@ private slots:
         const QString path = FDir.filePath(u"Tresmol.mdb"_s);
         Catalogue::CreateDemo(path);
         FApp = std::make_unique<TTresmolApp>(Catalogue::ConnectionStringFor(path));
+        FApp->Form1->SetSettingsFileName(FDir.filePath(u"tresmol.ini"_s));
         FApp->Form1->resize(1000, 700);
         FApp->Form1->show();
         FApp->Form1->activateWindow();

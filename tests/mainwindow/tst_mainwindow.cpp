@@ -63,6 +63,7 @@ private:
     void Start()
     {
         FApp = std::make_unique<TTresmolApp>(Catalogue::ConnectionStringFor(FPath));
+        FApp->Form1->SetSettingsFileName(FDir->filePath(u"tresmol.ini"_s));
         FApp->Form1->show();
         FApp->Form1->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(FApp->Form1));
@@ -101,6 +102,7 @@ private slots:
     {
         Catalogue::CreateDemo(FPath);
         FApp = std::make_unique<TTresmolApp>(Catalogue::ConnectionStringFor(FPath));
+        FApp->Form1->SetSettingsFileName(FDir->filePath(u"tresmol.ini"_s));
         const std::pair<QWidget*, QString> windows[] = {
             {FApp->Form1, u"Tresmol"_s},
             {FApp->EditRecordForm, u"Редактирование"_s},

@@ -1,0 +1,46 @@
+#include "platform/apppaths.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// A folder is writable when a file can be created in it; the permission bits say
+// nothing for root or for read-only mounts.
+bool Writable(const QString& folder)
+{
+    const QFileInfo info(folder);
+    if (!info.isDir() || !info.isWritable())
+        return false;
+    QFile probe(QDir(folder).filePath(u".tresmol-write-probe"_s));
+    if (!probe.open(QIODevice::WriteOnly))
+        return false;
+    probe.close();
+    probe.remove();
+    return true;
+}
+
+} // namespace
+
+QString AppPaths::ConfigFolder()
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
+        .filePath(u"tresmol"_s);
+}
+
+QString AppPaths::SettingsFile(const QString& executable)
+{
+    const QFileInfo exe(executable.isEmpty() ? QCoreApplication::applicationFilePath()
+                                             : executable);
+    const QString name = exe.completeBaseName() + u".ini"_s;
+    const QString folder = exe.absolutePath();
+    if (Writable(folder))
+        return QDir(folder).filePath(name);
+    const QString config = ConfigFolder();
+    QDir().mkpath(config);
+    return QDir(config).filePath(name);
+}

@@ -1,0 +1,20 @@
+#pragma once
+// Where the program keeps its own files. Beside the executable when its folder can be
+// written, as the program always did; otherwise (an installed copy under /usr) under
+// the user's configuration folder, $XDG_CONFIG_HOME/tresmol, with the same file name.
+// The name follows the executable's actual name, so two copies under different names
+// keep separate files.
+
+#include <QString>
+
+namespace AppPaths {
+
+// The settings file for the executable at EXECUTABLE: its name with ".ini" for its
+// extension, in its folder when that folder is writable, else in the configuration
+// folder. Empty EXECUTABLE means the running program's.
+QString SettingsFile(const QString& executable = QString());
+
+// The folder that holds the settings file when the executable's is not writable.
+QString ConfigFolder();
+
+} // namespace AppPaths
