@@ -200,7 +200,20 @@ void TDBCheckBox::Load()
 {
     const TField* f = Field();
     setEnabled(FLink.CanModify());
-    setChecked(f && f->AsBoolean());
+    // A closed table shows a clear box; a flag that holds no value yet (no record, a
+    // new record) shows grey, neither ticked nor unticked.
+    if (!f)
+        setCheckState(Qt::Unchecked);
+    else if (f->IsNull())
+        setCheckState(Qt::PartiallyChecked);
+    else
+        setCheckState(f->AsBoolean() ? Qt::Checked : Qt::Unchecked);
+}
+
+void TDBCheckBox::nextCheckState()
+{
+    // The user only ever ticks or unticks; grey is for a flag without a value.
+    setCheckState(checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
 }
 
 void TDBCheckBox::Clicked(bool checked)

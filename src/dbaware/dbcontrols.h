@@ -5,7 +5,8 @@
 // The edit boxes hold typed text until the record takes it in: when the record is
 // posted or left (the dataset asks every bound control through UpdateData), or when
 // the focus moves to another control of the same window. Typing starts editing the
-// record. The check box and the lookup list write their field at once.
+// record. The check box and the lookup list write their field at once; the check box
+// shows a flag without a value as a grey box.
 
 #include "dbaware/fieldlink.h"
 
@@ -84,6 +85,9 @@ public:
     void SetDataSource(TDataSource* ds) { FLink.SetDataSource(ds); }
     void SetDataField(const QString& name) { FLink.SetFieldName(name); }
     TField* Field() const { return FLink.Field(); }
+
+protected:
+    void nextCheckState() override;
 
 private:
     void DataChange(TField* changed) override;

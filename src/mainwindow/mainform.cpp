@@ -11,6 +11,7 @@
 #include "lists/reflistform.h"
 #include "mainwindow/columnform.h"
 #include "mainwindow/imgviewform.h"
+#include "mainwindow/updown.h"
 #include "platform/apppaths.h"
 #include "platform/command.h"
 #include "platform/dialogs.h"
@@ -26,11 +27,13 @@
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
 #include <QProgressBar>
+#include <QRegularExpressionValidator>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QStyle>
@@ -168,6 +171,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<::Ui:
     SetupActions();
     SetupStatusBar();
     SetupPopupMenu();
+    SetupRegistrationPage();
 
     // The save button comes back when the mouse passes over the details panel while
     // the record holds a change.
@@ -343,6 +347,41 @@ void TForm1::SetupPopupMenu()
     });
 }
 
+void TForm1::SetupRegistrationPage()
+{
+    FRegistrationRows = {
+        {ui->EnableButtonCheckBox0, ui->NameDBEdit, ui->RegistrationnameSpeedButton},
+        {ui->EnableButtonCheckBox, ui->RegistryDBEdit, ui->RegistrykeySpeedButton},
+        {ui->EnableButtonCheckBox1, ui->SerialNumberDBEdit, ui->SerialnumberSpeedButton},
+        {ui->EnableButtonCheckBox2, ui->ActivationCodeDBEdit, ui->ActivationcodeSpeedButton},
+        {ui->EnableButtonCheckBox3, ui->ArticleSerialNumberDBEdit,
+         ui->ArticleserialnumberSpeedButton},
+        {ui->EnableButtonCheckBox4, ui->InstallationIDDBEdit, ui->InstallationIDSpeedButton},
+        {ui->DBCheckBox2, ui->RusificatorDBEdit, ui->RusificatorSpeedButton},
+        {ui->DBCheckBox3, ui->CrackDBEdit, ui->CrackSpeedButton},
+    };
+    for (int i = 0; i < FRegistrationRows.size(); ++i) {
+        const TRegistrationRow& row = FRegistrationRows[i];
+        QFont bold = row.Button->font();
+        bold.setBold(true);
+        row.Button->setFont(bold);
+        QPalette blue = row.Button->palette();
+        blue.setColor(QPalette::ButtonText, Qt::blue);
+        row.Button->setPalette(blue);
+        // The state changes by a click and whenever another record is shown.
+        connect(row.CheckBox, &QCheckBox::stateChanged, this,
+                [this, i] { EnableButtonCheckBoxClick(i); });
+        connect(row.Button, &QToolButton::clicked, this, [this, i] { SpeedButtonClick(i); });
+        EnableButtonCheckBoxClick(i);
+    }
+
+    // The rating is a whole number, negative ones included.
+    ui->DBEdit5->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(u"-?[0-9]*"_s), ui->DBEdit5));
+    connect(ui->UpDown1, &TUpDown::Click, this, [this](bool up) { UpDown1Click(up); });
+    connect(ui->N31, &QAction::triggered, this, [this] { N31Click(); });
+}
+
 void TForm1::BindDataModule(TDataModule1* dm)
 {
     FDataModule = dm;
@@ -384,6 +423,18 @@ void TForm1::BindDataModule(TDataModule1* dm)
     ui->DBMemo1->SetDataField(u"FileDescription"_s);
     ui->DBCheckBox1->SetDataSource(source);
     ui->DBCheckBox1->SetDataField(u"Installed"_s);
+    const char16_t* const registrationColumns[][2] = {
+        {u"Ch0", u"Registrationname"},     {u"Ch1", u"Registrykey"},
+        {u"Ch2", u"Serialnumber"},         {u"Ch3", u"Activationcode"},
+        {u"Ch4", u"Article serialnumber"}, {u"Ch5", u"InstallationID"},
+        {u"Ch6", u"Rusificator"},          {u"Ch7", u"Crack"},
+    };
+    for (int i = 0; i < FRegistrationRows.size(); ++i) {
+        FRegistrationRows[i].CheckBox->SetDataSource(source);
+        FRegistrationRows[i].CheckBox->SetDataField(QString::fromUtf16(registrationColumns[i][0]));
+        FRegistrationRows[i].Edit->SetDataSource(source);
+        FRegistrationRows[i].Edit->SetDataField(QString::fromUtf16(registrationColumns[i][1]));
+    }
 
     TDataSet& table = dm->BookTable;
     table.AfterScroll = [this](TDataSet& ds) { BookTableAfterScroll(ds); };
@@ -759,6 +810,51 @@ void TForm1::N29Click()
                          Harvest::ValueOf(values, QStringView(column));
         Dialogs().MessageBox(this, lines.join(u'\n'), ui->N29->text(), TMsgButtons::mbOK,
                              TMsgIcon::miInformation);
+    });
+}
+
+// ---------------------------------------------------------------- registration details
+
+void TForm1::EnableButtonCheckBoxClick(int row)
+{
+    const TRegistrationRow& r = FRegistrationRows.at(row);
+    // A grey box (no value) counts as unticked.
+    const bool on = r.CheckBox->checkState() == Qt::Checked;
+    r.Edit->setEnabled(on);
+    r.Button->setEnabled(on);
+}
+
+void TForm1::SpeedButtonClick(int row)
+{
+    CatalogueCommand([this, row] {
+        // CrackOpenDialog: every file, one at a time.
+        const QString path = Dialogs().OpenFileName(this, QString(), QString());
+        if (path.isEmpty())
+            return;
+        // As if typed: the record starts editing, so the path is kept until the record
+        // is saved or the change is cancelled, rather than lost on the next read.
+        FRegistrationRows.at(row).Edit->AssignText(QDir::toNativeSeparators(path));
+    });
+}
+
+void TForm1::UpDown1Click(bool up)
+{
+    CatalogueCommand([this, up] {
+        TDataSet& table = FDataModule->BookTable;
+        table.Edit(); // a new record when there is none
+        TField* rating = table.FieldByName(u"Rating"_s);
+        rating->SetAsInteger(rating->AsInteger() + (up ? 1 : -1)); // null reads as 0
+    });
+}
+
+void TForm1::N31Click()
+{
+    RunCommand(this, [this] {
+        const QString path = Dialogs().OpenFileName(this, QString(), QString());
+        if (path.isEmpty())
+            return;
+        if (const QString reason = Shell::StartFile(path); !reason.isEmpty())
+            throw EError(reason);
     });
 }
 

@@ -3,6 +3,7 @@
 // details on the right, the toolbar, menus, the grid's popup menu, the bottom bar of
 // list editors and the status bar; every record command, search and sort.
 
+#include <QList>
 #include <QMainWindow>
 
 #include <memory>
@@ -10,6 +11,9 @@
 class QLabel;
 class QMenu;
 class QProgressBar;
+class QToolButton;
+class TDBCheckBox;
+class TDBEdit;
 class QWindow;
 class TAboutForm;
 class TAddManufacturerForm;
@@ -107,6 +111,17 @@ public:
     // "Получить информацию": the version information of the current record's file.
     void N29Click();
 
+    // --- the registration-details page, the rating spinner, starting any file
+    // Row ROW (0 to 7, top to bottom) of the "S/N" page: its edit box and file button
+    // are usable exactly while its box is ticked. Runs on every change of the box.
+    void EnableButtonCheckBoxClick(int row);
+    // Row ROW's "..." button: a chosen file's full path goes into the row's edit box.
+    void SpeedButtonClick(int row);
+    // One step of the rating spinner, up or down.
+    void UpDown1Click(bool up);
+    // "Запустить любой файл".
+    void N31Click();
+
     // --- catalogue table events
     void BookTableAfterScroll(TDataSet& ds);
     void BookTableAfterPost(TDataSet& ds);
@@ -135,6 +150,7 @@ private:
     void SetupActions();
     void SetupStatusBar();
     void SetupPopupMenu();
+    void SetupRegistrationPage();
     void ShowStatusPosition(TDataSet& ds);
     void FocusWindowChanged(QWindow* window);
     // Runs BODY as a command on the catalogue, refused while clearing runs.
@@ -149,6 +165,13 @@ private:
     std::unique_ptr<::Ui::TForm1> ui;
     TDataModule1* FDataModule = nullptr;
     TWindows FWindows;
+    // The "S/N" page's rows, top to bottom.
+    struct TRegistrationRow {
+        TDBCheckBox* CheckBox;
+        TDBEdit* Edit;
+        QToolButton* Button;
+    };
+    QList<TRegistrationRow> FRegistrationRows;
     QMenu* FPopupMenu = nullptr;
     QLabel* FPanels[3] = {};
     QProgressBar* FProgressBar = nullptr;
