@@ -126,15 +126,18 @@ void TField::SetAsString(const QString& s)
 // ---------------------------------------------------------------- TDataSet: setup
 
 TDataSet::TDataSet(TADOConnection* connection, const QString& tableName)
+    : TDataSet(connection, tableName, Schema::FieldDefs(tableName))
+{
+}
+
+TDataSet::TDataSet(TADOConnection* connection, const QString& tableName,
+                   const QVector<TFieldDef>& defs)
     : FConnection(connection), FTableName(tableName), FTableDef(Schema::FindTable(tableName)),
-      FRows(SlotsOf(Schema::FieldDefs(tableName))),
-      FGateway(tableName, ColumnsOf(Schema::FieldDefs(tableName)),
-               KeyFieldOf(tableName, Schema::FieldDefs(tableName)))
+      FRows(SlotsOf(defs)), FGateway(tableName, ColumnsOf(defs), KeyFieldOf(tableName, defs)),
+      FKeyField(FGateway.KeyField())
 {
     if (!FTableDef)
         throw EDatabaseError(u"Unknown table "_s + tableName);
-    const QVector<TFieldDef> defs = Schema::FieldDefs(tableName);
-    FKeyField = KeyFieldOf(tableName, defs);
     for (int i = 0; i < defs.size(); ++i) {
         FFields.push_back(std::unique_ptr<TField>(new TField(this, defs[i], i)));
         FFieldIndex.insert(defs[i].FieldName, i);

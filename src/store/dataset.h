@@ -180,6 +180,7 @@ private:
     friend class TField;
     friend class TADOConnection;
 
+    TDataSet(TADOConnection* connection, const QString& tableName, const QVector<TFieldDef>& defs);
     void DetachConnection();
     void CheckActive() const;
     void CheckEditing() const;

@@ -29,6 +29,9 @@ QVariant SqlValue(TFieldType type, const QVariant& v)
 TSqlGateway::TSqlGateway(QString table, QVector<TColumnSlot> columns, int keyField)
     : FTable(std::move(table)), FColumns(std::move(columns)), FKeyField(keyField)
 {
+    for (const TColumnSlot& c : FColumns)
+        if (c.Field == FKeyField)
+            FKeyName = SqlName(c.Name);
 }
 
 void TSqlGateway::Load(TADOConnection& connection, TRowStore& rows) const
@@ -36,15 +39,11 @@ void TSqlGateway::Load(TADOConnection& connection, TRowStore& rows) const
     if (!connection.Connected())
         throw EDatabaseError(FTable + u": the connection to the catalogue file is closed"_s);
     QStringList names;
-    QString key;
-    for (const TColumnSlot& c : FColumns) {
+    for (const TColumnSlot& c : FColumns)
         names << SqlName(c.Name);
-        if (c.Field == FKeyField)
-            key = SqlName(c.Name);
-    }
-    const QByteArray sql =
-        (u"SELECT "_s + names.join(u", "_s) + u" FROM "_s + SqlName(FTable) + u" ORDER BY "_s + key)
-            .toUtf8();
+    const QByteArray sql = (u"SELECT "_s + names.join(u", "_s) + u" FROM "_s + SqlName(FTable) +
+                            u" ORDER BY "_s + FKeyName)
+                               .toUtf8();
     // Reading goes straight through SQLite: a large catalogue is read cell by cell,
     // and Qt SQL's QVariant per cell would double the time it takes to open.
     sqlite3* db = connection.SqliteHandle();
@@ -96,29 +95,22 @@ int TSqlGateway::Exec(TADOConnection& connection, const QString& sql,
 
 QString TSqlGateway::WhereUnchanged(const TValues& before, QVector<QVariant>& values) const
 {
-    QString key;
     QStringList checks;
     QVector<QVariant> checkValues;
     for (const TColumnSlot& c : FColumns) {
-        if (c.Field == FKeyField) {
-            key = SqlName(c.Name) + u" = ?"_s;
+        if (c.Field == FKeyField)
             continue;
-        }
         checks << SqlName(c.Name) + u" IS ?"_s;
         checkValues << SqlValue(c.Type, before[c.Field]);
     }
     values << before[FKeyField] << checkValues;
-    return u" WHERE "_s + key + u" AND "_s + checks.join(u" AND "_s);
+    return u" WHERE "_s + FKeyName + u" = ? AND "_s + checks.join(u" AND "_s);
 }
 
 bool TSqlGateway::StillThere(TADOConnection& connection, const TValues& before) const
 {
-    QString key;
-    for (const TColumnSlot& c : FColumns)
-        if (c.Field == FKeyField)
-            key = SqlName(c.Name);
     QSqlQuery q(connection.Database());
-    q.prepare(u"SELECT 1 FROM "_s + SqlName(FTable) + u" WHERE "_s + key + u" = ?"_s);
+    q.prepare(u"SELECT 1 FROM "_s + SqlName(FTable) + u" WHERE "_s + FKeyName + u" = ?"_s);
     q.addBindValue(before[FKeyField]);
     return q.exec() && q.next();
 }

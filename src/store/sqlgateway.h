@@ -31,6 +31,9 @@ public:
     // auto-increment key among them.
     TSqlGateway(QString table, QVector<TColumnSlot> columns, int keyField);
 
+    // The auto-increment key's field number.
+    int KeyField() const { return FKeyField; }
+
     // Reads every row of the table, in key order, into ROWS (cleared first).
     void Load(TADOConnection& connection, TRowStore& rows) const;
     // Writes a new row and returns the key the file gave it.
@@ -52,4 +55,5 @@ private:
     QString FTable;
     QVector<TColumnSlot> FColumns;
     int FKeyField;
+    QString FKeyName; // the key column's name, quoted for SQL
 };
