@@ -38,6 +38,10 @@ public:
     // The picture's own size in pixels (a metafile's at 96 dpi).
     QSize Size() const { return FSize; }
 
+    // True when Render may run on another thread than the one that loaded the picture:
+    // a raster file's bytes. A metafile draws through an object of its own thread.
+    bool DecodesAnywhere() const { return FKind == TKind::Raster; }
+
     // The pixels at SIZE exactly, proportions as given; a null image when SIZE is
     // empty or decoding fails. Raster pictures are decoded at that size where the
     // format allows (JPEG decodes at a fraction of its size).

@@ -154,6 +154,10 @@ private:
     QRect Shown()
     {
         const QColor background = Background();
+        // Raster pictures are decoded on a worker; the next paint shows them.
+        Image1()->grab();
+        if (!QTest::qWaitFor([&] { return !Image1()->Decoding(); }, 10000))
+            qWarning("the picture was not decoded in time");
         return Drawn(Image1()->grab().toImage(), background);
     }
 

@@ -37,6 +37,15 @@ QRect Drawn(const QImage& image, QColor background)
     return box;
 }
 
+// What IMAGE shows once its picture is decoded.
+QImage Settled(TImage& image)
+{
+    image.grab();
+    if (!QTest::qWaitFor([&] { return !image.Decoding(); }, 10000))
+        qWarning("the picture was not decoded in time");
+    return image.grab().toImage();
+}
+
 bool Close(const QRect& a, const QRect& b, int tolerance)
 {
     return std::abs(a.left() - b.left()) <= tolerance && std::abs(a.top() - b.top()) <= tolerance &&
@@ -184,7 +193,7 @@ private slots:
         // Nothing drawn without a picture.
         QCOMPARE(Drawn(image.grab().toImage(), background), QRect());
         image.SetPicture(TPicture::Load(Fixture(file)));
-        const QImage shot = image.grab().toImage();
+        const QImage shot = Settled(image);
         const QRect drawn = Drawn(shot, background);
         QVERIFY2(Close(drawn, expected, 2), qPrintable(u"%1,%2 %3x%4"_s.arg(drawn.x())
                                                            .arg(drawn.y())
@@ -195,6 +204,31 @@ private slots:
         // Cleared, the control shows its background again.
         image.Clear();
         QCOMPARE(Drawn(image.grab().toImage(), background), QRect());
+    }
+
+    // A raster picture is decoded away from the window's thread: the control shows
+    // nothing of it until its pixels are there, and a picture replaced before its turn
+    // never shows.
+    void decodedOnAWorker()
+    {
+        TImage image;
+        image.resize(300, 200);
+        const QColor background = image.palette().color(QPalette::Window);
+        image.SetPicture(TPicture::Load(Fixture(u"jpeg.jpg"_s)));
+        image.grab();
+        QVERIFY(image.Decoding());
+        image.SetPicture(TPicture::Load(Fixture(u"png.png"_s)));
+        const QImage shot = Settled(image);
+        QVERIFY(!image.Decoding());
+        QVERIFY(Close(Drawn(shot, background), QRect(94, 0, 112, 200), 2));
+        // Resized, the control asks for the new size and shows it once decoded.
+        image.resize(200, 400);
+        const QImage resized = Settled(image);
+        QVERIFY(Close(Drawn(resized, background), QRect(0, 22, 200, 356), 2));
+        // A metafile is drawn at once, on the window's thread.
+        image.SetPicture(TPicture::Load(Fixture(u"wmf.wmf"_s)));
+        image.grab();
+        QVERIFY(!image.Decoding());
     }
 
     void clickIsReported()
