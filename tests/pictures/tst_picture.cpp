@@ -139,6 +139,46 @@ private slots:
         QVERIFY(picture.Render(QSize(10, 10)).isNull());
     }
 
+    // A metafile cut off anywhere, or with a byte changed anywhere, loads as no picture
+    // or as some picture, and never takes the program down.
+    void damagedMetafiles_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("wmf") << u"wmf.wmf"_s;
+        QTest::newRow("emf") << u"emf.emf"_s;
+    }
+
+    void damagedMetafiles()
+    {
+        QFETCH(QString, file);
+        QFile f(Fixture(file));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray good = f.readAll();
+        QTemporaryDir dir;
+        const QString path = dir.filePath(file);
+        const auto load = [&](const QByteArray& bytes) {
+            QFile out(path);
+            if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                return false;
+            out.write(bytes);
+            out.close();
+            const TPicture picture = TPicture::Load(path);
+            if (!picture.IsNull())
+                picture.Render(QSize(40, 40));
+            return !picture.IsNull();
+        };
+        int loaded = 0;
+        for (qsizetype n = 0; n < good.size(); ++n)
+            loaded += load(good.left(n));
+        for (qsizetype i = 0; i < good.size(); ++i) {
+            QByteArray changed = good;
+            changed[i] = char(changed[i] ^ 0xA5);
+            loaded += load(changed);
+        }
+        QVERIFY(load(good));
+        QVERIFY(loaded < 2 * good.size());
+    }
+
     void fileFilterOffersEveryFormat()
     {
         const QStringList entries = TPicture::FileFilter().split(u";;"_s);
