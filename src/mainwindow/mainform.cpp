@@ -343,11 +343,8 @@ void TForm1::SetupActions()
             // 37 by 30 as designed, or what the picture needs with the style's margins.
             w->setFixedSize(QSize(37, 30).expandedTo(w->sizeHint()));
         }
-    int buttonHeight = 30;
-    for (QAction* a : ui->ToolBar1->actions())
-        if (QWidget* w = ui->ToolBar1->widgetForAction(a); w && !a->isSeparator())
-            buttonHeight = std::max(buttonHeight, w->height());
-    ui->ToolBar1->setFixedHeight(33 + buttonHeight - 30);
+    // 33 pixels high as designed, or what its buttons need.
+    ui->ToolBar1->setFixedHeight(std::max(33, ui->ToolBar1->sizeHint().height()));
     ui->ToolBar1->setContextMenuPolicy(Qt::PreventContextMenu);
 }
 
@@ -358,8 +355,13 @@ void TForm1::FitDetails()
     // is never made smaller than that. Where the window leaves less room, the side
     // scrolls rather than cut anything.
     FitWindow::GrowControls(ui->Panel4);
+    ui->UpDown1->setMinimumSize(ui->UpDown1->sizeHint());
     ui->GPanel1->setFixedHeight(std::max(40, ui->GPanel1->layout()->sizeHint().height()));
-    ui->GroupBox1->setMinimumHeight(ui->GroupBox1->minimumSizeHint().height());
+    // As high as its rows need: its layout's least size, which its own hint leaves out.
+    ui->GroupBox1->layout()->activate();
+    ui->GroupBox1->setMinimumHeight(std::max(ui->GroupBox1->minimumSizeHint().height(),
+                                             ui->GroupBox1->layout()->totalMinimumSize().height()));
+    ui->Splitter2->setSizes({std::max(224, ui->GroupBox1->minimumHeight()), 300});
     ui->Panel4->setMinimumSize(ui->Panel4->sizeHint());
 }
 

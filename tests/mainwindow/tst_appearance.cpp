@@ -69,13 +69,20 @@ QStringList CutControls(const QWidget* root)
                        .arg(w->height())
                        .arg(hint.width())
                        .arg(hint.height());
-        bool scrolled = false;
-        for (const QWidget* p = w->parentWidget(); p && p != window; p = p->parentWidget())
-            if (qobject_cast<const QScrollArea*>(p))
-                scrolled = true;
-        const QRect placed(w->mapTo(window, QPoint(0, 0)), w->size());
-        if (!scrolled && !window->rect().contains(placed))
-            cut << u"%1 reaches past the window's edge"_s.arg(name);
+        // Nor may any widget it sits in cut it off, up to a scrolled area (which
+        // scrolls to it) or the window.
+        for (const QWidget* p = w->parentWidget(); p; p = p->parentWidget()) {
+            if (qobject_cast<const QScrollArea*>(p) ||
+                qobject_cast<const QScrollArea*>(p->parentWidget()))
+                break;
+            const QRect placed(w->mapTo(p, QPoint(0, 0)), w->size());
+            if (!p->rect().contains(placed)) {
+                cut << u"%1 is cut off by %2"_s.arg(name, p->objectName());
+                break;
+            }
+            if (p == window)
+                break;
+        }
     }
     return cut;
 }
