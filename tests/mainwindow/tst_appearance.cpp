@@ -27,6 +27,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSet>
@@ -266,6 +267,8 @@ private slots:
         Start();
         QWidget* editor = FApp->EditRecordForm;
         QTimer::singleShot(0, editor, [&] {
+            // Closed however the checks end, so that a failure cannot leave it waiting.
+            const auto done = qScopeGuard([&] { editor->close(); });
             auto* pages = Control<QTabWidget>(editor, u"PageControl1"_s);
             for (int page = 0; page < pages->count(); ++page) {
                 pages->setCurrentIndex(page);
@@ -273,7 +276,6 @@ private slots:
                 const QStringList cut = CutControls(editor);
                 QVERIFY2(cut.isEmpty(), qPrintable(cut.join(u"; "_s)));
             }
-            editor->close();
         });
         Ui().ActRed->trigger();
         // At least the designed size, and not resizable.
@@ -286,12 +288,12 @@ private slots:
         Start();
         QWidget* info = FApp->InfoForm;
         QTimer::singleShot(0, info, [&] {
+            const auto done = qScopeGuard([&] { info->close(); });
             info->resize(650, 490);
             Settle(info);
             QVERIFY(info->width() >= 650 && info->height() >= 490);
             const QStringList cut = CutControls(info);
             QVERIFY2(cut.isEmpty(), qPrintable(cut.join(u"; "_s)));
-            info->close();
         });
         Ui().ActFileInfo->trigger();
     }
@@ -303,6 +305,7 @@ private slots:
         FDialogs.AnswerFolder(folder.path());
         QWidget* wizard = FApp->MasterForm;
         QTimer::singleShot(0, wizard, [&] {
+            const auto done = qScopeGuard([&] { wizard->close(); });
             Settle(wizard);
             QVERIFY(wizard->height() >= 325);
             QStringList cut = CutControls(wizard);
