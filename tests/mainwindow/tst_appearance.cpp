@@ -347,6 +347,13 @@ private slots:
             names.insert(icon.name());
         }
         QCOMPARE(names.size(), 21);
+        // And the picture page's three commands.
+        for (QAction* a : {Ui().ActViewImg, Ui().ActAddImg, Ui().ActDelImg}) {
+            QVERIFY2(!a->icon().isNull(), qPrintable(a->objectName()));
+            QVERIFY2(!names.contains(a->icon().name()), qPrintable(a->objectName()));
+            names.insert(a->icon().name());
+        }
+        QCOMPARE(names.size(), 24);
     }
 
     void enabledAndDisabledPicturesDifferPlainly()
