@@ -206,8 +206,14 @@ void WriteSheet(TDataSet& table, int fd, int total, const TProgress& progress, c
                     continue;
                 }
             }
-            const QString text = table.ViewText(i, fields[c]);
-            QStringView cell(text);
+            // Stored texts are read where they lie; only lookups make a text.
+            QString made;
+            const QString* stored = table.ViewStoredText(i, fields[c]);
+            if (!stored) {
+                made = table.ViewText(i, fields[c]);
+                stored = &made;
+            }
+            QStringView cell(*stored);
             if (cell.size() > TSheetWriter::MaxTextLength) {
                 qsizetype keep = TSheetWriter::MaxTextLength;
                 // Never half of a surrogate pair.
