@@ -28,6 +28,8 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 RELEASE = os.path.join(ROOT, "build", "release")
 CLI = os.path.join(RELEASE, "tools", "tresmol-cli", "tresmol-cli")
 GEN = os.path.join(RELEASE, "bench", "bench_gencatalogue")
+# Debian's interpreter, which has python3-xlsxwriter and python3-openpyxl.
+PYTHON = "/usr/bin/python3" if os.path.exists("/usr/bin/python3") else sys.executable
 
 TITLES = ["Номер", "Название программы", "Название файла", "Производитель", "Язык",
           "Тип программы", "Тип диска", "Производитель", "Категория", "Платформа",
@@ -36,12 +38,12 @@ TITLES = ["Номер", "Название программы", "Название
           "Code Page", "Товарные знаки", "Авторские права"]
 WIDTHS = [10] + [20] * 14 + [9, 9, 20, 20, 10, 10, 20, 20]
 
-# The view in the table's own order, lookups by key, cut to the lookup fields' sizes.
+# The view in the table's own order, lookups by key, cut to the lookup fields' size.
 QUERY = """
 SELECT s.ProductName, s.FileName, s.CompanyName, s.Language,
-       substr(pt.ProgramtypeType, 1, 100), substr(td.TypeDisc, 1, 50),
-       substr(md.ManufacturerDiscType, 1, 50), substr(c.CategoryType, 1, 50),
-       substr(p.TypePlatform, 1, 50), s.OriginalFilename, s.InternalName,
+       substr(pt.ProgramtypeType, 1, 20), substr(td.TypeDisc, 1, 20),
+       substr(md.ManufacturerDiscType, 1, 20), substr(c.CategoryType, 1, 20),
+       substr(p.TypePlatform, 1, 20), s.OriginalFilename, s.InternalName,
        s.ProductVersion, s.FileVersion, s.Comments, s.Size, s.Year, s.Label, s.Rating,
        s.LangID, s.CodePage, s.LegalTrademarks, s.LegalCopyright
 FROM SoftTable s
@@ -85,7 +87,8 @@ def peer(catalogue, out):
 
 
 def timed(cmd):
-    """Runs CMD; returns seconds, peak resident MB, and its standard error."""
+    """Runs CMD; returns seconds, peak resident MB, its standard error, and the CPU
+    seconds of all its threads."""
     with tempfile.TemporaryFile() as err:
         start = time.perf_counter()
         p = subprocess.Popen(cmd, stdout=subprocess.DEVNULL, stderr=err)
@@ -96,7 +99,7 @@ def timed(cmd):
         text = err.read().decode("utf-8", "replace")
     if p.returncode != 0:
         sys.exit("failed: %s\n%s" % (" ".join(cmd), text))
-    return seconds, usage.ru_maxrss / 1024.0, text
+    return seconds, usage.ru_maxrss / 1024.0, text, usage.ru_utime + usage.ru_stime
 
 
 def read_whole(path):
@@ -136,22 +139,26 @@ def main():
     work = tempfile.mkdtemp(prefix="tresmol-bench-export-")
     catalogue = a.catalogue or os.path.join(work, "Tresmol.mdb")
     if not os.path.exists(catalogue):
-        t, _, _ = timed([GEN, catalogue, str(a.records)])
+        t = timed([GEN, catalogue, str(a.records)])[0]
         print("generated %d records in %.1f s" % (a.records, t))
     ours_out = os.path.join(work, "tresmol.xlsx")
     peer_out = os.path.join(work, "python.xlsx")
-    ours, theirs = [], []
+    ours, theirs, cpu = [], [], []
+    with open("/proc/loadavg") as f:
+        print("load average before: %s" % " ".join(f.read().split()[:3]))
     for run in range(a.runs):
         for path in (ours_out, peer_out):
             if os.path.exists(path):
                 os.remove(path)
-        t1, m1, warn = timed([CLI, "export", catalogue, ours_out])
-        t2, m2, _ = timed([sys.executable, os.path.abspath(__file__), "--peer", catalogue,
-                           peer_out])
+        t1, m1, warn, c1 = timed([CLI, "export", catalogue, ours_out])
+        t2, m2, _, c2 = timed([PYTHON, os.path.abspath(__file__), "--peer", catalogue,
+                               peer_out])
         ours.append((t1, m1))
         theirs.append((t2, m2))
-        print("run %d: tresmol-cli %.2f s (%.0f MB peak), python3-xlsxwriter %.2f s "
-              "(%.0f MB peak), ratio %.1f" % (run + 1, t1, m1, t2, m2, t2 / t1), flush=True)
+        cpu.append((c1, c2))
+        print("run %d: tresmol-cli %.2f s (%.2f s CPU, %.0f MB peak), python3-xlsxwriter "
+              "%.2f s (%.2f s CPU, %.0f MB peak), ratio %.1f (CPU %.1f)"
+              % (run + 1, t1, c1, m1, t2, c2, m2, t2 / t1, c2 / c1), flush=True)
         if warn:
             print(warn, end="")
     mo = statistics.median(t for t, _ in ours)
@@ -160,6 +167,11 @@ def main():
           "python/tresmol %.1f; median of the per-run ratios %.1f"
           % (a.records, mo, mt, mt / mo, statistics.median(t2 / t1 for (t1, _), (t2, _)
                                                            in zip(ours, theirs))))
+    print("CPU time (all threads): tresmol-cli %.2f s, python3-xlsxwriter %.2f s (medians), "
+          "ratio %.1f" % (statistics.median(c for c, _ in cpu),
+                          statistics.median(c for _, c in cpu),
+                          statistics.median(c for _, c in cpu) /
+                          statistics.median(c for c, _ in cpu)))
     print("peak resident memory: tresmol-cli %.0f MB, python3-xlsxwriter %.0f MB"
           % (max(m for _, m in ours), max(m for _, m in theirs)))
     print("workbooks: tresmol-cli %.1f MB, python3-xlsxwriter %.1f MB"
