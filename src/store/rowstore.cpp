@@ -21,10 +21,9 @@ TRowStore::TRowStore(std::vector<TFieldSlot> fields)
 void TRowStore::Clear()
 {
     for (TColumn& c : FColumns) {
-        c.Text.clear();
+        c.Text.Clear();
         c.Ints.clear();
         c.Nulls.clear();
-        c.Text.shrink_to_fit();
         c.Ints.shrink_to_fit();
         c.Nulls.shrink_to_fit();
     }
@@ -46,7 +45,7 @@ void TRowStore::Clear()
 int TRowStore::AppendRow()
 {
     for (int f : FTextFields)
-        FColumns[f].Text.emplace_back();
+        FColumns[f].Text.AppendNull();
     for (int f : FNumberFields) {
         FColumns[f].Ints.push_back(0);
         FColumns[f].Nulls.push_back(1);
@@ -79,10 +78,11 @@ void TRowStore::SetValue(int row, int field, const QVariant& v)
 {
     TColumn& c = FColumns[field];
     if (IsText(field)) {
-        c.Text[row] = v.isNull() ? QString() : v.toString();
+        QString text = v.isNull() ? QString() : v.toString();
         // An empty text is a value, not a null: keep it apart.
-        if (!v.isNull() && c.Text[row].isNull())
-            c.Text[row] = u""_s;
+        if (!v.isNull() && text.isNull())
+            text = u""_s;
+        c.Text.Set(row, std::move(text));
         Changed(row, field);
         return;
     }
@@ -99,13 +99,14 @@ const TRowStore::TFoldedColumn& TRowStore::Folded(int field) const
         FFolded.resize(FFields.size());
     if (!FFolded[field]) {
         auto folded = std::make_unique<TFoldedColumn>();
-        const std::vector<QString>& text = FColumns[field].Text;
+        const TTextColumn& text = FColumns[field].Text;
         size_t chars = 0;
-        for (const QString& t : text)
-            chars += size_t(t.size());
+        for (int r = 0; r < text.size(); ++r)
+            chars += size_t(text[r].size());
         folded->Pool.reserve(chars);
-        folded->Span.reserve(text.size());
-        for (const QString& t : text) {
+        folded->Span.reserve(size_t(text.size()));
+        for (int r = 0; r < text.size(); ++r) {
+            const QString& t = text[r];
             const size_t start = folded->Pool.size();
             CaseFold::Append(t, folded->Pool);
             folded->Span.emplace_back(quint32(start), quint32(t.size()));
@@ -224,7 +225,7 @@ void TRowStore::SortOrder()
 
 void TRowStore::SortByFoldedText()
 {
-    const std::vector<QString>& text = FColumns[FSortField].Text;
+    const TTextColumn& text = FColumns[FSortField].Text;
     const TFoldedColumn& folded = Folded(FSortField);
     // Each row carries the first eight folded characters packed into two integers, so
     // most comparisons never read the text.
@@ -270,7 +271,7 @@ void TRowStore::SortByFoldedText()
 
 void TRowStore::SortByText()
 {
-    const std::vector<QString>& text = FColumns[FSortField].Text;
+    const TTextColumn& text = FColumns[FSortField].Text;
     // Names are nearly all different: they sort by their folded column. Sizes,
     // languages and the like repeat a few texts many times: those are ranked first
     // (equal texts share a rank, only the distinct texts are sorted) and the rows then

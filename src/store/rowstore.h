@@ -16,6 +16,7 @@
 
 #include "store/filterexpr.h"
 #include "store/schema.h"
+#include "store/textcolumn.h"
 
 #include <QHash>
 #include <QString>
@@ -59,7 +60,13 @@ public:
     // Quick setters for loading; the field must be of the matching kind.
     void SetText(int row, int field, QString text)
     {
-        FColumns[field].Text[row] = std::move(text);
+        FColumns[field].Text.Set(row, std::move(text));
+        Changed(row, field);
+    }
+    // The same from UTF-8 as the file holds it; repeated texts are held once.
+    void SetTextUtf8(int row, int field, const char* utf8, int bytes)
+    {
+        FColumns[field].Text.SetUtf8(row, utf8, bytes);
         Changed(row, field);
     }
     void SetInt(int row, int field, int value)
@@ -114,8 +121,8 @@ public:
 
 private:
     struct TColumn {
-        std::vector<QString> Text; // text fields
-        std::vector<int> Ints;     // integer and Boolean fields
+        TTextColumn Text;      // text fields
+        std::vector<int> Ints; // integer and Boolean fields
         std::vector<char> Nulls;
     };
 

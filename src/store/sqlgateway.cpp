@@ -79,7 +79,7 @@ void TSqlGateway::Load(TADOConnection& connection, TRowStore& rows) const
             if (FColumns[i].Type == TFieldType::ftString) {
                 const char* text = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
                 const int bytes = sqlite3_column_bytes(st, i);
-                rows.SetText(row, field, bytes ? QString::fromUtf8(text, bytes) : u""_s);
+                rows.SetTextUtf8(row, field, text, bytes);
             } else {
                 rows.SetInt(row, field, sqlite3_column_int(st, i));
             }
