@@ -3,17 +3,21 @@
 # the Mono assemblies in /usr/lib/mono) harvested into a new catalogue by
 # `tresmol-cli harvest`, as "Сканировать" would: the folder searched, then one record
 # per file. Reports files per second and the share of time spent reading version
-# information versus storing records. A figure, never a pass or fail.
+# information versus storing records, into an empty catalogue and into one of BIG
+# generated records. A figure, never a pass or fail.
 #
-#   bench/bench_harvest.sh [COUNT]      (default 10000; builds the release preset)
+#   bench/bench_harvest.sh [COUNT] [BIG]   (defaults 10000 and 100000; builds the
+#                                           release preset)
 set -eu
 count=${1:-10000}
+big=${2:-100000}
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 cmake --preset release >/dev/null
-cmake --build --preset release -j2 --target tresmol-cli verinfo_fixtures >/dev/null
+cmake --build --preset release -j2 --target tresmol-cli verinfo_fixtures gencatalogue >/dev/null
 cli="$root/build/release/tools/tresmol-cli/tresmol-cli"
 fixtures="$root/build/release/tests/harvest/verinfo-fixtures"
+gen="$root/build/release/bench/gencatalogue"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -50,5 +54,12 @@ for run in 1 2 3; do
     rm -f Tresmol.mdb Tresmol.mdb-wal Tresmol.mdb-shm
     "$cli" create Tresmol.mdb
     printf 'run %s (warm): ' "$run"
+    "$cli" harvest Tresmol.mdb tree 2>&1 >/dev/null | tail -1
+done
+"$gen" "$big" big.mdb
+for run in 1 2 3; do
+    rm -f Tresmol.mdb Tresmol.mdb-wal Tresmol.mdb-shm
+    cp big.mdb Tresmol.mdb
+    printf 'run %s (warm, into %s records): ' "$run" "$big"
     "$cli" harvest Tresmol.mdb tree 2>&1 >/dev/null | tail -1
 done

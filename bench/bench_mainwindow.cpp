@@ -38,11 +38,16 @@ public:
     }
 };
 
-// Lets the window do what the change asked for, up to a painted grid.
+TPaintWatch* Watch = nullptr;
+
+// Lets the window do what the change asked for, up to a painted grid: painted once,
+// by the window's own update when it asked for one, else here.
 void PaintNow(QWidget* viewport)
 {
+    Watch->Painted = false;
     QCoreApplication::processEvents();
-    viewport->repaint();
+    if (!Watch->Painted)
+        viewport->repaint();
 }
 
 } // namespace
@@ -60,6 +65,7 @@ int main(int argc, char** argv)
 
     // --- start to the first painted grid
     TPaintWatch watch;
+    Watch = &watch;
     QElapsedTimer clock;
     clock.start();
     TTresmolApp tresmol(Catalogue::ConnectionStringFor(path));
