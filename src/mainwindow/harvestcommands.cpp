@@ -11,6 +11,7 @@
 #include "store/dberrors.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QProgressBar>
 #include <QScopeGuard>
 
@@ -24,26 +25,38 @@ void TForm1::HarvestFile(const QString& path)
     Harvest::HarvestFile(FDataModule->BookTable, path);
 }
 
+void TForm1::ScanFiles(const QStringList& files)
+{
+    // Draw what the wizard covered before the run keeps the program busy.
+    repaint();
+    FProgressBar->setMaximum(int(files.size()));
+    FProgressBar->show();
+    FScanning = true;
+    const auto end = qScopeGuard([this] { FScanning = false; });
+    // The window is painted a few dozen times a second, not after every file: a
+    // painting costs more than harvesting a file.
+    QElapsedTimer sincePaint;
+    sincePaint.start();
+    for (int i = 0; i < files.size(); ++i) {
+        // An error ends the run here and leaves the bar where the last file put it.
+        HarvestFile(files[i]);
+        FProgressBar->setValue(i);
+        // Let the window paint between files; the user's input waits for the end.
+        if (sincePaint.elapsed() >= 40 || i + 1 == files.size()) {
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            sincePaint.restart();
+        }
+    }
+    FProgressBar->hide();
+}
+
 void TForm1::ActScanExecute()
 {
     CatalogueCommand([this] {
         QStringList files;
         if (FWindows.MasterForm)
             FWindows.MasterForm->GetCheckedFiles(files);
-        // Draw what the wizard covered before the run keeps the program busy.
-        repaint();
-        FProgressBar->setMaximum(int(files.size()));
-        FProgressBar->show();
-        FScanning = true;
-        const auto end = qScopeGuard([this] { FScanning = false; });
-        for (int i = 0; i < files.size(); ++i) {
-            // An error ends the run here and leaves the bar where the last file put it.
-            HarvestFile(files[i]);
-            FProgressBar->setValue(i);
-            // Let the window paint between files; the user's input waits for the end.
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        }
-        FProgressBar->hide();
+        ScanFiles(files);
     });
     // A close asked for while the files were harvested.
     if (FCloseRequested)
