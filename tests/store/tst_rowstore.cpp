@@ -280,6 +280,36 @@ private slots:
         }
     }
 
+    void textReadOnceForManyRowsChangesForOneRow()
+    {
+        auto s = MakeStore();
+        // Enough rows that the column keeps sharing, and some that never repeat.
+        for (int i = 0; i < 5000; ++i) {
+            const int row = s->AppendRow();
+            const QByteArray text =
+                i % 2 ? QByteArray("Microsoft Corporation") : "Фирма " + QByteArray::number(i);
+            s->SetTextUtf8(row, Name, text.constData(), int(text.size()));
+        }
+        const int empty = s->AppendRow();
+        s->SetTextUtf8(empty, Name, "", 0);
+        s->Rebuild(true);
+        QCOMPARE(s->Text(1, Name), u"Microsoft Corporation"_s);
+        QCOMPARE(s->Text(4, Name), u"Фирма 4"_s);
+        QVERIFY(!s->Text(empty, Name).isNull());
+        QVERIFY(s->Text(empty, Name).isEmpty());
+
+        s->SetValue(1, Name, u"Borland"_s);
+        s->SetValue(4, Name, QVariant());
+        QCOMPARE(s->Text(1, Name), u"Borland"_s);
+        QCOMPARE(s->Text(3, Name), u"Microsoft Corporation"_s);
+        QVERIFY(s->Text(4, Name).isNull());
+        QCOMPARE(s->Text(6, Name), u"Фирма 6"_s);
+        s->SetValue(3, Name, u"Corel"_s);
+        s->SetValue(3, Name, u"Corel Corporation"_s);
+        QCOMPARE(s->Text(3, Name), u"Corel Corporation"_s);
+        QCOMPARE(s->Text(5, Name), u"Microsoft Corporation"_s);
+    }
+
     void lookupAndLocate()
     {
         auto s = MakeStore();
