@@ -11,7 +11,6 @@
 #include "store/dberrors.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QProgressBar>
 #include <QScopeGuard>
 
@@ -33,19 +32,12 @@ void TForm1::ScanFiles(const QStringList& files)
     FProgressBar->show();
     FScanning = true;
     const auto end = qScopeGuard([this] { FScanning = false; });
-    // The window is painted a few dozen times a second, not after every file: a
-    // painting costs more than harvesting a file.
-    QElapsedTimer sincePaint;
-    sincePaint.start();
     for (int i = 0; i < files.size(); ++i) {
         // An error ends the run here and leaves the bar where the last file put it.
         HarvestFile(files[i]);
         FProgressBar->setValue(i);
         // Let the window paint between files; the user's input waits for the end.
-        if (sincePaint.elapsed() >= 40 || i + 1 == files.size()) {
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-            sincePaint.restart();
-        }
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     }
     FProgressBar->hide();
 }
