@@ -24,32 +24,37 @@ void TForm1::HarvestFile(const QString& path)
     Harvest::HarvestFile(FDataModule->BookTable, path);
 }
 
+void TForm1::ScanFiles(const QStringList& files)
+{
+    // Draw what the wizard covered before the run keeps the program busy.
+    repaint();
+    FProgressBar->setMaximum(int(files.size()));
+    FProgressBar->show();
+    FScanning = true;
+    int added = 0;
+    const auto end = qScopeGuard([&] {
+        FScanning = false;
+        if (!files.isEmpty())
+            ShowScanned(added);
+    });
+    for (int i = 0; i < files.size(); ++i) {
+        // An error ends the run here and leaves the bar where the last file put it.
+        HarvestFile(files[i]);
+        ++added;
+        FProgressBar->setValue(i);
+        // Let the window paint between files; the user's input waits for the end.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+    FProgressBar->hide();
+}
+
 void TForm1::ActScanExecute()
 {
     CatalogueCommand([this] {
         QStringList files;
         if (FWindows.MasterForm)
             FWindows.MasterForm->GetCheckedFiles(files);
-        // Draw what the wizard covered before the run keeps the program busy.
-        repaint();
-        FProgressBar->setMaximum(int(files.size()));
-        FProgressBar->show();
-        FScanning = true;
-        int added = 0;
-        const auto end = qScopeGuard([&] {
-            FScanning = false;
-            if (!files.isEmpty())
-                ShowScanned(added);
-        });
-        for (int i = 0; i < files.size(); ++i) {
-            // An error ends the run here and leaves the bar where the last file put it.
-            HarvestFile(files[i]);
-            ++added;
-            FProgressBar->setValue(i);
-            // Let the window paint between files; the user's input waits for the end.
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        }
-        FProgressBar->hide();
+        ScanFiles(files);
     });
     // A close asked for while the files were harvested.
     if (FCloseRequested)

@@ -101,6 +101,9 @@ public:
     // Adds one record for the executable at PATH and posts it; errors of the catalogue
     // reach the caller.
     void HarvestFile(const QString& path);
+    // What "Сканировать" does with the ticked files: each harvested in turn under the
+    // progress bar, the window painted as the run goes on.
+    void ScanFiles(const QStringList& files);
     // "Сканировать": the wizard's ticked files harvested one by one under the progress bar.
     void ActScanExecute();
     // "Сканировать носитель": the same run without the progress bar.

@@ -72,6 +72,14 @@ QString TField::AsString() const
     return v.toString();
 }
 
+QStringView TField::AsStringView(QString& holder) const
+{
+    if (const QString* stored = FDataSet->StoredText(FIndex))
+        return *stored;
+    holder = AsString();
+    return holder;
+}
+
 int TField::AsInteger() const { return Value().toInt(); }
 
 bool TField::AsBoolean() const { return Value().toBool(); }
@@ -164,6 +172,7 @@ TDataSet::~TDataSet()
 
 void TDataSet::DetachConnection()
 {
+    FGateway.Release();
     FState = TDataSetState::dsInactive;
     FRows.Clear();
     FCur = -1;
@@ -244,6 +253,8 @@ void TDataSet::Open()
 
 void TDataSet::Close()
 {
+    // Whatever the state: the connection closes its file next.
+    FGateway.Release();
     if (!Active())
         return;
     if (BeforeClose)

@@ -53,6 +53,9 @@ public:
     bool IsNull() const { return Value().isNull(); }
     // Text as the user sees it: Boolean as "True"/"False", null as "".
     QString AsString() const;
+    // The same text, read in place when the field is stored text of a row in memory;
+    // otherwise kept in HOLDER. Valid until the row changes.
+    QStringView AsStringView(QString& holder) const;
     int AsInteger() const; // null and non-numbers read as 0
     bool AsBoolean() const;
 

@@ -1,5 +1,6 @@
 #include "store/filterexpr.h"
 
+#include "store/casefold.h"
 #include "store/dberrors.h"
 
 #include <vector>
@@ -16,7 +17,8 @@ struct TFilterNode {
     int field = -1;
     TCompareOp op = TCompareOp::Eq;
     QVariant literal;
-    QString literalText; // the literal as text, for comparisons with text
+    QString literalText;   // the literal as text, for comparisons with text
+    QString literalFolded; // and case-folded, for comparisons with folded text
 };
 
 namespace {
@@ -285,9 +287,11 @@ private:
             node->op = OpOf(Take().text);
             node->literal = Literal(Take());
             node->literalText = node->literal.toString();
+            node->literalFolded = CaseFold::Folded(node->literalText);
         } else if (first.kind == TToken::Kind::String || first.kind == TToken::Kind::Number) {
             node->literal = Literal(first);
             node->literalText = node->literal.toString();
+            node->literalFolded = CaseFold::Folded(node->literalText);
             if (Peek().kind != TToken::Kind::Op)
                 Error(u"expected a comparison operator but found "_s + Describe(Peek()));
             node->op = Mirror(OpOf(Take().text));
@@ -316,6 +320,8 @@ int CompareWith(const TFilterExpr::TValue& value, const TFilterNode& node)
         const double y = node.literal.toDouble();
         return value.Number < y ? -1 : (value.Number > y ? 1 : 0);
     }
+    if (value.Kind == K::Text && value.Folded)
+        return value.Text.compare(node.literalFolded);
     const QString numberText = value.Kind == K::Number ? QString::number(value.Number) : QString();
     const QStringView text = value.Kind == K::Number ? QStringView(numberText) : value.Text;
     return text.compare(node.literalText, Qt::CaseInsensitive);

@@ -24,12 +24,14 @@ public:
     // Resolves a field name to an index; returns -1 for an unknown field.
     using TFieldResolver = std::function<int(const QString& name)>;
     // A field's value as the filter sees it: none, a number, or text viewed in place
-    // (a large table is filtered without copying a single name).
+    // (a large table is filtered without copying a single name). Text already
+    // case-folded (CaseFold) says so, and is then compared as it stands.
     struct TValue {
         enum class TKind { Null, Number, Text };
         TKind Kind = TKind::Null;
         double Number = 0;
         QStringView Text;
+        bool Folded = false;
     };
     // Reads a field's value (by resolved index) from the row being tested; text that
     // is not stored anywhere may be kept in HOLDER while the comparison runs.

@@ -9,16 +9,21 @@
 //              and counted),
 //   Visible()  the counted rows that the record filter accepts (walked and shown).
 // Place() moves one added, changed or deleted row to its places in the lists, so a
-// post or a delete costs no re-sort.
+// post or a delete costs no re-sort. The lists stay sorted by Less(), so a row is
+// found in them by binary search; a row appended to the table's own order goes to the
+// ends of the lists, so a harvest costs the same per record at any catalogue size.
+// While no filter is on, the three lists are one.
 
 #include "store/filterexpr.h"
 #include "store/schema.h"
+#include "store/textcolumn.h"
 
 #include <QHash>
 #include <QString>
 #include <QVariant>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 class TRowStore {
@@ -39,7 +44,11 @@ public:
     bool Deleted(int row) const { return FDeleted[row] != 0; }
     void Clear();
     int AppendRow(); // every value null
-    void MarkDeleted(int row) { FDeleted[row] = 1; }
+    void MarkDeleted(int row)
+    {
+        FDeleted[row] = 1;
+        ++FDataVersion;
+    }
 
     bool IsStored(int field) const { return FFields[field].Stored; }
     bool IsText(int field) const { return FFields[field].Type == TFieldType::ftString; }
@@ -49,17 +58,35 @@ public:
     const QString& Text(int row, int field) const { return FColumns[field].Text[row]; }
     void SetValue(int row, int field, const QVariant& v);
     // Quick setters for loading; the field must be of the matching kind.
-    void SetText(int row, int field, QString text) { FColumns[field].Text[row] = std::move(text); }
+    void SetText(int row, int field, QString text)
+    {
+        FColumns[field].Text.Set(row, std::move(text));
+        Changed(row, field);
+    }
+    // The same from UTF-8 as the file holds it; repeated texts are held once.
+    void SetTextUtf8(int row, int field, const char* utf8, int bytes)
+    {
+        FColumns[field].Text.SetUtf8(row, utf8, bytes);
+        Changed(row, field);
+    }
     void SetInt(int row, int field, int value)
     {
         FColumns[field].Nulls[row] = 0;
         FColumns[field].Ints[row] = value;
+        Changed(row, field);
     }
+    // A stored text field's value case-folded (see casefold.h), read in place; empty
+    // for null. The field's folded column is made on first use and kept in step.
+    QStringView FoldedText(int row, int field) const;
 
     // --- how the views are built; nothing is rebuilt until Rebuild or Place.
     void SetComputedReader(TComputedReader reader) { FComputed = std::move(reader); }
     int SortField() const { return FSortField; }
-    void SetSortField(int field) { FSortField = field; } // -1: the table's own order
+    void SetSortField(int field) // -1: the table's own order
+    {
+        FOrderStale = FOrderStale || field != FSortField;
+        FSortField = field;
+    }
     void SetExpression(TFilterExpr expr) { FExpr = std::move(expr); }
     void SetFiltered(bool on) { FFiltered = on; }
     void SetRecordFilter(TRecordFilter accept) { FRecordFilter = std::move(accept); }
@@ -70,13 +97,13 @@ public:
     void Place(int row);
 
     const std::vector<int>& Ordered() const { return FOrder; }
-    const std::vector<int>& Visible() const { return FVis; }
-    int VisibleCount() const { return int(FVis.size()); }
+    const std::vector<int>& Visible() const { return FViewsFiltered ? FVis : FOrder; }
+    int VisibleCount() const { return int(Visible().size()); }
     // Index of ROW in Visible(), -1 when it is not shown.
     int VisibleIndexOf(int row) const;
-    int CountedCount() const { return int(FCounted.size()); }
+    int CountedCount() const { return int(Counted().size()); }
     // 0-based place of ROW among the counted rows, -1 when the expression hides it.
-    int CountedPos(int row) const { return row >= 0 ? FCountedPos[row] : -1; }
+    int CountedPos(int row) const;
     // Bumped on every change of rows, order or filter, for caches of readers.
     quint64 Version() const { return FVersion; }
 
@@ -94,14 +121,39 @@ public:
 
 private:
     struct TColumn {
-        std::vector<QString> Text; // text fields
-        std::vector<int> Ints;     // integer and Boolean fields
+        TTextColumn Text;      // text fields
+        std::vector<int> Ints; // integer and Boolean fields
         std::vector<char> Nulls;
     };
+
+    // A case-folded text column: each row's span in one pool of characters.
+    struct TFoldedColumn {
+        std::vector<char16_t> Pool;
+        std::vector<std::pair<quint32, quint32>> Span; // start, length
+    };
+
+    const std::vector<int>& Counted() const { return FViewsFiltered ? FCounted : FOrder; }
+    void Changed(int row, int field)
+    {
+        ++FDataVersion;
+        if (field == FSortField && row < int(FPlaced.size()) && FPlaced[row] &&
+            (FMoved.empty() || FMoved.back() != row))
+            FMoved.push_back(row);
+        if (field < int(FFolded.size()) && FFolded[field])
+            Refold(row, field);
+    }
+    void Refold(int row, int field) const;
+    const TFoldedColumn& Folded(int field) const;
+    // True while every list is sorted by Less(), so a binary search finds a row.
+    bool OrderTrusted() const;
+    // Index of ROW in LIST, -1 when it is not there.
+    int IndexIn(const std::vector<int>& list, int row) const;
 
     QVariant SortKey(int row) const;
     bool Less(int a, int b) const;
     void SortOrder();
+    void SortByText();
+    void SortByFoldedText();
     bool PassesExpr(int row) const;
     bool PassesRecordFilter(int row) const;
     void RebuildCountedPos();
@@ -113,8 +165,23 @@ private:
     std::vector<char> FDeleted;
     int FRowCount = 0;
 
-    std::vector<int> FOrder, FCounted, FVis;
-    std::vector<int> FCountedPos; // row -> index in FCounted, -1 when filtered out
+    std::vector<int> FOrder, FCounted, FVis; // the last two only while filtered
+    bool FViewsFiltered = false;             // how the views were last built
+    // Row -> index in Counted(), -1 when filtered out; once a row has been placed
+    // inside the list, an entry may be out of date and is checked before use.
+    mutable std::vector<int> FCountedPos;
+    bool FCountedPosComplete = true;
+    std::vector<char> FPlaced; // row -> is in the views
+    std::vector<int> FMoved;   // placed rows whose sort value changed since
+    bool FOrderStale = false;  // the sort field changed since the last sort
+    quint64 FDataVersion = 0;  // bumped on every change of a value or of the rows
+    // The last order of the rows by a text field, for sorting by it again.
+    struct TSortCache {
+        int Field = -1;
+        quint64 DataVersion = 0;
+        std::vector<int> Order;
+    } FSortCache;
+    mutable std::vector<std::unique_ptr<TFoldedColumn>> FFolded; // by field, on first use
     int FSortField = -1;
     TFilterExpr FExpr;
     bool FFiltered = false;

@@ -34,6 +34,22 @@ TSqlGateway::TSqlGateway(QString table, QVector<TColumnSlot> columns, int keyFie
             FKeyName = SqlName(c.Name);
 }
 
+TSqlGateway::~TSqlGateway() { Release(); }
+
+void TSqlGateway::Release() const
+{
+    if (FInsert)
+        sqlite3_finalize(FInsert);
+    FInsert = nullptr;
+    FInsertDb = nullptr;
+}
+
+void TSqlGateway::Fail(TADOConnection& connection, const QString& failure,
+                       const QString& driverText) const
+{
+    throw EDatabaseError(connection.Failure(failure, driverText));
+}
+
 void TSqlGateway::Load(TADOConnection& connection, TRowStore& rows) const
 {
     if (!connection.Connected())
@@ -63,7 +79,7 @@ void TSqlGateway::Load(TADOConnection& connection, TRowStore& rows) const
             if (FColumns[i].Type == TFieldType::ftString) {
                 const char* text = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
                 const int bytes = sqlite3_column_bytes(st, i);
-                rows.SetText(row, field, bytes ? QString::fromUtf8(text, bytes) : u""_s);
+                rows.SetTextUtf8(row, field, text, bytes);
             } else {
                 rows.SetInt(row, field, sqlite3_column_int(st, i));
             }
@@ -88,8 +104,7 @@ int TSqlGateway::Exec(TADOConnection& connection, const QString& sql,
             q.addBindValue(v);
     if (!prepared || !q.exec()) {
         const QSqlError e = q.lastError();
-        const QString text = e.databaseText().isEmpty() ? e.text() : e.databaseText();
-        throw EDatabaseError(connection.Failure(failure, text));
+        Fail(connection, failure, e.databaseText().isEmpty() ? e.text() : e.databaseText());
     }
     if (insertedKey)
         *insertedKey = q.lastInsertId();
@@ -120,23 +135,72 @@ bool TSqlGateway::StillThere(TADOConnection& connection, const TValues& before) 
 
 int TSqlGateway::Insert(TADOConnection& connection, const TValues& now) const
 {
-    QStringList names, marks;
-    QVector<QVariant> values;
+    const QString failure = u"Cannot save the record"_s;
+    sqlite3* db = connection.SqliteHandle();
+    if (!db)
+        throw EDatabaseError(FTable + u": the connection to the catalogue file is closed"_s);
+    if (FInsert && FInsertDb != db)
+        Release();
+    if (!FInsert) {
+        QStringList names, marks;
+        for (const TColumnSlot& c : FColumns) {
+            if (c.Field == FKeyField)
+                continue;
+            names << SqlName(c.Name);
+            marks << u"?"_s;
+        }
+        const QByteArray sql = (u"INSERT INTO "_s + SqlName(FTable) + u" ("_s +
+                                names.join(u", "_s) + u") VALUES ("_s + marks.join(u", "_s) + u')')
+                                   .toUtf8();
+        if (sqlite3_prepare_v3(db, sql.constData(), int(sql.size()), SQLITE_PREPARE_PERSISTENT,
+                               &FInsert, nullptr) != SQLITE_OK) {
+            FInsert = nullptr;
+            Fail(connection, failure, QString::fromUtf8(sqlite3_errmsg(db)));
+        }
+        FInsertDb = db;
+    }
+    // Bound as Qt SQL binds them: a null value or a null text as NULL, text as text,
+    // numbers as integers.
+    int at = 0;
     for (const TColumnSlot& c : FColumns) {
         if (c.Field == FKeyField)
             continue;
-        names << SqlName(c.Name);
-        marks << u"?"_s;
-        // A new row's Booleans are never null.
-        values << (c.Type == TFieldType::ftBoolean ? QVariant(now[c.Field].toBool() ? 1 : 0)
-                                                   : now[c.Field]);
+        ++at;
+        const QVariant& v = now[c.Field];
+        int rc;
+        if (c.Type == TFieldType::ftBoolean) {
+            // A new row's Booleans are never null.
+            rc = sqlite3_bind_int(FInsert, at, v.toBool() ? 1 : 0);
+        } else if (v.isNull()) {
+            rc = sqlite3_bind_null(FInsert, at);
+        } else if (v.typeId() == QMetaType::QString) {
+            const QString& text = *static_cast<const QString*>(v.constData());
+            rc = text.isNull()
+                     ? sqlite3_bind_null(FInsert, at)
+                     : sqlite3_bind_text16(FInsert, at, text.utf16(),
+                                           int(text.size() * sizeof(char16_t)), SQLITE_STATIC);
+        } else if (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::LongLong ||
+                   v.typeId() == QMetaType::Bool) {
+            rc = sqlite3_bind_int64(FInsert, at, v.toLongLong());
+        } else {
+            const QString text = v.toString();
+            rc = sqlite3_bind_text16(FInsert, at, text.utf16(), int(text.size() * sizeof(char16_t)),
+                                     SQLITE_TRANSIENT);
+        }
+        if (rc != SQLITE_OK) {
+            sqlite3_clear_bindings(FInsert);
+            Fail(connection, failure, QString::fromUtf8(sqlite3_errmsg(db)));
+        }
     }
-    QVariant key;
-    Exec(connection,
-         u"INSERT INTO "_s + SqlName(FTable) + u" ("_s + names.join(u", "_s) + u") VALUES ("_s +
-             marks.join(u", "_s) + u')',
-         values, u"Cannot save the record"_s, &key);
-    return key.toInt();
+    const int rc = sqlite3_step(FInsert);
+    const QString error = rc == SQLITE_DONE ? QString() : QString::fromUtf8(sqlite3_errmsg(db));
+    // Reset at once: the bound texts belong to the caller, and a statement left
+    // stepping would hold the file's write lock.
+    sqlite3_reset(FInsert);
+    sqlite3_clear_bindings(FInsert);
+    if (rc != SQLITE_DONE)
+        Fail(connection, failure, error);
+    return int(sqlite3_last_insert_rowid(db));
 }
 
 void TSqlGateway::Update(TADOConnection& connection, const TValues& before,

@@ -10,6 +10,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+#include <unistd.h>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
@@ -51,6 +54,7 @@ private slots:
     void folderIsSearchedThenHarvestedInOrder();
     void filesAndFoldersMix();
     void nameNotUtf8KeepsItsBytes();
+    void killedHarvestKeepsEveryReportedFile();
     void failures_data();
     void failures();
 
@@ -125,6 +129,56 @@ void TestHarvestCli::nameNotUtf8KeepsItsBytes()
     const QString stored = records[0].value(u"FileName"_s).toString();
     QCOMPARE(PathToNative(stored), QFile::encodeName(FDir->path()) + "/caf\xe9.exe");
     QCOMPARE(records[0].value(u"CompanyName"_s).toString(), u"Tresmol Test Works"_s);
+}
+
+void TestHarvestCli::killedHarvestKeepsEveryReportedFile()
+{
+    // Forty thousand names for one file, so the run is still going when it is killed.
+    // Linked to a copy on the same file system.
+    QVERIFY(QFile::copy(Fixtures + u"/english64.exe"_s, FDir->path() + u"/source.bin"_s));
+    const QByteArray source = QFile::encodeName(FDir->path() + u"/source.bin"_s);
+    for (int d = 0; d < 40; ++d) {
+        const QString dir = FDir->path() + u"/tree/d"_s + QString::number(d);
+        QVERIFY(QDir().mkpath(dir));
+        for (int f = 0; f < 1000; ++f)
+            QCOMPARE(
+                ::link(
+                    source.constData(),
+                    QFile::encodeName(dir + u"/f"_s + QString::number(f) + u".exe"_s).constData()),
+                0);
+    }
+    QProcess harvest;
+    harvest.setWorkingDirectory(FDir->path());
+    harvest.setReadChannel(QProcess::StandardError);
+    harvest.start(Cli, {u"harvest"_s, u"Tresmol.mdb"_s, u"tree"_s});
+    QVERIFY2(harvest.waitForStarted(), qPrintable(harvest.errorString()));
+    // Off a terminal, progress is a line per thousand files done.
+    int reported = 0;
+    QByteArray err;
+    while (reported < 2000 && harvest.waitForReadyRead(60000)) {
+        err += harvest.readAllStandardError();
+        for (const QByteArray& line : err.split('\n'))
+            if (line.startsWith("harvested "))
+                reported = std::max(reported, line.split(' ').value(1).toInt());
+    }
+    const qint64 pid = harvest.processId();
+    QVERIFY2(pid > 0 && harvest.state() == QProcess::Running, err);
+    ::kill(pid_t(pid), SIGKILL);
+    harvest.waitForFinished();
+    QVERIFY2(reported >= 2000, err);
+    QCOMPARE(harvest.exitStatus(), QProcess::CrashExit);
+
+    QStringList expected;
+    Harvest::SearchFiles(FDir->path() + u"/tree"_s, Harvest::ExeMask.toString(),
+                         [&](const QString& p) {
+                             expected << p;
+                             return true;
+                         });
+    const QList<QJsonObject> records = Records(FDir->path());
+    QVERIFY2(records.size() >= reported, QByteArray::number(records.size()));
+    QVERIFY(records.size() < expected.size());
+    for (int i = 0; i < records.size(); ++i)
+        QCOMPARE(records[i].value(u"FileName"_s).toString(), expected[i]);
 }
 
 void TestHarvestCli::failures_data()

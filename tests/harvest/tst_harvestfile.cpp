@@ -7,9 +7,12 @@
 #include "store/catalogue.h"
 #include "store/datamodule.h"
 #include "store/dberrors.h"
+#include "store/search.h"
 
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -98,6 +101,8 @@ private slots:
     void closedTableRaisesTheEngineError();
     void fileNameNotUtf8KeepsItsBytes();
     void realTreeOfPeFiles();
+    void viewAfterHarvestIntoLargeCatalogueEqualsRebuiltView_data();
+    void viewAfterHarvestIntoLargeCatalogueEqualsRebuiltView();
 
 private:
     std::unique_ptr<TCatalogue> FCat;
@@ -375,6 +380,82 @@ void TestHarvestFile::realTreeOfPeFiles()
     }
     // Mono's assemblies carry version resources.
     QVERIFY(withInfo > 0);
+}
+
+void TestHarvestFile::viewAfterHarvestIntoLargeCatalogueEqualsRebuiltView_data()
+{
+    QTest::addColumn<QString>("sort"); // a sort field, or "" for the table's own order
+    QTest::addColumn<QString>("search");
+    QTest::newRow("by name, searched") << u"ProductName"_s << u"Tresmol"_s;
+    QTest::newRow("by name, searched for no info") << u"ProductName"_s << u"NO_"_s;
+    QTest::newRow("by name") << u"ProductName"_s << QString();
+    QTest::newRow("own order, searched") << QString() << u"T"_s;
+    QTest::newRow("by platform, searched") << u"Platform"_s << u"Tresmol"_s;
+}
+
+void TestHarvestFile::viewAfterHarvestIntoLargeCatalogueEqualsRebuiltView()
+{
+    QFETCH(QString, sort);
+    QFETCH(QString, search);
+    // Twenty thousand records whose names sort before, among and after the harvested.
+    {
+        QSqlDatabase db = FDm->ADOConnection.Database();
+        QVERIFY(db.transaction());
+        QSqlQuery q(db);
+        QVERIFY(q.prepare(u"INSERT INTO SoftTable (ProductName, Platform) VALUES (?, ?)"_s));
+        QRandomGenerator rng(11);
+        const QStringList stems{u"Tresmol"_s, u"tresmol"_s, u"TRESMOL "_s, u"Abc"_s,
+                                u"NO_INFO"_s, u"Zeta"_s,    u"Тресмол"_s,  u"T"_s};
+        for (int i = 0; i < 20000; ++i) {
+            const int n = int(rng.bounded(100000));
+            q.addBindValue(n % 50 == 0 ? QVariant()
+                                       : QVariant(stems[n % stems.size()] + QString::number(n)));
+            q.addBindValue(n % 7 == 0 ? QVariant() : QVariant(1 + n % 12));
+            QVERIFY(q.exec());
+        }
+        QVERIFY(db.commit());
+    }
+    TDataSet& table = FDm->BookTable;
+    table.Refresh();
+    table.SetSort(sort);
+    Search::Apply(*FDm, search);
+    QVERIFY(table.RecordCount() > 0);
+
+    QStringList paths;
+    Harvest::SearchFiles(QStringLiteral(VERINFO_FIXTURES), Harvest::ExeMask.toString(),
+                         [&](const QString& p) {
+                             paths << p;
+                             return true;
+                         });
+    paths << FCat->Folder() + u"/missing.exe"_s; // a NO_INFO record
+    QVERIFY(paths.size() > 10);
+    for (int round = 0; round < 3; ++round)
+        for (const QString& p : paths)
+            Harvest::HarvestFile(table, p);
+
+    // What the grid, the numbering and the status bar read, row by row.
+    const auto view = [](TDataSet& t) {
+        const int key = t.FieldByName(u"Id"_s)->Index();
+        const int number = t.FieldByName(u"Номер"_s)->Index();
+        QList<QVariantList> rows;
+        for (int r = 0; r < t.ViewRowCount(); ++r)
+            rows << QVariantList{t.ViewValue(r, key), t.ViewValue(r, number)};
+        rows << QVariantList{t.RecordCount()};
+        return rows;
+    };
+    const QList<QVariantList> harvested = view(table);
+    QStringList errors;
+    TDataModule1 fresh([&](const QString& m) { errors << m; },
+                       Catalogue::ConnectionStringFor(FCat->Folder() + u"/Tresmol.mdb"_s));
+    QVERIFY2(errors.isEmpty(), qPrintable(errors.join(u'\n')));
+    fresh.BookTable.Open();
+    fresh.BookTable.SetSort(sort);
+    Search::Apply(fresh, search);
+    QCOMPARE(fresh.BookTable.RecordCount(), table.RecordCount());
+    QVERIFY(harvested == view(fresh.BookTable));
+    // The harvested records are in it: the view counts them when nothing hides them.
+    if (search.isEmpty())
+        QCOMPARE(table.RecordCount(), 20000 + 3 * int(paths.size()));
 }
 
 QTEST_GUILESS_MAIN(TestHarvestFile)

@@ -212,6 +212,104 @@ private slots:
         QVERIFY(s->Visible() == visible);
     }
 
+    void placingRowsOneByOneAgreesWithARebuild_data()
+    {
+        QTest::addColumn<int>("sortField"); // -1: the table's own order
+        QTest::addColumn<bool>("filtered");
+        QTest::newRow("own order") << -1 << false;
+        QTest::newRow("own order, filtered") << -1 << true;
+        QTest::newRow("by name") << int(Name) << false;
+        QTest::newRow("by name, filtered") << int(Name) << true;
+        QTest::newRow("by year, filtered") << int(Year) << true;
+    }
+
+    void placingRowsOneByOneAgreesWithARebuild()
+    {
+        QFETCH(int, sortField);
+        QFETCH(bool, filtered);
+        auto s = MakeStore();
+        std::mt19937 random(7);
+        const QStringList stems{u"Ad"_s, u"ad"_s, u"AD"_s, u"b"_s, u"Ёж"_s, u"ёж"_s, u"m"_s};
+        const auto name = [&]() -> QVariant {
+            const int n = int(random() % 500);
+            if (n % 37 == 0)
+                return QVariant();
+            return QString(stems[n % stems.size()] + QString::number(n));
+        };
+        for (int i = 0; i < 300; ++i)
+            Add(*s, name(), 1990 + int(random() % 20));
+        s->SetSortField(sortField);
+        s->SetExpression(Parse(u"Name >= 'ad5'"_s));
+        s->SetFiltered(filtered);
+        s->SetRecordFilter([&](int row) { return s->Text(row, Name).startsWith(u'A'); });
+        s->Rebuild(true);
+
+        // Everything a reader asks of the views.
+        const auto views = [&] {
+            QList<QList<int>> v{QList<int>(s->Ordered().begin(), s->Ordered().end()),
+                                QList<int>(s->Visible().begin(), s->Visible().end()),
+                                {s->CountedCount()},
+                                {},
+                                {}};
+            for (int r = 0; r < s->RowCount(); ++r) {
+                v[3] << s->CountedPos(r);
+                v[4] << s->VisibleIndexOf(r);
+            }
+            return v;
+        };
+        for (int step = 0; step < 600; ++step) {
+            const int kind = int(random() % 4);
+            const int row = int(random() % s->RowCount());
+            if (kind == 0) {
+                s->Place(Add(*s, name(), 1990 + int(random() % 20)));
+            } else if (kind == 1 && !s->Deleted(row)) {
+                s->SetValue(row, Name, name());
+                s->Place(row);
+            } else if (kind == 2 && !s->Deleted(row)) {
+                s->SetValue(row, Year, 1990 + int(random() % 20));
+                s->Place(row);
+            } else if (kind == 3 && !s->Deleted(row) && random() % 3 == 0) {
+                s->MarkDeleted(row);
+                s->Place(row);
+            }
+            if (step % 50 == 49) {
+                const auto placed = views();
+                s->Rebuild(true);
+                QCOMPARE(placed, views());
+            }
+        }
+    }
+
+    void textReadOnceForManyRowsChangesForOneRow()
+    {
+        auto s = MakeStore();
+        // Enough rows that the column keeps sharing, and some that never repeat.
+        for (int i = 0; i < 5000; ++i) {
+            const int row = s->AppendRow();
+            const QByteArray text =
+                i % 2 ? QByteArray("Microsoft Corporation") : "Фирма " + QByteArray::number(i);
+            s->SetTextUtf8(row, Name, text.constData(), int(text.size()));
+        }
+        const int empty = s->AppendRow();
+        s->SetTextUtf8(empty, Name, "", 0);
+        s->Rebuild(true);
+        QCOMPARE(s->Text(1, Name), u"Microsoft Corporation"_s);
+        QCOMPARE(s->Text(4, Name), u"Фирма 4"_s);
+        QVERIFY(!s->Text(empty, Name).isNull());
+        QVERIFY(s->Text(empty, Name).isEmpty());
+
+        s->SetValue(1, Name, u"Borland"_s);
+        s->SetValue(4, Name, QVariant());
+        QCOMPARE(s->Text(1, Name), u"Borland"_s);
+        QCOMPARE(s->Text(3, Name), u"Microsoft Corporation"_s);
+        QVERIFY(s->Text(4, Name).isNull());
+        QCOMPARE(s->Text(6, Name), u"Фирма 6"_s);
+        s->SetValue(3, Name, u"Corel"_s);
+        s->SetValue(3, Name, u"Corel Corporation"_s);
+        QCOMPARE(s->Text(3, Name), u"Corel Corporation"_s);
+        QCOMPARE(s->Text(5, Name), u"Microsoft Corporation"_s);
+    }
+
     void lookupAndLocate()
     {
         auto s = MakeStore();

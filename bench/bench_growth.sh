@@ -1,0 +1,44 @@
+#!/bin/bash
+# Growth benchmark: the same figures at several catalogue sizes, to show how each grows
+# with the number of records. For every size: `tresmol-cli list --search` against
+# sqlite3's raw read of every row (CPU seconds of each process, side by side), then
+# bench_store and bench_mainwindow. Figures, never a pass or fail.
+#
+#   bench/bench_growth.sh [SIZE...]      (default 10000 100000 1000000; builds the
+#                                         release preset)
+# On a machine shared with other work, TRESMOL_BENCH_CLOCK=cpu (the default here) makes
+# the two benchmarks report CPU time instead of wall-clock time.
+set -eu
+sizes=${*:-10000 100000 1000000}
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+cmake --preset release >/dev/null
+cmake --build --preset release -j2 --target tresmol-cli bench_gencatalogue bench_store \
+    bench_mainwindow >/dev/null
+bin="$root/build/release"
+export TRESMOL_BENCH_CLOCK=${TRESMOL_BENCH_CLOCK:-cpu}
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# CPU seconds (user + system) of a command, its output thrown away.
+cpu() {
+    local TIMEFORMAT='%U %S'
+    { time "$@" >/dev/null 2>/dev/null; } 2>&1 | awk '{printf "%.2f", $1 + $2}'
+}
+
+for n in $sizes; do
+    echo "=== $n records"
+    "$bin/bench/bench_gencatalogue" "$work/c$n.mdb" "$n"
+    # The page cache warmed by one read of each.
+    sqlite3 "$work/c$n.mdb" 'SELECT * FROM SoftTable' >/dev/null
+    for run in 1 2 3; do
+        raw=$(cpu sqlite3 "$work/c$n.mdb" 'SELECT * FROM SoftTable')
+        list=$(cpu "$bin/tools/tresmol-cli/tresmol-cli" list "$work/c$n.mdb" --search T)
+        echo "run $run: list --search ${list} s, sqlite3 raw read ${raw} s," \
+            "ratio $(echo "scale=2; $list / $raw" | bc)"
+    done
+    "$bin/bench/bench_store" "$n"
+    "$bin/bench/bench_mainwindow" "$n"
+    rm -f "$work/c$n.mdb"*
+done
