@@ -17,4 +17,8 @@ QString SettingsFile(const QString& executable = QString());
 // The folder that holds the settings file when the executable's is not writable.
 QString ConfigFolder();
 
+// The user's own catalogue, $XDG_DATA_HOME/tresmol/Tresmol.mdb (by default under
+// ~/.local/share): where a program started from the desktop's menu keeps its records.
+QString UserCatalogue();
+
 } // namespace AppPaths
