@@ -13,7 +13,7 @@
 class TScriptedDialogs : public TDialogs {
 public:
     struct TAsked {
-        QString Kind; // "message", "file", "picture", "folder"
+        QString Kind; // "message", "file", "picture", "folder", "save"
         QString Text;
         QString Caption;
         TMsgButtons Buttons = TMsgButtons::mbOK;
@@ -24,6 +24,7 @@ public:
     void AnswerFile(const QString& path) { FFiles << path; }
     void AnswerPicture(const QString& path) { FPictures << path; }
     void AnswerFolder(const QString& path) { FFolders << path; }
+    void AnswerSaveFile(const QString& path) { FSaveFiles << path; }
 
     const QList<TAsked>& Asked() const { return FAsked; }
     // Only the message boxes, in order.
@@ -31,7 +32,8 @@ public:
     void ClearAsked() { FAsked.clear(); }
     int PendingAnswers() const
     {
-        return int(FMessages.size() + FFiles.size() + FPictures.size() + FFolders.size());
+        return int(FMessages.size() + FFiles.size() + FPictures.size() + FFolders.size() +
+                   FSaveFiles.size());
     }
 
     TMsgResult MessageBox(QWidget* parent, const QString& text, const QString& caption,
@@ -40,9 +42,10 @@ public:
     QString OpenPictureName(QWidget* parent, const QString& caption,
                             const QString& filter) override;
     QString BrowseFolder(QWidget* parent, const QString& caption) override;
+    QString SaveFileName(QWidget* parent, const QString& caption, const QString& filter) override;
 
 private:
     QList<TMsgResult> FMessages;
-    QStringList FFiles, FPictures, FFolders;
+    QStringList FFiles, FPictures, FFolders, FSaveFiles;
     QList<TAsked> FAsked;
 };
