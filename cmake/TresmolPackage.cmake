@@ -6,11 +6,12 @@ set(CPACK_PACKAGE_NAME tresmol)
 set(CPACK_PACKAGE_VENDOR Tresmol)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "catalogue of the software on your discs and in your folders")
-set(CPACK_PACKAGE_DESCRIPTION
-  "Tresmol keeps a catalogue of the programs on distribution discs and in folders:\n"
-  "name, maker, versions, language, platform, category, disc, rating, a picture and\n"
-  "registration details. Records are typed in or harvested from the version\n"
-  "information of Windows executables. The interface is in Russian.")
+# One string: the lines of the package's long description, none wider than 80.
+string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
+  "Tresmol keeps a catalogue of the programs on distribution discs and in"
+  "folders: name, maker, versions, language, platform, category, disc, rating,"
+  "a picture and registration details. Records are typed in or harvested from"
+  "the version information of Windows executables. The interface is in Russian.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
