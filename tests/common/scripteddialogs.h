@@ -14,7 +14,7 @@ class TScriptedDialogs : public TDialogs {
 public:
     struct TAsked {
         QString Kind; // "message", "file", "picture", "folder", "save"
-        QString Text;
+        QString Text; // a message's text, a picture picker's filter
         QString Caption;
         TMsgButtons Buttons = TMsgButtons::mbOK;
         TMsgIcon Icon = TMsgIcon::miNone;
@@ -27,6 +27,8 @@ public:
     void AnswerSaveFile(const QString& path) { FSaveFiles << path; }
 
     const QList<TAsked>& Asked() const { return FAsked; }
+    // The preview the last picture picker was given.
+    const TPicturePreview& Preview() const { return FPreview; }
     // Only the message boxes, in order.
     QList<TAsked> Messages() const;
     void ClearAsked() { FAsked.clear(); }
@@ -39,8 +41,8 @@ public:
     TMsgResult MessageBox(QWidget* parent, const QString& text, const QString& caption,
                           TMsgButtons buttons, TMsgIcon icon) override;
     QString OpenFileName(QWidget* parent, const QString& caption, const QString& filter) override;
-    QString OpenPictureName(QWidget* parent, const QString& caption,
-                            const QString& filter) override;
+    QString OpenPictureName(QWidget* parent, const QString& caption, const QString& filter,
+                            const TPicturePreview& preview = {}) override;
     QString BrowseFolder(QWidget* parent, const QString& caption) override;
     QString SaveFileName(QWidget* parent, const QString& caption, const QString& filter) override;
 
@@ -48,4 +50,5 @@ private:
     QList<TMsgResult> FMessages;
     QStringList FFiles, FPictures, FFolders, FSaveFiles;
     QList<TAsked> FAsked;
+    TPicturePreview FPreview;
 };
