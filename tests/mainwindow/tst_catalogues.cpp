@@ -251,9 +251,9 @@ private slots:
         QCOMPARE(Ui().StatusText(1), u"Запись 1 из 1"_s);
 
         // A version typed but not yet taken in by the record.
-        Ui().DBEdit1->setFocus();
-        QTest::keyClicks(Ui().DBEdit1, u"2.0"_s);
-        QVERIFY(Ui().DBEdit1->Holding());
+        Ui().DBEdit6->setFocus();
+        QTest::keyClicks(Ui().DBEdit6, u"2.0"_s);
+        QVERIFY(Ui().DBEdit6->Holding());
 
         FDialogs.AnswerFile(second);
         Item(u"OpenBase1")->trigger();
