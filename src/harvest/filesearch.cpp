@@ -1,6 +1,6 @@
 #include "harvest/filesearch.h"
 
-#include "harvest/nativepath.h"
+#include "platform/nativepath.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

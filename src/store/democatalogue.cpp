@@ -139,9 +139,10 @@ const TDemoProgram Programs[] = {
 
 namespace Catalogue {
 
-void CreateDemo(const QString& path)
+namespace {
+
+void FillDemo(const QString& path)
 {
-    Create(path);
     const std::unique_ptr<TDataModule1> opened = Open(path);
     TDataModule1& dm = *opened;
 
@@ -198,5 +199,9 @@ void CreateDemo(const QString& path)
     }
     t.Close();
 }
+
+} // namespace
+
+void CreateDemo(const QString& path) { Build(path, FillDemo); }
 
 } // namespace Catalogue

@@ -3,7 +3,7 @@
 
 #include "harvest/filesearch.h"
 #include "harvest/harvestfile.h"
-#include "harvest/nativepath.h"
+#include "platform/nativepath.h"
 #include "store/catalogue.h"
 #include "store/datamodule.h"
 #include "store/dberrors.h"
