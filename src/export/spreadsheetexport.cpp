@@ -6,20 +6,22 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QStorageInfo>
-#include <QTemporaryFile>
 
-#include <xlsxwriter.h>
+#include "export/sheetwriter.h"
+#include "export/unnamedfile.h"
+#include "export/workbookparts.h"
+#include "export/zipwriter.h"
+
+#include <QTextStream>
 
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
-#include <future>
 #include <memory>
+#include <system_error>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -65,11 +67,18 @@ namespace {
 // cost nothing.
 constexpr int ProgressStep = 1024;
 
+// Deflating at zlib's fastest level: the sheet's XML is so repetitive that the file
+// comes out barely larger than at the default level, in a fraction of the time.
+constexpr int CompressionLevel = 1;
+
+// The rows of a sheet less the title and the column titles.
+constexpr int MaxRecords = TSheetWriter::MaxRow - 2;
+
 // The program's colours are 0x00BBGGRR; the workbook wants 0xRRGGBB.
-lxw_color_t WorkbookColour(quint32 colour)
+uint32_t WorkbookColour(quint32 colour)
 {
     const quint32 r = colour & 0xFF, g = (colour >> 8) & 0xFF, b = (colour >> 16) & 0xFF;
-    return lxw_color_t((r << 16) | (g << 8) | b);
+    return (r << 16) | (g << 8) | b;
 }
 
 QString Quoted(const QString& path) { return u"«"_s + QDir::toNativeSeparators(path) + u"»"_s; }
@@ -96,264 +105,191 @@ QString SystemErrorText(int err)
     }
 }
 
-// The temporary file a workbook is written to before it gets its name. It lives in
-// the destination folder, so the final rename never copies, and it is removed unless
-// it has been renamed.
-class TPartFile {
-public:
-    explicit TPartFile(const QString& folder)
-    {
-        const QFileInfo info(folder);
-        if (!info.exists())
-            throw EExportError(u"Папка "_s + Quoted(folder) + u" не найдена"_s);
-        if (!info.isDir())
-            throw EExportError(Quoted(folder) + u" не является папкой"_s);
-        QTemporaryFile file(QDir(folder).filePath(u".Tresmol-XXXXXX.xlsx.part"_s));
-        file.setAutoRemove(false);
-        errno = 0;
-        if (!file.open()) {
-            const int err = errno;
-            throw EExportError(u"Не удалось создать файл в папке "_s + Quoted(folder) + u": "_s +
-                               (err ? SystemErrorText(err) : file.errorString()));
-        }
-        FPath = file.fileName();
-        file.close();
-        // A temporary file is private to its owner; the workbook gets the permissions
-        // of any new file.
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::chmod(QFile::encodeName(FPath).constData(), 0666 & ~mask);
-    }
-    ~TPartFile()
-    {
-        if (!FPath.isEmpty())
-            QFile::remove(FPath);
-    }
-    TPartFile(const TPartFile&) = delete;
-    TPartFile& operator=(const TPartFile&) = delete;
+QString FolderOf(const QString& path) { return QFileInfo(path).absolutePath(); }
 
-    const QString& Path() const { return FPath; }
-
-    // Gives the file the name DEST; false, and nothing changed, when DEST exists.
-    bool RenameTo(const QString& dest)
-    {
-        if (QFileInfo::exists(dest))
-            return false;
-        QFile file(FPath);
-        // Qt's rename never replaces an existing file, so a name taken in the
-        // meantime fails here rather than being overwritten.
-        if (!file.rename(dest)) {
-            if (QFileInfo::exists(dest))
-                return false;
-            throw EExportError(u"Не удалось сохранить книгу "_s + Quoted(dest) + u": "_s +
-                               file.errorString());
-        }
-        FPath.clear();
-        return true;
-    }
-
-private:
-    QString FPath;
-};
-
-struct TWorkbookCloser {
-    void operator()(lxw_workbook* wb) const { workbook_close(wb); }
-};
-using TWorkbookPtr = std::unique_ptr<lxw_workbook, TWorkbookCloser>;
-
-void Check(lxw_error err, const QString& what)
+// The error box's text for a workbook that could not be written into FOLDER.
+EExportError WriteError(const QString& folder, int err)
 {
-    if (err != LXW_NO_ERROR)
-        throw EExportError(what + u": "_s + QString::fromUtf8(lxw_strerror(err)));
-}
-
-// The workbook format spells a control character as _xHHHH_, which the library does
-// for control characters; text that already holds such a sequence would be read back
-// as the character, so its underscore is escaped (_x005F_) to keep the text as it is.
-QString EscapeEscapes(const QString& text)
-{
-    if (!text.contains(u"_x"_s))
-        return text;
-    static const QRegularExpression sequence(u"_(x[0-9A-Fa-f]{4}_)"_s);
-    QString escaped = text;
-    escaped.replace(sequence, u"_x005F_\\1"_s);
-    return escaped;
-}
-
-void WriteText(lxw_worksheet* ws, int row, int col, const QString& text, lxw_format* format)
-{
-    if (text.isEmpty() && !format)
-        return; // an empty text leaves the cell empty
-    const QByteArray utf8 = EscapeEscapes(text).toUtf8();
-    Check(worksheet_write_string(ws, lxw_row_t(row), lxw_col_t(col), utf8.constData(), format),
-          u"Не удалось записать ячейку"_s);
-}
-
-// The library ignores failed writes to the temporary file that holds the rows in
-// constant memory, and would then assemble a shortened sheet without a word. Its
-// stream is checked here instead: a write that failed (disk full, file too large)
-// ends the export.
-void CheckRowStore(lxw_worksheet* ws, const QString& path)
-{
-    FILE* rows = ws->optimize_tmpfile;
-    if (!rows)
-        return;
-    errno = 0;
-    if (std::fflush(rows) == 0 && !std::ferror(rows))
-        return;
-    const int err = errno;
-    QString reason = err ? SystemErrorText(err) : QString();
-    if (reason.isEmpty() || (err != ENOSPC && err != EDQUOT && err != EFBIG &&
-                             QStorageInfo(QFileInfo(path).absolutePath()).bytesAvailable() == 0))
+    QString reason = SystemErrorText(err);
+    // Some file systems say only "I/O error" when they are full.
+    if (err != ENOSPC && err != EDQUOT && err != EFBIG &&
+        QStorageInfo(folder).bytesAvailable() == 0)
         reason = SystemErrorText(ENOSPC);
-    throw EExportError(u"Не удалось записать книгу в папку "_s +
-                       Quoted(QFileInfo(path).absolutePath()) + u": "_s + reason);
+    return EExportError(u"Не удалось записать книгу в папку "_s + Quoted(folder) + u": "_s +
+                        reason);
 }
 
-// Closing copies the stored rows into the sheet and then compresses the sheet into
-// the workbook, and the library does not notice a failed write during the copy
-// either. So the room is looked at first: the copy and the compressed workbook
-// together take at most twice the stored rows.
-void CheckRoomToClose(lxw_worksheet* ws, const QString& path)
+// Checks that FOLDER is there to write into, for a message naming what is wrong.
+void CheckFolder(const QString& folder)
 {
-    FILE* rows = ws->optimize_tmpfile;
-    if (!rows)
-        return;
-    const long stored = std::ftell(rows);
-    const QString folder = QFileInfo(path).absolutePath();
-    const qint64 available = QStorageInfo(folder).bytesAvailable();
-    constexpr qint64 Margin = 1024 * 1024;
-    if (stored > 0 && available >= 0 && available < 2 * qint64(stored) + Margin)
-        throw EExportError(u"Не удалось записать книгу в папку "_s + Quoted(folder) + u": "_s +
-                           SystemErrorText(ENOSPC));
+    const QFileInfo info(folder);
+    if (!info.exists())
+        throw EExportError(u"Папка "_s + Quoted(folder) + u" не найдена"_s);
+    if (!info.isDir())
+        throw EExportError(Quoted(folder) + u" не является папкой"_s);
 }
 
-// Builds the whole sheet into the file PATH: layout, title, column titles, then the
-// TOTAL rows of TABLE's view from row 3.
-void WriteSheet(TDataSet& table, const QString& path, int total, const TProgress& progress)
+// True when anything at all bears the name PATH, a dangling symbolic link included.
+bool Taken(const QString& path)
 {
-    const QByteArray fileName = QFile::encodeName(path);
-    // The library's own temporary files go beside the workbook, so one disk holds all
-    // that is written and a full disk shows up as a failed close.
-    const QByteArray tmpDir = QFile::encodeName(QFileInfo(path).absolutePath());
-    lxw_workbook_options options = {};
-    options.constant_memory = LXW_TRUE;
-    options.tmpdir = const_cast<char*>(tmpDir.constData());
-    TWorkbookPtr wb(workbook_new_opt(fileName.constData(), &options));
-    if (!wb)
-        throw EExportError(u"Не удалось начать книгу "_s + Quoted(path));
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+}
 
-    lxw_worksheet* ws = workbook_add_worksheet(wb.get(), SheetName().toUtf8().constData());
-    if (!ws)
-        throw EExportError(u"Не удалось добавить лист "_s + SheetName());
+EExportError TakenError(const QString& path)
+{
+    return EExportError(u"Файл "_s + Quoted(path) + u" уже существует"_s);
+}
 
-    lxw_format* titleFormat = workbook_add_format(wb.get());
-    format_set_bold(titleFormat);
-    format_set_font_size(titleFormat, TitleFontSize);
-    format_set_font_color(titleFormat, WorkbookColour(TitleColour));
-    lxw_format* headerFormat = workbook_add_format(wb.get());
-    format_set_bold(headerFormat);
+// The kind of value a column holds in the sheet.
+enum class TCellKind { Text, Integer };
 
+void SayCut(const TWarning& warn, int sheetRow, int column, qsizetype length)
+{
+    const QString cell = QChar(u'A' + column) + QString::number(sheetRow);
+    const QString text = u"ячейка "_s + cell + u" («"_s + Columns()[column].Title +
+                         u"»): текст в "_s + QString::number(length) + u" символов обрезан до "_s +
+                         QString::number(TSheetWriter::MaxTextLength) + u", предела ячейки книги"_s;
+    if (warn)
+        warn(text);
+    else
+        QTextStream(stderr) << text << Qt::endl;
+}
+
+// Builds the whole workbook into the open file FD: layout, title, column titles, then
+// the TOTAL rows of TABLE's view from row 3.
+void WriteSheet(TDataSet& table, int fd, int total, const TProgress& progress, const TWarning& warn)
+{
+    TZipWriter zip(fd, CompressionLevel);
     const auto& columns = Columns();
-    for (int c = 0; c < int(columns.size()); ++c)
-        Check(worksheet_set_column(ws, lxw_col_t(c), lxw_col_t(c), columns[c].Width, nullptr),
-              u"Не удалось задать ширину столбца"_s);
-    worksheet_freeze_panes(ws, 2, 0);
-    // Numbers are written as text on purpose; the sheet should not flag them.
-    if (total > 0)
-        Check(worksheet_ignore_errors(ws, LXW_IGNORE_NUMBER_STORED_AS_TEXT, "A3:W1048576"),
-              u"Не удалось настроить лист"_s);
+    constexpr int TitleStyle = 1, HeaderStyle = 2;
+    WorkbookParts::Write(zip, SheetName(),
+                         {{true, TitleFontSize, WorkbookColour(TitleColour)}, {true, 11, 0}});
 
-    // In constant memory a row is finished once the next one is started, so each row's
-    // format comes before its cells.
-    Check(worksheet_set_row(ws, 0, LXW_DEF_ROW_HEIGHT, titleFormat),
-          u"Не удалось оформить строку"_s);
-    WriteText(ws, 0, TitleColumn() - 1, TitleText(), titleFormat);
-    Check(worksheet_set_row(ws, 1, LXW_DEF_ROW_HEIGHT, headerFormat),
-          u"Не удалось оформить строку"_s);
-    for (int c = 0; c < int(columns.size()); ++c)
-        WriteText(ws, 1, c, columns[c].Title, headerFormat);
-
+    std::vector<int> widths;
     std::array<int, std::tuple_size_v<std::decay_t<decltype(columns)>>> fields{};
+    std::array<TCellKind, fields.size()> kinds{};
+    for (int c = 0; c < int(columns.size()); ++c) {
+        widths.push_back(columns[c].Width);
+        const TField* f = table.FieldByName(columns[c].Field);
+        fields[c] = f->Index();
+        kinds[c] = f->DataType() == TFieldType::ftInteger ? TCellKind::Integer : TCellKind::Text;
+    }
+
+    zip.BeginEntry(WorkbookParts::SheetPart);
+    TSheetWriter sheet(zip);
+    constexpr int FirstRecordRow = 3;
+    sheet.Begin(FirstRecordRow - 1 + total, int(columns.size()), widths, 2);
+    sheet.BeginRow(1, TitleStyle);
+    sheet.Text(TitleColumn() - 1, TitleText(), TitleStyle);
+    sheet.EndRow();
+    sheet.BeginRow(2, HeaderStyle);
     for (int c = 0; c < int(columns.size()); ++c)
-        fields[c] = table.FieldByName(columns[c].Field)->Index();
+        sheet.Text(c, columns[c].Title, HeaderStyle);
+    sheet.EndRow();
 
     if (progress)
         progress(0, total);
     for (int i = 0; i < total; ++i) {
-        for (int c = 0; c < int(columns.size()); ++c)
-            WriteText(ws, 2 + i, c, table.ViewText(i, fields[c]), nullptr);
-        if ((i + 1) % ProgressStep == 0 && i + 1 < total) {
-            CheckRowStore(ws, path);
-            if (progress)
-                progress(i + 1, total);
+        const int sheetRow = FirstRecordRow + i;
+        sheet.BeginRow(sheetRow);
+        for (int c = 0; c < int(columns.size()); ++c) {
+            if (kinds[c] == TCellKind::Integer) {
+                const QVariant v = table.ViewValue(i, fields[c]);
+                if (v.isNull())
+                    continue;
+                bool isNumber = false;
+                const qlonglong n = v.toLongLong(&isNumber);
+                // A value that is no integer (stored from outside) stays as it is.
+                if (isNumber && v.typeId() != QMetaType::QString) {
+                    sheet.Number(c, n);
+                    continue;
+                }
+            }
+            // Stored texts are read where they lie; only lookups make a text.
+            QString made;
+            const QString* stored = table.ViewStoredText(i, fields[c]);
+            if (!stored) {
+                made = table.ViewText(i, fields[c]);
+                stored = &made;
+            }
+            QStringView cell(*stored);
+            if (cell.size() > TSheetWriter::MaxTextLength) {
+                qsizetype keep = TSheetWriter::MaxTextLength;
+                // Never half of a surrogate pair.
+                if (cell[keep - 1].isHighSurrogate())
+                    --keep;
+                SayCut(warn, sheetRow, c, cell.size());
+                cell = cell.first(keep);
+            }
+            sheet.Text(c, cell);
         }
+        sheet.EndRow();
+        if ((i + 1) % ProgressStep == 0 && i + 1 < total && progress)
+            progress(i + 1, total);
     }
-    CheckRowStore(ws, path);
-    CheckRoomToClose(ws, path);
-
-    // Closing assembles and compresses the workbook: a third of the export's time,
-    // with no way to look in. With someone watching the progress, it runs on a helper
-    // thread that touches nothing but the workbook, while this thread keeps reporting
-    // so the window can repaint; the export still ends only when the file is complete.
-    const auto close = [](lxw_workbook* book) {
-        errno = 0;
-        const lxw_error err = workbook_close(book);
-        return std::pair(err, errno);
-    };
-    std::pair<lxw_error, int> closed;
-    if (progress) {
-        progress(total, total);
-        auto closing = std::async(std::launch::async, close, wb.release());
-        while (closing.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready)
-            progress(total, total);
-        closed = closing.get();
-    } else {
-        closed = close(wb.release());
-    }
-    const auto [err, sysErr] = closed;
-    if (err != LXW_NO_ERROR) {
-        QString reason;
-        if (sysErr == ENOSPC || sysErr == EDQUOT || sysErr == EFBIG)
-            reason = SystemErrorText(sysErr);
-        else if (QStorageInfo(QFileInfo(path).absolutePath()).bytesAvailable() == 0)
-            reason = SystemErrorText(ENOSPC);
-        else
-            reason = QString::fromUtf8(lxw_strerror(err));
-        throw EExportError(u"Не удалось записать книгу в папку "_s +
-                           Quoted(QFileInfo(path).absolutePath()) + u": "_s + reason);
-    }
-    if (progress)
-        progress(total, total);
+    // Texts that look like numbers (a language id "0409") are texts on purpose; the
+    // sheet should not flag them.
+    sheet.End(total > 0, FirstRecordRow);
+    zip.EndEntry();
+    zip.Finish();
 }
 
-// The part of every export up to a complete workbook under a temporary name: the
-// cursor's moves and the sheet.
-std::unique_ptr<TPartFile> WritePart(TDataSet& table, const QString& folder,
-                                     const TProgress& progress)
+// A complete workbook of TABLE's view in an unnamed file in FOLDER, ready to be given
+// its name. The cursor moves as WriteWorkbook says.
+std::unique_ptr<TUnnamedFile> WriteUnnamed(TDataSet& table, const QString& folder,
+                                           const TProgress& progress, const TWarning& warn)
 {
     // The first move: fails with the engine's error on a closed table, before any file
     // exists, and takes in a pending change as every move does.
     table.First();
     const int total = table.ViewRowCount();
-    auto part = std::make_unique<TPartFile>(folder);
-    WriteSheet(table, part->Path(), total, progress);
+    if (total > MaxRecords)
+        throw EExportError(u"В лист книги помещается не больше "_s + QString::number(MaxRecords) +
+                           u" записей, а их "_s + QString::number(total));
+    CheckFolder(folder);
+    std::unique_ptr<TUnnamedFile> file;
+    try {
+        file = std::make_unique<TUnnamedFile>(folder);
+    } catch (const std::system_error& e) {
+        throw EExportError(u"Не удалось создать файл в папке "_s + Quoted(folder) + u": "_s +
+                           SystemErrorText(e.code().value()));
+    }
+    try {
+        WriteSheet(table, file->Fd(), total, progress, warn);
+    } catch (const std::system_error& e) {
+        throw WriteError(folder, e.code().value());
+    }
+    if (progress)
+        progress(total, total);
     // The walk ends on the view's last record.
     if (total > 1)
         table.Last();
-    return part;
+    return file;
+}
+
+// Gives FILE the name PATH; false when PATH is taken.
+bool Name(TUnnamedFile& file, const QString& path)
+{
+    try {
+        return file.LinkAs(path);
+    } catch (const std::system_error& e) {
+        throw EExportError(u"Не удалось сохранить книгу "_s + Quoted(path) + u": "_s +
+                           SystemErrorText(e.code().value()));
+    }
 }
 
 } // namespace
 
-void WriteWorkbook(TDataSet& table, const QString& path, const TProgress& progress)
+void WriteWorkbook(TDataSet& table, const QString& path, const TProgress& progress,
+                   const TWarning& warn)
 {
-    const QFileInfo target(path);
-    if (target.exists())
-        throw EExportError(u"Файл "_s + Quoted(path) + u" уже существует"_s);
-    auto part = WritePart(table, target.absolutePath(), progress);
-    if (!part->RenameTo(target.absoluteFilePath()))
-        throw EExportError(u"Файл "_s + Quoted(path) + u" уже существует"_s);
+    const QString target = QFileInfo(path).absoluteFilePath();
+    if (Taken(target))
+        throw TakenError(path);
+    auto file = WriteUnnamed(table, FolderOf(target), progress, warn);
+    if (!Name(*file, target))
+        throw TakenError(path);
 }
 
 QString DocumentsFolder()
@@ -370,25 +306,26 @@ QString FreshFileName(const QString& folder, const QDateTime& when)
     const QString stem = u"Tresmol-"_s + when.toString(u"yyyy-MM-dd-HHmmss"_s);
     const QDir dir(folder);
     QString path = dir.filePath(stem + u".xlsx"_s);
-    for (int n = 2; QFileInfo::exists(path); ++n)
+    for (int n = 2; Taken(path); ++n)
         path = dir.filePath(stem + u'-' + QString::number(n) + u".xlsx"_s);
     return path;
 }
 
-QString ExportToFolder(TDataSet& table, const QString& folder, const TProgress& progress)
+QString ExportToFolder(TDataSet& table, const QString& folder, const TProgress& progress,
+                       const TWarning& warn)
 {
     const QDateTime started = QDateTime::currentDateTime();
-    auto part = WritePart(table, folder, progress);
+    auto file = WriteUnnamed(table, folder, progress, warn);
     for (;;) {
         const QString path = FreshFileName(folder, started);
-        if (part->RenameTo(path))
+        if (Name(*file, path))
             return path;
     }
 }
 
-QString ExportCatalogue(TDataModule1& dm, const TProgress& progress)
+QString ExportCatalogue(TDataModule1& dm, const TProgress& progress, const TWarning& warn)
 {
-    return ExportToFolder(dm.BookTable, DocumentsFolder(), progress);
+    return ExportToFolder(dm.BookTable, DocumentsFolder(), progress, warn);
 }
 
 } // namespace SpreadsheetExport

@@ -4,10 +4,14 @@
 //
 // The sheet: one worksheet "Экспорт"; the title in D1, row 1 bold, size 15, blue;
 // row 2 bold with the 23 column titles; rows 1 and 2 frozen; fixed column widths;
-// from row 3 one row per record of the view, in the view's order, every value as
-// text. The workbook is written in constant memory, first under a temporary name in
-// the destination folder and renamed when complete, so a failure leaves no
-// half-written workbook behind.
+// from row 3 one row per record of the view, in the view's order: the integer fields
+// (`Номер`, `Year`, `Rating`) as numbers, everything else as text, so "0409" keeps its
+// zero. A text longer than a cell holds (32,767 characters) is cut to that, and said.
+//
+// The workbook is written in constant memory, the sheet compressed on a second thread
+// while its rows are produced, into a file that has no name until it is complete (see
+// TUnnamedFile): a failure or a kill leaves nothing behind, and nothing that is
+// already there is replaced or written through.
 //
 // The main window's "Экспорт" command calls ExportCatalogue(), then opens the file
 // it returns with the desktop's default application (Shell::OpenFile); the command
@@ -52,11 +56,14 @@ constexpr int TitleFontSize = 15;
 
 // Progress of a run: DONE of TOTAL record rows written. Called with 0 before the first
 // row, now and then while the rows are written (often enough to repaint a progress
-// bar), then with DONE == TOTAL every tenth of a second while the finished sheet is
-// compressed into the file, and once more when the file is complete. It may let the
-// event loop repaint (the main window sets its progress bar and processes paint
-// events, leaving out user input), but it must not change the catalogue.
+// bar), and with DONE == TOTAL when the file is complete. It may let the event loop
+// repaint (the main window sets its progress bar and processes paint events, leaving
+// out user input), but it must not change the catalogue.
 using TProgress = std::function<void(int done, int total)>;
+
+// A word for the user about a workbook that was written all the same: a text cut to
+// the cell's limit. Without one, the words go to standard error.
+using TWarning = std::function<void(const QString& text)>;
 
 // Writes the view of TABLE (an open catalogue table) to a new workbook at PATH.
 //
@@ -68,20 +75,24 @@ using TProgress = std::function<void(int done, int total)>;
 // data-aware controls do work for each of them.
 //
 // Throws the engine's error when TABLE is closed (before any file is touched), and
-// EExportError when PATH exists or the workbook cannot be written.
-void WriteWorkbook(TDataSet& table, const QString& path, const TProgress& progress = {});
+// EExportError when PATH exists (as anything, a symbolic link included), the view has
+// more records than a sheet holds, or the workbook cannot be written.
+void WriteWorkbook(TDataSet& table, const QString& path, const TProgress& progress = {},
+                   const TWarning& warn = {});
 
 // The user's documents folder (XDG), created when it does not exist yet.
 QString DocumentsFolder();
 
 // "Tresmol-YYYY-MM-DD-HHMMSS.xlsx" in FOLDER for the time WHEN; when that name is
-// taken, the first free one of "...-2.xlsx", "...-3.xlsx" and so on.
+// taken (by anything, a symbolic link to nothing too), the first free one of
+// "...-2.xlsx", "...-3.xlsx" and so on.
 QString FreshFileName(const QString& folder, const QDateTime& when);
 
 // Writes the view of TABLE to a fresh file (FreshFileName, now) in FOLDER and returns
 // its path. An existing file is never replaced, even one that appears while the
 // workbook is being written.
-QString ExportToFolder(TDataSet& table, const QString& folder, const TProgress& progress = {});
+QString ExportToFolder(TDataSet& table, const QString& folder, const TProgress& progress = {},
+                       const TWarning& warn = {});
 
 // The main window's export command: the catalogue table of DM exported to a fresh
 // file in the documents folder. Returns the file's path, which the caller then opens
@@ -95,6 +106,7 @@ QString ExportToFolder(TDataSet& table, const QString& folder, const TProgress& 
 //             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 //         });
 //     Shell::OpenFile(path); // false when the desktop has no application for it
-QString ExportCatalogue(TDataModule1& dm, const TProgress& progress = {});
+QString ExportCatalogue(TDataModule1& dm, const TProgress& progress = {},
+                        const TWarning& warn = {});
 
 } // namespace SpreadsheetExport

@@ -791,6 +791,14 @@ QString TDataSet::ViewText(int viewRow, int fieldIndex) const
     return v.toString();
 }
 
+const QString* TDataSet::ViewStoredText(int viewRow, int fieldIndex) const
+{
+    if (FState != TDataSetState::dsBrowse || viewRow < 0 || viewRow >= FRows.VisibleCount() ||
+        !FRows.IsStored(fieldIndex) || !FRows.IsText(fieldIndex))
+        return nullptr;
+    return &FRows.Text(FRows.Visible()[viewRow], fieldIndex);
+}
+
 void TDataSet::MoveToViewRow(int viewRow)
 {
     CheckActive();

@@ -155,6 +155,10 @@ public:
     int ViewCurrentRow() const; // -1 when there is no row
     QVariant ViewValue(int viewRow, int fieldIndex) const;
     QString ViewText(int viewRow, int fieldIndex) const;
+    // The text of a stored text field of a view row, read in place for readers of
+    // every row (the export); null when the cell is anything else (a lookup, a
+    // calculated value, a row being edited), which ViewText then gives.
+    const QString* ViewStoredText(int viewRow, int fieldIndex) const;
     void MoveToViewRow(int viewRow);
     // Bumped on every change of rows, order or filter, for caches of readers.
     quint64 Version() const { return FRows.Version(); }

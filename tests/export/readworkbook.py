@@ -1,6 +1,10 @@
 #!/usr/bin/python3
 """Reads an .xlsx workbook with openpyxl and prints what the export tests check, as
-one JSON object: sheets, frozen panes, column widths, row and cell fonts, values."""
+one JSON object: sheets, frozen panes, column widths, row and cell fonts, values.
+
+With --rows it reads the first sheet whole in openpyxl's streaming mode instead and
+prints one JSON array per row, from row 1: each cell's value (null when empty), a
+number as a number and a text as a text."""
 
 import json
 import sys
@@ -48,5 +52,17 @@ def main(path):
     json.dump(result, sys.stdout, ensure_ascii=False)
 
 
+def rows(path):
+    wb = openpyxl.load_workbook(path, read_only=True)
+    ws = wb.worksheets[0]
+    out = sys.stdout
+    for row in ws.iter_rows(values_only=True):
+        out.write(json.dumps(list(row), ensure_ascii=False))
+        out.write("\n")
+
+
 if __name__ == "__main__":
-    main(sys.argv[1])
+    if sys.argv[1] == "--rows":
+        rows(sys.argv[2])
+    else:
+        main(sys.argv[1])

@@ -3,6 +3,7 @@
 // sheet must hold.
 
 #include "export/spreadsheetexport.h"
+#include "export/unnamedfile.h"
 #include "store/catalogue.h"
 #include "store/datamodule.h"
 #include "store/dberrors.h"
@@ -15,6 +16,8 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -38,9 +41,11 @@ struct TReadBack {
     QJsonObject Json;
     QMap<QPair<int, int>, QJsonObject> Cells;
 
+    // A cell's text, or its number in plain decimal.
     QString Text(int row, int column) const
     {
-        return Cells.value({row, column}).value(u"value"_s).toString();
+        const QJsonValue v = Cells.value({row, column}).value(u"value"_s);
+        return v.isDouble() ? QString::number(qint64(v.toDouble())) : v.toString();
     }
     // Record rows from row 3, 23 texts each, empty cells as "".
     QList<QStringList> Records() const
@@ -86,6 +91,36 @@ TReadBack ReadBack(const QString& path, QString& error)
     const TReadBack var = ReadBack(path, var##Error);                                              \
     QVERIFY2(var##Error.isEmpty(), qPrintable(var##Error))
 
+// The whole first sheet of PATH as openpyxl streams it: one JSON array per row.
+QList<QJsonArray> ReadRows(const QString& path, QString& error)
+{
+    QList<QJsonArray> rows;
+    QProcess p;
+    p.start(QStringLiteral(TRESMOL_EXPORT_PYTHON), {ReaderScript, u"--rows"_s, path});
+    if (!p.waitForFinished(600000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+        error = u"reader failed: "_s + QString::fromUtf8(p.readAllStandardError());
+        return rows;
+    }
+    const QByteArray out = p.readAllStandardOutput();
+    for (const QByteArray& line : out.split('\n')) {
+        if (line.isEmpty())
+            continue;
+        const QJsonDocument doc = QJsonDocument::fromJson(line);
+        if (!doc.isArray()) {
+            error = u"reader printed a line that is no row: "_s + QString::fromUtf8(line);
+            return rows;
+        }
+        rows << doc.array();
+    }
+    return rows;
+}
+
+// Every file in FOLDER, hidden ones too.
+QStringList FilesIn(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+}
+
 // The width a spreadsheet file stores for a column of N characters of a font whose
 // digits are 7 pixels wide (the default Calibri 11): ECMA-376 Part 1, 18.3.1.13.
 double StoredWidth(int characters)
@@ -119,6 +154,91 @@ public:
                 q.addBindValue(u"Программа %1"_s.arg(i, 5, 10, QChar(u'0')));
                 q.addBindValue(u"Производитель %1"_s.arg(i % 97));
                 q.addBindValue(1990 + i % 30);
+                QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
+            }
+            QVERIFY(db.commit());
+        }
+        QSqlDatabase::removeDatabase(name);
+    }
+
+    // Adds COUNT records with every exported field filled in varied ways (Cyrillic,
+    // markup characters, blanks at the ends, empty values, dangling references,
+    // negative and missing integers), and a few rows in each reference list, straight
+    // through SQL. Call before Open().
+    void Varied(int count)
+    {
+        const QString name = u"varied"_s;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, name);
+            db.setDatabaseName(FPath);
+            QVERIFY(db.open());
+            QVERIFY(db.transaction());
+            QSqlQuery q(db);
+            const QStringList refs = {
+                u"TypeDiscBase:TypeDisc"_s, u"ManufacturerDiscBase:ManufacturerDiscType"_s,
+                u"ProgramtypeBase:ProgramtypeType"_s, u"PlatformBase:TypePlatform"_s,
+                u"CategoryBase:CategoryType"_s};
+            for (const QString& ref : refs) {
+                const QStringList tc = ref.split(u':');
+                for (int i = 1; i <= 4; ++i)
+                    QVERIFY2(q.exec(u"INSERT INTO \"%1\" (\"%2\") VALUES ('%2 № %3 <&>')"_s.arg(
+                                 tc[0], tc[1], QString::number(i))),
+                             qPrintable(q.lastError().text()));
+            }
+            const QStringList columns = {u"ProductName"_s,
+                                         u"FileName"_s,
+                                         u"CompanyName"_s,
+                                         u"Language"_s,
+                                         u"Programtype"_s,
+                                         u"TypeDisc"_s,
+                                         u"ManufacturerDisc"_s,
+                                         u"Category"_s,
+                                         u"Platform"_s,
+                                         u"OriginalFilename"_s,
+                                         u"InternalName"_s,
+                                         u"ProductVersion"_s,
+                                         u"FileVersion"_s,
+                                         u"Comments"_s,
+                                         u"Size"_s,
+                                         u"Year"_s,
+                                         u"Label"_s,
+                                         u"Rating"_s,
+                                         u"LangID"_s,
+                                         u"CodePage"_s,
+                                         u"LegalTrademarks"_s,
+                                         u"LegalCopyright"_s};
+            QStringList marks;
+            for (qsizetype i = 0; i < columns.size(); ++i)
+                marks << u"?"_s;
+            QVERIFY(q.prepare(u"INSERT INTO \"SoftTable\" (\""_s + columns.join(u"\", \""_s) +
+                              u"\") VALUES ("_s + marks.join(u", "_s) + u")"_s));
+            const QStringList words = {u"Архиватор"_s, u"Tool"_s,   u"A & B"_s,   u"<Pro>"_s,
+                                       u"Игра"_s,      u"Office"_s, u"Средство"_s};
+            for (int i = 1; i <= count; ++i) {
+                const QString w = words[i % words.size()];
+                const auto maybe = [i](int every, const QVariant& v) {
+                    return i % every ? v : QVariant(QMetaType::fromType<QString>());
+                };
+                q.addBindValue(QString(w + u' ' + QString::number(i * 7919 % 100003)));
+                q.addBindValue(u"D:\\Диск %1\\%2.exe"_s.arg(i % 300).arg(w));
+                q.addBindValue(maybe(5, u"Фирма «%1»"_s.arg(i % 41)));
+                q.addBindValue(i % 2 ? u"Русский"_s : u"English (United States)"_s);
+                for (int ref = 0; ref < 5; ++ref) // 0 and 5 match no row
+                    q.addBindValue((i + ref) % 6);
+                q.addBindValue(maybe(3, QString(w.toLower() + u".exe"_s)));
+                q.addBindValue(maybe(4, w.toLower()));
+                q.addBindValue(u"%1.%2"_s.arg(i % 13).arg(i % 100));
+                q.addBindValue(u"%1.%2.0.%3"_s.arg(i % 13).arg(i % 100).arg(i));
+                q.addBindValue(i % 9 == 0 ? u" с пробелами по краям "_s : u"www.example.org"_s);
+                q.addBindValue(u"%1 МБ"_s.arg(i % 700));
+                q.addBindValue(i % 11 ? QVariant(1980 + i % 45)
+                                      : QVariant(QMetaType::fromType<int>()));
+                q.addBindValue(maybe(7, u"Примечание\nв две строки"_s));
+                q.addBindValue(i % 13 ? QVariant(i % 6 - 1) : QVariant(QMetaType::fromType<int>()));
+                q.addBindValue(i % 2 ? u"0409"_s : u"0419"_s);
+                q.addBindValue(i % 2 ? u"04B0"_s : u"1251"_s);
+                q.addBindValue(maybe(2, u"™ %1"_s.arg(w)));
+                q.addBindValue(u"© %1 %2"_s.arg(1990 + i % 30).arg(w));
                 QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
             }
             QVERIFY(db.commit());
@@ -165,12 +285,6 @@ private:
     std::unique_ptr<TDataModule1> FDm;
 };
 
-// Every file in FOLDER, hidden ones too.
-QStringList FilesIn(const QString& folder)
-{
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
-}
-
 // Holds the file-size limit of this process at BYTES while it lives; writes beyond it
 // fail as on a full disk.
 class TFileSizeLimit {
@@ -208,7 +322,9 @@ private slots:
 
     void recordValues_data();
     void recordValues();
-    void everyValueIsText();
+    void integersAreNumbers();
+    void wholeSheetEqualsTheView_data();
+    void wholeSheetEqualsTheView();
 
     void viewOrderAndNumbers_data();
     void viewOrderAndNumbers();
@@ -216,12 +332,19 @@ private slots:
 
     void textSpelling_data();
     void textSpelling();
+    void longTextIsCut_data();
+    void longTextIsCut();
     void pendingChangeIsTakenIn();
     void progressReports();
 
     void freshFileName_data();
     void freshFileName();
     void neverOverwrites();
+    void linkAtTargetIsNeverFollowed_data();
+    void linkAtTargetIsNeverFollowed();
+    void freshFileNameSkipsLinks();
+    void nothingNamedWhileWriting_data();
+    void nothingNamedWhileWriting();
     void exportCatalogueWritesToDocuments();
 
     void closedCatalogueWritesNothing();
@@ -230,6 +353,7 @@ private slots:
     void failedWriteLeavesNoFile();
 
     void commandLineWritesTheView();
+    void commandLineSaysWhatWasCut();
 
 private:
     QTemporaryDir FHome;
@@ -444,18 +568,83 @@ void TestSpreadsheetExport::recordValues()
     QCOMPARE(records.at(row - 3), expected);
 }
 
-void TestSpreadsheetExport::everyValueIsText()
+void TestSpreadsheetExport::integersAreNumbers()
 {
     int cells = 0;
     for (const QJsonObject& cell : FSmallSheet.Cells) {
-        QCOMPARE(cell.value(u"type"_s).toString(), u"s"_s);
-        QVERIFY(cell.value(u"value"_s).isString());
+        const int row = cell.value(u"row"_s).toInt();
+        const int column = cell.value(u"column"_s).toInt();
+        // Номер, Год and Рейтинг of the records are numbers; the titles and every
+        // other value are texts.
+        const bool integer = row >= 3 && (column == 1 || column == 17 || column == 19);
+        QCOMPARE(cell.value(u"type"_s).toString(), integer ? u"n"_s : u"s"_s);
+        QCOMPARE(cell.value(u"value"_s).isDouble(), integer);
         ++cells;
     }
     // Title, 23 titles, and the filled cells of the three records.
     QCOMPARE(cells, 1 + 23 + 23 + 2 + 5);
+    QCOMPARE(FSmallSheet.Cells.value({3, 17}).value(u"value"_s).toDouble(), 2010.0);
+    QCOMPARE(FSmallSheet.Cells.value({5, 17}).value(u"value"_s).toDouble(), -1.0);
+    // A text of digits keeps its leading zero.
+    QCOMPARE(FSmallSheet.Cells.value({3, 20}).value(u"value"_s).toString(), u"0419"_s);
     // The catalogue stands on the last record of the view.
     QCOMPARE(FSmall->Table().RecNo(), 3);
+}
+
+void TestSpreadsheetExport::wholeSheetEqualsTheView_data()
+{
+    QTest::addColumn<int>("records");
+    QTest::newRow("empty view") << 0;
+    QTest::newRow("100000 records") << 100000;
+}
+
+void TestSpreadsheetExport::wholeSheetEqualsTheView()
+{
+    QFETCH(int, records);
+    TCatalogue cat;
+    cat.Varied(records);
+    TDataModule1& dm = cat.Open();
+    // A view in an order of its own.
+    dm.BookTable.SetSort(Search::SortFieldForKey(u"name"_s));
+    const QString path = FOut.filePath(u"whole-%1.xlsx"_s.arg(records));
+    SpreadsheetExport::WriteWorkbook(dm.BookTable, path);
+    QString error;
+    const QList<QJsonArray> rows = ReadRows(path, error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+
+    // What each row must read: the title, the titles, then the view.
+    const auto& columns = SpreadsheetExport::Columns();
+    QJsonArray title, titles;
+    for (int c = 0; c < 23; ++c) {
+        title.append(c == 3 ? QJsonValue(u"Tresmol - экспорт базы данных "_s) : QJsonValue());
+        titles.append(columns[c].Title);
+    }
+    QCOMPARE(rows.size(), 2 + records);
+    QCOMPARE(rows[0], title);
+    QCOMPARE(rows[1], titles);
+    TDataSet& t = dm.BookTable;
+    QCOMPARE(t.ViewRowCount(), records);
+    std::vector<int> fields;
+    for (const auto& c : columns)
+        fields.push_back(t.FieldByName(c.Field)->Index());
+    for (int r = 0; r < records; ++r) {
+        QJsonArray expected;
+        for (int c = 0; c < 23; ++c) {
+            const int f = fields[c];
+            if (t.Fields(f)->DataType() == TFieldType::ftInteger) {
+                const QVariant v = t.ViewValue(r, f);
+                expected.append(v.isNull() ? QJsonValue() : QJsonValue(v.toInt()));
+            } else {
+                const QString text = t.ViewText(r, f);
+                expected.append(text.isEmpty() ? QJsonValue() : QJsonValue(text));
+            }
+        }
+        if (rows[2 + r] != expected)
+            QFAIL(qPrintable(u"row %1 reads %2, the view shows %3"_s.arg(
+                QString::number(3 + r),
+                QString::fromUtf8(QJsonDocument(rows[2 + r]).toJson(QJsonDocument::Compact)),
+                QString::fromUtf8(QJsonDocument(expected).toJson(QJsonDocument::Compact)))));
+    }
 }
 
 void TestSpreadsheetExport::viewOrderAndNumbers_data()
@@ -578,6 +767,64 @@ void TestSpreadsheetExport::textSpelling()
     QCOMPARE(rb.Text(3, 15), stored);
 }
 
+void TestSpreadsheetExport::longTextIsCut_data()
+{
+    // A catalogue edited from outside can hold texts longer than a cell takes.
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<bool>("said");
+    const QString limit(32767, u'я');
+    QTest::newRow("at the limit") << limit << limit << false;
+    QTest::newRow("one over") << limit + u'!' << limit << true;
+    QTest::newRow("far over") << QString(100000, u'x') << QString(32767, u'x') << true;
+    // The cut never splits a pair of UTF-16 halves.
+    const QString pair = u"😀"_s;
+    QTest::newRow("a pair across the limit")
+        << QString(32766, u'a') + pair + u"rest"_s << QString(32766, u'a') << true;
+}
+
+void TestSpreadsheetExport::longTextIsCut()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, stored);
+    QFETCH(bool, said);
+    TCatalogue cat;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"long"_s);
+        db.setDatabaseName(cat.Path());
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.prepare(
+            uR"(INSERT INTO "SoftTable" ("ProductName", "Comments", "Label") VALUES (?, ?, ?))"_s));
+        q.addBindValue(u"Длинный"_s);
+        q.addBindValue(text);
+        q.addBindValue(u"после"_s);
+        QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
+    }
+    QSqlDatabase::removeDatabase(u"long"_s);
+    TDataModule1& dm = cat.Open();
+    QCOMPARE(dm.BookTable.FieldByName(u"Comments"_s)->AsString(), text);
+
+    QStringList words;
+    const QString path =
+        FOut.filePath(u"long-%1.xlsx"_s.arg(QString::fromUtf8(QTest::currentDataTag())));
+    SpreadsheetExport::WriteWorkbook(dm.BookTable, path, {},
+                                     [&words](const QString& w) { words << w; });
+    READ_BACK(rb, path);
+    QCOMPARE(rb.Text(3, 15), stored);
+    // The rest of the row is written.
+    QCOMPARE(rb.Text(3, 2), u"Длинный"_s);
+    QCOMPARE(rb.Text(3, 18), u"после"_s);
+    if (said) {
+        QCOMPARE(words.size(), 1);
+        QVERIFY2(words[0].contains(u"O3"_s) && words[0].contains(u"32767"_s) &&
+                     words[0].contains(QString::number(text.size())),
+                 qPrintable(words[0]));
+    } else {
+        QCOMPARE(words, QStringList());
+    }
+}
+
 void TestSpreadsheetExport::pendingChangeIsTakenIn()
 {
     TCatalogue cat;
@@ -678,6 +925,95 @@ void TestSpreadsheetExport::neverOverwrites()
     QVERIFY_THROWS_EXCEPTION(EExportError, SpreadsheetExport::WriteWorkbook(dm.BookTable, first));
     READ_BACK(again, first);
     QCOMPARE(again.Records().size(), 1);
+}
+
+void TestSpreadsheetExport::linkAtTargetIsNeverFollowed_data()
+{
+    QTest::addColumn<bool>("dangling");
+    QTest::newRow("a link to nothing") << true;
+    QTest::newRow("a link to a file") << false;
+}
+
+void TestSpreadsheetExport::linkAtTargetIsNeverFollowed()
+{
+    QFETCH(bool, dangling);
+    TCatalogue cat;
+    TDataModule1& dm = cat.Open();
+    cat.AddRecord({{u"ProductName"_s, u"Ссылка"_s}});
+    QTemporaryDir dir, elsewhere;
+    const QString pointee = elsewhere.filePath(u"pointee.txt"_s);
+    if (!dangling) {
+        QFile f(pointee);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("keep me");
+    }
+    const QString target = dir.filePath(u"out.xlsx"_s);
+    QVERIFY(QFile::link(pointee, target));
+
+    try {
+        SpreadsheetExport::WriteWorkbook(dm.BookTable, target);
+        QFAIL("the export wrote through a link");
+    } catch (const EExportError& e) {
+        QVERIFY2(e.Message().contains(u"уже существует"_s), qPrintable(e.Message()));
+    }
+    // The link is as it was, and nothing was written where it points.
+    QCOMPARE(QFileInfo(target).symLinkTarget(), pointee);
+    if (dangling) {
+        QVERIFY(!QFileInfo::exists(pointee));
+    } else {
+        QFile f(pointee);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("keep me"));
+    }
+    QCOMPARE(FilesIn(dir.path()), QStringList{u"out.xlsx"_s});
+    QCOMPARE(FilesIn(elsewhere.path()), dangling ? QStringList() : QStringList{u"pointee.txt"_s});
+}
+
+void TestSpreadsheetExport::freshFileNameSkipsLinks()
+{
+    QTemporaryDir dir;
+    const QDateTime when(QDate(2026, 12, 10), QTime(15, 30, 0));
+    QVERIFY(
+        QFile::link(dir.filePath(u"nowhere"_s), dir.filePath(u"Tresmol-2026-12-10-153000.xlsx"_s)));
+    QCOMPARE(SpreadsheetExport::FreshFileName(dir.path(), when),
+             dir.filePath(u"Tresmol-2026-12-10-153000-2.xlsx"_s));
+}
+
+void TestSpreadsheetExport::nothingNamedWhileWriting_data()
+{
+    QTest::addColumn<bool>("unnamedFiles");
+    QTest::newRow("unnamed file") << true;
+    QTest::newRow("file system without unnamed files") << false;
+}
+
+void TestSpreadsheetExport::nothingNamedWhileWriting()
+{
+    QFETCH(bool, unnamedFiles);
+    TCatalogue cat;
+    cat.Bulk(3000);
+    TDataModule1& dm = cat.Open();
+    QTemporaryDir dir;
+    TUnnamedFile::SetUnnamedFilesAllowed(unnamedFiles);
+    const auto restore = qScopeGuard([] { TUnnamedFile::SetUnnamedFilesAllowed(true); });
+    // What the folder holds at each report while the rows are written: a kill then
+    // would leave exactly that behind.
+    QSet<QString> seen;
+    const QString path =
+        SpreadsheetExport::ExportToFolder(dm.BookTable, dir.path(), [&](int done, int total) {
+            if (done < total)
+                for (const QString& name : FilesIn(dir.path()))
+                    seen << name;
+        });
+    if (unnamedFiles) {
+        QCOMPARE(seen, QSet<QString>());
+    } else {
+        // Where the file system cannot do better, a hidden name stands in.
+        QCOMPARE(seen.size(), 1);
+        QVERIFY(seen.begin()->startsWith(u".Tresmol-"_s));
+    }
+    QCOMPARE(FilesIn(dir.path()), QStringList{QFileInfo(path).fileName()});
+    READ_BACK(rb, path);
+    QCOMPARE(rb.Records().size(), 3000);
 }
 
 void TestSpreadsheetExport::exportCatalogueWritesToDocuments()
@@ -795,6 +1131,34 @@ void TestSpreadsheetExport::commandLineWritesTheView()
         QCOMPARE(records[i][7], o.value(u"Производитель дисков"_s).toString());
         QCOMPARE(records[i][9], o.value(u"Платформа"_s).toString());
     }
+}
+
+void TestSpreadsheetExport::commandLineSaysWhatWasCut()
+{
+    QTemporaryDir dir;
+    const QString catalogue = dir.filePath(u"long.mdb"_s);
+    const QString out = dir.filePath(u"out.xlsx"_s);
+    Catalogue::Create(catalogue);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"cli-long"_s);
+        db.setDatabaseName(catalogue);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.prepare(uR"(INSERT INTO "SoftTable" ("ProductName", "Label") VALUES (?, ?))"_s));
+        q.addBindValue(u"Первая"_s);
+        q.addBindValue(QString(40000, u'ж'));
+        QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
+    }
+    QSqlDatabase::removeDatabase(u"cli-long"_s);
+    QProcess p;
+    p.start(QStringLiteral(TRESMOL_CLI), {u"export"_s, catalogue, out});
+    QVERIFY(p.waitForFinished(60000));
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    QCOMPARE(p.exitCode(), 0);
+    QVERIFY2(err.contains(u"R3"_s) && err.contains(u"40000"_s) && err.contains(u"32767"_s),
+             qPrintable(err));
+    READ_BACK(rb, out);
+    QCOMPARE(rb.Text(3, 18), QString(32767, u'ж'));
 }
 
 QTEST_GUILESS_MAIN(TestSpreadsheetExport)

@@ -7,11 +7,13 @@
 #include "tools/tresmol-cli/commands.h"
 
 #include <QDir>
+#include <QTextStream>
 
 using namespace Qt::Literals::StringLiterals;
 
 // Writes the catalogue, with the search and sort the main window would show, to a
-// new workbook: the same sheet the window's export command writes.
+// new workbook: the same sheet the window's export command writes. A text cut to a
+// cell's limit is said on standard error; the workbook is written all the same.
 int CmdExport(const QStringList& args)
 {
     return RunCommand([&] {
@@ -23,7 +25,10 @@ int CmdExport(const QStringList& args)
         TDataModule1& dm = *opened;
         TDataSet& table = dm.BookTable;
         ApplyViewOptions(dm, a);
-        SpreadsheetExport::WriteWorkbook(table, QDir::current().absoluteFilePath(a.Positional[1]));
+        SpreadsheetExport::WriteWorkbook(
+            table, QDir::current().absoluteFilePath(a.Positional[1]), {}, [](const QString& text) {
+                QTextStream(stderr) << "tresmol-cli: " << text << Qt::endl;
+            });
         return 0;
     });
 }
