@@ -94,3 +94,19 @@ function(tresmol_test name)
     set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}")
   endif()
 endfunction()
+
+# tresmol_man_page(SOURCE): SOURCE (a troff page "NAME.SECTION") compressed at build
+# time and installed in its section of the manual.
+function(tresmol_man_page source)
+  include(GNUInstallDirs)
+  get_filename_component(name ${source} NAME)
+  string(REGEX REPLACE "^.*\\.([0-9])$" "\\1" section ${name})
+  set(out ${CMAKE_CURRENT_BINARY_DIR}/${name}.gz)
+  find_program(GZIP gzip REQUIRED)
+  add_custom_command(OUTPUT ${out}
+    COMMAND ${GZIP} -9nc ${source} > ${out}
+    DEPENDS ${source}
+    COMMENT "Compressing the manual page ${name}")
+  add_custom_target(man_${name} ALL DEPENDS ${out})
+  install(FILES ${out} DESTINATION ${CMAKE_INSTALL_MANDIR}/man${section})
+endfunction()

@@ -2,16 +2,48 @@
 
 #include "mainwindow/mainform.h"
 #include "mainwindow/startup.h"
-#include "store/connection.h"
+#include "platform/command.h"
+#include "platform/translations.h"
+#include "store/startcatalogue.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QIcon>
+
+using namespace Qt::Literals::StringLiterals;
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    QApplication::setApplicationVersion(QStringLiteral(TRESMOL_VERSION));
+    // Ties the windows to the installed menu entry, so that the desktop shows its name
+    // and icon for them.
+    QGuiApplication::setDesktopFileName(QStringLiteral(TRESMOL_APP_ID));
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(QStringLiteral(TRESMOL_APP_ID), QIcon(u":/icons/tresmol.svg"_s)));
+    InstallQtTranslations(app);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(u"Tresmol: каталог программ."_s);
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(
+        u"каталог"_s,
+        u"Файл каталога. Без него: Tresmol.mdb в текущей папке, если он есть, иначе "
+        u"каталог пользователя (~/.local/share/tresmol/Tresmol.mdb), созданный при первом "
+        u"запуске."_s,
+        u"[каталог]"_s);
+    parser.process(app);
+    const QStringList arguments = parser.positionalArguments();
+    if (arguments.size() > 1)
+        parser.showHelp(1);
+
+    const QString connectionString = StartCatalogue::Prepare(
+        arguments.value(0), [](const QString& message) { ShowErrorBox(message); });
     // Every window, hidden, and the data module with its connection; destroyed when
     // the event loop has ended.
-    TTresmolApp tresmol(TADOConnection::DefaultConnectionString);
+    TTresmolApp tresmol(connectionString);
+    tresmol.Form1->setWindowIcon(QApplication::windowIcon());
     // The main window opens maximised; its first activation connects the catalogue.
     tresmol.Form1->showMaximized();
     tresmol.Form1->activateWindow();

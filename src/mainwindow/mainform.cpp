@@ -23,6 +23,7 @@
 #include "platform/icons.h"
 #include "platform/inifile.h"
 #include "platform/shell.h"
+#include "store/catalogue.h"
 #include "store/datamodule.h"
 #include "store/dberrors.h"
 #include "store/picturefolder.h"
@@ -37,6 +38,7 @@
 #include <QBoxLayout>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -62,6 +64,10 @@ const QString DeleteQuestion = u"Вы действительно хотите у
 const QString DeleteCaption = u"Внимание!!!"_s;
 const QString ClearQuestion = u"Вы действительно хотите удалить все записи?"_s;
 const QString NoFileText = u"У текущей записи не указан файл"_s;
+const QString CreateBaseCaption = u"Создать базу"_s;
+const QString OpenBaseCaption = u"Открыть базу"_s;
+const QString CatalogueFilter = u"Базы Tresmol (*.mdb);;Все файлы (*)"_s;
+const QString CatalogueSuffix = u"mdb"_s;
 const QString ExportedText = u"Записан файл %1"_s;
 const QString NotOpenedText =
     u"Экспорт записан в файл\n%1\nНо ни одно приложение не открыло его: откройте файл сами."_s;
@@ -314,6 +320,8 @@ void TForm1::SetupActions()
     ui->N3->setIcon(Icons::Themed(u"application-exit"_s));
 
     // Menu items with their own handlers.
+    connect(ui->CreateBase1, &QAction::triggered, this, [this] { CreateBase1Click(); });
+    connect(ui->OpenBase1, &QAction::triggered, this, [this] { OpenBase1Click(); });
     connect(ui->N5, &QAction::triggered, this, [this] { ActAddExecute(); });
     connect(ui->N6, &QAction::triggered, this, [this] { ActDelExecute(); });
     connect(ui->N7, &QAction::triggered, this, [this] { ActRedExecute(); });
@@ -593,6 +601,57 @@ void TForm1::ActDisconnectExecute()
         FPanels[0]->setText(DisconnectedText);
     });
     ActionList1Update();
+}
+
+void TForm1::CreateBase1Click()
+{
+    CatalogueCommand([this] {
+        QString path = Dialogs().SaveFileName(this, CreateBaseCaption, CatalogueFilter);
+        if (path.isEmpty())
+            return;
+        if (QFileInfo(path).suffix().isEmpty())
+            path += u'.' + CatalogueSuffix;
+        // The change goes in before anything is made, so that a post that fails leaves
+        // no new file behind.
+        if (FDataModule->BookTable.Active())
+            FDataModule->BookTable.CheckBrowseMode();
+        Catalogue::CreateNew(path);
+        SwitchCatalogue(path);
+    });
+}
+
+void TForm1::OpenBase1Click()
+{
+    CatalogueCommand([this] {
+        const QString path = Dialogs().OpenFileName(this, OpenBaseCaption, CatalogueFilter);
+        if (!path.isEmpty())
+            SwitchCatalogue(path);
+    });
+}
+
+void TForm1::SwitchCatalogue(const QString& path)
+{
+    TDataModule1& dm = *FDataModule;
+    const QString next = Catalogue::ConnectionStringFor(path);
+    const QString previous = dm.ADOConnection.ConnectionString();
+    const bool wasConnected = dm.BookTable.Active();
+    ActDisconnectExecute();
+    if (dm.ADOConnection.Connected())
+        return; // the pending change could not be posted; its error has been shown
+    dm.ADOConnection.SetConnectionString(next);
+    // The position belongs to the catalogue left behind.
+    FPanels[1]->clear();
+    ActConnectExecute();
+    if (dm.BookTable.Active())
+        return;
+    // The chosen file is no catalogue (the connect routine said why): the previous one
+    // comes back, connected when it was.
+    RunCommand(this, [&] {
+        dm.ADOConnection.Close();
+        dm.ADOConnection.SetConnectionString(previous);
+    });
+    if (wasConnected)
+        ActConnectExecute();
 }
 
 void TForm1::ActionList1Update()

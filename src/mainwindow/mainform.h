@@ -71,6 +71,14 @@ public:
     void ActDisconnectExecute();
     // The action list's enabling rule, run whenever the program is idle.
     void ActionList1Update();
+    // "Создать базу…": a new catalogue with the standard reference lists, switched to.
+    void CreateBase1Click();
+    // "Открыть базу…": another catalogue file, switched to.
+    void OpenBase1Click();
+    // Leaves the catalogue through the disconnect routine (which posts a pending change
+    // first) and connects to the one at PATH. When PATH cannot be opened, its error
+    // shown, the previous catalogue comes back as it was.
+    void SwitchCatalogue(const QString& path);
 
     // --- record commands
     void ActAddExecute();

@@ -32,6 +32,12 @@ QString AppPaths::ConfigFolder()
         .filePath(u"tresmol"_s);
 }
 
+QString AppPaths::UserCatalogue()
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+        .filePath(u"tresmol/Tresmol.mdb"_s);
+}
+
 QString AppPaths::SettingsFile(const QString& executable)
 {
     const QFileInfo exe(executable.isEmpty() ? QCoreApplication::applicationFilePath()

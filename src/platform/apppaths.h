@@ -25,4 +25,8 @@ QString ConfigFolder();
 // the running program's.
 QString PictureFolder(const QString& executable = QString());
 
+// The user's own catalogue, $XDG_DATA_HOME/tresmol/Tresmol.mdb (by default under
+// ~/.local/share): where a program started from the desktop's menu keeps its records.
+QString UserCatalogue();
+
 } // namespace AppPaths

@@ -55,6 +55,9 @@ TDialogs& Dialogs()
 void SetDialogs(TDialogs* dialogs) { GDialogs = dialogs; }
 
 // ---------------------------------------------------------------- Qt
+// The pickers are Qt's static ones without DontUseNativeDialog: the desktop's own
+// picker wherever the platform theme offers one (GTK's, or the desktop portal's), Qt's
+// otherwise.
 
 TMsgResult TQtDialogs::MessageBox(QWidget* parent, const QString& text, const QString& caption,
                                   TMsgButtons buttons, TMsgIcon icon)
@@ -121,4 +124,10 @@ QString TQtDialogs::OpenPictureName(QWidget* parent, const QString& caption, con
 QString TQtDialogs::BrowseFolder(QWidget* parent, const QString& caption)
 {
     return QFileDialog::getExistingDirectory(parent, caption);
+}
+
+QString TQtDialogs::SaveFileName(QWidget* parent, const QString& caption, const QString& filter)
+{
+    return QFileDialog::getSaveFileName(parent, caption, QString(), filter, nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
 }

@@ -35,6 +35,10 @@ public:
                                     const TPicturePreview& preview = {}) = 0;
     // A folder's path, or "" when the user cancels.
     virtual QString BrowseFolder(QWidget* parent, const QString& caption) = 0;
+    // The path of a file to be made, or "" when the user cancels. An existing file may
+    // be chosen without a question: the caller refuses to overwrite it.
+    virtual QString SaveFileName(QWidget* parent, const QString& caption,
+                                 const QString& filter) = 0;
 };
 
 // The platform's own dialogs.
@@ -46,6 +50,7 @@ public:
     QString OpenPictureName(QWidget* parent, const QString& caption, const QString& filter,
                             const TPicturePreview& preview = {}) override;
     QString BrowseFolder(QWidget* parent, const QString& caption) override;
+    QString SaveFileName(QWidget* parent, const QString& caption, const QString& filter) override;
 };
 
 // What a box with BUTTONS answers when the user closes it without choosing: OK for a

@@ -38,6 +38,10 @@ void Exec(QSqlQuery& q, const QString& sql)
 
 QString ConnectionStringFor(const QString& path)
 {
+    // The connection string has no quoting: a ';' would end the file's name early.
+    if (path.contains(u';'))
+        throw EDatabaseError(u"Cannot open the catalogue "_s + path +
+                             u": a catalogue's path cannot contain ';'"_s);
     return u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source="_s + path +
            u";Persist Security Info=False"_s;
 }

@@ -1,8 +1,10 @@
 #pragma once
-// Bringing a catalogue file into being: the program itself never creates one; the
-// command-line tool and the demo set-up do, through these.
+// Bringing a catalogue file into being: the command-line tool, the demo set-up and
+// the program (for a user who has no catalogue yet, or asks for a new one) do it
+// through these.
 
 #include <QString>
+#include <QVector>
 
 #include <functional>
 #include <memory>
@@ -21,9 +23,20 @@ void Build(const QString& path, const std::function<void(const QString& temporar
 // Creates PATH with the six empty tables, as Build does.
 void Create(const QString& path);
 
-// Creates PATH as Create does, then fills the reference lists a user would expect
-// and about fifty plausible records.
+// Creates PATH as Create does, then fills the standard reference lists: the
+// catalogue a user starts with, lists to choose from and no records.
+void CreateNew(const QString& path);
+
+// Creates PATH as CreateNew does, then adds about fifty plausible records.
 void CreateDemo(const QString& path);
+
+// The keys of the standard reference lists' rows, in list order.
+struct TStandardListKeys {
+    QVector<int> Platforms, Categories, ProgramTypes, DiscTypes, DiscMakers;
+};
+// Appends the standard reference lists to the five reference tables of DM, which
+// must be open.
+TStandardListKeys FillStandardLists(TDataModule1& dm);
 
 // The connection string that opens PATH (any folder) as a catalogue.
 QString ConnectionStringFor(const QString& path);

@@ -1,5 +1,5 @@
-// The demo catalogue: reference lists a user would start with and a shelf of
-// plausible programs, written through the same engine the windows use.
+// The demo catalogue: the standard reference lists and a shelf of plausible
+// programs, written through the same engine the windows use.
 
 #include "store/catalogue.h"
 #include "store/datamodule.h"
@@ -22,8 +22,9 @@ struct TDemoProgram {
     const char16_t* Description;
 };
 
-// Platforms: 1 Windows XP, 2 Windows 7, 3 Windows 10, 4 Windows 95/98, 5 MS-DOS, 6 Linux
-// Categories: 1 Архиваторы, 2 Офис, 3 Графика, 4 Мультимедиа, 5 Интернет, 6 Утилиты,
+// The standard lists by position: Platforms: 1 Windows XP, 2 Windows 7, 3 Windows 10, 4 Windows
+// 95/98, 5 MS-DOS, 6 Linux Categories: 1 Архиваторы, 2 Офис, 3 Графика, 4 Мультимедиа, 5 Интернет,
+// 6 Утилиты,
 //             7 Разработка, 8 Игры, 9 Безопасность
 // Program types: 1 Freeware, 2 Shareware, 3 Коммерческая, 4 Open Source, 5 Демо-версия
 // Disc types: 1 CD-R, 2 CD-RW, 3 DVD-R, 4 DVD+R, 5 DVD-RW, 6 Папка на диске
@@ -134,31 +135,6 @@ const TDemoProgram Programs[] = {
      3, 1, u"Комплексная защита"},
 };
 
-const char16_t* const Platforms[] = {u"Windows XP",    u"Windows 7", u"Windows 10",
-                                     u"Windows 95/98", u"MS-DOS",    u"Linux"};
-const char16_t* const Categories[] = {u"Архиваторы",  u"Офис",     u"Графика",
-                                      u"Мультимедиа", u"Интернет", u"Утилиты",
-                                      u"Разработка",  u"Игры",     u"Безопасность"};
-const char16_t* const ProgramTypes[] = {u"Freeware", u"Shareware", u"Коммерческая", u"Open Source",
-                                        u"Демо-версия"};
-const char16_t* const DiscTypes[] = {u"CD-R",  u"CD-RW",  u"DVD-R",
-                                     u"DVD+R", u"DVD-RW", u"Папка на диске"};
-const char16_t* const DiscMakers[] = {u"Verbatim", u"TDK",     u"Sony",
-                                      u"Memorex",  u"Philips", u"Mirex"};
-
-template <size_t N>
-QVector<int> Fill(TDataSet& table, const QString& field, const char16_t* const (&items)[N])
-{
-    QVector<int> keys;
-    for (const char16_t* item : items) {
-        table.Append();
-        table.FieldByName(field)->SetAsString(QString::fromUtf16(item));
-        table.Post();
-        keys << table.Fields(0)->AsInteger();
-    }
-    return keys;
-}
-
 } // namespace
 
 namespace Catalogue {
@@ -170,12 +146,12 @@ void FillDemo(const QString& path)
     const std::unique_ptr<TDataModule1> opened = Open(path);
     TDataModule1& dm = *opened;
 
-    const QVector<int> platforms = Fill(dm.PlatformADOTable, u"TypePlatform"_s, Platforms);
-    const QVector<int> categories = Fill(dm.CategoryADOTable, u"CategoryType"_s, Categories);
-    const QVector<int> types = Fill(dm.ProgramTypeADOTable, u"ProgramtypeType"_s, ProgramTypes);
-    const QVector<int> discs = Fill(dm.TypeDiscADOTable, u"TypeDisc"_s, DiscTypes);
-    const QVector<int> makers =
-        Fill(dm.ManufacturerADOTable, u"ManufacturerDiscType"_s, DiscMakers);
+    const TStandardListKeys keys = FillStandardLists(dm);
+    const QVector<int>& platforms = keys.Platforms;
+    const QVector<int>& categories = keys.Categories;
+    const QVector<int>& types = keys.ProgramTypes;
+    const QVector<int>& discs = keys.DiscTypes;
+    const QVector<int>& makers = keys.DiscMakers;
 
     TDataSet& t = dm.BookTable;
     int disc = 1;

@@ -1,3 +1,6 @@
+#include "store/catalogue.h"
+#include "store/datamodule.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -54,6 +57,8 @@ private slots:
     void failuresExitWithAClearMessage();
     void clearDeletesWhatTheViewShows_data();
     void clearDeletesWhatTheViewShows();
+    void createMakesTheStandardLists_data();
+    void createMakesTheStandardLists();
 
 private:
     QTemporaryDir FDir;
@@ -202,6 +207,42 @@ void TestCli::clearDeletesWhatTheViewShows()
              qPrintable(lines[0]));
     QVERIFY(lines[0].endsWith(u" deleted"_s));
     QCOMPARE(ListedNames({catalogue}), kept);
+}
+
+// The rows of each reference list and of the catalogue table.
+QList<int> TableSizes(const QString& path)
+{
+    const std::unique_ptr<TDataModule1> dm = Catalogue::Open(path);
+    QList<int> sizes;
+    for (TDataSet* ref : dm->ReferenceTables())
+        sizes << ref->RecordCount();
+    sizes << dm->BookTable.RecordCount();
+    return sizes;
+}
+
+void TestCli::createMakesTheStandardLists_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<bool>("lists"); // the demo's reference lists, else none
+    QTest::newRow("create") << QStringList{} << true;
+    QTest::newRow("create --empty") << QStringList{u"--empty"_s} << false;
+}
+
+void TestCli::createMakesTheStandardLists()
+{
+    QFETCH(QStringList, options);
+    QFETCH(bool, lists);
+    const QString path = FDir.filePath(u"created-%1.mdb"_s.arg(options.size()));
+    const TRun r = Cli(QStringList{u"create"_s, path} + options);
+    QVERIFY2(r.Status == 0, qPrintable(r.Err));
+    QList<int> expected = TableSizes(FDemo);
+    for (int i = 0; i < expected.size(); ++i) {
+        if (lists && i + 1 < expected.size())
+            QVERIFY(expected[i] > 0);
+        else
+            expected[i] = 0;
+    }
+    QCOMPARE(TableSizes(path), expected);
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -37,3 +37,9 @@ QString TScriptedDialogs::BrowseFolder(QWidget*, const QString& caption)
     FAsked << TAsked{u"folder"_s, QString(), caption};
     return FFolders.isEmpty() ? QString() : FFolders.takeFirst();
 }
+
+QString TScriptedDialogs::SaveFileName(QWidget*, const QString& caption, const QString&)
+{
+    FAsked << TAsked{u"save"_s, QString(), caption};
+    return FSaveFiles.isEmpty() ? QString() : FSaveFiles.takeFirst();
+}

@@ -13,7 +13,7 @@
 class TScriptedDialogs : public TDialogs {
 public:
     struct TAsked {
-        QString Kind; // "message", "file", "picture", "folder"
+        QString Kind; // "message", "file", "picture", "folder", "save"
         QString Text; // a message's text, a picture picker's filter
         QString Caption;
         TMsgButtons Buttons = TMsgButtons::mbOK;
@@ -25,6 +25,7 @@ public:
     void AnswerFile(const QString& path) { FFiles << path; }
     void AnswerPicture(const QString& path) { FPictures << path; }
     void AnswerFolder(const QString& path) { FFolders << path; }
+    void AnswerSaveFile(const QString& path) { FSaveFiles << path; }
 
     const QList<TAsked>& Asked() const { return FAsked; }
     // The preview the last picture picker was given.
@@ -34,7 +35,8 @@ public:
     void ClearAsked() { FAsked.clear(); }
     int PendingAnswers() const
     {
-        return int(FMessages.size() + FFiles.size() + FPictures.size() + FFolders.size());
+        return int(FMessages.size() + FFiles.size() + FPictures.size() + FFolders.size() +
+                   FSaveFiles.size());
     }
 
     TMsgResult MessageBox(QWidget* parent, const QString& text, const QString& caption,
@@ -43,10 +45,11 @@ public:
     QString OpenPictureName(QWidget* parent, const QString& caption, const QString& filter,
                             const TPicturePreview& preview = {}) override;
     QString BrowseFolder(QWidget* parent, const QString& caption) override;
+    QString SaveFileName(QWidget* parent, const QString& caption, const QString& filter) override;
 
 private:
     QList<TMsgResult> FMessages;
-    QStringList FFiles, FPictures, FFolders;
+    QStringList FFiles, FPictures, FFolders, FSaveFiles;
     QList<TAsked> FAsked;
     TPicturePreview FPreview;
 };

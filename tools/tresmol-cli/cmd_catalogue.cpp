@@ -9,9 +9,13 @@ using namespace Qt::Literals::StringLiterals;
 int CmdCreate(const QStringList& args)
 {
     return RunCommand([&] {
-        if (args.size() != 1)
-            return Fail(u"usage: tresmol-cli create CATALOGUE"_s);
-        Catalogue::Create(args[0]);
+        const TCliArgs parsed = ParseCliArgs(args, {}, {u"--empty"_s});
+        if (parsed.Positional.size() != 1)
+            return Fail(u"usage: tresmol-cli create CATALOGUE [--empty]"_s);
+        if (parsed.Options.contains(u"--empty"_s))
+            Catalogue::Create(parsed.Positional[0]);
+        else
+            Catalogue::CreateNew(parsed.Positional[0]);
         return 0;
     });
 }

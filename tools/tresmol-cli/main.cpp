@@ -13,14 +13,16 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
+// The synopsis of the manual page (tresmol-cli.1) says the same, line for line.
 const char* const Usage = "usage:\n"
-                          "  tresmol-cli create CATALOGUE\n"
+                          "  tresmol-cli create CATALOGUE [--empty]\n"
                           "  tresmol-cli demo CATALOGUE\n"
                           "  tresmol-cli verinfo FILE...\n"
                           "  tresmol-cli harvest CATALOGUE PATH...\n"
                           "  tresmol-cli list CATALOGUE [--search TEXT] [--sort KEY] [--json]\n"
                           "  tresmol-cli export CATALOGUE OUT.xlsx [--search TEXT] [--sort KEY]\n"
                           "  tresmol-cli clear CATALOGUE [--search TEXT]\n"
+                          "  tresmol-cli --help\n"
                           "KEY: name, platform, category, type, maker, size\n";
 
 } // namespace
@@ -39,9 +41,13 @@ int main(int argc, char** argv)
         {u"verinfo"_s, CmdVerinfo}, {u"harvest"_s, CmdHarvest}, {u"export"_s, CmdExport},
         {u"clear"_s, CmdClear},
     };
+    if (args.size() == 1 && args.first() == u"--help"_s) {
+        QTextStream(stdout) << Usage;
+        return 0;
+    }
     if (args.isEmpty() || !commands.contains(args.first())) {
         QTextStream(stderr) << Usage;
-        return args.isEmpty() || args.first() != u"--help"_s ? 1 : 0;
+        return 1;
     }
     const QString name = args.takeFirst();
     return commands.at(name)(args);
