@@ -16,6 +16,7 @@ const char* const Usage = "usage:\n"
                           "  tresmol-cli create CATALOGUE\n"
                           "  tresmol-cli demo CATALOGUE\n"
                           "  tresmol-cli verinfo FILE...\n"
+                          "  tresmol-cli icon FILE OUT.ico\n"
                           "  tresmol-cli harvest CATALOGUE PATH...\n"
                           "  tresmol-cli list CATALOGUE [--search TEXT] [--sort KEY] [--json]\n"
                           "  tresmol-cli export CATALOGUE OUT.xlsx [--search TEXT] [--sort KEY]\n"
@@ -31,7 +32,7 @@ int main(int argc, char** argv)
     const std::map<QString, std::function<int(const QStringList&)>> commands = {
         {u"create"_s, CmdCreate},   {u"demo"_s, CmdDemo},       {u"list"_s, CmdList},
         {u"verinfo"_s, CmdVerinfo}, {u"harvest"_s, CmdHarvest}, {u"export"_s, CmdExport},
-        {u"clear"_s, CmdClear},
+        {u"clear"_s, CmdClear},     {u"icon"_s, CmdIcon},
     };
     if (args.isEmpty() || !commands.contains(args.first())) {
         QTextStream(stderr) << Usage;
