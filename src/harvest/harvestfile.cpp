@@ -1,5 +1,7 @@
 #include "harvest/harvestfile.h"
 
+#include "harvest/knownfiles.h"
+#include "harvest/memberreader.h"
 #include "harvest/nativepath.h"
 #include "store/dataset.h"
 
@@ -85,44 +87,79 @@ std::unique_ptr<TVerInfoRes> ReadVerInfo(const QString& path)
     return std::make_unique<TVerInfoRes>(file.Bytes(), path);
 }
 
+TFileFacts ReadFileFacts(const QString& path, TMemberReader* members, bool wantSize)
+{
+    TFileFacts facts;
+    try {
+        if (members && TMemberReader::IsMemberPath(path)) {
+            facts.Member = true;
+            const std::optional<TMemberReader::TMember> member = members->Read(path);
+            if (!member)
+                throw ENoVerInfoError();
+            facts.Size = member->Size;
+            facts.Values = VersionValues(TVerInfoRes(member->Bytes, path));
+        } else {
+            if (wantSize) {
+                struct stat info {};
+                if (::stat(PathToNative(path).constData(), &info) == 0 && S_ISREG(info.st_mode))
+                    facts.Size = qint64(info.st_size);
+            }
+            facts.Values = VersionValues(*ReadVerInfo(path));
+        }
+        facts.HaveInfo = true;
+    } catch (const std::exception&) {
+        facts.HaveInfo = false;
+        facts.Values = NoVersionValues();
+    }
+    return facts;
+}
+
 void HarvestFile(TDataSet& table, const QString& path, THarvestStats* stats)
 {
-    TField* fileName;
-    TField* columns[VersionColumnCount];
-    {
-        TSpan span(stats ? &stats->StoreNs : nullptr);
-        // Leaving the current record the ordinary way keeps what the user typed into it.
-        table.CheckBrowseMode();
-        table.Insert();
-        fileName = table.FieldByName(u"FileName"_s);
-        for (int i = 0; i < VersionColumnCount; ++i)
-            columns[i] = table.FieldByName(VersionColumns[i].toString());
-    }
+    HarvestFile(table, path, THarvestOptions(), stats);
+}
+
+bool HarvestFile(TDataSet& table, const QString& path, const THarvestOptions& options,
+                 THarvestStats* stats)
+{
     // Only the reading may fail quietly; an error of the catalogue while the values
     // are written is the user's to see.
-    TVersionValues values;
-    bool haveInfo = true;
+    TFileFacts facts;
     {
         TSpan span(stats ? &stats->ReadNs : nullptr);
-        try {
-            values = VersionValues(*ReadVerInfo(path));
-        } catch (const std::exception&) {
-            haveInfo = false;
-            values = NoVersionValues();
-        }
+        facts = ReadFileFacts(path, options.Members, options.Known != nullptr);
     }
-    {
-        TSpan span(stats ? &stats->StoreNs : nullptr);
-        fileName->SetAsString(path);
-        for (int i = 0; i < VersionColumnCount; ++i)
-            columns[i]->SetAsString(values[i].Value);
-        if (!haveInfo && stats)
+    const QString fileVersion = ValueOf(facts.Values, u"FileVersion");
+    if (options.Known &&
+        options.Known->State(path, facts.Size, fileVersion) == TKnownState::Known) {
+        if (stats)
+            ++stats->Skipped;
+        return false;
+    }
+
+    TSpan span(stats ? &stats->StoreNs : nullptr);
+    // Leaving the current record the ordinary way keeps what the user typed into it.
+    table.CheckBrowseMode();
+    table.Insert();
+    table.FieldByName(u"FileName"_s)->SetAsString(path);
+    for (int i = 0; i < VersionColumnCount; ++i)
+        table.FieldByName(VersionColumns[i].toString())->SetAsString(facts.Values[i].Value);
+    if (facts.Member) {
+        // Split after the member's folder, as the file information window splits a
+        // plain file's path.
+        const qsizetype slash = path.lastIndexOf(u'/');
+        table.FieldByName(u"PlacingProgram"_s)->SetAsString(path.left(slash + 1));
+        table.FieldByName(u"ExtractFileName"_s)->SetAsString(path.mid(slash + 1));
+    }
+    table.Post();
+    if (options.Known)
+        options.Known->Add(path, fileVersion);
+    if (stats) {
+        ++stats->Files;
+        if (!facts.HaveInfo)
             ++stats->NoInfo;
     }
-    TSpan span(stats ? &stats->StoreNs : nullptr);
-    table.Post();
-    if (stats)
-        ++stats->Files;
+    return true;
 }
 
 } // namespace Harvest

@@ -5,6 +5,7 @@
 #include "mainwindow/mainform.h"
 
 #include "harvest/harvestfile.h"
+#include "harvest/memberreader.h"
 #include "harvestwindows/infoform.h"
 #include "harvestwindows/masterform.h"
 #include "store/datamodule.h"
@@ -16,20 +17,43 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-void TForm1::HarvestFile(const QString& path)
+void TForm1::HarvestFile(const QString& path) { HarvestFile(path, Harvest::THarvestOptions()); }
+
+void TForm1::HarvestFile(const QString& path, const Harvest::THarvestOptions& options)
 {
     if (!FDataModule)
         throw EDatabaseError(u"Cannot perform this operation on a closed dataset"_s);
     // The same step tresmol-cli harvest takes for each file.
-    Harvest::HarvestFile(FDataModule->BookTable, path);
+    Harvest::HarvestFile(FDataModule->BookTable, path, options);
 }
+
+namespace {
+
+// The wizard's ticked files, checked against CATALOGUE, and what harvesting them
+// needs beyond the plain step: a reader for members of disc images and archives
+// when the wizard searched inside them.
+QStringList CheckedFiles(TMasterForm* wizard, const TDataSet* catalogue,
+                         Harvest::TMemberReader& members, Harvest::THarvestOptions& options)
+{
+    QStringList files;
+    if (!wizard)
+        return files;
+    wizard->SetCatalogue(catalogue);
+    wizard->GetCheckedFiles(files);
+    if (wizard->InsideArchives())
+        options.Members = &members;
+    return files;
+}
+
+} // namespace
 
 void TForm1::ActScanExecute()
 {
     CatalogueCommand([this] {
-        QStringList files;
-        if (FWindows.MasterForm)
-            FWindows.MasterForm->GetCheckedFiles(files);
+        Harvest::TMemberReader members;
+        Harvest::THarvestOptions options;
+        const QStringList files = CheckedFiles(
+            FWindows.MasterForm, FDataModule ? &FDataModule->BookTable : nullptr, members, options);
         // Draw what the wizard covered before the run keeps the program busy.
         repaint();
         FProgressBar->setMaximum(int(files.size()));
@@ -38,7 +62,7 @@ void TForm1::ActScanExecute()
         const auto end = qScopeGuard([this] { FScanning = false; });
         for (int i = 0; i < files.size(); ++i) {
             // An error ends the run here and leaves the bar where the last file put it.
-            HarvestFile(files[i]);
+            HarvestFile(files[i], options);
             FProgressBar->setValue(i);
             // Let the window paint between files; the user's input waits for the end.
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
@@ -53,11 +77,12 @@ void TForm1::ActScanExecute()
 void TForm1::N14Click()
 {
     CatalogueCommand([this] {
-        QStringList files;
-        if (FWindows.MasterForm)
-            FWindows.MasterForm->GetCheckedFiles(files);
+        Harvest::TMemberReader members;
+        Harvest::THarvestOptions options;
+        const QStringList files = CheckedFiles(
+            FWindows.MasterForm, FDataModule ? &FDataModule->BookTable : nullptr, members, options);
         for (const QString& path : files)
-            HarvestFile(path);
+            HarvestFile(path, options);
     });
 }
 

@@ -32,6 +32,9 @@ class TTypeDiscForm;
 namespace Ui {
 class TForm1;
 }
+namespace Harvest {
+struct THarvestOptions;
+}
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -98,6 +101,8 @@ public:
     // Adds one record for the executable at PATH and posts it; errors of the catalogue
     // reach the caller.
     void HarvestFile(const QString& path);
+    // The same with what the wizard asked for beyond the plain step.
+    void HarvestFile(const QString& path, const Harvest::THarvestOptions& options);
     // "Сканировать": the wizard's ticked files harvested one by one under the progress bar.
     void ActScanExecute();
     // "Сканировать носитель": the same run without the progress bar.

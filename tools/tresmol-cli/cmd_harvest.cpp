@@ -1,8 +1,12 @@
-// tresmol-cli harvest CATALOGUE PATH...: the wizard's search over every folder given,
-// then HarvestFile for each path in order, as "Сканировать" does.
+// tresmol-cli harvest CATALOGUE PATH... [--inside-archives] [--skip-known]: the
+// wizard's search over every folder given, then HarvestFile for each path in order,
+// as "Сканировать" does. --inside-archives searches disc images and archives too,
+// --skip-known leaves out the files the catalogue already holds.
 
 #include "harvest/filesearch.h"
 #include "harvest/harvestfile.h"
+#include "harvest/knownfiles.h"
+#include "harvest/memberreader.h"
 #include "harvest/nativepath.h"
 #include "store/catalogue.h"
 #include "store/datamodule.h"
@@ -84,12 +88,17 @@ private:
 int CmdHarvest(const QStringList& args)
 {
     return RunCommand([&] {
-        const TCliArgs a = ParseCliArgs(args, {}, {});
+        const QStringList flags = {u"--inside-archives"_s, u"--skip-known"_s};
+        const TCliArgs a = ParseCliArgs(args, {}, flags);
         if (a.Positional.size() < 2)
-            return Fail(u"usage: tresmol-cli harvest CATALOGUE PATH..."_s);
+            return Fail(u"usage: tresmol-cli harvest CATALOGUE PATH... [--inside-archives] "
+                        u"[--skip-known]"_s);
         QStringList given = RawArguments(args);
         if (given.isEmpty())
             given = a.Positional;
+        else
+            given.removeIf([&](const QString& g) { return flags.contains(g); });
+        const bool inside = a.Options.contains(u"--inside-archives"_s);
         const QString catalogue = given.takeFirst();
 
         const std::unique_ptr<TDataModule1> opened = Catalogue::Open(catalogue);
@@ -105,20 +114,36 @@ int CmdHarvest(const QStringList& args)
             if (!QDir::isAbsolutePath(g))
                 g = QDir::currentPath() + u'/' + g;
         QStringList paths;
+        Harvest::TSearchOptions search;
+        search.InsideContainers = inside;
+        // A disc image or archive that cannot be read is passed over, never the run.
+        int skippedContainers = 0;
+        search.Problem = [&](const QString& path, const QString& why) {
+            ++skippedContainers;
+            Write(u"skipped %1: %2\n"_s.arg(path, why));
+        };
         Harvest::CollectFiles(
             given, Harvest::ExeMask.toString(),
             [&](const QString& p) {
                 paths << p;
                 return true;
             },
-            Harvest::TOtherPaths::Take);
+            Harvest::TOtherPaths::Take, search);
         const qint64 searchMs = clock.elapsed();
+
+        Harvest::TMemberReader members;
+        std::unique_ptr<Harvest::TKnownFiles> known;
+        if (a.Options.contains(u"--skip-known"_s))
+            known = std::make_unique<Harvest::TKnownFiles>(table);
+        Harvest::THarvestOptions options;
+        options.Members = inside ? &members : nullptr;
+        options.Known = known.get();
 
         Harvest::THarvestStats stats;
         TProgress progress(paths.size());
         clock.restart();
         for (qsizetype i = 0; i < paths.size(); ++i) {
-            Harvest::HarvestFile(table, paths[i], &stats);
+            Harvest::HarvestFile(table, paths[i], options, &stats);
             progress.Step(i + 1, paths[i]);
         }
         const double seconds = double(clock.nsecsElapsed()) / 1e9;
@@ -127,6 +152,10 @@ int CmdHarvest(const QStringList& args)
             return measured > 0 ? QString::number(100.0 * double(part) / measured, 'f', 1)
                                 : u"0.0"_s;
         };
+        if (known)
+            Write(u"%1 files already in the catalogue left out\n"_s.arg(stats.Skipped));
+        if (skippedContainers > 0)
+            Write(u"%1 disc images or archives skipped\n"_s.arg(skippedContainers));
         Write(u"%1 files harvested, %2 without version information, in %3 s (%4 files/s; "
               u"search %5 ms; reading %6%, storing %7%)\n"_s.arg(stats.Files)
                   .arg(stats.NoInfo)
