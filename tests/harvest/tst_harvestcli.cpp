@@ -53,6 +53,7 @@ private slots:
     void nameNotUtf8KeepsItsBytes();
     void failures_data();
     void failures();
+    void secondScanSkipsKnownFiles();
 
 private:
     std::unique_ptr<QTemporaryDir> FDir;
@@ -147,6 +148,25 @@ void TestHarvestCli::failures()
     QCOMPARE(r.Status, 1);
     QVERIFY2(r.Err.contains(message), r.Err);
     QVERIFY(Records(FDir->path()).isEmpty());
+}
+
+void TestHarvestCli::secondScanSkipsKnownFiles()
+{
+    const TRun first = Run(Cli, {u"harvest"_s, u"Tresmol.mdb"_s, Fixtures}, FDir->path());
+    QCOMPARE(first.Status, 0);
+    const qsizetype count = Records(FDir->path()).size();
+    QVERIFY(count > 10);
+    const TRun second =
+        Run(Cli, {u"harvest"_s, u"--skip-known"_s, u"Tresmol.mdb"_s, Fixtures}, FDir->path());
+    QCOMPARE(second.Status, 0);
+    QVERIFY2(second.Err.contains(QByteArray(QByteArray::number(count) +
+                                            " files already in the catalogue left out")),
+             second.Err);
+    QVERIFY2(second.Err.contains("\n0 files harvested"), second.Err);
+    QCOMPARE(Records(FDir->path()).size(), count);
+    // Without the option the same scan doubles the catalogue.
+    QCOMPARE(Run(Cli, {u"harvest"_s, u"Tresmol.mdb"_s, Fixtures}, FDir->path()).Status, 0);
+    QCOMPARE(Records(FDir->path()).size(), 2 * count);
 }
 
 QTEST_GUILESS_MAIN(TestHarvestCli)

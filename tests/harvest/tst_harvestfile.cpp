@@ -3,6 +3,7 @@
 
 #include "harvest/filesearch.h"
 #include "harvest/harvestfile.h"
+#include "harvest/knownfiles.h"
 #include "harvest/nativepath.h"
 #include "store/catalogue.h"
 #include "store/datamodule.h"
@@ -10,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -98,6 +100,9 @@ private slots:
     void closedTableRaisesTheEngineError();
     void fileNameNotUtf8KeepsItsBytes();
     void realTreeOfPeFiles();
+    void knownFiles_data();
+    void knownFiles();
+    void knownFilesAreLeftOut();
 
 private:
     std::unique_ptr<TCatalogue> FCat;
@@ -375,6 +380,85 @@ void TestHarvestFile::realTreeOfPeFiles()
     }
     // Mono's assemblies carry version resources.
     QVERIFY(withInfo > 0);
+}
+
+void TestHarvestFile::knownFiles_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QString>("size");
+    QTest::addColumn<QString>("version");
+    QTest::addColumn<int>("state");
+    const QString english = Fixture(u"english64.exe"_s);
+    const QString bytes = QString::number(QFileInfo(english).size());
+    const int known = int(Harvest::TKnownState::Known);
+    const int changed = int(Harvest::TKnownState::Changed);
+    const int fresh = int(Harvest::TKnownState::New);
+    QTest::newRow("same path and version, no size")
+        << english << QString() << u"2.5.0.1"_s << known;
+    QTest::newRow("same size, spaces around")
+        << english << u" "_s + bytes + u" "_s << u"2.5.0.1"_s << known;
+    QTest::newRow("another size") << english << u"12 MB"_s << u"2.5.0.1"_s << changed;
+    QTest::newRow("another version") << english << QString() << u"2.5.0.2"_s << changed;
+    QTest::newRow("the version with a space") << english << QString() << u"2.5.0.1 "_s << changed;
+    QTest::newRow("another path") << Fixture(u"english32.exe"_s) << QString() << u"2.5.0.1"_s
+                                  << fresh;
+    QTest::newRow("the path in another case")
+        << english.toUpper() << QString() << u"2.5.0.1"_s << fresh;
+}
+
+void TestHarvestFile::knownFiles()
+{
+    QFETCH(QString, fileName);
+    QFETCH(QString, size);
+    QFETCH(QString, version);
+    QFETCH(int, state);
+    TDataSet& t = FDm->BookTable;
+    t.Append();
+    t.FieldByName(u"FileName"_s)->SetAsString(fileName);
+    t.FieldByName(u"Size"_s)->SetAsString(size);
+    t.FieldByName(u"FileVersion"_s)->SetAsString(version);
+    t.Post();
+    // A record of no file at all is never a match.
+    t.Append();
+    t.FieldByName(u"ProductName"_s)->SetAsString(u"no file"_s);
+    t.Post();
+
+    Harvest::TKnownFiles known(t);
+    const QString english = Fixture(u"english64.exe"_s);
+    QCOMPARE(known.HasPath(english), state != int(Harvest::TKnownState::New));
+    const Harvest::TFileFacts facts = Harvest::ReadFileFacts(english, nullptr, true);
+    QCOMPARE(facts.Size, QFileInfo(english).size());
+    QCOMPARE(int(known.State(english, facts.Size, Harvest::ValueOf(facts.Values, u"FileVersion"))),
+             state);
+
+    Harvest::THarvestStats stats;
+    Harvest::THarvestOptions options;
+    options.Known = &known;
+    const int before = t.RecordCount();
+    const bool added = state != int(Harvest::TKnownState::Known);
+    QCOMPARE(Harvest::HarvestFile(t, english, options, &stats), added);
+    QCOMPARE(t.RecordCount(), before + (added ? 1 : 0));
+    QCOMPARE(stats.Skipped, added ? 0 : 1);
+}
+
+void TestHarvestFile::knownFilesAreLeftOut()
+{
+    TDataSet& t = FDm->BookTable;
+    const QStringList files = {Fixture(u"english64.exe"_s), Fixture(u"nores64.exe"_s),
+                               Fixture(u"text.exe"_s)};
+    for (const QString& f : files)
+        Harvest::HarvestFile(t, f);
+    // Those three again, twice each, and a new file twice, in one run.
+    Harvest::TKnownFiles known(t);
+    Harvest::THarvestOptions options;
+    options.Known = &known;
+    Harvest::THarvestStats stats;
+    const QString russian = Fixture(u"russian32.exe"_s);
+    for (const QString& f : files + files + QStringList{russian, russian})
+        Harvest::HarvestFile(t, f, options, &stats);
+    QCOMPARE(stats.Files, 1);
+    QCOMPARE(stats.Skipped, 7);
+    QCOMPARE(t.RecordCount(), 4);
 }
 
 QTEST_GUILESS_MAIN(TestHarvestFile)
