@@ -4,8 +4,8 @@
 # catalogue that already holds COUNT records of other paths, without and with
 # --skip-known (every file is looked up, none is known), and then a second scan of
 # the same files with --skip-known into the catalogue that holds them all (every file
-# read and left out). Reports the best of three of each and the share the look-up
-# adds. A figure, never a pass or fail.
+# read and left out), the runs interleaved. Reports the median of five runs of each
+# and the share the look-up adds. A figure, never a pass or fail.
 #
 #   bench/bench_skipknown.sh [COUNT]      (builds the release preset)
 set -eu
@@ -47,7 +47,7 @@ print(f"{elapsed:.3f}\t{done.stderr.strip().splitlines()[-1]}")
 PY
 }
 run base.mdb >/dev/null
-for i in 1 2 3; do
+for i in 1 2 3 4 5; do
     run base.mdb >> plain.times
     run base.mdb --skip-known >> lookup.times
     run full.mdb --skip-known >> second.times
@@ -56,9 +56,10 @@ for k in plain lookup second; do echo "$k:"; cat "$k.times"; done
 python3 - "$count" <<'PY'
 import sys
 count = int(sys.argv[1])
-best = {k: min(float(l.split("\t")[0]) for l in open(f"{k}.times"))
-        for k in ("plain", "lookup", "second")}
-print(f"best of three, whole command: plain scan {best['plain']:.3f} s, with --skip-known "
-      f"{best['lookup']:.3f} s ({100 * (best['lookup'] / best['plain'] - 1):+.1f}%), "
-      f"second scan of the same {count} files with --skip-known {best['second']:.3f} s")
+import statistics
+mid = {k: statistics.median(float(l.split("\t")[0]) for l in open(f"{k}.times"))
+       for k in ("plain", "lookup", "second")}
+print(f"median of five, whole command: plain scan {mid['plain']:.3f} s, with --skip-known "
+      f"{mid['lookup']:.3f} s ({100 * (mid['lookup'] / mid['plain'] - 1):+.1f}%), "
+      f"second scan of the same {count} files with --skip-known {mid['second']:.3f} s")
 PY

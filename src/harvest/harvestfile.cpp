@@ -127,7 +127,8 @@ bool HarvestFile(TDataSet& table, const QString& path, const THarvestOptions& op
     TFileFacts facts;
     {
         TSpan span(stats ? &stats->ReadNs : nullptr);
-        facts = ReadFileFacts(path, options.Members, options.Known != nullptr);
+        // The size matters only for a path some record holds.
+        facts = ReadFileFacts(path, options.Members, options.Known && options.Known->HasPath(path));
     }
     const QString fileVersion = ValueOf(facts.Values, u"FileVersion");
     if (options.Known &&
