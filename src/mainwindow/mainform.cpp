@@ -12,6 +12,8 @@
 #include "mainwindow/columnform.h"
 #include "mainwindow/imgviewform.h"
 #include "mainwindow/updown.h"
+#include "pictures/image.h"
+#include "pictures/picture.h"
 #include "platform/apppaths.h"
 #include "platform/command.h"
 #include "platform/dialogs.h"
@@ -19,6 +21,7 @@
 #include "platform/shell.h"
 #include "store/datamodule.h"
 #include "store/dberrors.h"
+#include "store/picturefolder.h"
 #include "store/recordops.h"
 #include "store/search.h"
 
@@ -97,6 +100,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<::Ui:
 {
     ui->setupUi(this);
     FSettingsFileName = AppPaths::SettingsFile();
+    // Chosen once: every move looks a picture up in it.
+    FPictureFolder = AppPaths::PictureFolder();
     QFont small = font();
     small.setPointSize(8);
     setFont(small);
@@ -246,8 +251,8 @@ void TForm1::SetupActions()
         {ui->ActFileInfo, 10, &TForm1::ActFileInfoExecute},
         {ui->ActClear, 16, &TForm1::ActClearExecute},
         {ui->ActExcel, 17, &TForm1::ActExcelExecute},
-        {ui->ActAddImg, -1, nullptr},
-        {ui->ActDelImg, -1, nullptr},
+        {ui->ActAddImg, -1, &TForm1::ActAddImgExecute},
+        {ui->ActDelImg, -1, &TForm1::ActDelImgExecute},
         {ui->ActViewImg, -1, &TForm1::ActViewImgExecute},
     };
     for (const TActionDef& a : actions) {
@@ -256,7 +261,7 @@ void TForm1::SetupActions()
         if (a.Handler)
             connect(a.Action, &QAction::triggered, this, [this, h = a.Handler] { (this->*h)(); });
     }
-    ui->ActViewImg->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
+    SetupPictureStrip();
 
     // Menu items bound to actions.
     BindItemToAction(ui->On1, ui->ActConnect);
@@ -329,7 +334,6 @@ void TForm1::SetupPopupMenu()
     FPopupMenu->addAction(ui->N29);
     FPopupMenu->addSeparator()->setObjectName(u"N21"_s);
     FPopupMenu->addAction(ui->N20);
-    ui->N33->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
     ui->N14->setIcon(ImageListIcon(style(), 1));
     ui->N29->setIcon(ImageListIcon(style(), 10));
     ui->N20->setIcon(ImageListIcon(style(), 0));
@@ -412,8 +416,8 @@ void TForm1::BindDataModule(TDataModule1* dm)
         text->SetDataField(QString::fromUtf16(field));
     }
     const std::pair<TDBEdit*, const char16_t*> edits[] = {
-        {ui->DBEdit1, u"ProductVersion"}, {ui->DBEdit2, u"FileVersion"}, {ui->DBEdit3, u"FileName"},
-        {ui->DBEdit4, u"PlacingProgram"}, {ui->DBEdit5, u"Rating"},
+        {ui->DBEdit6, u"ProductVersion"}, {ui->DBEdit2, u"FileVersion"}, {ui->DBEdit3, u"FileName"},
+        {ui->DBEdit4, u"PlacingProgram"}, {ui->DBEdit5, u"Rating"},      {ui->DBEdit1, u"Images"},
     };
     for (const auto& [edit, field] : edits) {
         edit->SetDataSource(source);
@@ -614,9 +618,97 @@ void TForm1::DBGrid1DrawColumnCell(int row, int, bool selected, TCellColors& col
     }
 }
 
+// ---------------------------------------------------------------- pictures
+
+void TForm1::SetupPictureStrip()
+{
+    // The pictures of the picture commands come from the desktop's icon theme.
+    const std::tuple<QAction*, const char*, QStyle::StandardPixmap> pictures[] = {
+        {ui->ActViewImg, "zoom-in", QStyle::SP_FileDialogContentsView},
+        {ui->ActAddImg, "list-add", QStyle::SP_FileDialogNewFolder},
+        {ui->ActDelImg, "list-remove", QStyle::SP_DialogDiscardButton},
+    };
+    for (const auto& [action, name, fallback] : pictures)
+        action->setIcon(
+            QIcon::fromTheme(QString::fromLatin1(name), style()->standardIcon(fallback)));
+    ui->N33->setIcon(ui->ActViewImg->icon());
+    ui->SpeedButton2->setDefaultAction(ui->ActViewImg);
+    ui->SpeedButton1->setDefaultAction(ui->ActAddImg);
+    ui->DeleteImage->setDefaultAction(ui->ActDelImg);
+    for (QToolButton* b : {ui->SpeedButton2, ui->SpeedButton1, ui->DeleteImage})
+        b->setIconSize(QSize(16, 16));
+}
+
 void TForm1::ShowRecordImage()
 {
-    // The picture page has no viewer yet; there is nothing to load.
+    const TDataSet* table = FDataModule ? &FDataModule->BookTable : nullptr;
+    const TField* images = table && table->Active() ? table->FindField(u"Images"_s) : nullptr;
+    // Only a name of a file directly inside the picture folder is looked up.
+    const QString path =
+        images ? TPictureFolder(PictureFolder()).FilePath(images->AsString()) : QString();
+    ui->Image1->SetPicture(path.isEmpty() ? TPicture() : TPicture::Load(path));
+}
+
+void TForm1::ActAddImgExecute()
+{
+    CatalogueCommand([this] {
+        const QString source = Dialogs().OpenPictureName(
+            this, QString(), TPicture::FileFilter(), [](const QString& path, const QSize& size) {
+                const TPicture picture = TPicture::Load(path);
+                return picture.Render(FitCentred(picture.Size(), QRect(QPoint(), size)).size());
+            });
+        if (source.isEmpty())
+            return;
+        TDataSet& table = FDataModule->BookTable;
+        TField* images = table.FieldByName(u"Images"_s);
+        // Editing starts before the copy, so that a catalogue that cannot be edited
+        // fails with nothing copied. A record that was only shown goes back to that
+        // when the rest fails; one that holds the user's edits keeps them.
+        const bool wasBrowsing = table.State() == TDataSetState::dsBrowse;
+        table.Edit(); // a new record when there is none
+        const TPictureFolder folder(PictureFolder());
+        QString name;
+        try {
+            name = folder.Store(source, images->Size());
+        } catch (...) {
+            if (wasBrowsing)
+                table.Cancel();
+            throw;
+        }
+        const QString before = images->AsString();
+        images->SetAsString(name);
+        try {
+            table.Post();
+        } catch (...) {
+            // The copy goes with the failed post: no record names it.
+            if (wasBrowsing)
+                table.Cancel();
+            else
+                images->SetAsString(before);
+            folder.Remove(name);
+            throw;
+        }
+    });
+}
+
+void TForm1::ActDelImgExecute()
+{
+    CatalogueCommand([this] {
+        TDataSet& table = FDataModule->BookTable;
+        TField* images = table.FieldByName(u"Images"_s);
+        // With no record there is no picture to remove; editing would start a new,
+        // empty record.
+        if (table.Active() && table.IsEmpty())
+            return;
+        const QString name = images->AsString();
+        table.Edit();
+        images->SetAsString(QString());
+        // The file goes only once the record no longer names it, and only when no other
+        // record of the catalogue names it too.
+        table.Post();
+        if (!name.isEmpty() && PictureUses(*table.Connection(), name) == 0)
+            TPictureFolder(PictureFolder()).Remove(name);
+    });
 }
 
 // ---------------------------------------------------------------- record commands
@@ -774,11 +866,20 @@ void TForm1::ActExcelExecute()
 
 void TForm1::ActViewImgExecute()
 {
-    if (TImgViewForm* viewer = FWindows.ImgViewForm) {
-        viewer->show();
-        viewer->raise();
-        viewer->activateWindow();
+    TImgViewForm* viewer = FWindows.ImgViewForm;
+    if (!viewer)
+        return;
+    // The viewer keeps its own copy at the picture's own size; later moves in the
+    // catalogue leave it alone.
+    const TPicture& shown = ui->Image1->Picture();
+    const TPicture copy = TPicture::FromImage(shown.Render(shown.Size()));
+    // Without a picture there is nothing to show: a window of no size could be
+    // neither seen nor clicked away.
+    if (copy.IsNull()) {
+        viewer->hide();
+        return;
     }
+    viewer->ShowPicture(copy);
 }
 
 void TForm1::N29Click()

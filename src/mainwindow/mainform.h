@@ -112,7 +112,19 @@ public:
 
     // --- the rest of the command set
     void ActExcelExecute();
+
+    // --- pictures
+    // "Добавить": a picture chosen by the user is copied into the picture folder and
+    // named in the current record, which is posted.
+    void ActAddImgExecute();
+    // "Удалить": the current record's picture name is cleared and posted; its file
+    // goes when no other record names it.
+    void ActDelImgExecute();
+    // The magnifier: the picture shown opens in the viewer at its own size.
     void ActViewImgExecute();
+    // The picture folder, chosen by AppPaths when the window is made.
+    const QString& PictureFolder() const { return FPictureFolder; }
+    void SetPictureFolder(const QString& path) { FPictureFolder = path; }
     // "Получить информацию": the version information of the current record's file.
     void N29Click();
 
@@ -156,6 +168,7 @@ private:
     void SetupStatusBar();
     void SetupPopupMenu();
     void SetupRegistrationPage();
+    void SetupPictureStrip();
     void ShowStatusPosition(TDataSet& ds);
     void FocusWindowChanged(QWindow* window);
     // Runs BODY as a command on the catalogue, refused while clearing runs.
@@ -187,6 +200,7 @@ private:
     bool FExporting = false; // the export writes its workbook
     bool FCloseRequested = false;
     QString FSettingsFileName;
+    QString FPictureFolder;
     bool FShown = false;
     bool FSettingsWriteFailed = false;
     int FInstalledField = -1;

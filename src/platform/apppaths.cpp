@@ -44,3 +44,14 @@ QString AppPaths::SettingsFile(const QString& executable)
     QDir().mkpath(config);
     return QDir(config).filePath(name);
 }
+
+QString AppPaths::PictureFolder(const QString& executable)
+{
+    const QFileInfo exe(executable.isEmpty() ? QCoreApplication::applicationFilePath()
+                                             : executable);
+    const QString beside = QDir(exe.absolutePath()).filePath(u"Images"_s);
+    if (Writable(beside))
+        return beside;
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+        .filePath(u"tresmol/Images"_s);
+}

@@ -1,7 +1,12 @@
 #include "platform/dialogs.h"
 
 #include <QFileDialog>
+#include <QGridLayout>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPixmap>
+
+using namespace Qt::Literals::StringLiterals;
 
 TDialogs::~TDialogs() = default;
 
@@ -85,9 +90,32 @@ QString TQtDialogs::OpenFileName(QWidget* parent, const QString& caption, const 
     return QFileDialog::getOpenFileName(parent, caption, QString(), filter);
 }
 
-QString TQtDialogs::OpenPictureName(QWidget* parent, const QString& caption, const QString& filter)
+QString TQtDialogs::OpenPictureName(QWidget* parent, const QString& caption, const QString& filter,
+                                    const TPicturePreview& preview)
 {
-    return QFileDialog::getOpenFileName(parent, caption, QString(), filter);
+    QFileDialog dialog(parent, caption, QString(), filter);
+    dialog.setObjectName(u"OpenPictureDialog"_s);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    if (preview) {
+        // The preview stands in Qt's own dialog, beside the list of files.
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        auto* shown = new QLabel(&dialog);
+        shown->setObjectName(u"PicturePreview"_s);
+        shown->setFixedSize(200, 200);
+        shown->setAlignment(Qt::AlignCenter);
+        shown->setFrameShape(QFrame::StyledPanel);
+        if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()))
+            grid->addWidget(shown, 0, grid->columnCount(), grid->rowCount(), 1);
+        QObject::connect(&dialog, &QFileDialog::currentChanged, shown,
+                         [shown, preview](const QString& path) {
+                             const QImage image = preview(path, shown->contentsRect().size());
+                             shown->setPixmap(QPixmap::fromImage(image));
+                         });
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().constFirst();
 }
 
 QString TQtDialogs::BrowseFolder(QWidget* parent, const QString& caption)

@@ -4,9 +4,17 @@
 // Qt implementation, and SetDialogs installs another, such as one that answers from a
 // script.
 
+#include <QImage>
+#include <QSize>
 #include <QString>
 
+#include <functional>
+
 class QWidget;
+
+// Draws the picture in a file for a picker's preview, fitted into the given size; a
+// null image when the file shows no picture.
+using TPicturePreview = std::function<QImage(const QString& path, const QSize& size)>;
 
 enum class TMsgButtons { mbOK, mbOKCancel, mbYesNo };
 enum class TMsgIcon { miNone, miStop, miQuestion, miInformation, miWarning };
@@ -21,9 +29,10 @@ public:
     // An existing file's path, or "" when the user cancels.
     virtual QString OpenFileName(QWidget* parent, const QString& caption,
                                  const QString& filter) = 0;
-    // A picture file's path, or "" when the user cancels.
-    virtual QString OpenPictureName(QWidget* parent, const QString& caption,
-                                    const QString& filter) = 0;
+    // A picture file's path, or "" when the user cancels. PREVIEW, when given, shows
+    // the file under the cursor beside the list.
+    virtual QString OpenPictureName(QWidget* parent, const QString& caption, const QString& filter,
+                                    const TPicturePreview& preview = {}) = 0;
     // A folder's path, or "" when the user cancels.
     virtual QString BrowseFolder(QWidget* parent, const QString& caption) = 0;
 };
@@ -34,8 +43,8 @@ public:
     TMsgResult MessageBox(QWidget* parent, const QString& text, const QString& caption,
                           TMsgButtons buttons, TMsgIcon icon) override;
     QString OpenFileName(QWidget* parent, const QString& caption, const QString& filter) override;
-    QString OpenPictureName(QWidget* parent, const QString& caption,
-                            const QString& filter) override;
+    QString OpenPictureName(QWidget* parent, const QString& caption, const QString& filter,
+                            const TPicturePreview& preview = {}) override;
     QString BrowseFolder(QWidget* parent, const QString& caption) override;
 };
 

@@ -24,9 +24,11 @@ QString TScriptedDialogs::OpenFileName(QWidget*, const QString& caption, const Q
     return FFiles.isEmpty() ? QString() : FFiles.takeFirst();
 }
 
-QString TScriptedDialogs::OpenPictureName(QWidget*, const QString& caption, const QString&)
+QString TScriptedDialogs::OpenPictureName(QWidget*, const QString& caption, const QString& filter,
+                                          const TPicturePreview& preview)
 {
-    FAsked << TAsked{u"picture"_s, QString(), caption};
+    FAsked << TAsked{u"picture"_s, filter, caption};
+    FPreview = preview;
     return FPictures.isEmpty() ? QString() : FPictures.takeFirst();
 }
 

@@ -14,7 +14,7 @@ class TScriptedDialogs : public TDialogs {
 public:
     struct TAsked {
         QString Kind; // "message", "file", "picture", "folder"
-        QString Text;
+        QString Text; // a message's text, a picture picker's filter
         QString Caption;
         TMsgButtons Buttons = TMsgButtons::mbOK;
         TMsgIcon Icon = TMsgIcon::miNone;
@@ -26,6 +26,8 @@ public:
     void AnswerFolder(const QString& path) { FFolders << path; }
 
     const QList<TAsked>& Asked() const { return FAsked; }
+    // The preview the last picture picker was given.
+    const TPicturePreview& Preview() const { return FPreview; }
     // Only the message boxes, in order.
     QList<TAsked> Messages() const;
     void ClearAsked() { FAsked.clear(); }
@@ -37,12 +39,13 @@ public:
     TMsgResult MessageBox(QWidget* parent, const QString& text, const QString& caption,
                           TMsgButtons buttons, TMsgIcon icon) override;
     QString OpenFileName(QWidget* parent, const QString& caption, const QString& filter) override;
-    QString OpenPictureName(QWidget* parent, const QString& caption,
-                            const QString& filter) override;
+    QString OpenPictureName(QWidget* parent, const QString& caption, const QString& filter,
+                            const TPicturePreview& preview = {}) override;
     QString BrowseFolder(QWidget* parent, const QString& caption) override;
 
 private:
     QList<TMsgResult> FMessages;
     QStringList FFiles, FPictures, FFolders;
     QList<TAsked> FAsked;
+    TPicturePreview FPreview;
 };

@@ -71,6 +71,7 @@ struct TForm1Controls {
     TDBEdit* DBEdit3 = Find<TDBEdit>(u"DBEdit3");
     TDBEdit* DBEdit4 = Find<TDBEdit>(u"DBEdit4");
     TDBEdit* DBEdit5 = Find<TDBEdit>(u"DBEdit5");
+    TDBEdit* DBEdit6 = Find<TDBEdit>(u"DBEdit6");
     QToolButton* CloseSpeedButton1 = Find<QToolButton>(u"CloseSpeedButton1");
     QProgressBar* ProgressBar = Find<QProgressBar>(u"ProgressBar");
 

@@ -219,9 +219,9 @@ private:
 
     void TypeIntoDetails(const QString& text)
     {
-        Ui().DBEdit1->setFocus();
-        Ui().DBEdit1->selectAll();
-        QTest::keyClicks(Ui().DBEdit1, text);
+        Ui().DBEdit6->setFocus();
+        Ui().DBEdit6->selectAll();
+        QTest::keyClicks(Ui().DBEdit6, text);
     }
 
 private slots:
@@ -353,7 +353,7 @@ private slots:
         StartWith({u"Alpha"_s});
         MakeScanFolder({u"english64.exe"_s});
         TypeIntoDetails(u"9.9"_s);
-        QVERIFY(Ui().DBEdit1->Holding());
+        QVERIFY(Ui().DBEdit6->Holding());
         QCOMPARE(Table().State(), TDataSetState::dsEdit);
 
         PlayWizard(TLeave::Finish);

@@ -542,7 +542,7 @@ private slots:
     void disconnectPostsAPendingChange()
     {
         StartWith({u"Alpha"_s});
-        QTest::keyClicks(Ui().DBEdit1, u"1.0"_s);
+        QTest::keyClicks(Ui().DBEdit6, u"1.0"_s);
         Ui().ActDisconnect->trigger();
         QVERIFY(!Table().Active());
         Ui().ActConnect->trigger();

@@ -4,7 +4,9 @@
 #include "platform/apppaths.h"
 #include "platform/inifile.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -187,6 +189,37 @@ private slots:
         ini.WriteInteger(u"A"_s, u"K"_s, 5);
         QCOMPARE(ini.ReadInteger(u"A"_s, u"K"_s, 0), 5);
         QFile::remove(ini.FileName());
+    }
+
+    void pictureFolderBesideTheExecutableWhenItIsThere()
+    {
+        QVERIFY(QDir(FDir->path()).mkdir(u"Images"_s));
+        QCOMPARE(AppPaths::PictureFolder(FDir->filePath(u"tresmol"_s)),
+                 FDir->filePath(u"Images"_s));
+    }
+
+    void pictureFolderInTheDataFolderOtherwise_data()
+    {
+        QTest::addColumn<QString>("blocker");
+        QTest::newRow("no folder beside the executable") << QString();
+        // A file of that name is no folder, and nothing can be written into it.
+        QTest::newRow("a file named Images") << u"Images"_s;
+    }
+
+    void pictureFolderInTheDataFolderOtherwise()
+    {
+        QFETCH(QString, blocker);
+        if (!blocker.isEmpty()) {
+            QFile f(FDir->filePath(blocker));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        const QString expected =
+            QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+            u"/tresmol/Images"_s;
+        const bool existed = QFileInfo::exists(expected);
+        QCOMPARE(AppPaths::PictureFolder(FDir->filePath(u"tresmol"_s)), expected);
+        QCOMPARE(QFileInfo::exists(expected), existed); // choosing it creates nothing
+        QVERIFY(QFileInfo(FDir->filePath(u"Images"_s)).isFile() == !blocker.isEmpty());
     }
 };
 

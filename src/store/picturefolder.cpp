@@ -1,0 +1,107 @@
+#include "store/picturefolder.h"
+
+#include "store/connection.h"
+#include "store/dberrors.h"
+#include "store/schema.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// CANDIDATE kept to MAXLENGTH characters: the part before the last dot is shortened,
+// the extension stays unless it alone is too long. A surrogate pair is never split.
+QString Fit(const QString& candidate, int maxLength)
+{
+    if (maxLength <= 0 || candidate.size() <= maxLength)
+        return candidate;
+    const qsizetype dot = candidate.lastIndexOf(u'.');
+    const QString extension = dot > 0 ? candidate.mid(dot) : QString();
+    qsizetype keep = maxLength - extension.size();
+    if (keep <= 0)
+        return candidate.left(maxLength);
+    if (candidate.at(keep - 1).isHighSurrogate())
+        --keep;
+    return candidate.left(keep) + extension;
+}
+
+} // namespace
+
+bool TPictureFolder::SafeName(const QString& name)
+{
+    return !name.isEmpty() && name != u"."_s && name != u".."_s && !name.contains(u'/') &&
+           !name.contains(u'\\') && !name.contains(QChar(0));
+}
+
+QString TPictureFolder::FilePath(const QString& name) const
+{
+    return SafeName(name) ? QDir(FPath).filePath(name) : QString();
+}
+
+bool TPictureFolder::Holds(const QString& name) const
+{
+    const QString path = FilePath(name);
+    return !path.isEmpty() && QFileInfo(path).isFile();
+}
+
+QString TPictureFolder::FreeName(const QString& name, int maxLength) const
+{
+    // A name taken by anything, a folder or a dangling link included, is not free.
+    const auto taken = [this](const QString& candidate) {
+        const QFileInfo info(QDir(FPath).filePath(candidate));
+        return info.exists() || info.isSymLink();
+    };
+    QString candidate = Fit(name, maxLength);
+    for (int n = 1; taken(candidate); ++n)
+        candidate = Fit(QString::number(n) + u'_' + name, maxLength);
+    return candidate;
+}
+
+QString TPictureFolder::Store(const QString& source, int maxLength) const
+{
+    const QFileInfo from(source);
+    if (!from.isFile())
+        throw EError(u"Не удалось скопировать картинку: файл %1 не найден"_s.arg(
+            QDir::toNativeSeparators(source)));
+    if (!QDir().mkpath(FPath))
+        throw EError(
+            u"Не удалось создать папку для картинок %1"_s.arg(QDir::toNativeSeparators(FPath)));
+    // Between choosing a name and copying, another program may take it; the copy never
+    // overwrites, so it then fails and the next free name is tried.
+    QString lastError;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const QString name = FreeName(from.fileName(), maxLength);
+        QFile file(source);
+        if (file.copy(QDir(FPath).filePath(name)))
+            return name;
+        lastError = file.errorString();
+        if (!QFileInfo::exists(QDir(FPath).filePath(name)))
+            break;
+    }
+    throw EError(u"Не удалось скопировать картинку %1 в папку %2: %3"_s.arg(
+        QDir::toNativeSeparators(source), QDir::toNativeSeparators(FPath), lastError));
+}
+
+bool TPictureFolder::Remove(const QString& name) const
+{
+    return Holds(name) && QFile::remove(FilePath(name));
+}
+
+int PictureUses(TADOConnection& connection, const QString& name)
+{
+    if (!connection.Connected())
+        throw EDatabaseError(u"Cannot perform this operation on a closed dataset"_s);
+    QSqlQuery q(connection.Database());
+    q.prepare(u"SELECT COUNT(*) FROM \""_s + QString::fromUtf16(Schema::SoftTable) +
+              u"\" WHERE \"Images\" = ?"_s);
+    q.addBindValue(name);
+    if (!q.exec() || !q.next())
+        throw EDatabaseError(QString::fromUtf16(Schema::SoftTable) + u": "_s +
+                             connection.DescribeSqlError(q.lastError().text()));
+    return q.value(0).toInt();
+}
