@@ -1,9 +1,11 @@
 #include "harvest/harvestfile.h"
 
+#include "harvest/iconresource.h"
 #include "harvest/knownfiles.h"
 #include "harvest/memberreader.h"
 #include "harvest/nativepath.h"
 #include "store/dataset.h"
+#include "store/picturefolder.h"
 
 #include <QElapsedTimer>
 
@@ -87,7 +89,7 @@ std::unique_ptr<TVerInfoRes> ReadVerInfo(const QString& path)
     return std::make_unique<TVerInfoRes>(file.Bytes(), path);
 }
 
-TFileFacts ReadFileFacts(const QString& path, TMemberReader* members, bool wantSize)
+TFileFacts ReadFileFacts(const QString& path, TMemberReader* members, bool wantSize, bool wantIcon)
 {
     TFileFacts facts;
     try {
@@ -97,8 +99,12 @@ TFileFacts ReadFileFacts(const QString& path, TMemberReader* members, bool wantS
             if (!member)
                 throw ENoVerInfoError();
             facts.Size = member->Size;
+            if (wantIcon)
+                facts.Icon = ReadMainIcon(member->Bytes);
             facts.Values = VersionValues(TVerInfoRes(member->Bytes, path));
         } else {
+            if (wantIcon && !PathHasEscapes(path))
+                facts.Icon = ReadMainIcon(path);
             if (wantSize) {
                 struct stat info {};
                 if (::stat(PathToNative(path).constData(), &info) == 0 && S_ISREG(info.st_mode))
@@ -128,7 +134,8 @@ bool HarvestFile(TDataSet& table, const QString& path, const THarvestOptions& op
     {
         TSpan span(stats ? &stats->ReadNs : nullptr);
         // The size matters only for a path some record holds.
-        facts = ReadFileFacts(path, options.Members, options.Known && options.Known->HasPath(path));
+        facts = ReadFileFacts(path, options.Members, options.Known && options.Known->HasPath(path),
+                              options.Icons != nullptr);
     }
     const QString fileVersion = ValueOf(facts.Values, u"FileVersion");
     if (options.Known &&
@@ -151,6 +158,17 @@ bool HarvestFile(TDataSet& table, const QString& path, const THarvestOptions& op
         const qsizetype slash = path.lastIndexOf(u'/');
         table.FieldByName(u"PlacingProgram"_s)->SetAsString(path.left(slash + 1));
         table.FieldByName(u"ExtractFileName"_s)->SetAsString(path.mid(slash + 1));
+    }
+    TField* images = table.FieldByName(u"Images"_s);
+    if (options.Icons && facts.Icon && images->AsString().isEmpty()) {
+        const QString file = path.section(u'/', -1);
+        const qsizetype dot = file.lastIndexOf(u'.');
+        const QString name = (dot > 0 ? file.left(dot) : file) + u".ico"_s;
+        try {
+            images->SetAsString(options.Icons->StoreData(name, *facts.Icon, images->Size()));
+        } catch (const EError&) {
+            // The record matters more than its picture: it is saved without one.
+        }
     }
     table.Post();
     if (options.Known)

@@ -8,8 +8,10 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 class TDataSet;
+class TPictureFolder;
 
 namespace Harvest {
 
@@ -24,14 +26,16 @@ std::unique_ptr<TVerInfoRes> ReadVerInfo(const QString& path);
 struct TFileFacts {
     TVersionValues Values; // "NO_INFO" in each without readable version information
     bool HaveInfo = false;
-    qint64 Size = -1;    // in bytes; -1 when not asked for or unknown
-    bool Member = false; // the path names a member of a disc image or archive
+    qint64 Size = -1;               // in bytes; -1 when not asked for or unknown
+    bool Member = false;            // the path names a member of a disc image or archive
+    std::optional<QByteArray> Icon; // the program's icon as an .ico file, when asked for
 };
 
 // The facts of PATH. With MEMBERS, a path inside a disc image or archive is read
 // through it (see TMemberReader); without, every path is a file on disc. WANTSIZE
-// asks for the size too.
-TFileFacts ReadFileFacts(const QString& path, TMemberReader* members, bool wantSize);
+// asks for the size too, WANTICON for the icon.
+TFileFacts ReadFileFacts(const QString& path, TMemberReader* members, bool wantSize,
+                         bool wantIcon = false);
 
 // What harvesting does beyond the plain step; none of it by default.
 struct THarvestOptions {
@@ -41,6 +45,10 @@ struct THarvestOptions {
     // Files the catalogue already holds are left out, and each file harvested is
     // added, so that a path met twice in one run is harvested once.
     TKnownFiles* Known = nullptr;
+    // A record harvested without a picture gets the program's icon, stored in this
+    // picture folder as NAME.ico after the file's name (1_NAME.ico... when taken) and
+    // named in Images. An icon that cannot be stored leaves Images empty.
+    const TPictureFolder* Icons = nullptr;
 };
 
 // What HarvestFile did, added up over calls.

@@ -240,6 +240,8 @@ void TMasterForm::ActNextExecute()
 
 bool TMasterForm::InsideArchives() const { return ui->CheckBox1->isChecked(); }
 
+bool TMasterForm::StoreIcons() const { return ui->CheckBox2->isChecked(); }
+
 void TMasterForm::MarkKnownFiles()
 {
     if (!FCatalogue || !FCatalogue->Active())

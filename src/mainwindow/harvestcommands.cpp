@@ -10,6 +10,7 @@
 #include "harvestwindows/masterform.h"
 #include "store/datamodule.h"
 #include "store/dberrors.h"
+#include "store/picturefolder.h"
 
 #include <QCoreApplication>
 #include <QProgressBar>
@@ -31,9 +32,10 @@ namespace {
 
 // The wizard's ticked files, checked against CATALOGUE, and what harvesting them
 // needs beyond the plain step: a reader for members of disc images and archives
-// when the wizard searched inside them.
+// when the wizard searched inside them, the picture folder when it asked for icons.
 QStringList CheckedFiles(TMasterForm* wizard, const TDataSet* catalogue,
-                         Harvest::TMemberReader& members, Harvest::THarvestOptions& options)
+                         Harvest::TMemberReader& members, const TPictureFolder& pictures,
+                         Harvest::THarvestOptions& options)
 {
     QStringList files;
     if (!wizard)
@@ -42,6 +44,8 @@ QStringList CheckedFiles(TMasterForm* wizard, const TDataSet* catalogue,
     wizard->GetCheckedFiles(files);
     if (wizard->InsideArchives())
         options.Members = &members;
+    if (wizard->StoreIcons())
+        options.Icons = &pictures;
     return files;
 }
 
@@ -51,9 +55,11 @@ void TForm1::ActScanExecute()
 {
     CatalogueCommand([this] {
         Harvest::TMemberReader members;
+        const TPictureFolder pictures(PictureFolder());
         Harvest::THarvestOptions options;
-        const QStringList files = CheckedFiles(
-            FWindows.MasterForm, FDataModule ? &FDataModule->BookTable : nullptr, members, options);
+        const QStringList files =
+            CheckedFiles(FWindows.MasterForm, FDataModule ? &FDataModule->BookTable : nullptr,
+                         members, pictures, options);
         // Draw what the wizard covered before the run keeps the program busy.
         repaint();
         FProgressBar->setMaximum(int(files.size()));
@@ -78,9 +84,11 @@ void TForm1::N14Click()
 {
     CatalogueCommand([this] {
         Harvest::TMemberReader members;
+        const TPictureFolder pictures(PictureFolder());
         Harvest::THarvestOptions options;
-        const QStringList files = CheckedFiles(
-            FWindows.MasterForm, FDataModule ? &FDataModule->BookTable : nullptr, members, options);
+        const QStringList files =
+            CheckedFiles(FWindows.MasterForm, FDataModule ? &FDataModule->BookTable : nullptr,
+                         members, pictures, options);
         for (const QString& path : files)
             HarvestFile(path, options);
     });

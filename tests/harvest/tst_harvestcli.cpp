@@ -2,6 +2,8 @@
 
 #include "harvest/filesearch.h"
 #include "harvest/nativepath.h"
+#include "store/catalogue.h"
+#include "store/datamodule.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -54,6 +56,7 @@ private slots:
     void failures_data();
     void failures();
     void secondScanSkipsKnownFiles();
+    void iconsAsPictures();
 
 private:
     std::unique_ptr<QTemporaryDir> FDir;
@@ -167,6 +170,34 @@ void TestHarvestCli::secondScanSkipsKnownFiles()
     // Without the option the same scan doubles the catalogue.
     QCOMPARE(Run(Cli, {u"harvest"_s, u"Tresmol.mdb"_s, Fixtures}, FDir->path()).Status, 0);
     QCOMPARE(Records(FDir->path()).size(), 2 * count);
+}
+
+void TestHarvestCli::iconsAsPictures()
+{
+    const QString pictures = FDir->filePath(u"pictures"_s);
+    const TRun r =
+        Run(Cli,
+            {u"harvest"_s, u"Tresmol.mdb"_s, Fixtures + u"/icons64.exe"_s,
+             Fixtures + u"/english64.exe"_s, u"--icons"_s, u"--picture-folder"_s, pictures},
+            FDir->path());
+    QCOMPARE(r.Status, 0);
+    QVERIFY2(r.Err.contains("2 files harvested"), r.Err);
+    // Images is not among the columns list shows: read it through the store.
+    QStringList images;
+    {
+        TDataModule1 dm([](const QString& m) { QFAIL(qPrintable(m)); },
+                        Catalogue::ConnectionStringFor(FDir->filePath(u"Tresmol.mdb"_s)));
+        dm.BookTable.Open();
+        for (dm.BookTable.First(); !dm.BookTable.Eof(); dm.BookTable.Next())
+            images << dm.BookTable.FieldByName(u"Images"_s)->AsString();
+    }
+    images.sort();
+    QCOMPARE(images, (QStringList{QString(), u"icons64.ico"_s}));
+    QFile stored(pictures + u"/icons64.ico"_s);
+    QVERIFY(stored.open(QIODevice::ReadOnly));
+    QFile source(Fixtures + u"/icons64.exe.ico"_s);
+    QVERIFY(source.open(QIODevice::ReadOnly));
+    QCOMPARE(stored.readAll(), source.readAll());
 }
 
 QTEST_GUILESS_MAIN(TestHarvestCli)

@@ -8,6 +8,7 @@
 #include "store/catalogue.h"
 #include "store/datamodule.h"
 #include "store/dberrors.h"
+#include "store/picturefolder.h"
 
 #include <QDir>
 #include <QFile>
@@ -103,6 +104,7 @@ private slots:
     void knownFiles_data();
     void knownFiles();
     void knownFilesAreLeftOut();
+    void iconsBecomePictures();
 
 private:
     std::unique_ptr<TCatalogue> FCat;
@@ -459,6 +461,53 @@ void TestHarvestFile::knownFilesAreLeftOut()
     QCOMPARE(stats.Files, 1);
     QCOMPARE(stats.Skipped, 7);
     QCOMPARE(t.RecordCount(), 4);
+}
+
+void TestHarvestFile::iconsBecomePictures()
+{
+    TDataSet& t = FDm->BookTable;
+    QTemporaryDir dir;
+    const TPictureFolder pictures(dir.filePath(u"Images"_s));
+    Harvest::THarvestOptions options;
+    options.Icons = &pictures;
+    const auto images = [&] { return t.FieldByName(u"Images"_s)->AsString(); };
+    QFile source(Fixture(u"icons64.exe.ico"_s));
+    QVERIFY(source.open(QIODevice::ReadOnly));
+    const QByteArray icon = source.readAll();
+
+    // The picture naming rule: the name, then 1_, 2_..., a gap filled first.
+    QStringList names;
+    for (int i = 0; i < 3; ++i) {
+        QVERIFY(Harvest::HarvestFile(t, Fixture(u"icons64.exe"_s), options));
+        names << images();
+    }
+    QCOMPARE(names, (QStringList{u"icons64.ico"_s, u"1_icons64.ico"_s, u"2_icons64.ico"_s}));
+    for (const QString& n : names) {
+        QFile stored(pictures.FilePath(n));
+        QVERIFY(stored.open(QIODevice::ReadOnly));
+        QCOMPARE(stored.readAll(), icon);
+    }
+    QVERIFY(pictures.Remove(u"1_icons64.ico"_s));
+    Harvest::HarvestFile(t, Fixture(u"icons64.exe"_s), options);
+    QCOMPARE(images(), u"1_icons64.ico"_s);
+
+    // No icon, no picture; without the option, none either.
+    Harvest::HarvestFile(t, Fixture(u"english64.exe"_s), options);
+    QCOMPARE(images(), QString());
+    Harvest::HarvestFile(t, Fixture(u"icons32.exe"_s));
+    QCOMPARE(images(), QString());
+
+    // A picture folder that cannot be made: the record is saved without a picture.
+    QFile blocker(dir.filePath(u"blocked"_s));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const TPictureFolder blocked(dir.filePath(u"blocked/Images"_s));
+    options.Icons = &blocked;
+    const int before = t.RecordCount();
+    QVERIFY(Harvest::HarvestFile(t, Fixture(u"icons32.exe"_s), options));
+    QCOMPARE(t.RecordCount(), before + 1);
+    QCOMPARE(images(), QString());
+    QCOMPARE(t.FieldByName(u"CompanyName"_s)->AsString(), u"Tresmol Test Works"_s);
 }
 
 QTEST_GUILESS_MAIN(TestHarvestFile)

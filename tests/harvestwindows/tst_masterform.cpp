@@ -56,6 +56,7 @@ struct TWizardControls {
     QLabel* Label3 = Control<QLabel>(Form, u"Label3"_s);
     QLabel* Label4 = Control<QLabel>(Form, u"Label4"_s);
     QCheckBox* CheckBox1 = Control<QCheckBox>(Form, u"CheckBox1"_s);
+    QCheckBox* CheckBox2 = Control<QCheckBox>(Form, u"CheckBox2"_s);
     QPushButton* BackBtn = Control<QPushButton>(Form, u"BackBtn"_s);
     QPushButton* NextBtn = Control<QPushButton>(Form, u"NextBtn"_s);
     QPushButton* CancelBtn = Control<QPushButton>(Form, u"CancelBtn"_s);
@@ -407,6 +408,12 @@ void TestMasterForm::insideArchivesOnlyWhenTicked()
     QFETCH(bool, inside);
     QCOMPARE(ui->CheckBox1->text(), u"Искать в образах дисков и архивах"_s);
     QVERIFY(!ui->CheckBox1->isChecked());
+    // Icons are kept as pictures unless the user says otherwise.
+    QCOMPARE(ui->CheckBox2->text(), u"Сохранять значки программ как картинки"_s);
+    QVERIFY(ui->CheckBox2->isChecked());
+    QVERIFY(FForm->StoreIcons());
+    ui->CheckBox2->setChecked(false);
+    QVERIFY(!FForm->StoreIcons());
     const QString archives = QStringLiteral(ARCHIVE_FIXTURES);
     const QStringList got = Wizard([&] {
         AddFolder(archives);

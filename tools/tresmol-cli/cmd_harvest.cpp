@@ -1,19 +1,24 @@
-// tresmol-cli harvest CATALOGUE PATH... [--inside-archives] [--skip-known]: the
-// wizard's search over every folder given, then HarvestFile for each path in order,
-// as "Сканировать" does. --inside-archives searches disc images and archives too,
-// --skip-known leaves out the files the catalogue already holds.
+// tresmol-cli harvest CATALOGUE PATH... [--inside-archives] [--skip-known] [--icons
+// [--picture-folder DIR]]: the wizard's search over every folder given, then
+// HarvestFile for each path in order, as "Сканировать" does. --inside-archives
+// searches disc images and archives too, --skip-known leaves out the files the
+// catalogue already holds, --icons stores each program's icon as its record's picture
+// in the picture folder of the program installed beside tresmol-cli, or in DIR.
 
 #include "harvest/filesearch.h"
 #include "harvest/harvestfile.h"
 #include "harvest/knownfiles.h"
 #include "harvest/memberreader.h"
 #include "harvest/nativepath.h"
+#include "platform/apppaths.h"
 #include "store/catalogue.h"
 #include "store/datamodule.h"
 #include "store/dberrors.h"
+#include "store/picturefolder.h"
 #include "tools/tresmol-cli/cli_util.h"
 #include "tools/tresmol-cli/commands.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -88,16 +93,25 @@ private:
 int CmdHarvest(const QStringList& args)
 {
     return RunCommand([&] {
-        const QStringList flags = {u"--inside-archives"_s, u"--skip-known"_s};
-        const TCliArgs a = ParseCliArgs(args, {}, flags);
+        const QStringList flags = {u"--inside-archives"_s, u"--skip-known"_s, u"--icons"_s};
+        const TCliArgs a = ParseCliArgs(args, {u"--picture-folder"_s}, flags);
         if (a.Positional.size() < 2)
             return Fail(u"usage: tresmol-cli harvest CATALOGUE PATH... [--inside-archives] "
-                        u"[--skip-known]"_s);
+                        u"[--skip-known] [--icons [--picture-folder DIR]]"_s);
         QStringList given = RawArguments(args);
-        if (given.isEmpty())
+        if (given.isEmpty()) {
             given = a.Positional;
-        else
-            given.removeIf([&](const QString& g) { return flags.contains(g); });
+        } else {
+            // The options and their values, by their places in the list.
+            QStringList positional;
+            for (qsizetype i = 0; i < given.size(); ++i) {
+                if (given[i] == u"--picture-folder"_s)
+                    ++i;
+                else if (!flags.contains(given[i]))
+                    positional << given[i];
+            }
+            given = positional;
+        }
         const bool inside = a.Options.contains(u"--inside-archives"_s);
         const QString catalogue = given.takeFirst();
 
@@ -135,9 +149,14 @@ int CmdHarvest(const QStringList& args)
         std::unique_ptr<Harvest::TKnownFiles> known;
         if (a.Options.contains(u"--skip-known"_s))
             known = std::make_unique<Harvest::TKnownFiles>(table);
+        // The program itself is "tresmol" beside tresmol-cli.
+        const TPictureFolder pictures(a.Options.value(
+            u"--picture-folder"_s,
+            AppPaths::PictureFolder(QCoreApplication::applicationDirPath() + u"/tresmol"_s)));
         Harvest::THarvestOptions options;
         options.Members = inside ? &members : nullptr;
         options.Known = known.get();
+        options.Icons = a.Options.contains(u"--icons"_s) ? &pictures : nullptr;
 
         Harvest::THarvestStats stats;
         TProgress progress(paths.size());
