@@ -6,6 +6,11 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMetaObject>
+#include <QValidator>
+
+#include <algorithm>
+
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
@@ -16,6 +21,23 @@ bool LeavesForControl(const QFocusEvent* event)
     return event->reason() != Qt::ActiveWindowFocusReason &&
            event->reason() != Qt::PopupFocusReason;
 }
+
+// Whole numbers that fit 32 bits, typed as digits with an optional leading minus;
+// an empty box (no value) and a lone minus on the way to a number are let through.
+class TWholeNumberValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override
+    {
+        if (input.isEmpty() || input == u"-"_s)
+            return Intermediate;
+        bool ok = false;
+        input.toInt(&ok, 10);
+        const bool digits = std::all_of(input.begin() + (input.startsWith(u'-') ? 1 : 0),
+                                        input.end(), [](QChar c) { return c.isDigit(); });
+        return ok && digits ? Acceptable : Invalid;
+    }
+};
 
 } // namespace
 
@@ -51,6 +73,20 @@ void TDBEdit::Load()
         setMaxLength(std::min(designMax, f->Size()));
     else
         setMaxLength(designMax);
+    // A whole-number field takes only what it can hold: digits, a leading minus, and
+    // no more of them than its 32 bits allow. The check follows the field the edit is
+    // bound to now, so a box shown before its table opens accepts anything meanwhile.
+    const bool integral =
+        f && (f->DataType() == TFieldType::ftInteger || f->DataType() == TFieldType::ftAutoInc);
+    if (integral && !validator()) {
+        auto* v = new TWholeNumberValidator(this);
+        FIntegerValidator = v;
+        setValidator(v);
+    } else if (!integral && validator() && validator() == FIntegerValidator) {
+        setValidator(nullptr);
+        delete FIntegerValidator;
+        FIntegerValidator = nullptr;
+    }
     const QString text = f ? f->AsString() : QString();
     if (text != this->text())
         setText(text);

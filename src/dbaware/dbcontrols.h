@@ -48,6 +48,7 @@ private:
     bool FHolding = false;
     bool FStarting = false;
     int FDesignMaxLength = -1;
+    const QValidator* FIntegerValidator = nullptr; // set while bound to a whole number
 };
 
 class TDBMemo : public QPlainTextEdit, private TFieldLinkClient {

@@ -215,6 +215,15 @@ TDBGrid::~TDBGrid()
     // Unbound while the grid is still whole: the model, a child, would otherwise tell a
     // grid that is half destroyed that its rows went.
     FModel->SetDataSource(nullptr);
+    // From here on the grid hears nothing: the model and the delegate outlive this
+    // body (QWidget deletes its children later), and whatever they say while they go
+    // would reach handlers of a grid that is no longer one.
+    FModel->disconnect(this);
+    FDelegate->disconnect(this);
+    horizontalHeader()->disconnect(this);
+    setModel(nullptr);
+    delete FModel;
+    FModel = nullptr;
 }
 
 void TDBGrid::SetDataSource(TDataSource* ds) { FModel->SetDataSource(ds); }

@@ -1,6 +1,6 @@
 #include "harvest/archivestream.h"
 
-#include "harvest/nativepath.h"
+#include "platform/nativepath.h"
 
 #include <archive.h>
 #include <archive_entry.h>

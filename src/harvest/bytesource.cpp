@@ -1,6 +1,6 @@
 #include "harvest/bytesource.h"
 
-#include <QFile>
+#include "platform/nativepath.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -12,8 +12,8 @@ TFileSource::TFileSource(const QString& fileName)
     if (fileName.isEmpty())
         return;
     // Opened without waiting, so that a named pipe cannot hold us up; only a
-    // regular file is kept.
-    const QByteArray path = QFile::encodeName(fileName);
+    // regular file is kept. A name that is not valid UTF-8 opens by its own bytes.
+    const QByteArray path = PathToNative(fileName);
     FHandle = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (FHandle < 0)
         return;
@@ -24,6 +24,17 @@ TFileSource::TFileSource(const QString& fileName)
         return;
     }
     FSize = static_cast<quint64>(info.st_size);
+    FModified = info.st_mtim;
+    FChanged = info.st_ctim;
+}
+
+bool TFileSource::Unchanged() const
+{
+    struct stat info {};
+    return FHandle >= 0 && ::fstat(FHandle, &info) == 0 &&
+           static_cast<quint64>(info.st_size) == FSize && info.st_mtim.tv_sec == FModified.tv_sec &&
+           info.st_mtim.tv_nsec == FModified.tv_nsec && info.st_ctim.tv_sec == FChanged.tv_sec &&
+           info.st_ctim.tv_nsec == FChanged.tv_nsec;
 }
 
 TFileSource::~TFileSource()

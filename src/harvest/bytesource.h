@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <ctime>
+
 class TByteSource {
 public:
     virtual ~TByteSource() = default;
@@ -13,12 +15,17 @@ public:
     // LENGTH bytes from OFFSET into a new array; false when any of them lies outside
     // the source or cannot be read.
     virtual bool Read(quint64 offset, quint64 length, QByteArray& out) = 0;
+    // False when the bytes may have changed since the source was opened, so that what
+    // was read may mix two versions of them.
+    virtual bool Unchanged() const { return true; }
 };
 
-// A regular file, opened at construction; IsOpen() is false for a folder, a pipe,
-// a missing file or one that cannot be opened. Reads go through a window of one
-// page, so that the headers, the directory entries and a small version block that
-// lie together cost one read from the system.
+// A regular file, opened at construction by any name, also one that is not valid
+// UTF-8 (see PathFromNative); IsOpen() is false for a folder, a pipe, a missing file
+// or one that cannot be opened. Reads go through a window of one page, so that the
+// headers, the directory entries and a small version block that lie together cost one
+// read from the system. The file is read, never mapped: one that shrinks while it is
+// read makes a read fail, where a mapping would raise SIGBUS.
 class TFileSource : public TByteSource {
 public:
     explicit TFileSource(const QString& fileName);
@@ -29,6 +36,9 @@ public:
     bool IsOpen() const { return FHandle >= 0; }
     quint64 Size() const override { return FSize; }
     bool Read(quint64 offset, quint64 length, QByteArray& out) override;
+    // False when the file's size or time stamps differ from those it had when it was
+    // opened.
+    bool Unchanged() const override;
 
 private:
     static constexpr quint64 WindowSize = 4096;
@@ -38,6 +48,8 @@ private:
     quint64 FSize = 0;
     QByteArray FWindow;
     quint64 FWindowOffset = 0;
+    timespec FModified{};
+    timespec FChanged{};
 };
 
 // Bytes in memory.

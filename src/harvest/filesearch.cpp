@@ -2,7 +2,7 @@
 
 #include "harvest/archivesearch.h"
 #include "harvest/archivestream.h"
-#include "harvest/nativepath.h"
+#include "platform/nativepath.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

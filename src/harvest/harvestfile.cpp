@@ -3,59 +3,17 @@
 #include "harvest/iconresource.h"
 #include "harvest/knownfiles.h"
 #include "harvest/memberreader.h"
-#include "harvest/nativepath.h"
+#include "platform/nativepath.h"
 #include "store/dataset.h"
 #include "store/picturefolder.h"
 
 #include <QElapsedTimer>
-
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace Harvest {
 
 namespace {
-
-// A regular file mapped into memory, for the paths Qt cannot open by name.
-class TMappedFile {
-public:
-    explicit TMappedFile(const QByteArray& nativePath)
-    {
-        const int fd = ::open(nativePath.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0)
-            return;
-        struct stat info {};
-        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
-            void* p = ::mmap(nullptr, size_t(info.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
-            if (p != MAP_FAILED) {
-                FData = p;
-                FSize = size_t(info.st_size);
-            }
-        }
-        ::close(fd);
-    }
-    ~TMappedFile()
-    {
-        if (FData)
-            ::munmap(FData, FSize);
-    }
-    TMappedFile(const TMappedFile&) = delete;
-    TMappedFile& operator=(const TMappedFile&) = delete;
-
-    bool IsOpen() const { return FData != nullptr; }
-    QByteArray Bytes() const
-    {
-        return QByteArray::fromRawData(static_cast<const char*>(FData), qsizetype(FSize));
-    }
-
-private:
-    void* FData = nullptr;
-    size_t FSize = 0;
-};
 
 class TSpan {
 public:
@@ -79,14 +37,7 @@ private:
 
 std::unique_ptr<TVerInfoRes> ReadVerInfo(const QString& path)
 {
-    if (!PathHasEscapes(path))
-        return std::make_unique<TVerInfoRes>(path);
-    // The reader opens files through Qt, which writes names as UTF-8; a name that is
-    // not is opened here and read from memory.
-    TMappedFile file(PathToNative(path));
-    if (!file.IsOpen())
-        throw ENoVerInfoError();
-    return std::make_unique<TVerInfoRes>(file.Bytes(), path);
+    return std::make_unique<TVerInfoRes>(path);
 }
 
 TFileFacts ReadFileFacts(const QString& path, TMemberReader* members, bool wantSize, bool wantIcon)

@@ -1,7 +1,7 @@
 #include "harvest/memberreader.h"
 
 #include "harvest/archivestream.h"
-#include "harvest/nativepath.h"
+#include "platform/nativepath.h"
 
 #include <sys/stat.h>
 

@@ -112,6 +112,11 @@ void TVerInfoRes::Read(TByteSource& source)
     WriteHex4(table + 4, pair >> 16);
     FStringTable = block.Node({u"StringFileInfo", QStringView(table, 8)});
 
+    // A file rewritten while it was read is an error for that file, never a mix of
+    // two versions.
+    if (!source.Unchanged())
+        throw EVerInfoError(u"Cannot obtain version info."_s);
+
     const char* info = FBuffer.constData() + FFixedInfo;
     const quint32 flags = LeU32(info + FixedFlagsMask) & LeU32(info + FixedFlags);
     for (const TFlagText& f : FlagTexts) {

@@ -52,7 +52,8 @@ public:
 class TVerInfoRes {
 public:
     // Reads and checks everything; throws ENoVerInfoError, EVerInfoError or
-    // eNoFixeVerInfo when FILENAME has no usable version information.
+    // eNoFixeVerInfo when FILENAME has no usable version information, or when the file
+    // changes while it is read. FILENAME may hold bytes escaped by PathFromNative.
     explicit TVerInfoRes(const QString& fileName);
     // The same over an image already in memory (FILENAME only names it).
     TVerInfoRes(const QByteArray& image, const QString& fileName);

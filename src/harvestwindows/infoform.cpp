@@ -4,17 +4,21 @@
 #include "harvest/harvestfile.h"
 #include "platform/command.h"
 #include "platform/dialogs.h"
+#include "platform/fitwindow.h"
 #include "store/datamodule.h"
 #include "store/recordops.h"
 #include "ui_infoform.h"
 
 #include <QHash>
 
+#include <algorithm>
+
 using namespace Qt::Literals::StringLiterals;
 
-// "Exe файлы|*.exe|Все файлы|*." in the file dialog's own notation; "*." is a name
-// without an extension.
-const QString TInfoForm::OpenDialog3Filter = u"Exe файлы (*.exe);;Все файлы (*.)"_s;
+// Executables first; the second entry lists every file. The pattern "*." of other
+// platforms' dialogs means every file there, but here it would match only names
+// ending in a dot, so it is written "*".
+const QString TInfoForm::OpenDialog3Filter = u"Exe файлы (*.exe);;Все файлы (*)"_s;
 
 namespace {
 
@@ -38,6 +42,8 @@ TInfoForm::TInfoForm(QWidget* parent, TDataSource* source)
     for (int i = 0; i < edits.size(); ++i)
         edits[i]->SetDataField(EditColumns[i]);
     SetDataSource(source);
+    // The designed 650 by 490, or more where the current font needs it.
+    resize(FitWindow::ContentSize(this, QSize(650, 490)));
     connect(ui->SpeedButton1, &QPushButton::clicked, this,
             [this] { RunCommand(this, [this] { SpeedButton1Click(); }); });
     connect(ui->SpeedButton2, &QPushButton::clicked, this,
@@ -91,3 +97,18 @@ void TInfoForm::SpeedButton2Click()
 }
 
 void TInfoForm::SpeedButton3Click() { reject(); }
+
+void TInfoForm::done(int result)
+{
+    // A new record that nothing was put into would otherwise linger in the grid as a
+    // numberless row until the next move; it goes when the window closes. One whose
+    // values still wait in the edits stays, so that they are not lost.
+    if (TDataSet* table = FSource ? FSource->DataSet() : nullptr) {
+        const QList<TDBEdit*> edits = Edits();
+        const bool held =
+            std::any_of(edits.begin(), edits.end(), [](const TDBEdit* e) { return e->Holding(); });
+        if (table->State() == TDataSetState::dsInsert && !table->Modified() && !held)
+            RunCommand(this, [table] { table->Cancel(); });
+    }
+    QDialog::done(result);
+}

@@ -31,6 +31,9 @@ public:
     void SpeedButton2Click(); // "Сохранить"
     void SpeedButton3Click(); // "Выход"
 
+    // Closing by any way: a new record left untouched is dropped.
+    void done(int result) override;
+
 private:
     std::unique_ptr<Ui::TInfoForm> ui;
     TDataSource* FSource = nullptr;

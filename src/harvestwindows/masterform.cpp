@@ -6,6 +6,7 @@
 #include "harvest/memberreader.h"
 #include "platform/command.h"
 #include "platform/dialogs.h"
+#include "platform/fitwindow.h"
 #include "store/dataset.h"
 #include "ui_masterform.h"
 
@@ -43,7 +44,8 @@ TMasterForm::TMasterForm(QWidget* parent)
 {
     ui->setupUi(this);
     setObjectName(u"MasterForm"_s);
-    resize(649, 325);
+    // The designed 649 by 325, or more where the current font needs it.
+    resize(FitWindow::ContentSize(this, QSize(649, 325)));
     for (QAction* a : {ui->ActBack, ui->ActNext, ui->ActFinish, ui->ActCancel})
         a->setData(u"Navigation"_s);
     for (QAction* a : {ui->ActAddFolder, ui->ActDeleteFolder})
@@ -68,6 +70,13 @@ TMasterForm::TMasterForm(QWidget* parent)
     Bind(ui->Button2, ui->ActDeleteFolder);
     // NextBtn runs whichever action ActionList1Update binds it to.
     connect(ui->NextBtn, &QPushButton::clicked, this, [this] {
+        // During the search the button still reads "&Вперед >"; pressing it does
+        // nothing but turn it into "Готово".
+        if (FSearching && FNextBinding == ui->ActNext) {
+            FNextPressedWhileSearching = true;
+            ActionList1Update();
+            return;
+        }
         ActionList1Update();
         if (FNextBinding && FNextBinding->isEnabled())
             FNextBinding->trigger();
@@ -122,7 +131,8 @@ void TMasterForm::Run(QAction* action, void (TMasterForm::*handler)())
 
 void TMasterForm::ActionList1Update()
 {
-    FNextBinding = FPageIndex == 0 ? ui->ActNext : ui->ActFinish;
+    const bool finishing = FPageIndex > 0 && (!FSearching || FNextPressedWhileSearching);
+    FNextBinding = finishing ? ui->ActFinish : ui->ActNext;
     ui->NextBtn->setText(FNextBinding->text());
     ui->ActNext->setEnabled(ui->FoldersList->count() > 0);
     ui->ActFinish->setEnabled(ui->FilesCbL->count() > 0);
@@ -143,7 +153,7 @@ void TMasterForm::showEvent(QShowEvent* event)
 
 void TMasterForm::FormShow()
 {
-    resize(width(), 325);
+    resize(width(), std::max(325, minimumSizeHint().height()));
     ShowFolderPage();
     ActionList1Update();
 }
@@ -180,6 +190,7 @@ void TMasterForm::ActNextExecute()
     // asked for while the page switch is drawn waits for it like any other.
     FSearching = true;
     FStopSearch = false;
+    FNextPressedWhileSearching = false;
     bool cursorSet = false;
     const auto end = qScopeGuard([this, &cursorSet] {
         FSearching = false;

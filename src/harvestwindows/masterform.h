@@ -80,7 +80,8 @@ private:
     int FPageIndex = 0;
     bool FSearching = false;
     bool FStopSearch = false; // the wizard was cancelled during the search
-    int FPendingResult = -1;  // a close asked for while searching
+    bool FNextPressedWhileSearching = false;
+    int FPendingResult = -1; // a close asked for while searching
     QAction* FNextBinding = nullptr;
     const TDataSet* FCatalogue = nullptr;
     int FSkippedArchives = 0; // passed over by the last search

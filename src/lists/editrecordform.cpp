@@ -1,6 +1,7 @@
 #include "lists/editrecordform.h"
 
 #include "platform/command.h"
+#include "platform/fitwindow.h"
 #include "store/datamodule.h"
 #include "store/recordops.h"
 
@@ -14,7 +15,8 @@ TEditRecordForm::TEditRecordForm(TDataModule1* dm, QWidget* parent)
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFixedSize(653, 406);
+    // The designed 653 by 406, or more where the current font needs it.
+    setFixedSize(FitWindow::ContentSize(this, QSize(653, 406)));
     if (parent)
         setWindowIcon(parent->windowIcon());
 
@@ -93,3 +95,15 @@ void TEditRecordForm::SpeedButton2Click()
 }
 
 void TEditRecordForm::CloseSpeedButtonClick() { close(); }
+
+void TEditRecordForm::done(int result)
+{
+    // What the boxes still hold becomes the record's pending value as the window
+    // closes, so that the main window shows what the record will be saved with. The
+    // record is neither posted nor cancelled. A value the record refuses keeps the
+    // window open, with the error shown, rather than vanish with it.
+    if (FDataModule && FDataModule->BookTable.Active() &&
+        !RunCommand(this, [this] { FDataModule->BookTable.UpdateRecord(); }))
+        return;
+    QDialog::done(result);
+}

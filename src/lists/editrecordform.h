@@ -24,6 +24,9 @@ public:
     // "Выход" and the close box: closes, neither posting nor cancelling.
     void CloseSpeedButtonClick();
 
+    // Every way of closing: text the boxes hold is taken into the record first.
+    void done(int result) override;
+
 private:
     std::unique_ptr<::Ui::TEditRecordForm> ui;
     TDataModule1* FDataModule;

@@ -65,10 +65,16 @@ void TForm1::ActScanExecute()
         FProgressBar->setMaximum(int(files.size()));
         FProgressBar->show();
         FScanning = true;
-        const auto end = qScopeGuard([this] { FScanning = false; });
+        int added = 0;
+        const auto end = qScopeGuard([&] {
+            FScanning = false;
+            if (!files.isEmpty())
+                ShowScanned(added);
+        });
         for (int i = 0; i < files.size(); ++i) {
             // An error ends the run here and leaves the bar where the last file put it.
             HarvestFile(files[i], options);
+            ++added;
             FProgressBar->setValue(i);
             // Let the window paint between files; the user's input waits for the end.
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
@@ -89,10 +95,19 @@ void TForm1::N14Click()
         const QStringList files =
             CheckedFiles(FWindows.MasterForm, FDataModule ? &FDataModule->BookTable : nullptr,
                          members, pictures, options);
-        for (const QString& path : files)
+        int added = 0;
+        const auto end = qScopeGuard([&] {
+            if (!files.isEmpty())
+                ShowScanned(added);
+        });
+        for (const QString& path : files) {
             HarvestFile(path, options);
+            ++added;
+        }
     });
 }
+
+void TForm1::ShowScanned(int added) { ShowOutcome(u"Добавлено записей: %1"_s.arg(added)); }
 
 void TForm1::ActFileInfoExecute()
 {

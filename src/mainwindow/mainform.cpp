@@ -1,6 +1,7 @@
 #include "mainwindow/mainform.h"
 
 #include "dbaware/dbgrid.h"
+#include "dbaware/dbgridmodel.h"
 #include "export/spreadsheetexport.h"
 #include "extras/aboutform.h"
 #include "extras/apitext.h"
@@ -9,6 +10,7 @@
 #include "harvest/harvestfile.h"
 #include "lists/editrecordform.h"
 #include "lists/reflistform.h"
+#include "mainwindow/barlayout.h"
 #include "mainwindow/columnform.h"
 #include "mainwindow/imgviewform.h"
 #include "mainwindow/updown.h"
@@ -17,6 +19,8 @@
 #include "platform/apppaths.h"
 #include "platform/command.h"
 #include "platform/dialogs.h"
+#include "platform/fitwindow.h"
+#include "platform/icons.h"
 #include "platform/inifile.h"
 #include "platform/shell.h"
 #include "store/datamodule.h"
@@ -28,17 +32,20 @@
 #include "ui_mainform.h"
 
 #include <QAbstractEventDispatcher>
+#include <QActionGroup>
 #include <QApplication>
+#include <QBoxLayout>
 #include <QCloseEvent>
 #include <QDir>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
 #include <QProgressBar>
-#include <QRegularExpressionValidator>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <QToolButton>
 #include <QWindow>
@@ -55,33 +62,38 @@ const QString DeleteQuestion = u"Вы действительно хотите у
 const QString DeleteCaption = u"Внимание!!!"_s;
 const QString ClearQuestion = u"Вы действительно хотите удалить все записи?"_s;
 const QString NoFileText = u"У текущей записи не указан файл"_s;
+const QString ExportedText = u"Записан файл %1"_s;
+const QString NotOpenedText =
+    u"Экспорт записан в файл\n%1\nНо ни одно приложение не открыло его: откройте файл сами."_s;
 
-// The image list: the pictures of the actions, by their picture number.
-QIcon ImageListIcon(const QStyle* style, int index)
+// The image list: the pictures of the actions, by their picture number, as the
+// freedesktop names that the icon theme knows them by. Every command has a picture
+// of its own.
+QIcon ImageListIcon(int index)
 {
-    static const QStyle::StandardPixmap pixmaps[] = {
-        QStyle::SP_DialogSaveButton,       // 0 save
-        QStyle::SP_DriveCDIcon,            // 1 scan
-        QStyle::SP_DriveNetIcon,           // 2 connect
-        QStyle::SP_BrowserStop,            // 3 disconnect
-        QStyle::SP_FileIcon,               // 4 add
-        QStyle::SP_FileIcon,               // 5
-        QStyle::SP_BrowserReload,          // 6 refresh
-        QStyle::SP_FileDialogDetailedView, // 7 edit
-        QStyle::SP_FileIcon,               // 8
-        QStyle::SP_FileIcon,               // 9
-        QStyle::SP_FileDialogInfoView,     // 10 file information
-        QStyle::SP_MediaSkipBackward,      // 11 first
-        QStyle::SP_ArrowDown,              // 12 next
-        QStyle::SP_ArrowUp,                // 13 prior
-        QStyle::SP_MediaSkipForward,       // 14 last
-        QStyle::SP_TrashIcon,              // 15 delete
-        QStyle::SP_DialogDiscardButton,    // 16 clear
-        QStyle::SP_FileDialogListView,     // 17 export
+    static const char16_t* const names[] = {
+        u"document-save",           // 0 save
+        u"system-search",           // 1 scan
+        u"network-wired",           // 2 connect
+        u"network-offline",         // 3 disconnect
+        u"list-add",                // 4 add
+        nullptr,                    // 5
+        u"view-refresh",            // 6 refresh
+        u"accessories-text-editor", // 7 edit
+        nullptr,                    // 8
+        nullptr,                    // 9
+        u"document-open",           // 10 file information
+        u"go-top",                  // 11 first
+        u"go-down",                 // 12 next
+        u"go-up",                   // 13 prior
+        u"go-bottom",               // 14 last
+        u"list-remove",             // 15 delete
+        u"edit-delete",             // 16 clear
+        u"x-office-spreadsheet",    // 17 export
     };
-    if (index < 0 || index >= int(std::size(pixmaps)))
+    if (index < 0 || index >= int(std::size(names)) || !names[index])
         return QIcon();
-    return style->standardIcon(pixmaps[index]);
+    return Icons::Themed(QString::fromUtf16(names[index]));
 }
 
 // A menu item bound to an action: it runs the action and follows its enabled state,
@@ -105,7 +117,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<::Ui:
     QFont small = font();
     small.setPointSize(8);
     setFont(small);
-    setWindowIcon(ImageListIcon(style(), 1));
+    setWindowIcon(ImageListIcon(1));
     ui->Splitter1->setSizes({545, 382});
     ui->Splitter1->setStretchFactor(0, 0);
     ui->Splitter1->setStretchFactor(1, 1);
@@ -177,6 +189,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<::Ui:
     SetupStatusBar();
     SetupPopupMenu();
     SetupRegistrationPage();
+    FitDetails();
 
     // The save button comes back when the mouse passes over the details panel while
     // the record holds a change.
@@ -207,6 +220,32 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<::Ui:
     };
     for (const auto& [button, item] : barItems)
         connect(button, &QToolButton::clicked, item, &QAction::trigger);
+    // Their pictures, shared with the menu items of the same commands.
+    const std::pair<QAction*, const char16_t*> listPictures[] = {
+        {ui->N13, u"media-optical"},
+        {ui->ManufN12, u"x-office-address-book"},
+        {ui->N28, u"applications-system"},
+        {ui->PlatformN15, u"computer"},
+        {ui->N15, u"folder"},
+    };
+    for (const auto& [item, name] : listPictures)
+        item->setIcon(Icons::Themed(QString::fromUtf16(name)));
+    for (const auto& [button, item] : barItems)
+        button->setIcon(item->icon());
+    ui->CloseSpeedButton1->setIcon(ui->N3->icon());
+    // The bar keeps the designed 170-pixel steps while it is wide enough; narrower,
+    // its buttons go on to further rows rather than off its edge.
+    auto* bar = new TBarLayout(ui->Panel2, 170);
+    bar->setContentsMargins(0, 0, 0, 0);
+    for (QToolButton* button :
+         {ui->TypeDSpeedButton2, ui->ManufSpeedButton4, ui->TypePSpeedButton5,
+          ui->PlatfSpeedButton6, ui->CategSpeedButton8, ui->CloseSpeedButton1})
+        bar->AddButton(button, button->size());
+    ui->Panel2->setMinimumHeight(0);
+    ui->Panel2->setMaximumHeight(QWIDGETSIZE_MAX);
+    // The bar is as high as its rows; the grid and the details take the rest.
+    if (auto* central = qobject_cast<QBoxLayout*>(ui->centralwidget->layout()))
+        central->setStretchFactor(ui->Splitter1, 1);
 
     // The enabling rule runs whenever the program is about to wait for input.
     if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
@@ -220,6 +259,10 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<::Ui:
 
 TForm1::~TForm1()
 {
+    // The grid lets go of its data as the window's children go, after this window's
+    // own parts: it must find nobody here to tell.
+    ui->DBGrid1->GridModel()->disconnect(this);
+    ui->DBGrid1->horizontalHeader()->disconnect(this);
     if (FDataModule) {
         FDataModule->BookTable.AfterScroll = nullptr;
         FDataModule->BookTable.AfterPost = nullptr;
@@ -257,7 +300,7 @@ void TForm1::SetupActions()
     };
     for (const TActionDef& a : actions) {
         if (a.Picture >= 0)
-            a.Action->setIcon(ImageListIcon(style(), a.Picture));
+            a.Action->setIcon(ImageListIcon(a.Picture));
         if (a.Handler)
             connect(a.Action, &QAction::triggered, this, [this, h = a.Handler] { (this->*h)(); });
     }
@@ -267,8 +310,8 @@ void TForm1::SetupActions()
     BindItemToAction(ui->On1, ui->ActConnect);
     BindItemToAction(ui->Off1, ui->ActDisconnect);
     BindItemToAction(ui->Excel1, ui->ActExcel);
-    ui->Excel1->setIcon(ImageListIcon(style(), 17));
-    ui->N3->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+    ui->Excel1->setIcon(ImageListIcon(17));
+    ui->N3->setIcon(Icons::Themed(u"application-exit"_s));
 
     // Menu items with their own handlers.
     connect(ui->N5, &QAction::triggered, this, [this] { ActAddExecute(); });
@@ -280,8 +323,15 @@ void TForm1::SetupActions()
     connect(ui->N25, &QAction::triggered, this, [this] { N25Click(); });
     connect(ui->N26, &QAction::triggered, this, [this] { N26Click(); });
     connect(ui->N27, &QAction::triggered, this, [this] { N27Click(); });
+    // The sort in force is checked in the menu.
+    auto* sortGroup = new QActionGroup(this);
+    for (QAction* item : SortItems()) {
+        item->setCheckable(true);
+        sortGroup->addAction(item);
+    }
 
-    // The toolbar's buttons by their names.
+    // The toolbar's buttons by their names, showing the image list's 24-pixel pictures.
+    ui->ToolBar1->setIconSize(QSize(24, 24));
     const std::pair<QAction*, const char16_t*> buttons[] = {
         {ui->ActConnect, u"ToolButton1"}, {ui->ActDisconnect, u"ToolButton2"},
         {ui->ActAdd, u"ToolButton6"},     {ui->ActSave, u"SpeedButton3"},
@@ -295,22 +345,44 @@ void TForm1::SetupActions()
     for (const auto& [action, name] : buttons)
         if (QWidget* w = ui->ToolBar1->widgetForAction(action)) {
             w->setObjectName(QString::fromUtf16(name));
-            w->setFixedSize(37, 30);
+            // 37 by 30 as designed, or what the picture needs with the style's margins.
+            w->setFixedSize(QSize(37, 30).expandedTo(w->sizeHint()));
         }
-    ui->ToolBar1->setFixedHeight(33);
+    // 33 pixels high as designed, or what its buttons need.
+    ui->ToolBar1->setFixedHeight(std::max(33, ui->ToolBar1->sizeHint().height()));
     ui->ToolBar1->setContextMenuPolicy(Qt::PreventContextMenu);
+}
+
+void TForm1::FitDetails()
+{
+    // The designed sizes assume a smaller font than this platform's: every caption,
+    // box and button of the details side grows to what its text needs, and the side
+    // is never made smaller than that. Where the window leaves less room, the side
+    // scrolls rather than cut anything.
+    FitWindow::GrowControls(ui->Panel4);
+    ui->UpDown1->setMinimumSize(ui->UpDown1->sizeHint());
+    ui->GPanel1->setFixedHeight(std::max(40, ui->GPanel1->layout()->sizeHint().height()));
+    // As high as its rows need: its layout's least size, which its own hint leaves out.
+    ui->GroupBox1->layout()->activate();
+    ui->GroupBox1->setMinimumHeight(std::max(ui->GroupBox1->minimumSizeHint().height(),
+                                             ui->GroupBox1->layout()->totalMinimumSize().height()));
+    ui->Splitter2->setSizes({std::max(224, ui->GroupBox1->minimumHeight()), 300});
+    ui->Panel4->setMinimumSize(ui->Panel4->sizeHint());
 }
 
 void TForm1::SetupStatusBar()
 {
+    // The designed widths are the least each panel takes; a panel grows with its text
+    // at the current font, and the last one, which tells what a command did, takes
+    // the rest of the bar.
     const int widths[] = {150, 150, 50};
     for (int i = 0; i < 3; ++i) {
         FPanels[i] = new QLabel(ui->StatusBar1);
         FPanels[i]->setObjectName(u"StatusPanel%1"_s.arg(i));
-        FPanels[i]->setFixedWidth(widths[i]);
+        FPanels[i]->setMinimumWidth(widths[i]);
         FPanels[i]->setFrameShape(QFrame::StyledPanel);
         FPanels[i]->setFrameShadow(QFrame::Sunken);
-        ui->StatusBar1->addWidget(FPanels[i]);
+        ui->StatusBar1->addWidget(FPanels[i], i == 2 ? 1 : 0);
     }
     FProgressBar = new QProgressBar(ui->StatusBar1);
     FProgressBar->setObjectName(u"ProgressBar"_s);
@@ -334,9 +406,10 @@ void TForm1::SetupPopupMenu()
     FPopupMenu->addAction(ui->N29);
     FPopupMenu->addSeparator()->setObjectName(u"N21"_s);
     FPopupMenu->addAction(ui->N20);
-    ui->N14->setIcon(ImageListIcon(style(), 1));
-    ui->N29->setIcon(ImageListIcon(style(), 10));
-    ui->N20->setIcon(ImageListIcon(style(), 0));
+    ui->N33->setIcon(ui->ActViewImg->icon());
+    ui->N14->setIcon(ImageListIcon(1));
+    ui->N29->setIcon(Icons::Themed(u"dialog-information"_s));
+    ui->N20->setIcon(ImageListIcon(0));
     BindItemToAction(ui->N33, ui->ActViewImg);
     // The shortcuts act while the grid has the focus.
     ui->DBGrid1->addActions({ui->N18, ui->N19, ui->N20});
@@ -379,9 +452,6 @@ void TForm1::SetupRegistrationPage()
         EnableButtonCheckBoxClick(i);
     }
 
-    // The rating is a whole number, negative ones included.
-    ui->DBEdit5->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(u"-?[0-9]*"_s), ui->DBEdit5));
     connect(ui->UpDown1, &TUpDown::Click, this, [this](bool up) { UpDown1Click(up); });
     connect(ui->N31, &QAction::triggered, this, [this] { N31Click(); });
 }
@@ -439,6 +509,19 @@ void TForm1::BindDataModule(TDataModule1* dm)
         FRegistrationRows[i].Edit->SetDataSource(source);
         FRegistrationRows[i].Edit->SetDataField(QString::fromUtf16(registrationColumns[i][1]));
     }
+
+    FRecordWatch = std::make_unique<TRecordWatch>([this] { BookTableRecordModified(); });
+    FRecordWatch->SetDataSource(source);
+    // The sort indicator follows the grid's columns as they are rebuilt.
+    const TDBGridModel* model = ui->DBGrid1->GridModel();
+    connect(model, &QAbstractItemModel::modelReset, this, [this] { ShowSort(); });
+    connect(model, &QAbstractItemModel::layoutChanged, this, [this] { ShowSort(); });
+    connect(model, &QAbstractItemModel::columnsInserted, this, [this] { ShowSort(); });
+    connect(model, &QAbstractItemModel::columnsRemoved, this, [this] { ShowSort(); });
+    // A click on a column title turns its indicator over without sorting anything;
+    // the mark goes back to the sort in force.
+    connect(ui->DBGrid1->horizontalHeader(), &QHeaderView::sortIndicatorChanged, this,
+            [this] { ShowSort(); });
 
     TDataSet& table = dm->BookTable;
     table.AfterScroll = [this](TDataSet& ds) { BookTableAfterScroll(ds); };
@@ -622,15 +705,17 @@ void TForm1::DBGrid1DrawColumnCell(int row, int, bool selected, TCellColors& col
 
 void TForm1::SetupPictureStrip()
 {
-    // The pictures of the picture commands come from the desktop's icon theme.
+    // The pictures of the picture commands come from the desktop's icon theme, each
+    // its own: adding and deleting a record have "list-add" and "list-remove".
     const std::tuple<QAction*, const char*, QStyle::StandardPixmap> pictures[] = {
         {ui->ActViewImg, "zoom-in", QStyle::SP_FileDialogContentsView},
-        {ui->ActAddImg, "list-add", QStyle::SP_FileDialogNewFolder},
-        {ui->ActDelImg, "list-remove", QStyle::SP_DialogDiscardButton},
+        {ui->ActAddImg, "insert-image", QStyle::SP_FileDialogNewFolder},
+        {ui->ActDelImg, "edit-cut", QStyle::SP_DialogDiscardButton},
     };
-    for (const auto& [action, name, fallback] : pictures)
-        action->setIcon(
-            QIcon::fromTheme(QString::fromLatin1(name), style()->standardIcon(fallback)));
+    for (const auto& [action, name, fallback] : pictures) {
+        const QIcon themed = Icons::Themed(QString::fromLatin1(name));
+        action->setIcon(themed.isNull() ? style()->standardIcon(fallback) : themed);
+    }
     ui->N33->setIcon(ui->ActViewImg->icon());
     ui->SpeedButton2->setDefaultAction(ui->ActViewImg);
     ui->SpeedButton1->setDefaultAction(ui->ActAddImg);
@@ -740,18 +825,32 @@ void TForm1::ActDelExecute()
 
 void TForm1::ActSaveExecute()
 {
-    bool done = false;
-    CatalogueCommand([&] {
-        N20Click();
-        done = true;
-    });
-    if (done)
+    // Greyed only when the record is saved (or had nothing to save); after a failure
+    // the change is still there to be saved again.
+    if (SaveRecord())
         ui->ToolBar1->widgetForAction(ui->ActSave)->setEnabled(false);
 }
 
-void TForm1::N20Click()
+void TForm1::N20Click() { SaveRecord(); }
+
+bool TForm1::SaveRecord()
 {
-    CatalogueCommand([this] { RecordOps::SaveIfModified(FDataModule->BookTable); });
+    if (FClearing)
+        return false;
+    return RunCommand(this, [this] {
+        if (!FDataModule)
+            throw EDatabaseError(u"Cannot perform this operation on a closed dataset"_s);
+        RecordOps::SaveIfModified(FDataModule->BookTable);
+    });
+}
+
+void TForm1::BookTableRecordModified()
+{
+    // Any change after a save, typed or chosen, can be saved from the toolbar again.
+    const TDataSet& table = FDataModule->BookTable;
+    if (table.State() == TDataSetState::dsEdit || table.State() == TDataSetState::dsInsert)
+        if (QWidget* button = ui->ToolBar1->widgetForAction(ui->ActSave))
+            button->setEnabled(ui->ActSave->isEnabled());
 }
 
 void TForm1::ActReflExecute()
@@ -829,6 +928,41 @@ void TForm1::Sort(int keyIndex)
 {
     CatalogueCommand(
         [&] { FDataModule->BookTable.SetSort(Search::SortKeys().at(keyIndex).Field); });
+    ShowSort();
+}
+
+QList<QAction*> TForm1::SortItems() const
+{
+    return {ui->N24, ui->N23, ui->N34, ui->N25, ui->N26, ui->N27};
+}
+
+void TForm1::ShowSort()
+{
+    const QString field = FDataModule ? FDataModule->BookTable.Sort() : QString();
+    const QVector<TSortKey>& keys = Search::SortKeys();
+    const QList<QAction*> items = SortItems();
+    for (int i = 0; i < items.size() && i < keys.size(); ++i)
+        items[i]->setChecked(keys[i].Field.compare(field, Qt::CaseInsensitive) == 0);
+
+    // The column that shows the sort field: the field itself, or, for a stored key,
+    // the lookup column that shows its text (the grid shows names, not numbers).
+    int column = -1;
+    const TDBGridModel* model = ui->DBGrid1->GridModel();
+    if (!field.isEmpty())
+        for (int c = 0; c < model->columnCount() && column < 0; ++c)
+            if (const TField* f = model->ColumnField(c))
+                if (f->FieldName().compare(field, Qt::CaseInsensitive) == 0)
+                    column = c;
+    if (!field.isEmpty())
+        for (int c = 0; c < model->columnCount() && column < 0; ++c)
+            if (const TField* f = model->ColumnField(c))
+                if (f->IsLookup() && f->Def().KeyFields.compare(field, Qt::CaseInsensitive) == 0)
+                    column = c;
+    QHeaderView* header = ui->DBGrid1->horizontalHeader();
+    const QSignalBlocker quiet(header);
+    header->setSortIndicatorShown(column >= 0);
+    header->setSortIndicator(column, Qt::AscendingOrder);
+    header->viewport()->update();
 }
 
 void TForm1::N24Click() { Sort(0); }
@@ -857,11 +991,21 @@ void TForm1::ActExcelExecute()
                 // The window keeps painting; the user's input waits for the end.
                 QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
             });
-        Shell::OpenFile(path);
+        ShowOutcome(ExportedText.arg(QDir::toNativeSeparators(path)));
+        // Without an application for workbooks the user still learns where it is.
+        if (!Shell::OpenFile(path))
+            Dialogs().MessageBox(this, NotOpenedText.arg(QDir::toNativeSeparators(path)),
+                                 ApplicationTitle(), TMsgButtons::mbOK, TMsgIcon::miInformation);
     });
     // A close asked for while the workbook was written.
     if (FCloseRequested)
         close();
+}
+
+void TForm1::ShowOutcome(const QString& text)
+{
+    FPanels[2]->setText(text);
+    FPanels[2]->setToolTip(text);
 }
 
 void TForm1::ActViewImgExecute()

@@ -6,6 +6,9 @@
 #include <QList>
 #include <QMainWindow>
 
+#include "store/datasource.h"
+
+#include <functional>
 #include <memory>
 
 class QLabel;
@@ -168,12 +171,24 @@ private:
     void SetupStatusBar();
     void SetupPopupMenu();
     void SetupRegistrationPage();
+    void FitDetails();
     void SetupPictureStrip();
     void ShowStatusPosition(TDataSet& ds);
     void FocusWindowChanged(QWindow* window);
     // Runs BODY as a command on the catalogue, refused while clearing runs.
     void CatalogueCommand(const std::function<void()>& body);
     void Sort(int keyIndex);
+    // Checks the sort item in force and marks its column's header.
+    void ShowSort();
+    QList<QAction*> SortItems() const;
+    // Saves the record as "Сохранить" does; true when nothing failed.
+    bool SaveRecord();
+    // The record started editing or a value of it was written.
+    void BookTableRecordModified();
+    // The status bar's last panel: what the last export or scan did.
+    void ShowOutcome(const QString& text);
+    // The end of a scan: how many records it added.
+    void ShowScanned(int added);
     void ShowModalWindow(QWidget* window);
     // Runs BODY, which writes the settings file; a failure is shown once and remembered
     // so that the rest of a closing writes nothing more.
@@ -181,6 +196,17 @@ private:
     void SetGridWidth(int width);
 
     std::unique_ptr<::Ui::TForm1> ui;
+    // Tells the window when the current record starts editing or a field is written.
+    class TRecordWatch : public TDataLink {
+    public:
+        explicit TRecordWatch(std::function<void()> changed) : FChanged(std::move(changed)) {}
+        void EditingChanged() override { FChanged(); }
+        void RecordChanged(TField*) override { FChanged(); }
+
+    private:
+        std::function<void()> FChanged;
+    };
+    std::unique_ptr<TRecordWatch> FRecordWatch;
     TDataModule1* FDataModule = nullptr;
     TWindows FWindows;
     // The "S/N" page's rows, top to bottom.

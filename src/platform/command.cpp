@@ -3,18 +3,13 @@
 #include "platform/dialogs.h"
 #include "platform/errors.h"
 
-#include <QCoreApplication>
-#include <QFileInfo>
-
 using namespace Qt::Literals::StringLiterals;
 
 QString ApplicationTitle()
 {
-    const QString path = QCoreApplication::applicationFilePath();
-    QString name = QFileInfo(path).completeBaseName();
-    if (name.isEmpty())
-        name = QCoreApplication::applicationName();
-    return name.left(1) + name.mid(1).toLower();
+    // The product's name, not the executable's: on this platform programs are
+    // installed under lower-case file names, which no caption should show.
+    return u"Tresmol"_s;
 }
 
 void ShowErrorBox(const QString& message, QWidget* parent)

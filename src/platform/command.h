@@ -9,8 +9,8 @@
 
 class QWidget;
 
-// The executable's file name without folder and extension, every character after the
-// first in lower case.
+// The application title, "Tresmol": the caption of the standard error box and of the
+// program's own questions.
 QString ApplicationTitle();
 
 // The standard error box: stop icon, the application title as caption, one OK button,

@@ -4,13 +4,21 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class TDataModule1;
 
 namespace Catalogue {
 
-// Creates PATH with the six empty tables. Refuses to overwrite an existing file.
+// Creates PATH with the six empty tables, then lets FILL (when given) add to the new
+// catalogue, named by the temporary name it has meanwhile. All of it happens beside
+// PATH under that name; the finished file then moves to PATH without replacing
+// anything, so that a catalogue is either whole at PATH or absent, even when the
+// process is killed on the way. Refuses to overwrite an existing file (or link).
+void Build(const QString& path, const std::function<void(const QString& temporary)>& fill);
+
+// Creates PATH with the six empty tables, as Build does.
 void Create(const QString& path);
 
 // Creates PATH as Create does, then fills the reference lists a user would expect

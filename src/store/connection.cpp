@@ -1,19 +1,24 @@
 #include "store/connection.h"
 
+#include "platform/nativepath.h"
 #include "store/dataset.h"
 #include "store/dberrors.h"
 #include "store/schema.h"
 
 #include <QAtomicInt>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -23,7 +28,36 @@ QAtomicInt ConnectionCounter;
 
 QString Quoted(const QString& path) { return u'"' + path + u'"'; }
 
+QString SystemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+// The folder of the file NATIVE, as the system names it.
+QByteArray NativeFolder(const QByteArray& native)
+{
+    const qsizetype slash = native.lastIndexOf('/');
+    return slash < 0    ? QByteArrayLiteral(".")
+           : slash == 0 ? QByteArrayLiteral("/")
+                        : native.left(slash);
+}
+
 } // namespace
+
+QString SqliteUri(const QString& path, const QString& query)
+{
+    // Percent-encoded bytes reach the file system unchanged, so that a name that is not
+    // valid UTF-8 opens as well (Qt would hand SQLite its text in UTF-8).
+    const QByteArray native = PathToNative(path);
+    return u"file:"_s + QString::fromLatin1(native.toPercentEncoding("/")) +
+           (query.isEmpty() ? QString() : u'?' + query);
+}
+
+bool FolderIsReadOnly(const QString& path)
+{
+    const QByteArray folder = NativeFolder(PathToNative(path));
+    struct statvfs fs {};
+    if (::statvfs(folder.constData(), &fs) == 0 && (fs.f_flag & ST_RDONLY))
+        return true;
+    return ::access(folder.constData(), W_OK) != 0;
+}
 
 QString ConnectionStringValue(const QString& connectionString, const QString& key)
 {
@@ -113,15 +147,23 @@ void TADOConnection::CheckFileIsCatalogue(const QString& path)
     const QString prefix = u"Cannot open the catalogue file "_s + Quoted(path) + u": "_s;
     if (path.isEmpty())
         throw EDatabaseError(u"The connection string names no catalogue file (Data Source)"_s);
-    const QFileInfo info(path);
-    if (!info.exists())
-        throw EDatabaseError(prefix + u"the file does not exist"_s);
-    if (info.isDir())
+    const QByteArray native = PathToNative(path);
+    struct stat info {};
+    if (::stat(native.constData(), &info) != 0)
+        throw EDatabaseError(prefix +
+                             (errno == ENOENT ? u"the file does not exist"_s : SystemError(errno)));
+    if (S_ISDIR(info.st_mode))
         throw EDatabaseError(prefix + u"it is a folder, not a file"_s);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw EDatabaseError(prefix + file.errorString());
-    const QByteArray head = file.read(100);
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        throw EDatabaseError(prefix + SystemError(errno));
+    QByteArray head(100, '\0');
+    const ssize_t got = ::read(fd, head.data(), size_t(head.size()));
+    const int readError = errno;
+    ::close(fd);
+    if (got < 0)
+        throw EDatabaseError(prefix + SystemError(readError));
+    head.truncate(got);
     if (head.isEmpty())
         throw EDatabaseError(prefix + u"the file is empty"_s);
     // A Jet/Access file carries its engine name at offset 4.
@@ -141,9 +183,14 @@ void TADOConnection::Open()
 
     if (!FDb.isValid())
         FDb = QSqlDatabase::addDatabase(u"QSQLITE"_s, FName);
-    FDb.setDatabaseName(path);
-    QString options = u"QSQLITE_BUSY_TIMEOUT="_s + QString::number(FBusyTimeoutMs);
-    if (ReadOnlyMode())
+    // Where nothing can be written (a disc, a read-only mount, a folder the user may
+    // not write to) the write-ahead log cannot keep its shared-memory file beside the
+    // catalogue. No one can change the file there either, so it is opened as
+    // immutable: read without the shared memory and without locks.
+    FReadOnlyMedia = FolderIsReadOnly(path);
+    FDb.setDatabaseName(SqliteUri(path, FReadOnlyMedia ? u"immutable=1"_s : QString()));
+    QString options = u"QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT="_s + QString::number(FBusyTimeoutMs);
+    if (ReadOnlyMode() || FReadOnlyMedia)
         options += u";QSQLITE_OPEN_READONLY"_s;
     FDb.setConnectOptions(options);
     const QString prefix = u"Cannot open the catalogue file "_s + Quoted(path) + u": "_s;
@@ -178,7 +225,7 @@ void TADOConnection::Open()
     }
     // Write-ahead logging: a crash never leaves a half-written catalogue, and readers
     // in other processes do not block a writer. A read-only file keeps its mode.
-    if (!ReadOnlyMode()) {
+    if (!ReadOnlyMode() && !FReadOnlyMedia) {
         QSqlQuery(u"PRAGMA journal_mode = WAL"_s, FDb);
         // In WAL mode NORMAL keeps every commit safe from a killed process and the
         // file safe from corruption; only an OS crash may lose the last commits.
@@ -198,8 +245,9 @@ void TADOConnection::Close()
     FConnected = false;
 }
 
-QString TADOConnection::DescribeSqlError(const QString& driverText) const
+QString TADOConnection::DescribeSqlError(const QString& driverText)
 {
+    // Every text the driver may give is turned into its cause here, and only here.
     const QString lower = driverText.toLower();
     if (lower.contains(u"readonly"_s) || lower.contains(u"read-only"_s))
         return u"the catalogue file is read-only; the change was not saved"_s;
@@ -208,7 +256,24 @@ QString TADOConnection::DescribeSqlError(const QString& driverText) const
                u"try again in a moment"_s;
     if (lower.contains(u"not a database"_s))
         return u"it is not a catalogue file (the file is damaged or of another kind)"_s;
-    if (lower.contains(u"disk"_s) && lower.contains(u"full"_s))
+    if (lower.contains(u"malformed"_s) || lower.contains(u"corrupt"_s))
+        return u"the catalogue file is damaged; restore it from a backup copy"_s;
+    if ((lower.contains(u"disk"_s) || lower.contains(u"database"_s)) && lower.contains(u"full"_s))
         return u"the disk is full; the change was not saved"_s;
+    if (lower.contains(u"disk i/o"_s) || lower.contains(u"i/o error"_s))
+        return u"the catalogue file could not be read or written (an input/output error of "_s
+               u"the disk)"_s;
+    if (lower.contains(u"unable to open"_s) || lower.contains(u"cannot open"_s))
+        return u"the catalogue file could not be opened"_s;
+    if (lower.contains(u"parameter count mismatch"_s) || lower.contains(u"no such"_s) ||
+        lower.contains(u"constraint"_s) || lower.contains(u"trigger"_s) ||
+        lower.contains(u"syntax error"_s))
+        return u"the catalogue file refuses the change (it was altered by another program: "_s +
+               driverText.trimmed() + u')';
     return driverText.trimmed();
+}
+
+QString TADOConnection::Failure(const QString& what, const QString& driverText) const
+{
+    return what + u" ("_s + Quoted(DataSourcePath()) + u"): "_s + DescribeSqlError(driverText);
 }

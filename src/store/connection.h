@@ -56,8 +56,13 @@ public:
     void RegisterDataSet(TDataSet* ds);
     void UnregisterDataSet(TDataSet* ds);
 
-    // Turns a driver error into a message a user can act on.
-    QString DescribeSqlError(const QString& driverText) const;
+    // True when the catalogue was opened where nothing can be written (see Open).
+    bool ReadOnlyMedia() const { return FReadOnlyMedia; }
+
+    // Turns a driver error into its cause, in words a user can act on.
+    static QString DescribeSqlError(const QString& driverText);
+    // "WHAT ("PATH"): CAUSE", for an error of a statement.
+    QString Failure(const QString& what, const QString& driverText) const;
 
 private:
     void CheckFileIsCatalogue(const QString& path);
@@ -66,9 +71,16 @@ private:
     QString FName; // Qt's name for this connection
     QSqlDatabase FDb;
     bool FConnected = false;
+    bool FReadOnlyMedia = false;
     int FBusyTimeoutMs = 2000;
     std::vector<TDataSet*> FDataSets;
 };
+
+// PATH (which may hold escaped bytes, see PathFromNative) as an SQLite URI, with QUERY.
+QString SqliteUri(const QString& path, const QString& query = QString());
+// True when nothing can be created in PATH's folder: a read-only mount or disc, or a
+// folder the user may not write to.
+bool FolderIsReadOnly(const QString& path);
 
 // Value of KEY in a "Key=Value;Key=Value" connection string (keys case-insensitive).
 QString ConnectionStringValue(const QString& connectionString, const QString& key);

@@ -163,9 +163,10 @@ QVector<int> Fill(TDataSet& table, const QString& field, const char16_t* const (
 
 namespace Catalogue {
 
-void CreateDemo(const QString& path)
+namespace {
+
+void FillDemo(const QString& path)
 {
-    Create(path);
     const std::unique_ptr<TDataModule1> opened = Open(path);
     TDataModule1& dm = *opened;
 
@@ -222,5 +223,9 @@ void CreateDemo(const QString& path)
     }
     t.Close();
 }
+
+} // namespace
+
+void CreateDemo(const QString& path) { Build(path, FillDemo); }
 
 } // namespace Catalogue

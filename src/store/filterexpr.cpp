@@ -10,7 +10,9 @@ enum class TCompareOp { Eq, Ne, Lt, Le, Gt, Ge, IsNull, IsNotNull };
 
 struct TFilterNode {
     enum class Kind { Or, And, Not, Compare } kind;
-    std::unique_ptr<TFilterNode> left, right; // Or/And: both; Not: left
+    // Or/And: every term of the chain, so that a long chain stays one level deep;
+    // Not: the one it negates.
+    std::vector<std::unique_ptr<TFilterNode>> terms;
     int field = -1;
     TCompareOp op = TCompareOp::Eq;
     QVariant literal;
@@ -137,48 +139,61 @@ private:
     const TToken& Peek() const { return FTokens[FPos]; }
     TToken Take() { return FTokens[FPos++]; }
 
-    std::unique_ptr<TFilterNode> Binary(TFilterNode::Kind kind, std::unique_ptr<TFilterNode> l,
-                                        std::unique_ptr<TFilterNode> r)
+    // A chain of TERMs joined by SEPARATOR, as one node; a single term is itself.
+    template <typename TTerm>
+    std::unique_ptr<TFilterNode> Chain(TFilterNode::Kind kind, TToken::Kind separator, TTerm term)
     {
+        auto first = term();
+        if (Peek().kind != separator)
+            return first;
         auto node = std::make_unique<TFilterNode>();
         node->kind = kind;
-        node->left = std::move(l);
-        node->right = std::move(r);
+        node->terms.push_back(std::move(first));
+        while (Peek().kind == separator) {
+            Take();
+            node->terms.push_back(term());
+        }
         return node;
     }
 
     std::unique_ptr<TFilterNode> ParseOr()
     {
-        auto node = ParseAnd();
-        while (Peek().kind == TToken::Kind::Or) {
-            Take();
-            node = Binary(TFilterNode::Kind::Or, std::move(node), ParseAnd());
-        }
-        return node;
+        return Chain(TFilterNode::Kind::Or, TToken::Kind::Or, [this] { return ParseAnd(); });
     }
 
     std::unique_ptr<TFilterNode> ParseAnd()
     {
-        auto node = ParseUnary();
-        while (Peek().kind == TToken::Kind::And) {
-            Take();
-            node = Binary(TFilterNode::Kind::And, std::move(node), ParseUnary());
-        }
-        return node;
+        return Chain(TFilterNode::Kind::And, TToken::Kind::And, [this] { return ParseUnary(); });
+    }
+
+    // Parentheses and NOT nest by recursion here and in the evaluation; a limit keeps
+    // a hostile text from exhausting the stack.
+    void Enter()
+    {
+        if (++FDepth > TFilterExpr::MaxNesting)
+            Error(u"brackets and NOT nested more than "_s +
+                  QString::number(TFilterExpr::MaxNesting) + u" deep"_s);
     }
 
     std::unique_ptr<TFilterNode> ParseUnary()
     {
         if (Peek().kind == TToken::Kind::Not) {
+            Enter();
             Take();
-            return Binary(TFilterNode::Kind::Not, ParseUnary(), nullptr);
+            auto node = std::make_unique<TFilterNode>();
+            node->kind = TFilterNode::Kind::Not;
+            node->terms.push_back(ParseUnary());
+            --FDepth;
+            return node;
         }
         if (Peek().kind == TToken::Kind::LParen) {
+            Enter();
             Take();
             auto node = ParseOr();
             if (Peek().kind != TToken::Kind::RParen)
                 Error(u"expected \")\" but found "_s + Describe(Peek()));
             Take();
+            --FDepth;
             return node;
         }
         return ParseCompare();
@@ -290,6 +305,7 @@ private:
     const TFilterExpr::TFieldResolver& FResolve;
     std::vector<TToken> FTokens;
     size_t FPos = 0;
+    int FDepth = 0;
 };
 
 int CompareWith(const TFilterExpr::TValue& value, const TFilterNode& node)
@@ -309,11 +325,17 @@ bool Eval(const TFilterNode& node, const TFilterExpr::TFieldReader& read, QStrin
 {
     switch (node.kind) {
     case TFilterNode::Kind::Or:
-        return Eval(*node.left, read, holder) || Eval(*node.right, read, holder);
+        for (const auto& term : node.terms)
+            if (Eval(*term, read, holder))
+                return true;
+        return false;
     case TFilterNode::Kind::And:
-        return Eval(*node.left, read, holder) && Eval(*node.right, read, holder);
+        for (const auto& term : node.terms)
+            if (!Eval(*term, read, holder))
+                return false;
+        return true;
     case TFilterNode::Kind::Not:
-        return !Eval(*node.left, read, holder);
+        return !Eval(*node.terms.front(), read, holder);
     case TFilterNode::Kind::Compare:
         break;
     }

@@ -40,6 +40,9 @@ public:
     TFilterExpr(TFilterExpr&&) noexcept;
     TFilterExpr& operator=(TFilterExpr&&) noexcept;
 
+    // How deep brackets and NOT may nest; deeper is an error of the text.
+    static constexpr int MaxNesting = 256;
+
     // Throws EDatabaseError with a message that says what is wrong and where.
     static TFilterExpr Parse(const QString& text, const TFieldResolver& resolve);
 

@@ -55,8 +55,10 @@ int CatalogueUses(TADOConnection& connection, const QString& referenceTable, con
     for (int i = 0; i < conditions.size(); ++i)
         q.addBindValue(key);
     if (!q.exec() || !q.next())
-        throw EDatabaseError(QString::fromUtf16(Schema::SoftTable) + u": "_s +
-                             connection.DescribeSqlError(q.lastError().text()));
+        throw EDatabaseError(connection.Failure(
+            u"Cannot read the table "_s + QString::fromUtf16(Schema::SoftTable),
+            q.lastError().databaseText().isEmpty() ? q.lastError().text()
+                                                   : q.lastError().databaseText()));
     return q.value(0).toInt();
 }
 

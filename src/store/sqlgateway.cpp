@@ -49,8 +49,8 @@ void TSqlGateway::Load(TADOConnection& connection, TRowStore& rows) const
     sqlite3* db = connection.SqliteHandle();
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &st, nullptr) != SQLITE_OK)
-        throw EDatabaseError(FTable + u": "_s +
-                             connection.DescribeSqlError(QString::fromUtf8(sqlite3_errmsg(db))));
+        throw EDatabaseError(connection.Failure(u"Cannot read the table "_s + FTable,
+                                                QString::fromUtf8(sqlite3_errmsg(db))));
     rows.Clear();
     const int ncols = int(FColumns.size());
     int rc;
@@ -72,7 +72,7 @@ void TSqlGateway::Load(TADOConnection& connection, TRowStore& rows) const
     const QString error = rc == SQLITE_DONE ? QString() : QString::fromUtf8(sqlite3_errmsg(db));
     sqlite3_finalize(st);
     if (!error.isEmpty())
-        throw EDatabaseError(FTable + u": "_s + connection.DescribeSqlError(error));
+        throw EDatabaseError(connection.Failure(u"Cannot read the table "_s + FTable, error));
 }
 
 int TSqlGateway::Exec(TADOConnection& connection, const QString& sql,
@@ -80,13 +80,16 @@ int TSqlGateway::Exec(TADOConnection& connection, const QString& sql,
                       QVariant* insertedKey) const
 {
     QSqlQuery q(connection.Database());
-    q.prepare(sql);
-    for (const QVariant& v : values)
-        q.addBindValue(v);
-    if (!q.exec()) {
+    // A statement that does not even prepare (a trigger or a table changed from
+    // outside) is reported by its own error, not by the binding that would follow.
+    const bool prepared = q.prepare(sql);
+    if (prepared)
+        for (const QVariant& v : values)
+            q.addBindValue(v);
+    if (!prepared || !q.exec()) {
         const QSqlError e = q.lastError();
         const QString text = e.databaseText().isEmpty() ? e.text() : e.databaseText();
-        throw EDatabaseError(failure + u": "_s + connection.DescribeSqlError(text));
+        throw EDatabaseError(connection.Failure(failure, text));
     }
     if (insertedKey)
         *insertedKey = q.lastInsertId();

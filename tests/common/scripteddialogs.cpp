@@ -18,16 +18,16 @@ TMsgResult TScriptedDialogs::MessageBox(QWidget*, const QString& text, const QSt
     return FMessages.isEmpty() ? ClosedAnswer(buttons) : FMessages.takeFirst();
 }
 
-QString TScriptedDialogs::OpenFileName(QWidget*, const QString& caption, const QString&)
+QString TScriptedDialogs::OpenFileName(QWidget*, const QString& caption, const QString& filter)
 {
-    FAsked << TAsked{u"file"_s, QString(), caption};
+    FAsked << TAsked{u"file"_s, QString(), caption, TMsgButtons::mbOK, TMsgIcon::miNone, filter};
     return FFiles.isEmpty() ? QString() : FFiles.takeFirst();
 }
 
 QString TScriptedDialogs::OpenPictureName(QWidget*, const QString& caption, const QString& filter,
                                           const TPicturePreview& preview)
 {
-    FAsked << TAsked{u"picture"_s, filter, caption};
+    FAsked << TAsked{u"picture"_s, filter, caption, TMsgButtons::mbOK, TMsgIcon::miNone, filter};
     FPreview = preview;
     return FPictures.isEmpty() ? QString() : FPictures.takeFirst();
 }

@@ -18,6 +18,7 @@ public:
         QString Caption;
         TMsgButtons Buttons = TMsgButtons::mbOK;
         TMsgIcon Icon = TMsgIcon::miNone;
+        QString Filter; // a file or picture picker's filter
     };
 
     void AnswerMessage(TMsgResult answer) { FMessages << answer; }

@@ -2,7 +2,7 @@
 // unreadable and vanished folders, link loops, stopping.
 
 #include "harvest/filesearch.h"
-#include "harvest/nativepath.h"
+#include "platform/nativepath.h"
 
 #include <QDir>
 #include <QFile>

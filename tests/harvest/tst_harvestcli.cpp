@@ -1,7 +1,7 @@
 // tresmol-cli harvest: the wizard's search and HarvestFile from the command line.
 
 #include "harvest/filesearch.h"
-#include "harvest/nativepath.h"
+#include "platform/nativepath.h"
 #include "store/catalogue.h"
 #include "store/datamodule.h"
 

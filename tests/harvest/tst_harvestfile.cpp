@@ -4,7 +4,7 @@
 #include "harvest/filesearch.h"
 #include "harvest/harvestfile.h"
 #include "harvest/knownfiles.h"
-#include "harvest/nativepath.h"
+#include "platform/nativepath.h"
 #include "store/catalogue.h"
 #include "store/datamodule.h"
 #include "store/dberrors.h"

@@ -4,6 +4,7 @@
 #include "harvest/bytesource.h"
 #include "harvest/peimage.h"
 #include "harvest/verinfores.h"
+#include "platform/nativepath.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,8 +13,11 @@
 
 #include <unicode/uloc.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <functional>
 #include <type_traits>
 
 using namespace Qt::Literals::StringLiterals;
@@ -82,6 +86,26 @@ public:
     }
 };
 
+// A file that another program changes as soon as the reader first asks for its bytes.
+class TChangingFile : public TFileSource {
+public:
+    TChangingFile(const QString& fileName, std::function<void()> change)
+        : TFileSource(fileName), FChange(std::move(change))
+    {
+    }
+    bool Read(quint64 offset, quint64 length, QByteArray& out) override
+    {
+        if (FChange) {
+            FChange();
+            FChange = nullptr;
+        }
+        return TFileSource::Read(offset, length, out);
+    }
+
+private:
+    std::function<void()> FChange;
+};
+
 const QString NoVerInfo = u"ENoVerInfoError: No Version Info Available."_s;
 const QString NoLanguage = u"EVerInfoError: No language info."_s;
 const QString NoFixed = u"eNoFixeVerInfo: No fixed file info"_s;
@@ -118,6 +142,8 @@ private slots:
     void ReadsOnlyWhatItNeeds();
     void FileReadsMatchMemory_data();
     void FileReadsMatchMemory();
+    void FileChangingWhileRead_data();
+    void FileChangingWhileRead();
 };
 
 void TestVerInfoRes::ExceptionClassesStandApart()
@@ -559,6 +585,56 @@ void TestVerInfoRes::FileReadsMatchMemory()
         if (readA)
             QCOMPARE(a, b);
     }
+}
+
+void TestVerInfoRes::FileChangingWhileRead_data()
+{
+    QTest::addColumn<QByteArray>("name"); // as the file system stores it
+    QTest::addColumn<qint64>("newSize");  // -1: unchanged
+    QTest::addColumn<bool>("fails");
+    const QByteArray utf8 = "w\xc3\xa9.exe";
+    const QByteArray notUtf8 = "w\xff.exe";
+    QTest::newRow("UTF-8 name, unchanged") << utf8 << qint64(-1) << false;
+    QTest::newRow("UTF-8 name, truncated") << utf8 << qint64(100) << true;
+    QTest::newRow("UTF-8 name, grown") << utf8 << qint64(1) << true;
+    QTest::newRow("other name, unchanged") << notUtf8 << qint64(-1) << false;
+    QTest::newRow("other name, truncated") << notUtf8 << qint64(100) << true;
+    QTest::newRow("other name, emptied") << notUtf8 << qint64(0) << true;
+    QTest::newRow("other name, grown") << notUtf8 << qint64(1) << true;
+}
+
+void TestVerInfoRes::FileChangingWhileRead()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(qint64, newSize);
+    QFETCH(bool, fails);
+    QTemporaryDir dir;
+    const QByteArray bytes = FixtureBytes(u"english64.exe"_s);
+    QVERIFY(!bytes.isEmpty());
+    const QByteArray native = QFile::encodeName(dir.path()) + '/' + name;
+    {
+        const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        QVERIFY(fd >= 0);
+        QCOMPARE(::write(fd, bytes.constData(), size_t(bytes.size())), ssize_t(bytes.size()));
+        ::close(fd);
+    }
+    // "grown" appends a page; the others cut the file to the new size.
+    const auto change = [&] {
+        if (newSize < 0)
+            return;
+        if (newSize == 1) {
+            const int fd = ::open(native.constData(), O_WRONLY | O_APPEND);
+            const QByteArray page(4096, 'x');
+            QCOMPARE(::write(fd, page.constData(), size_t(page.size())), ssize_t(page.size()));
+            ::close(fd);
+        } else {
+            QCOMPARE(::truncate(native.constData(), off_t(newSize)), 0);
+        }
+    };
+    TChangingFile source(PathFromNative(native), change);
+    QVERIFY(source.IsOpen());
+    const QString outcome = Outcome([&] { TVerInfoRes info(source, u"w.exe"_s); });
+    QCOMPARE(!outcome.isEmpty(), fails);
 }
 
 QTEST_GUILESS_MAIN(TestVerInfoRes)

@@ -9,6 +9,8 @@
 #include "tests/common/controls.h"
 #include "tests/common/scripteddialogs.h"
 
+#include <QDir>
+#include <QFile>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -69,6 +71,9 @@ private slots:
     void browseFillsInOrder();
     void saveAfterBrowsePostsTheRecord();
     void saveWithNothingChangedClosesWithoutPosting();
+    void exitWithNothingDoneDropsTheNewRecord_data();
+    void exitWithNothingDoneDropsTheNewRecord();
+    void secondFilterListsEveryFile();
     void exitLeavesTheRecordInInsertion();
     void fileWithoutVersionInfoChangesNothing();
     void secondFileReplacesCorrections();
@@ -171,8 +176,65 @@ void TestInfoForm::saveWithNothingChangedClosesWithoutPosting()
 {
     QTest::mouseClick(Ui().SpeedButton2, Qt::LeftButton);
     QVERIFY(!FForm->isVisible());
-    QCOMPARE(FDm->BookTable.State(), TDataSetState::dsInsert);
+    // Nothing was put into the new record: it is dropped, not left behind as a row
+    // without a number.
+    QCOMPARE(FDm->BookTable.State(), TDataSetState::dsBrowse);
     QCOMPARE(FDm->BookTable.RecordCount(), 0);
+    QCOMPARE(FDm->BookTable.ViewRowCount(), 0);
+}
+
+void TestInfoForm::exitWithNothingDoneDropsTheNewRecord_data()
+{
+    QTest::addColumn<bool>("closeBox");
+    QTest::newRow("Выход") << false;
+    QTest::newRow("close box") << true;
+}
+
+void TestInfoForm::exitWithNothingDoneDropsTheNewRecord()
+{
+    QFETCH(bool, closeBox);
+    TDataSet& t = FDm->BookTable;
+    if (closeBox)
+        FForm->close();
+    else
+        QTest::mouseClick(Ui().SpeedButton3, Qt::LeftButton);
+    QVERIFY(!FForm->isVisible());
+    QCOMPARE(t.State(), TDataSetState::dsBrowse);
+    QCOMPARE(t.ViewRowCount(), 0);
+
+    // A value typed by hand is the user's: the record stays for it.
+    t.Insert();
+    FForm->show();
+    Ui().DBEdit8->setFocus();
+    QTest::keyClicks(Ui().DBEdit8, u"Typed"_s);
+    QTest::mouseClick(Ui().SpeedButton3, Qt::LeftButton);
+    QCOMPARE(t.State(), TDataSetState::dsInsert);
+}
+
+void TestInfoForm::secondFilterListsEveryFile()
+{
+    QTest::mouseClick(Ui().SpeedButton1, Qt::LeftButton); // no answer: cancelled
+    QCOMPARE(FDialogs.Asked().size(), 1);
+    const QStringList entries = FDialogs.Asked()[0].Filter.split(u";;"_s);
+    QCOMPARE(entries.size(), 2);
+    QVERIFY(entries[0].startsWith(u"Exe файлы ("_s));
+    QVERIFY(entries[1].startsWith(u"Все файлы ("_s));
+    // The patterns of each entry, as the file dialog reads them.
+    const auto patterns = [](const QString& entry) {
+        const qsizetype open = entry.indexOf(u'(');
+        return entry.mid(open + 1, entry.lastIndexOf(u')') - open - 1).split(u' ');
+    };
+    QTemporaryDir dir;
+    const QStringList names{u"setup.exe"_s, u"readme.txt"_s, u"README"_s, u"archive.tar.gz"_s};
+    for (const QString& name : names) {
+        QFile f(dir.filePath(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    QCOMPARE(QDir(dir.path()).entryList(patterns(entries[0]), QDir::Files),
+             QStringList{u"setup.exe"_s});
+    QStringList every = names;
+    every.sort();
+    QCOMPARE(QDir(dir.path()).entryList(patterns(entries[1]), QDir::Files, QDir::Name), every);
 }
 
 void TestInfoForm::exitLeavesTheRecordInInsertion()
@@ -232,7 +294,6 @@ void TestInfoForm::cancelledDialogChangesNothing()
     QCOMPARE(Texts(), QStringList(16, QString()));
     QCOMPARE(FDialogs.Asked().size(), 1);
     QCOMPARE(FDialogs.Asked()[0].Kind, u"file"_s);
-    QCOMPARE(TInfoForm::OpenDialog3Filter, u"Exe файлы (*.exe);;Все файлы (*.)"_s);
 }
 
 QTEST_MAIN(TestInfoForm)

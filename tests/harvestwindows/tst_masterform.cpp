@@ -83,6 +83,7 @@ private slots:
     void cancelReturnsNothing();
     void cancelDuringTheSearchReturnsNothing();
     void pressesDuringTheSearchDoNotReenterIt();
+    void nextButtonReadsForwardUntilPressedDuringTheSearch();
     void reopeningShowsTheFolderPage();
     void insideArchivesOnlyWhenTicked_data();
     void insideArchivesOnlyWhenTicked();
@@ -373,6 +374,37 @@ void TestMasterForm::pressesDuringTheSearchDoNotReenterIt()
     QVERIFY(presses >= 5);
     QCOMPARE(ui->FoldersList->count(), 1);
     QCOMPARE(got, FExpected);
+}
+
+void TestMasterForm::nextButtonReadsForwardUntilPressedDuringTheSearch()
+{
+    QStringList before, after;
+    bool pressed = false;
+    QTimer poke;
+    poke.setInterval(0);
+    connect(&poke, &QTimer::timeout, FForm.get(), [&] {
+        if (!FForm->Searching() || ui->FilesCbL->count() < 1)
+            return;
+        if (!pressed) {
+            before << ui->NextBtn->text();
+            QTest::mouseClick(ui->NextBtn, Qt::LeftButton);
+            pressed = true;
+            // The press did nothing but turn the button over; the search goes on.
+            after << ui->NextBtn->text();
+            QVERIFY(FForm->Searching());
+        }
+    });
+    Wizard([&] {
+        AddFolder(FTree);
+        poke.start();
+        ui->ActNext->trigger();
+        poke.stop();
+        QVERIFY(pressed);
+        QCOMPARE(ui->NextBtn->text(), u"Готово"_s);
+        ui->ActCancel->trigger();
+    });
+    QCOMPARE(before, QStringList{u"&Вперед >"_s});
+    QCOMPARE(after, QStringList{u"Готово"_s});
 }
 
 void TestMasterForm::reopeningShowsTheFolderPage()

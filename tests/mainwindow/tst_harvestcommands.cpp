@@ -293,6 +293,9 @@ private slots:
             QVERIFY2(Ui().StatusText(1).endsWith(u" из %1"_s.arg(n)),
                      qPrintable(Ui().StatusText(1)));
         }
+        // A run over files ends with word of what it added; a wizard that handed over
+        // nothing (cancelled, or every tick cleared) started no run to report.
+        QCOMPARE(Ui().StatusText(2), n > 0 ? u"Добавлено записей: %1"_s.arg(n) : QString());
         QVERIFY(FDialogs.Messages().isEmpty());
     }
 
@@ -465,6 +468,7 @@ private slots:
         QCOMPARE(records.size(), 3);
         records.removeFirst(); // Alpha
         QCOMPARE(records, (QList<QStringList>{ExpectedRow(listed[0]), ExpectedRow(listed[1])}));
+        QCOMPARE(Ui().StatusText(2), u"Добавлено записей: 2"_s);
     }
 
     void scanMediumOnAClosedCatalogueShowsTheEngineError()

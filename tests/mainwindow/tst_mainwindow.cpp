@@ -11,16 +11,21 @@
 #include "mainwindow/mainform.h"
 #include "mainwindow/startup.h"
 #include "platform/command.h"
+#include "platform/shell.h"
 #include "store/catalogue.h"
 #include "store/datamodule.h"
 #include "tests/common/scripteddialogs.h"
 #include "tests/common/testcatalogue.h"
 #include "tests/mainwindow/form1controls.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QScopeGuard>
+#include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -314,15 +319,21 @@ private slots:
         QVERIFY(!SaveButton()->isEnabled());
         QVERIFY(Ui().ActSave->isEnabled()); // only the button is greyed
 
-        // The popup's save posts as well, and leaves the button alone.
+        // The next change brings the button back; the popup's save posts as well, and
+        // leaves the button alone.
         QTest::keyClicks(Ui().DBEdit4, u"C:\\Soft\\"_s);
+        QVERIFY(SaveButton()->isEnabled());
         Ui().N20->trigger();
         QCOMPARE(Table().FieldByName(u"PlacingProgram"_s)->AsString(), u"C:\\Soft\\"_s);
+        QVERIFY(SaveButton()->isEnabled());
+        Ui().ActSave->trigger();
         QVERIFY(!SaveButton()->isEnabled());
 
-        // Moving over the details panel with a change pending brings the button back.
+        // Moving over the details panel with a change pending brings the button back,
+        // however it was greyed.
         Table().Edit();
         Table().FieldByName(u"Label"_s)->SetAsString(u"note"_s);
+        SaveButton()->setEnabled(false);
         QTest::mouseMove(Ui().Panel4, QPoint(1, 1));
         QMouseEvent move(QEvent::MouseMove, QPointF(1, 1), Ui().Panel4->mapToGlobal(QPointF(1, 1)),
                          Qt::NoButton, Qt::NoButton, Qt::NoModifier);
@@ -334,6 +345,174 @@ private slots:
         Ui().ActSave->trigger();
         QVERIFY(!SaveButton()->isEnabled());
         QVERIFY(FDialogs.Messages().isEmpty());
+    }
+
+    void saveButtonComesBackWithTheNextChange_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("typed") << u"typed"_s;
+        QTest::newRow("ticked") << u"ticked"_s;
+        QTest::newRow("stepped") << u"stepped"_s;
+    }
+
+    void saveButtonComesBackWithTheNextChange()
+    {
+        QFETCH(QString, how);
+        StartWith({u"Alpha"_s});
+        QTest::keyClicks(Ui().DBEdit3, u"C:\\Soft\\alpha.exe"_s);
+        Ui().ActSave->trigger();
+        QVERIFY(!SaveButton()->isEnabled());
+
+        // The next change, of whatever kind, can be saved from the toolbar again,
+        // without the mouse passing over the details panel.
+        if (how == u"typed"_s)
+            QTest::keyClicks(Ui().DBEdit4, u"C:\\Soft\\"_s);
+        else if (how == u"ticked"_s)
+            Control<QCheckBox>(FApp->Form1, u"DBCheckBox1"_s)->click();
+        else
+            FApp->Form1->UpDown1Click(true);
+        QVERIFY(SaveButton()->isEnabled());
+        QTest::mouseClick(SaveButton(), Qt::LeftButton);
+        QCOMPARE(Table().State(), TDataSetState::dsBrowse);
+        QVERIFY(!SaveButton()->isEnabled());
+        QVERIFY(FDialogs.Messages().isEmpty());
+    }
+
+    void saveButtonStaysAfterAFailedSave()
+    {
+        StartWith({u"Alpha"_s});
+        // A rating the record refuses (put in as a program would, past the box's check).
+        Ui().DBEdit5->AssignText(u"x"_s);
+        Ui().ActSave->trigger();
+        QCOMPARE(FDialogs.Messages().size(), 1);
+        QCOMPARE(FDialogs.Messages()[0].Icon, TMsgIcon::miStop);
+        QVERIFY(SaveButton()->isEnabled());
+
+        // Mended, the change is saved from the same button, which then greys.
+        Ui().DBEdit5->AssignText(u"3"_s);
+        QTest::mouseClick(SaveButton(), Qt::LeftButton);
+        QCOMPARE(Table().State(), TDataSetState::dsBrowse);
+        QCOMPARE(Table().FieldByName(u"Rating"_s)->AsInteger(), 3);
+        QVERIFY(!SaveButton()->isEnabled());
+    }
+
+    void detailsShowWhatTheEditorLeftPending_data()
+    {
+        QTest::addColumn<bool>("closeBox");
+        QTest::newRow("close box") << true;
+        QTest::newRow("Выход") << false;
+    }
+
+    void detailsShowWhatTheEditorLeftPending()
+    {
+        QFETCH(bool, closeBox);
+        StartWith({u"Alpha"_s});
+        WhileModal([&] {
+            const QWidget* e = FApp->EditRecordForm;
+            auto* name = Control<TDBEdit>(e, u"DBEdit2"_s);
+            auto* year = Control<TDBEdit>(e, u"DBEdit9"_s);
+            Control<QTabWidget>(e, u"PageControl1"_s)->setCurrentIndex(0);
+            name->setFocus();
+            QTest::keyClicks(name, u" Pro"_s);
+            QTest::keyClicks(year, u"1999"_s);
+            if (closeBox)
+                FApp->EditRecordForm->close();
+            else
+                Control<QToolButton>(e, u"SpeedButton4"_s)->click();
+        });
+        Ui().ActRed->trigger();
+        QVERIFY(!FApp->EditRecordForm->isVisible());
+        // Still pending, neither saved nor dropped, and shown as it will be saved.
+        QCOMPARE(Table().State(), TDataSetState::dsEdit);
+        QCOMPARE(Ui().DBText2->text(), u"Alpha Pro"_s);
+        QCOMPARE(Control<TDBText>(FApp->Form1, u"DBText9"_s)->text(), u"1999"_s);
+        Ui().ActRefl->trigger(); // leaving the record saves it
+        QCOMPARE(Name(), u"Alpha Pro"_s);
+        QCOMPARE(Table().FieldByName(u"Year"_s)->AsInteger(), 1999);
+    }
+
+    void fileInformationLeftUntouchedLeavesNoRow_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::newRow("Выход") << u"SpeedButton3"_s;
+        QTest::newRow("Сохранить") << u"SpeedButton2"_s;
+        QTest::newRow("close box") << QString();
+    }
+
+    void fileInformationLeftUntouchedLeavesNoRow()
+    {
+        QFETCH(QString, button);
+        StartWith({u"Alpha"_s, u"Bravo"_s});
+        Table().Last();
+        WhileModal([&] {
+            QCOMPARE(Table().State(), TDataSetState::dsInsert);
+            if (button.isEmpty())
+                FApp->InfoForm->close();
+            else
+                Control<QPushButton>(FApp->InfoForm, button)->click();
+        });
+        Ui().ActFileInfo->trigger();
+        QVERIFY(!FApp->InfoForm->isVisible());
+        QCOMPARE(Table().State(), TDataSetState::dsBrowse);
+        QCOMPARE(Table().RecordCount(), 2);
+        QCOMPARE(Ui().DBGrid1->model()->rowCount(), 2);
+        for (int row = 0; row < 2; ++row)
+            QCOMPARE(Ui().DBGrid1->model()->index(row, 0).data().toString(),
+                     QString::number(row + 1));
+        QCOMPARE(Ui().StatusText(1), u"Запись 2 из 2"_s);
+        QVERIFY(FDialogs.Messages().isEmpty());
+    }
+
+    void wholeNumberBoxesTakeOnlyWhatTheFieldHolds_data()
+    {
+        QTest::addColumn<QString>("box"); // "rating" on the details, "year" in the editor
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("kept");
+        for (const QString& box : {u"rating"_s, u"year"_s}) {
+            const QByteArray b = box.toUtf8();
+            QTest::newRow(QByteArray(b + " letters").constData())
+                << box << u"1a9b9c9"_s << u"1999"_s;
+            QTest::newRow(QByteArray(b + " negative").constData()) << box << u"-12"_s << u"-12"_s;
+            QTest::newRow(QByteArray(b + " minus inside").constData())
+                << box << u"1-2"_s << u"12"_s;
+            QTest::newRow(QByteArray(b + " beyond 32 bits").constData())
+                << box << u"99999999999"_s << u"999999999"_s;
+            QTest::newRow(QByteArray(b + " largest").constData())
+                << box << u"2147483647"_s << u"2147483647"_s;
+            QTest::newRow(QByteArray(b + " blank and point").constData())
+                << box << u"1 2.5"_s << u"125"_s;
+        }
+    }
+
+    void wholeNumberBoxesTakeOnlyWhatTheFieldHolds()
+    {
+        QFETCH(QString, box);
+        QFETCH(QString, typed);
+        QFETCH(QString, kept);
+        StartWith({u"Alpha"_s});
+        QString shown;
+        const auto type = [&](TDBEdit* edit) {
+            edit->setFocus();
+            edit->selectAll();
+            QTest::keyClicks(edit, typed);
+            shown = edit->text();
+        };
+        if (box == u"rating"_s) {
+            type(Ui().DBEdit5);
+            Ui().ActSave->trigger();
+        } else {
+            WhileModal([&] {
+                type(Control<TDBEdit>(FApp->EditRecordForm, u"DBEdit9"_s));
+                Control<QToolButton>(FApp->EditRecordForm, u"SpeedButton2"_s)->click();
+                FApp->EditRecordForm->close();
+            });
+            Ui().ActRed->trigger();
+        }
+        QCOMPARE(shown, kept);
+        QVERIFY(FDialogs.Messages().isEmpty()); // no error box later either
+        QCOMPARE(Table().State(), TDataSetState::dsBrowse);
+        QCOMPARE(Table().FieldByName(box == u"rating"_s ? u"Rating"_s : u"Year"_s)->AsString(),
+                 kept);
     }
 
     void refreshAndMoves()
@@ -487,19 +666,27 @@ private slots:
     {
         QTest::addColumn<QString>("item");
         QTest::addColumn<QStringList>("order");
-        QTest::newRow("Название") << u"N24"_s << QStringList{u"Alpha"_s, u"Bravo"_s, u"Charlie"_s};
-        QTest::newRow("Платформа") << u"N23"_s << QStringList{u"Bravo"_s, u"Charlie"_s, u"Alpha"_s};
-        QTest::newRow("Категория") << u"N34"_s << QStringList{u"Charlie"_s, u"Alpha"_s, u"Bravo"_s};
-        QTest::newRow("Тип") << u"N25"_s << QStringList{u"Alpha"_s, u"Charlie"_s, u"Bravo"_s};
+        QTest::addColumn<QString>("column"); // the grid column that shows the sort
+        QTest::newRow("Название") << u"N24"_s << QStringList{u"Alpha"_s, u"Bravo"_s, u"Charlie"_s}
+                                  << u"Название"_s;
+        QTest::newRow("Платформа")
+            << u"N23"_s << QStringList{u"Bravo"_s, u"Charlie"_s, u"Alpha"_s} << u"Платформа"_s;
+        QTest::newRow("Категория")
+            << u"N34"_s << QStringList{u"Charlie"_s, u"Alpha"_s, u"Bravo"_s} << u"Категория"_s;
+        QTest::newRow("Тип") << u"N25"_s << QStringList{u"Alpha"_s, u"Charlie"_s, u"Bravo"_s}
+                             << u"Тип диска"_s;
         QTest::newRow("Производитель")
-            << u"N26"_s << QStringList{u"Bravo"_s, u"Alpha"_s, u"Charlie"_s};
-        QTest::newRow("Размер") << u"N27"_s << QStringList{u"Charlie"_s, u"Bravo"_s, u"Alpha"_s};
+            << u"N26"_s << QStringList{u"Bravo"_s, u"Alpha"_s, u"Charlie"_s}
+            << u"Производитель дисков"_s;
+        QTest::newRow("Размер") << u"N27"_s << QStringList{u"Charlie"_s, u"Bravo"_s, u"Alpha"_s}
+                                << u"Размер"_s;
     }
 
     void sort()
     {
         QFETCH(QString, item);
         QFETCH(QStringList, order);
+        QFETCH(QString, column);
         StartWith({});
         struct TRow {
             QString Name;
@@ -520,10 +707,46 @@ private slots:
             Table().FieldByName(u"Size"_s)->SetAsString(r.Size);
             Table().Post();
         }
+        // Before any sort nothing claims to be in force.
+        const QStringList items{u"N24"_s, u"N23"_s, u"N34"_s, u"N25"_s, u"N26"_s, u"N27"_s};
+        QHeaderView* header = Ui().DBGrid1->horizontalHeader();
+        for (const QString& name : items)
+            QVERIFY(!FApp->Form1->findChild<QAction*>(name)->isChecked());
+        QVERIFY(!header->isSortIndicatorShown());
+
         FApp->Form1->findChild<QAction*>(item)->trigger();
         QCOMPARE(Shown(), order);
         QCOMPARE(Ui().DBGrid1->model()->index(0, 1).data().toString(), order.first());
         QCOMPARE(Ui().DBGrid1->model()->index(2, 0).data().toString(), u"3"_s);
+
+        // The sort in force: its item checked, the others not, and its column marked.
+        for (const QString& name : items) {
+            const QAction* a = FApp->Form1->findChild<QAction*>(name);
+            QVERIFY(a->isCheckable());
+            QCOMPARE(a->isChecked(), name == item);
+        }
+        QVERIFY(header->isSortIndicatorShown());
+        QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
+        QCOMPARE(Ui().DBGrid1->model()
+                     ->headerData(header->sortIndicatorSection(), Qt::Horizontal)
+                     .toString(),
+                 column);
+        // A click on a column title sorts nothing, so the mark stays where the sort is.
+        const int other = header->sortIndicatorSection() == 0 ? 1 : 0;
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(other) + 3, 3));
+        QCOMPARE(Shown(), order);
+        QCOMPARE(Ui().DBGrid1->model()
+                     ->headerData(header->sortIndicatorSection(), Qt::Horizontal)
+                     .toString(),
+                 column);
+        QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
+        // Columns rebuilt keep the mark on the same column.
+        Ui().DBGrid1->RefreshColumns();
+        QCOMPARE(Ui().DBGrid1->model()
+                     ->headerData(header->sortIndicatorSection(), Qt::Horizontal)
+                     .toString(),
+                 column);
     }
 
     void reconnectionKeepsSortAndSearch()
@@ -616,12 +839,23 @@ private slots:
         bool barShown = false;
         connect(Bar(), &QProgressBar::valueChanged, this,
                 [&] { barShown = barShown || Bar()->isVisible(); });
+        // A desktop that opens the workbook.
+        QList<QUrl> opened;
+        Shell::SetOpener([&](const QUrl& url) {
+            opened << url;
+            return true;
+        });
+        const auto noOpener = qScopeGuard([] { Shell::SetOpener({}); });
         Ui().ActExcel->trigger();
 
         QCOMPARE(FDialogs.Asked().size(), 0); // no question, no error
         const QStringList files =
             QDir(home.filePath(u"Documents"_s)).entryList({u"Tresmol-*.xlsx"_s}, QDir::Files);
         QCOMPARE(files.size(), 1);
+        const QString written = home.filePath(u"Documents/"_s + files.first());
+        QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(written)});
+        // The status bar says which file was written.
+        QCOMPARE(Ui().StatusText(2), u"Записан файл "_s + QDir::toNativeSeparators(written));
         QVERIFY(QFileInfo(home.filePath(u"Documents/"_s + files.first())).size() > 0);
         QVERIFY(barShown);
         QVERIFY(!positions.isEmpty());
@@ -630,12 +864,37 @@ private slots:
         QCOMPARE(Shown(), (QStringList{u"Adder"_s, u"Ad-Tool"_s}));
         QCOMPARE(Name(), Shown().last());
 
-        // A second export never overwrites the first.
+        // A second export never overwrites the first. This time no application opens
+        // the workbook: an information box tells where it is, and asks nothing.
+        Shell::SetOpener([](const QUrl&) { return false; });
         Ui().ActExcel->trigger();
         QTRY_COMPARE(QDir(home.filePath(u"Documents"_s))
                          .entryList({u"Tresmol-*.xlsx"_s}, QDir::Files)
                          .size(),
                      2);
+        QStringList both =
+            QDir(home.filePath(u"Documents"_s)).entryList({u"Tresmol-*.xlsx"_s}, QDir::Files);
+        both.removeOne(files.first());
+        const QString second = QDir::toNativeSeparators(home.filePath(u"Documents/"_s + both[0]));
+        QCOMPARE(Ui().StatusText(2), u"Записан файл "_s + second);
+        const auto boxes = FDialogs.Messages();
+        QCOMPARE(boxes.size(), 1);
+        QVERIFY2(boxes[0].Text.contains(second), qPrintable(boxes[0].Text));
+        QCOMPARE(boxes[0].Icon, TMsgIcon::miInformation);
+        QCOMPARE(boxes[0].Buttons, TMsgButtons::mbOK);
+        QCOMPARE(boxes[0].Caption, u"Tresmol"_s);
+    }
+
+    void errorBoxesBearTheApplicationTitle()
+    {
+        StartWith({});
+        FDialogs.AnswerMessage(TMsgResult::mrOK); // delete on an empty catalogue: an error
+        Ui().ActDel->trigger();
+        const auto boxes = FDialogs.Messages();
+        QCOMPARE(boxes.size(), 2);
+        QCOMPARE(boxes[1].Icon, TMsgIcon::miStop);
+        QCOMPARE(boxes[1].Caption, u"Tresmol"_s);
+        QCOMPARE(ApplicationTitle(), u"Tresmol"_s);
     }
 };
 

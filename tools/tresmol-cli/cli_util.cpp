@@ -1,18 +1,34 @@
 #include "tools/tresmol-cli/cli_util.h"
 
 #include "platform/errors.h"
+#include "platform/nativepath.h"
 #include "store/datamodule.h"
 #include "store/search.h"
 
 #include <QMap>
 #include <QTextStream>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
 using namespace Qt::Literals::StringLiterals;
 
 int Fail(const QString& message)
 {
-    QTextStream(stderr) << "tresmol-cli: " << message << Qt::endl;
+    // A path in the message is written with the bytes it has on the disk.
+    const QByteArray bytes = PathToNative(u"tresmol-cli: "_s + message + u'\n');
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    std::fflush(stderr);
     return 1;
+}
+
+void FinishOutput()
+{
+    const bool failed = std::fflush(stdout) != 0 || std::ferror(stdout);
+    if (failed)
+        throw EError(u"cannot write to standard output: "_s +
+                     QString::fromLocal8Bit(std::strerror(errno)));
 }
 
 int RunCommand(const std::function<int()>& body)

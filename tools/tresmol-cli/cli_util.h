@@ -13,6 +13,10 @@ int RunCommand(const std::function<int()>& body);
 // Prints "tresmol-cli: MESSAGE" to standard error and returns 1.
 int Fail(const QString& message);
 
+// Flushes standard output; throws when what was written did not all arrive (a full
+// disk, a closed pipe), so that the command does not report success.
+void FinishOutput();
+
 // Splits ARGS into positional arguments and the values of --name VALUE options;
 // FLAGS names the options that take no value. Unknown options throw.
 struct TCliArgs {

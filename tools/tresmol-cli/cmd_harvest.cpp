@@ -9,8 +9,8 @@
 #include "harvest/harvestfile.h"
 #include "harvest/knownfiles.h"
 #include "harvest/memberreader.h"
-#include "harvest/nativepath.h"
 #include "platform/apppaths.h"
+#include "platform/nativepath.h"
 #include "store/catalogue.h"
 #include "store/datamodule.h"
 #include "store/dberrors.h"
@@ -21,33 +21,16 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-
-// The arguments as the system handed them over, so that a path that is not valid
-// UTF-8 keeps its bytes (Qt's own argument list replaces them). Empty when they
-// cannot be read or do not line up with ARGS.
-QStringList RawArguments(const QStringList& args)
-{
-    QFile f(u"/proc/self/cmdline"_s);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    QList<QByteArray> raw = f.readAll().split('\0');
-    if (!raw.isEmpty() && raw.last().isEmpty())
-        raw.removeLast();
-    if (raw.size() != args.size() + 2)
-        return {};
-    QStringList out;
-    for (qsizetype i = 2; i < raw.size(); ++i)
-        out << PathFromNative(raw[i]);
-    return out;
-}
 
 void Write(const QString& text)
 {
@@ -98,30 +81,27 @@ int CmdHarvest(const QStringList& args)
         if (a.Positional.size() < 2)
             return Fail(u"usage: tresmol-cli harvest CATALOGUE PATH... [--inside-archives] "
                         u"[--skip-known] [--icons [--picture-folder DIR]]"_s);
-        QStringList given = RawArguments(args);
-        if (given.isEmpty()) {
-            given = a.Positional;
-        } else {
-            // The options and their values, by their places in the list.
-            QStringList positional;
-            for (qsizetype i = 0; i < given.size(); ++i) {
-                if (given[i] == u"--picture-folder"_s)
-                    ++i;
-                else if (!flags.contains(given[i]))
-                    positional << given[i];
-            }
-            given = positional;
-        }
+        QStringList given = a.Positional;
         const bool inside = a.Options.contains(u"--inside-archives"_s);
         const QString catalogue = given.takeFirst();
+        // Every path must be there before anything is added: a typo is an error, not a
+        // record, and an empty argument does not stand for the working folder.
+        for (const QString& g : given) {
+            if (g.isEmpty())
+                throw EError(u"harvest: an empty path was given"_s);
+            struct stat info {};
+            if (::stat(PathToNative(g).constData(), &info) != 0)
+                throw EError(u"harvest: "_s + g + u": "_s +
+                             QString::fromLocal8Bit(std::strerror(errno)));
+        }
 
         const std::unique_ptr<TDataModule1> opened = Catalogue::Open(catalogue);
         TDataModule1& dm = *opened;
         TDataSet& table = dm.BookTable;
 
         // The paths, as the wizard would list them: every folder searched in turn. Any
-        // other path is harvested as given; one that is not there becomes a NO_INFO
-        // record, as a file that vanished from the wizard's list does.
+        // other path is harvested as given; one that vanished since it was checked
+        // becomes a NO_INFO record, as a file that vanished from the wizard's list does.
         QElapsedTimer clock;
         clock.start();
         for (QString& g : given)
@@ -161,9 +141,16 @@ int CmdHarvest(const QStringList& args)
         Harvest::THarvestStats stats;
         TProgress progress(paths.size());
         clock.restart();
-        for (qsizetype i = 0; i < paths.size(); ++i) {
-            Harvest::HarvestFile(table, paths[i], options, &stats);
-            progress.Step(i + 1, paths[i]);
+        try {
+            for (qsizetype i = 0; i < paths.size(); ++i) {
+                Harvest::HarvestFile(table, paths[i], options, &stats);
+                progress.Step(i + 1, paths[i]);
+            }
+        } catch (const EError&) {
+            // A lock or a full disk stops the run; what was posted before stays.
+            Write(u"%1 of %2 files were saved before the error\n"_s.arg(stats.Files)
+                      .arg(paths.size()));
+            throw;
         }
         const double seconds = double(clock.nsecsElapsed()) / 1e9;
         const double measured = double(stats.ReadNs + stats.StoreNs);

@@ -49,10 +49,17 @@ int CmdList(const QStringList& args)
             } else {
                 QStringList cells;
                 for (int i : columns)
-                    cells << table.ViewText(row, i).replace(u'\t', u' ').replace(u'\n', u' ');
+                    cells << table.ViewText(row, i)
+                                 .replace(u'\t', u' ')
+                                 .replace(u'\n', u' ')
+                                 .replace(u'\r', u' ');
                 out << cells.join(u'\t') << '\n';
             }
         }
+        out.flush();
+        if (out.status() != QTextStream::Ok)
+            throw EError(u"cannot write to standard output"_s);
+        FinishOutput();
         return 0;
     });
 }

@@ -130,7 +130,7 @@ int CmdVerinfo(const QStringList& args)
             const std::string line = Describe(path, cache);
             std::fwrite(line.data(), 1, line.size(), stdout);
         }
-        std::fflush(stdout);
+        FinishOutput();
         return 0;
     });
 }

@@ -1,5 +1,6 @@
 // tresmol-cli: the catalogue's command line, on the same code as the windows.
 
+#include "platform/nativepath.h"
 #include "tools/tresmol-cli/commands.h"
 
 #include <QCoreApplication>
@@ -29,7 +30,12 @@ const char* const Usage = "usage:\n"
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
+    // The arguments as the system handed them over, so that every command takes any
+    // name the file system takes: bytes that are not valid UTF-8 are kept escaped
+    // (Qt's own argument list would replace them).
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << PathFromNative(QByteArray(argv[i]));
     const std::map<QString, std::function<int(const QStringList&)>> commands = {
         {u"create"_s, CmdCreate},   {u"demo"_s, CmdDemo},       {u"list"_s, CmdList},
         {u"verinfo"_s, CmdVerinfo}, {u"harvest"_s, CmdHarvest}, {u"export"_s, CmdExport},

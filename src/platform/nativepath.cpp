@@ -1,4 +1,4 @@
-#include "harvest/nativepath.h"
+#include "platform/nativepath.h"
 
 #include <QUtf8StringView>
 

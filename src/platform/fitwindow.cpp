@@ -1,0 +1,75 @@
+#include "platform/fitwindow.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QWidget>
+
+namespace FitWindow {
+
+namespace {
+
+// Controls whose size hint is what their text needs. Containers follow their
+// layouts and are left alone.
+bool IsControl(const QWidget* w)
+{
+    return qobject_cast<const QLabel*>(w) || qobject_cast<const QAbstractButton*>(w) ||
+           qobject_cast<const QLineEdit*>(w) || qobject_cast<const QComboBox*>(w);
+}
+
+// True when LAYOUT, or a layout nested in it, places W.
+bool Places(QLayout* layout, const QWidget* w)
+{
+    for (int i = 0; i < layout->count(); ++i) {
+        QLayoutItem* item = layout->itemAt(i);
+        if (item->widget() == w)
+            return true;
+        if (item->layout() && Places(item->layout(), w))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+void GrowControls(QWidget* root)
+{
+    for (QWidget* w : root->findChildren<QWidget*>()) {
+        if (!IsControl(w) || w->isWindow())
+            continue;
+        // Values shown from a record take the room they are given, as a grid cell does.
+        if (w->sizePolicy().horizontalPolicy() == QSizePolicy::Ignored)
+            continue;
+        // A control placed by hand, outside any layout, keeps its geometry.
+        const QWidget* parent = w->parentWidget();
+        if (!parent || !parent->layout() || !Places(parent->layout(), w))
+            continue;
+        const QSize hint = w->sizeHint();
+        if (!hint.isValid())
+            continue;
+        const QSize least = w->minimumSize();
+        const QSize most = w->maximumSize();
+        if (least.width() < hint.width())
+            w->setMinimumWidth(hint.width());
+        if (least.height() < hint.height())
+            w->setMinimumHeight(hint.height());
+        if (most.width() < hint.width())
+            w->setMaximumWidth(hint.width());
+        if (most.height() < hint.height())
+            w->setMaximumHeight(hint.height());
+    }
+}
+
+QSize ContentSize(QWidget* window, QSize designed)
+{
+    GrowControls(window);
+    if (QLayout* l = window->layout()) {
+        l->invalidate();
+        l->activate();
+    }
+    return designed.expandedTo(window->sizeHint()).expandedTo(window->minimumSizeHint());
+}
+
+} // namespace FitWindow

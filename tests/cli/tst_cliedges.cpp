@@ -1,0 +1,332 @@
+// tresmol-cli at its edges: names that are not valid UTF-8, output that cannot be
+// written, paths that are not there, catalogues that are damaged, altered from
+// outside or kept where nothing can be written.
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+const QString CliPath = QStringLiteral(TRESMOL_BINARY_DIR "/tools/tresmol-cli/tresmol-cli");
+const QString Fixture = QStringLiteral(VERINFO_FIXTURES "/english64.exe");
+
+struct TRun {
+    int Status;
+    QByteArray Out, Err;
+};
+
+TRun Finish(QProcess& p)
+{
+    p.waitForFinished(120000);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+            p.readAllStandardError()};
+}
+
+TRun Cli(const QStringList& args, const QString& stdoutFile = QString())
+{
+    QProcess p;
+    if (!stdoutFile.isEmpty())
+        p.setStandardOutputFile(stdoutFile);
+    p.start(CliPath, args);
+    return Finish(p);
+}
+
+// A shell command line, so that arguments may hold any bytes ($'...' is not in sh:
+// printf makes them). The words are run with the tool's path in $CLI.
+TRun Shell(const QString& script)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"CLI"_s, CliPath);
+    p.setProcessEnvironment(env);
+    p.start(u"/bin/sh"_s, {u"-c"_s, script});
+    return Finish(p);
+}
+
+bool NativeExists(const QByteArray& path)
+{
+    struct stat info {};
+    return ::lstat(path.constData(), &info) == 0;
+}
+
+QStringList ListedNames(const QString& catalogue)
+{
+    const TRun r = Cli({u"list"_s, catalogue, u"--json"_s});
+    QStringList names;
+    for (const QByteArray& line : r.Out.split('\n'))
+        if (!line.isEmpty())
+            names << QJsonDocument::fromJson(line).object().value(u"FileName"_s).toString();
+    return names;
+}
+
+// Runs SQL on a catalogue from outside, as another program would.
+void Alter(const QString& catalogue, const QString& sql)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"outside"_s);
+        db.setDatabaseName(catalogue);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY2(q.exec(sql), qPrintable(sql));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(u"outside"_s);
+}
+
+} // namespace
+
+class TestCliEdges : public QObject {
+    Q_OBJECT
+private slots:
+    void namesThatAreNotUtf8_data();
+    void namesThatAreNotUtf8();
+    void outputThatCannotBeWrittenFails_data();
+    void outputThatCannotBeWrittenFails();
+    void harvestOfAPathThatIsNotThereAddsNothing_data();
+    void harvestOfAPathThatIsNotThereAddsNothing();
+    void createNeverLeavesAHalfCatalogue();
+    void driverTextsBecomeCauses_data();
+    void driverTextsBecomeCauses();
+    void textListingEscapesCarriageReturns();
+    void catalogueInAFolderThatCannotBeWritten();
+};
+
+void TestCliEdges::namesThatAreNotUtf8_data()
+{
+    // Shell words; $D is the test folder, $F a PE file with version information.
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QByteArray>("created");  // a file the script must have made in $D
+    QTest::addColumn<QByteArray>("mentions"); // in standard output
+    QTest::newRow("create") << u"$CLI create \"$D/$(printf 'c\\377.mdb')\""_s
+                            << QByteArray("c\xff.mdb") << QByteArray();
+    QTest::newRow("demo") << u"$CLI demo \"$D/$(printf 'd\\377.mdb')\""_s << QByteArray("d\xff.mdb")
+                          << QByteArray();
+    QTest::newRow("list") << u"$CLI create \"$D/$(printf 'c\\377.mdb')\" && "
+                             u"$CLI list \"$D/$(printf 'c\\377.mdb')\""_s
+                          << QByteArray("c\xff.mdb") << QByteArray("Номер\t");
+    QTest::newRow("harvest")
+        << u"cp \"$F\" \"$D/$(printf 'a\\377.exe')\" && $CLI create \"$D/$(printf 'c\\377.mdb')\" "
+           u"&& $CLI harvest \"$D/$(printf 'c\\377.mdb')\" \"$D/$(printf 'a\\377.exe')\" && "
+           u"$CLI list \"$D/$(printf 'c\\377.mdb')\" --json"_s
+        << QByteArray("c\xff.mdb") << QByteArray("\"CompanyName\":\"Tresmol Test Works\"");
+    QTest::newRow("verinfo") << u"cp \"$F\" \"$D/$(printf 'a\\377.exe')\" && "
+                                u"$CLI verinfo \"$D/$(printf 'a\\377.exe')\""_s
+                             << QByteArray("a\xff.exe")
+                             << QByteArray("\"CompanyName\": \"Tresmol Test Works\"");
+}
+
+void TestCliEdges::namesThatAreNotUtf8()
+{
+    QFETCH(QString, script);
+    QFETCH(QByteArray, created);
+    QFETCH(QByteArray, mentions);
+    QTemporaryDir dir;
+    const QString prelude = u"D='%1'; F='%2'; "_s.arg(dir.path(), Fixture);
+    const TRun r = Shell(prelude + script);
+    const bool made = NativeExists(QFile::encodeName(dir.path()) + '/' + created);
+    // QTemporaryDir cannot remove names that are not valid UTF-8.
+    Shell(u"find '%1' -mindepth 1 -delete"_s.arg(dir.path()));
+    QVERIFY2(r.Status == 0, r.Err.constData());
+    QVERIFY2(!r.Err.contains("tresmol-cli:"), r.Err.constData());
+    QVERIFY2(r.Out.contains(mentions), r.Out.constData());
+    // Written under the very bytes given, not with U+FFFD in place of one.
+    QVERIFY(made);
+}
+
+void TestCliEdges::outputThatCannotBeWrittenFails_data()
+{
+    QTest::addColumn<QStringList>("args"); // @CAT@: a catalogue with records
+    QTest::newRow("list") << QStringList{u"list"_s, u"@CAT@"_s};
+    QTest::newRow("list --json") << QStringList{u"list"_s, u"@CAT@"_s, u"--json"_s};
+    QTest::newRow("verinfo") << QStringList{u"verinfo"_s, Fixture};
+}
+
+void TestCliEdges::outputThatCannotBeWrittenFails()
+{
+    QFETCH(QStringList, args);
+    if (!QFile::exists(u"/dev/full"_s))
+        QSKIP("this system has no /dev/full");
+    QTemporaryDir dir;
+    const QString catalogue = dir.filePath(u"Tresmol.mdb"_s);
+    QCOMPARE(Cli({u"demo"_s, catalogue}).Status, 0);
+    args.replaceInStrings(u"@CAT@"_s, catalogue);
+    const TRun r = Cli(args, u"/dev/full"_s);
+    QCOMPARE(r.Status, 1);
+    QVERIFY2(r.Err.contains("cannot write to standard output"), r.Err.constData());
+}
+
+void TestCliEdges::harvestOfAPathThatIsNotThereAddsNothing_data()
+{
+    QTest::addColumn<QStringList>("paths");
+    QTest::addColumn<QString>("mentions");
+    QTest::newRow("missing file") << QStringList{u"/no/such.exe"_s} << u"/no/such.exe"_s;
+    QTest::newRow("empty argument") << QStringList{QString()} << u"empty path"_s;
+    QTest::newRow("a good file, then a missing one")
+        << QStringList{Fixture, u"/no/such.exe"_s} << u"/no/such.exe"_s;
+}
+
+void TestCliEdges::harvestOfAPathThatIsNotThereAddsNothing()
+{
+    QFETCH(QStringList, paths);
+    QFETCH(QString, mentions);
+    QTemporaryDir dir;
+    const QString catalogue = dir.filePath(u"Tresmol.mdb"_s);
+    QCOMPARE(Cli({u"create"_s, catalogue}).Status, 0);
+    // Run from the empty folder, where an empty argument would have found the catalogue.
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    p.start(CliPath, QStringList{u"harvest"_s, catalogue} + paths);
+    const TRun r = Finish(p);
+    QCOMPARE(r.Status, 1);
+    QVERIFY2(QString::fromUtf8(r.Err).contains(mentions), r.Err.constData());
+    QCOMPARE(ListedNames(catalogue), QStringList());
+}
+
+void TestCliEdges::createNeverLeavesAHalfCatalogue()
+{
+    QTemporaryDir dir;
+    // A dangling link at the name is not followed: nothing is written where it points.
+    const QString link = dir.filePath(u"link.mdb"_s);
+    const QString target = dir.filePath(u"elsewhere.mdb"_s);
+    QVERIFY(QFile::link(target, link));
+    for (const QString& command : {u"create"_s, u"demo"_s}) {
+        const TRun r = Cli({command, link});
+        QCOMPARE(r.Status, 1);
+        QVERIFY2(r.Err.contains("already exists"), r.Err.constData());
+        QVERIFY(!QFile::exists(target));
+    }
+    // A catalogue comes into being whole, under its name only at the end; nothing
+    // else stays in the folder.
+    const QString demo = dir.filePath(u"demo.mdb"_s);
+    QCOMPARE(Cli({u"demo"_s, demo}).Status, 0);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::System | QDir::Hidden),
+             (QStringList{u"demo.mdb"_s, u"link.mdb"_s}));
+    QVERIFY(ListedNames(demo).size() >= 45);
+}
+
+void TestCliEdges::driverTextsBecomeCauses_data()
+{
+    QTest::addColumn<QString>("damage"); // what another program did to the catalogue
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("mentions");
+    QTest::newRow("damaged pages")
+        << u"pages"_s << QStringList{u"list"_s, u"@CAT@"_s} << u"the catalogue file is damaged"_s;
+    QTest::newRow("a trigger that cannot run")
+        << u"CREATE TRIGGER Blocked AFTER INSERT ON SoftTable BEGIN "
+           u"INSERT INTO NoSuchTable VALUES (1); END"_s
+        << QStringList{u"harvest"_s, u"@CAT@"_s, Fixture} << u"refuses the change"_s;
+    QTest::newRow("a trigger that refuses")
+        << u"CREATE TRIGGER Blocked BEFORE INSERT ON SoftTable BEGIN "
+           u"SELECT RAISE(ABORT, 'no new records'); END"_s
+        << QStringList{u"harvest"_s, u"@CAT@"_s, Fixture} << u"no new records"_s;
+}
+
+void TestCliEdges::driverTextsBecomeCauses()
+{
+    QFETCH(QString, damage);
+    QFETCH(QStringList, args);
+    QFETCH(QString, mentions);
+    QTemporaryDir dir;
+    const QString catalogue = dir.filePath(u"Tresmol.mdb"_s);
+    QCOMPARE(Cli({u"demo"_s, catalogue}).Status, 0);
+    if (damage == u"pages"_s) {
+        // Every page after the first (which holds the schema) overwritten.
+        QFile f(catalogue);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        const qint64 size = f.size();
+        QVERIFY(size > 8192);
+        f.seek(4096);
+        f.write(QByteArray(size - 4096, '\x5a'));
+    } else {
+        Alter(catalogue, damage);
+    }
+    args.replaceInStrings(u"@CAT@"_s, catalogue);
+    const TRun r = Cli(args);
+    const QString err = QString::fromUtf8(r.Err);
+    QCOMPARE(r.Status, 1);
+    QVERIFY2(err.contains(mentions), qPrintable(err));
+    QVERIFY2(err.contains(catalogue), qPrintable(err));
+    for (const QString& raw : {u"Unable to execute"_s, u"Parameter count mismatch"_s,
+                               u"malformed"_s, u"Unable to fetch"_s})
+        QVERIFY2(!err.contains(raw), qPrintable(err));
+    if (args.first() == u"harvest"_s)
+        QVERIFY2(err.contains(u"0 of 1 files were saved"_s), qPrintable(err));
+}
+
+void TestCliEdges::textListingEscapesCarriageReturns()
+{
+    QTemporaryDir dir;
+    const QString catalogue = dir.filePath(u"Tresmol.mdb"_s);
+    QCOMPARE(Cli({u"create"_s, catalogue}).Status, 0);
+    Alter(catalogue,
+          u"INSERT INTO SoftTable (ProductName, CompanyName) VALUES ('a' || char(13) || 'b', "
+          u"'c' || char(9) || 'd' || char(10) || 'e')"_s);
+    const TRun r = Cli({u"list"_s, catalogue});
+    QCOMPARE(r.Status, 0);
+    const QList<QByteArray> lines = r.Out.split('\n');
+    QCOMPARE(lines.size(), 3); // titles, the record, nothing after the last newline
+    QVERIFY2(!r.Out.contains('\r'), r.Out.constData());
+    QVERIFY2(lines[1].contains("a b"), lines[1].constData());
+    QVERIFY2(lines[1].contains("c d e"), lines[1].constData());
+}
+
+void TestCliEdges::catalogueInAFolderThatCannotBeWritten()
+{
+    // The tool runs as a user who may not write to the folder: root may write to any
+    // folder, so as root it runs as nobody, who may only read there.
+    QStringList prefix;
+    if (::geteuid() == 0) {
+        if (QStandardPaths::findExecutable(u"setpriv"_s).isEmpty())
+            QSKIP("running as root without setpriv, no user who cannot write is at hand");
+        prefix = {u"setpriv"_s, u"--reuid=65534"_s, u"--regid=65534"_s, u"--clear-groups"_s};
+    }
+    QTemporaryDir dir;
+    QVERIFY(QFile::setPermissions(
+        dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther |
+                        QFile::ExeOther | QFile::ReadGroup | QFile::ExeGroup));
+    const QString folder = dir.filePath(u"disc"_s);
+    QVERIFY(QDir().mkdir(folder));
+    const QString catalogue = folder + u"/Tresmol.mdb"_s;
+    QCOMPARE(Cli({u"demo"_s, catalogue}).Status, 0);
+    QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther |
+                                              QFile::ExeOther | QFile::ReadGroup |
+                                              QFile::ExeGroup));
+    const auto run = [&](const QStringList& args) {
+        QProcess p;
+        p.setWorkingDirectory(u"/"_s);
+        const QStringList all = prefix + QStringList{CliPath} + args;
+        p.start(all.first(), all.mid(1));
+        return Finish(p);
+    };
+    const TRun list = run({u"list"_s, catalogue, u"--json"_s});
+    QVERIFY2(list.Status == 0, list.Err.constData());
+    QVERIFY(list.Out.count('\n') >= 45);
+    const TRun search = run({u"list"_s, catalogue, u"--search"_s, u"Ad"_s, u"--sort"_s, u"size"_s});
+    QVERIFY2(search.Status == 0, search.Err.constData());
+    QCOMPARE(search.Out.count('\n'), 5); // the titles and four records
+    const TRun harvest = run({u"harvest"_s, catalogue, Fixture});
+    QCOMPARE(harvest.Status, 1);
+    QVERIFY2(harvest.Err.contains("the catalogue file is read-only; the change was not saved"),
+             harvest.Err.constData());
+    // Nothing was made beside the catalogue.
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System),
+             QStringList{u"Tresmol.mdb"_s});
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+QTEST_GUILESS_MAIN(TestCliEdges)
+#include "tst_cliedges.moc"
