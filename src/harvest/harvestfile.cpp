@@ -9,6 +9,8 @@
 
 #include <QElapsedTimer>
 
+#include <sys/stat.h>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace Harvest {
