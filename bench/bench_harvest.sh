@@ -21,28 +21,7 @@ gen="$root/build/release/bench/bench_gencatalogue"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-mkdir "$work/tree"
-
-# The sources: every fixture that is a PE or NE file, and the real assemblies.
-sources=$(ls "$fixtures"/*.exe "$fixtures"/*.dll "$fixtures"/*.ocx "$fixtures"/*.scr 2>/dev/null || true)
-if [ -d /usr/lib/mono ]; then
-    sources="$sources
-$(find /usr/lib/mono -type f -name '*.dll')"
-fi
-nsrc=$(printf '%s\n' "$sources" | grep -c .)
-
-# COUNT copies in folders of 100, named *.exe so that the search takes them.
-i=0
-printf '%s\n' "$sources" | grep . > "$work/sources"
-while [ "$i" -lt "$count" ]; do
-    while read -r src; do
-        [ "$i" -lt "$count" ] || break
-        dir="$work/tree/d$((i / 100))"
-        [ -d "$dir" ] || mkdir "$dir"
-        cp "$src" "$dir/f$i.exe"
-        i=$((i + 1))
-    done < "$work/sources"
-done
+nsrc=$("$root/bench/make_exe_tree.sh" "$count" "$work/tree" "$fixtures")
 bytes=$(du -sb "$work/tree" | cut -f1)
 echo "harvest benchmark: $count files from $nsrc sources, $((bytes / 1048576)) MiB"
 

@@ -1,5 +1,7 @@
 #include "harvest/filesearch.h"
 
+#include "harvest/archivesearch.h"
+#include "harvest/archivestream.h"
 #include "platform/nativepath.h"
 
 #include <dirent.h>
@@ -57,7 +59,10 @@ struct TEntry {
 
 class TSearch {
 public:
-    TSearch(const QString& mask, const TFoundFile& found) : FMask(mask), FFound(found) {}
+    TSearch(const QString& mask, const TFoundFile& found, const TSearchOptions& options)
+        : FMask(mask), FFound(found), FOptions(options)
+    {
+    }
 
     bool Folder(const QString& folder)
     {
@@ -71,10 +76,16 @@ public:
                 continue;
             const QString name = PathFromNative(e.Name);
             const QString path = base + name;
-            if (IsFolder(e, nativeBase) && !Folder(path))
+            const bool folder = IsFolder(e, nativeBase);
+            if (folder && !Folder(path))
                 return false;
-            if (MatchesMask(name, FMask) && !FFound(path))
+            if (MatchesMask(name, FMask)) {
+                if (!FFound(path))
+                    return false;
+            } else if (FOptions.InsideContainers && !folder && IsContainerName(name) &&
+                       !SearchContainer(path, FMask, FFound, FOptions.Problem)) {
                 return false;
+            }
         }
         return true;
     }
@@ -112,6 +123,7 @@ private:
 
     const QString FMask;
     const TFoundFile& FFound;
+    const TSearchOptions& FOptions;
     std::set<std::pair<dev_t, ino_t>> FSeen;
 };
 
@@ -165,19 +177,35 @@ bool MatchesMask(const QString& name, const QString& mask)
 
 bool SearchFiles(const QString& folder, const QString& mask, const TFoundFile& found)
 {
-    TSearch search(mask, found);
+    return SearchFiles(folder, mask, found, TSearchOptions());
+}
+
+bool SearchFiles(const QString& folder, const QString& mask, const TFoundFile& found,
+                 const TSearchOptions& options)
+{
+    TSearch search(mask, found, options);
     return search.Folder(folder);
 }
 
 bool CollectFiles(const QStringList& paths, const QString& mask, const TFoundFile& found,
                   TOtherPaths others)
 {
+    return CollectFiles(paths, mask, found, others, TSearchOptions());
+}
+
+bool CollectFiles(const QStringList& paths, const QString& mask, const TFoundFile& found,
+                  TOtherPaths others, const TSearchOptions& options)
+{
     for (const QString& path : paths) {
         struct stat info {};
         const bool folder =
             ::stat(PathToNative(path).constData(), &info) == 0 && S_ISDIR(info.st_mode);
         if (folder) {
-            if (!SearchFiles(path, mask, found))
+            if (!SearchFiles(path, mask, found, options))
+                return false;
+        } else if (options.InsideContainers && IsContainerName(path.section(u'/', -1)) &&
+                   ::stat(PathToNative(path).constData(), &info) == 0) {
+            if (!SearchContainer(path, mask, found, options.Problem))
                 return false;
         } else if (others == TOtherPaths::Take && !found(path)) {
             return false;

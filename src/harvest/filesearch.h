@@ -9,6 +9,17 @@
 
 namespace Harvest {
 
+// Told when a disc image or archive is passed over: its path and why.
+using TContainerProblem = std::function<void(const QString& path, const QString& why)>;
+
+// What the search does beyond the folders themselves.
+struct TSearchOptions {
+    // Look inside disc images and archives as SearchContainer does, at the place
+    // each is met.
+    bool InsideContainers = false;
+    TContainerProblem Problem;
+};
+
 // The wizard's mask.
 inline constexpr QStringView ExeMask = u"*.exe";
 
@@ -29,6 +40,9 @@ using TFoundFile = std::function<bool(const QString& path)>;
 // ends. Names that are not UTF-8 come as PathFromNative text. Returns false when
 // FOUND stopped the search.
 bool SearchFiles(const QString& folder, const QString& mask, const TFoundFile& found);
+// The same, inside disc images and archives too when OPTIONS ask for it.
+bool SearchFiles(const QString& folder, const QString& mask, const TFoundFile& found,
+                 const TSearchOptions& options);
 
 // What CollectFiles does with a path that names no folder.
 enum class TOtherPaths {
@@ -42,5 +56,9 @@ enum class TOtherPaths {
 // returning false; the function then returns false.
 bool CollectFiles(const QStringList& paths, const QString& mask, const TFoundFile& found,
                   TOtherPaths others = TOtherPaths::Skip);
+// The same with OPTIONS for every folder; when they ask to look inside disc images
+// and archives, a path that names one is searched inside, whatever OTHERS says.
+bool CollectFiles(const QStringList& paths, const QString& mask, const TFoundFile& found,
+                  TOtherPaths others, const TSearchOptions& options);
 
 } // namespace Harvest

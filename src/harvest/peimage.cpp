@@ -44,9 +44,20 @@ class TPeImage {
 public:
     TPeImage(TByteSource& source, quint64 peOffset) : FSource(source), FPeOffset(peOffset) {}
     std::optional<TVersionResource> Find(quint16 userLangId);
+    bool LoadHeaders();
+    std::optional<TResourceData> Resource(quint16 type, std::optional<quint16> name,
+                                          const QList<quint16>& languages, quint16* chosenLang);
 
 private:
-    bool LoadHeaders();
+    // A data entry as the directory gives it: nothing checked yet.
+    struct TDataEntry {
+        quint32 Rva;
+        quint32 Size;
+    };
+    std::optional<TDataEntry> DataEntry(quint16 type, std::optional<quint16> name,
+                                        const QList<quint16>& languages, quint16* chosenLang);
+    // Where ENTRY's data starts in the file, when all of it lies there.
+    std::optional<quint64> InFile(const TDataEntry& entry) const;
     // File offset of the LENGTH bytes at RVA, when they all lie in the file.
     std::optional<quint64> RvaToOffset(quint64 rva, quint64 length) const;
     bool ReadRva(quint64 rva, quint64 length, QByteArray& out);
@@ -178,21 +189,50 @@ std::optional<TVersionResource> TPeImage::Find(quint16 userLangId)
 {
     if (!LoadHeaders())
         return std::nullopt;
+    const auto entry = DataEntry(ResourceTypeVersion, ResourceNameVersion,
+                                 {LangNeutral, userLangId, LangUsEnglish}, nullptr);
+    if (!entry)
+        return std::nullopt;
+    TVersionResource found;
+    found.Size = entry->Size;
+    if (static_cast<qint32>(entry->Size) > 0) {
+        const std::optional<quint64> offset = InFile(*entry);
+        if (!offset)
+            return std::nullopt;
+        found.Offset = *offset;
+    }
+    return found;
+}
+
+std::optional<TPeImage::TDataEntry> TPeImage::DataEntry(quint16 type, std::optional<quint16> name,
+                                                        const QList<quint16>& languages,
+                                                        quint16* chosenLang)
+{
     // Three levels, walked downwards along one path: type, name, language. The walk
     // never goes deeper, so a directory that points back at itself ends it too.
-    const auto names = SubdirectoryById(0, ResourceTypeVersion);
+    const auto names = SubdirectoryById(0, type);
     if (!names)
         return std::nullopt;
-    const auto languages = SubdirectoryById(*names, ResourceNameVersion);
-    if (!languages)
+    std::optional<quint32> langDir;
+    if (name) {
+        langDir = SubdirectoryById(*names, *name);
+    } else {
+        // The first name the directory lists, named or numbered: the one Windows
+        // shows for the file.
+        qsizetype named = 0;
+        const auto entries = ReadDirectory(*names, named);
+        if (entries && !entries->isEmpty() && (entries->first().Target & ResHighBit))
+            langDir = entries->first().Target & ~ResHighBit;
+    }
+    if (!langDir)
         return std::nullopt;
     qsizetype named = 0;
-    const auto entries = ReadDirectory(*languages, named);
+    const auto entries = ReadDirectory(*langDir, named);
     if (!entries || entries->isEmpty())
         return std::nullopt;
 
     const TEntry* chosen = nullptr;
-    for (const quint16 wanted : {LangNeutral, userLangId, LangUsEnglish}) {
+    for (const quint16 wanted : languages) {
         for (qsizetype i = named; i < entries->size() && !chosen; ++i) {
             if (entries->at(i).Name == wanted)
                 chosen = &entries->at(i);
@@ -208,17 +248,30 @@ std::optional<TVersionResource> TPeImage::Find(quint16 userLangId)
     QByteArray data;
     if (!ReadRva(static_cast<quint64>(FResourceRva) + chosen->Target, ResDataEntrySize, data))
         return std::nullopt;
-    const quint32 dataRva = LeU32(data.constData());
-    const quint32 size = LeU32(data.constData() + 4);
-    TVersionResource found;
-    found.Size = size;
-    if (static_cast<qint32>(size) > 0) {
-        const std::optional<quint64> offset = RvaToOffset(dataRva, size);
-        if (!offset || *offset > FSource.Size() || size > FSource.Size() - *offset)
-            return std::nullopt;
-        found.Offset = *offset;
-    }
-    return found;
+    if (chosenLang)
+        *chosenLang = static_cast<quint16>(chosen->Name);
+    return TDataEntry{LeU32(data.constData()), LeU32(data.constData() + 4)};
+}
+
+std::optional<quint64> TPeImage::InFile(const TDataEntry& entry) const
+{
+    const std::optional<quint64> offset = RvaToOffset(entry.Rva, entry.Size);
+    if (!offset || *offset > FSource.Size() || entry.Size > FSource.Size() - *offset)
+        return std::nullopt;
+    return offset;
+}
+
+std::optional<TResourceData> TPeImage::Resource(quint16 type, std::optional<quint16> name,
+                                                const QList<quint16>& languages,
+                                                quint16* chosenLang)
+{
+    const auto entry = DataEntry(type, name, languages, chosenLang);
+    if (!entry || entry->Size == 0)
+        return std::nullopt;
+    const std::optional<quint64> offset = InFile(*entry);
+    if (!offset)
+        return std::nullopt;
+    return TResourceData{*offset, entry->Size};
 }
 
 std::optional<TVersionResource> FindInNe(TByteSource& source, quint64 neOffset)
@@ -289,4 +342,45 @@ std::optional<TVersionResource> FindVersionResource(TByteSource& source, quint16
     if (signature.startsWith("NE"))
         return FindInNe(source, newHeader);
     return std::nullopt;
+}
+
+struct TResourceReader::TImpl {
+    std::optional<TPeImage> Image;
+};
+
+TResourceReader::TResourceReader(TByteSource& source, quint16 userLangId)
+    : FSource(source), FUserLangId(userLangId), FImpl(std::make_unique<TImpl>())
+{
+    QByteArray dos;
+    if (!source.Read(0, DosHeaderSize, dos) || dos[0] != 'M' || dos[1] != 'Z')
+        return;
+    const quint64 newHeader = LeU32(dos.constData() + DosNewHeaderField);
+    QByteArray signature;
+    if (!source.Read(newHeader, 4, signature) || signature != QByteArrayView("PE\0\0", 4))
+        return;
+    FImpl->Image.emplace(source, newHeader);
+    if (!FImpl->Image->LoadHeaders())
+        FImpl->Image.reset();
+}
+
+TResourceReader::~TResourceReader() = default;
+
+bool TResourceReader::IsOpen() const { return FImpl->Image.has_value(); }
+
+std::optional<TResourceData> TResourceReader::Find(quint16 type, std::optional<quint16> name,
+                                                   std::optional<quint16> preferredLang,
+                                                   quint16* chosenLang)
+{
+    if (!FImpl->Image)
+        return std::nullopt;
+    QList<quint16> languages;
+    if (preferredLang)
+        languages << *preferredLang;
+    languages << LangNeutral << FUserLangId << LangUsEnglish;
+    return FImpl->Image->Resource(type, name, languages, chosenLang);
+}
+
+bool TResourceReader::Read(const TResourceData& data, QByteArray& out)
+{
+    return FSource.Read(data.Offset, data.Size, out);
 }

@@ -5,6 +5,7 @@
 
 #include "harvest/bytesource.h"
 
+#include <memory>
 #include <optional>
 
 struct TVersionResource {
@@ -23,3 +24,41 @@ constexpr quint16 ResourceNameVersion = 1;
 // A resource whose size reads as zero or negative is returned as it is; the caller
 // decides about it.
 std::optional<TVersionResource> FindVersionResource(TByteSource& source, quint16 userLangId);
+
+// Where a resource's data lies in the file.
+struct TResourceData {
+    quint64 Offset = 0;
+    quint32 Size = 0;
+};
+
+// Resource types of the icons: the images and the groups that list them.
+constexpr quint16 ResourceTypeIcon = 3;
+constexpr quint16 ResourceTypeGroupIcon = 14;
+
+// The resources of a PE image (32 or 64 bit), walked with the same checks as the
+// version resource. A source that is no PE image reads as having none.
+class TResourceReader {
+public:
+    // SOURCE must outlive the reader. USERLANGID takes part in choosing a language.
+    TResourceReader(TByteSource& source, quint16 userLangId);
+    ~TResourceReader();
+    TResourceReader(const TResourceReader&) = delete;
+    TResourceReader& operator=(const TResourceReader&) = delete;
+
+    bool IsOpen() const;
+    // The resource of TYPE with the numeric NAME, or with no NAME the first name the
+    // type's directory lists. Its language is chosen as for the version resource,
+    // with PREFERREDLANG, when given, tried first; CHOSENLANG receives the language
+    // taken. Nothing when there is no such resource, or its data is empty or does
+    // not lie wholly inside the file.
+    std::optional<TResourceData> Find(quint16 type, std::optional<quint16> name,
+                                      std::optional<quint16> preferredLang = std::nullopt,
+                                      quint16* chosenLang = nullptr);
+    bool Read(const TResourceData& data, QByteArray& out);
+
+private:
+    struct TImpl;
+    TByteSource& FSource;
+    quint16 FUserLangId;
+    std::unique_ptr<TImpl> FImpl;
+};

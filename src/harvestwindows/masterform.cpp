@@ -1,9 +1,13 @@
 #include "harvestwindows/masterform.h"
 
 #include "harvest/filesearch.h"
+#include "harvest/harvestfile.h"
+#include "harvest/knownfiles.h"
+#include "harvest/memberreader.h"
 #include "platform/command.h"
 #include "platform/dialogs.h"
 #include "platform/fitwindow.h"
+#include "store/dataset.h"
 #include "ui_masterform.h"
 
 #include <QApplication>
@@ -19,6 +23,9 @@ namespace {
 const QString FoldersHeading = u"Выберите дирректории для сканирования"_s;
 const QString FilesHeading = u"Выберите файлы для сканирования"_s;
 const QString BrowseTitle = u"Select a folder to scan"_s;
+const QString KnownMark = u"уже в базе"_s;
+const QString ChangedMark = u"изменён"_s;
+const QString SkippedArchives = u"Пропущено архивов: %1"_s;
 
 } // namespace
 
@@ -89,6 +96,7 @@ TMasterForm::TMasterForm(QWidget* parent)
     ui->StaticText1->hide();
     ui->Label1->hide();
     ui->Label3->hide();
+    ui->Label4->hide();
     ActionList1Update();
 }
 
@@ -158,6 +166,7 @@ void TMasterForm::ShowFolderPage()
     ui->TopLbl->setText(FoldersHeading);
     ui->Label1->hide();
     ui->Label3->hide();
+    ui->Label4->hide();
 }
 
 void TMasterForm::ActBackExecute()
@@ -170,6 +179,7 @@ void TMasterForm::ActBackExecute()
     ui->TopLbl->setText(FoldersHeading);
     ui->Label1->hide();
     ui->Label3->hide();
+    ui->Label4->hide();
 }
 
 void TMasterForm::ActNextExecute()
@@ -192,6 +202,8 @@ void TMasterForm::ActNextExecute()
         ui->Label1->show();
         ui->Label3->setText(QString::number(ui->FilesCbL->count()));
         ui->Label3->show();
+        ui->Label4->setText(SkippedArchives.arg(FSkippedArchives));
+        ui->Label4->setVisible(FSkippedArchives > 0);
         ActionList1Update();
         // A close asked for during the search takes effect now.
         if (FPendingResult >= 0) {
@@ -219,9 +231,76 @@ void TMasterForm::ActNextExecute()
     for (int i = 0; i < ui->FoldersList->count(); ++i)
         folders << ui->FoldersList->item(i)->text();
     // A cancel while the page switch was drawn ends the search before it starts.
+    FSkippedArchives = 0;
+    QStringList problems;
+    Harvest::TSearchOptions options;
+    options.InsideContainers = InsideArchives();
+    options.Problem = [&](const QString& path, const QString& why) {
+        ++FSkippedArchives;
+        problems << path + u": "_s + why;
+    };
     if (!FStopSearch)
-        Harvest::CollectFiles(folders, Harvest::ExeMask.toString(),
-                              [this](const QString& path) { return FileFound(path); });
+        Harvest::CollectFiles(
+            folders, Harvest::ExeMask.toString(),
+            [this](const QString& path) { return FileFound(path); }, Harvest::TOtherPaths::Skip,
+            options);
+    ui->Label4->setToolTip(problems.join(u'\n'));
+    if (!FStopSearch)
+        MarkKnownFiles();
+}
+
+bool TMasterForm::InsideArchives() const { return ui->CheckBox1->isChecked(); }
+
+bool TMasterForm::StoreIcons() const { return ui->CheckBox2->isChecked(); }
+
+void TMasterForm::MarkKnownFiles()
+{
+    if (!FCatalogue || !FCatalogue->Active())
+        return;
+    Harvest::TKnownFiles known(*FCatalogue);
+    Harvest::TMemberReader members;
+    for (int i = 0; i < ui->FilesCbL->count() && !FStopSearch; ++i) {
+        QListWidgetItem* item = ui->FilesCbL->item(i);
+        const QString path = item->data(PathRole).toString();
+        // Only a path some record holds is worth reading.
+        if (!known.HasPath(path))
+            continue;
+        const Harvest::TFileFacts facts =
+            Harvest::ReadFileFacts(path, InsideArchives() ? &members : nullptr, true);
+        switch (known.State(path, facts.Size, Harvest::ValueOf(facts.Values, u"FileVersion"))) {
+        case Harvest::TKnownState::Known:
+            SetMark(item, TFileMark::Known);
+            break;
+        case Harvest::TKnownState::Changed:
+            SetMark(item, TFileMark::Changed);
+            break;
+        case Harvest::TKnownState::New:
+            break;
+        }
+        QCoreApplication::processEvents();
+    }
+}
+
+void TMasterForm::SetMark(QListWidgetItem* item, TFileMark mark)
+{
+    const QString path = item->data(PathRole).toString();
+    item->setData(MarkRole, int(mark));
+    switch (mark) {
+    case TFileMark::Known:
+        // Scanning the same disc twice does not double the catalogue unless the
+        // user ticks the file again.
+        item->setText(path + u"  — "_s + KnownMark);
+        item->setCheckState(Qt::Unchecked);
+        item->setForeground(palette().brush(QPalette::Disabled, QPalette::Text));
+        break;
+    case TFileMark::Changed:
+        item->setText(path + u"  — "_s + ChangedMark);
+        item->setCheckState(Qt::Checked);
+        break;
+    case TFileMark::None:
+        item->setText(path);
+        break;
+    }
 }
 
 void TMasterForm::SearchFiles(const QString& folder, const QString& mask)
@@ -232,6 +311,8 @@ void TMasterForm::SearchFiles(const QString& folder, const QString& mask)
 bool TMasterForm::FileFound(const QString& path)
 {
     auto* item = new QListWidgetItem(path, ui->FilesCbL);
+    item->setData(PathRole, path);
+    item->setData(MarkRole, int(TFileMark::None));
     item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
     item->setCheckState(Qt::Checked);
     ui->FilesCbL->setCurrentItem(item);
@@ -245,6 +326,7 @@ void TMasterForm::ActFinishExecute()
     done(QDialog::Accepted);
     ui->Label1->hide();
     ui->Label3->hide();
+    ui->Label4->hide();
 }
 
 void TMasterForm::ActCancelExecute()
@@ -252,6 +334,7 @@ void TMasterForm::ActCancelExecute()
     done(QDialog::Rejected);
     ui->Label1->hide();
     ui->Label3->hide();
+    ui->Label4->hide();
 }
 
 void TMasterForm::ActAddFolderExecute()
@@ -298,6 +381,6 @@ void TMasterForm::GetCheckedFiles(QStringList& list)
     for (int i = 0; i < ui->FilesCbL->count(); ++i) {
         const QListWidgetItem* item = ui->FilesCbL->item(i);
         if (item->checkState() == Qt::Checked)
-            list << item->text();
+            list << item->data(PathRole).toString();
     }
 }

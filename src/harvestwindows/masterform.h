@@ -9,7 +9,9 @@
 #include <memory>
 
 class QAction;
+class QListWidgetItem;
 class QPushButton;
+class TDataSet;
 namespace Ui {
 class TMasterForm;
 }
@@ -30,6 +32,20 @@ public:
 
     // Appends the files below FOLDER whose names match MASK to the file list, ticked.
     void SearchFiles(const QString& folder, const QString& mask);
+
+    // The catalogue whose records the file list is checked against after a search:
+    // a file it already holds is marked "уже в базе" and unticked, a changed one
+    // "изменён". None (the default) checks nothing.
+    void SetCatalogue(const TDataSet* catalogue) { FCatalogue = catalogue; }
+    // The user asked to search inside disc images and archives.
+    bool InsideArchives() const;
+    // The user asked for each program's icon as its record's picture.
+    bool StoreIcons() const;
+
+    // What a line of the file list says of its file.
+    enum class TFileMark { None, Known, Changed };
+    static constexpr int PathRole = Qt::UserRole;     // the file's path
+    static constexpr int MarkRole = Qt::UserRole + 1; // its TFileMark as an int
 
     int PageIndex() const { return FPageIndex; }
     bool Searching() const { return FSearching; }
@@ -56,6 +72,9 @@ private:
     void ShowFolderPage();
     // Lists PATH, ticked, as the search finds it; false once the wizard is cancelled.
     bool FileFound(const QString& path);
+    // Marks the listed files the catalogue already holds.
+    void MarkKnownFiles();
+    void SetMark(QListWidgetItem* item, TFileMark mark);
 
     std::unique_ptr<Ui::TMasterForm> ui;
     int FPageIndex = 0;
@@ -64,4 +83,6 @@ private:
     bool FNextPressedWhileSearching = false;
     int FPendingResult = -1; // a close asked for while searching
     QAction* FNextBinding = nullptr;
+    const TDataSet* FCatalogue = nullptr;
+    int FSkippedArchives = 0; // passed over by the last search
 };

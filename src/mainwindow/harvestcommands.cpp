@@ -5,10 +5,12 @@
 #include "mainwindow/mainform.h"
 
 #include "harvest/harvestfile.h"
+#include "harvest/memberreader.h"
 #include "harvestwindows/infoform.h"
 #include "harvestwindows/masterform.h"
 #include "store/datamodule.h"
 #include "store/dberrors.h"
+#include "store/picturefolder.h"
 
 #include <QCoreApplication>
 #include <QProgressBar>
@@ -16,15 +18,40 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-void TForm1::HarvestFile(const QString& path)
+void TForm1::HarvestFile(const QString& path) { HarvestFile(path, Harvest::THarvestOptions()); }
+
+void TForm1::HarvestFile(const QString& path, const Harvest::THarvestOptions& options)
 {
     if (!FDataModule)
         throw EDatabaseError(u"Cannot perform this operation on a closed dataset"_s);
     // The same step tresmol-cli harvest takes for each file.
-    Harvest::HarvestFile(FDataModule->BookTable, path);
+    Harvest::HarvestFile(FDataModule->BookTable, path, options);
 }
 
-void TForm1::ScanFiles(const QStringList& files)
+namespace {
+
+// The wizard's ticked files, checked against CATALOGUE, and what harvesting them
+// needs beyond the plain step: a reader for members of disc images and archives
+// when the wizard searched inside them, the picture folder when it asked for icons.
+QStringList CheckedFiles(TMasterForm* wizard, const TDataSet* catalogue,
+                         Harvest::TMemberReader& members, const TPictureFolder& pictures,
+                         Harvest::THarvestOptions& options)
+{
+    QStringList files;
+    if (!wizard)
+        return files;
+    wizard->SetCatalogue(catalogue);
+    wizard->GetCheckedFiles(files);
+    if (wizard->InsideArchives())
+        options.Members = &members;
+    if (wizard->StoreIcons())
+        options.Icons = &pictures;
+    return files;
+}
+
+} // namespace
+
+void TForm1::ScanFiles(const QStringList& files, const Harvest::THarvestOptions& options)
 {
     // Draw what the wizard covered before the run keeps the program busy.
     repaint();
@@ -39,7 +66,7 @@ void TForm1::ScanFiles(const QStringList& files)
     });
     for (int i = 0; i < files.size(); ++i) {
         // An error ends the run here and leaves the bar where the last file put it.
-        HarvestFile(files[i]);
+        HarvestFile(files[i], options);
         ++added;
         FProgressBar->setValue(i);
         // Let the window paint between files; the user's input waits for the end.
@@ -51,10 +78,13 @@ void TForm1::ScanFiles(const QStringList& files)
 void TForm1::ActScanExecute()
 {
     CatalogueCommand([this] {
-        QStringList files;
-        if (FWindows.MasterForm)
-            FWindows.MasterForm->GetCheckedFiles(files);
-        ScanFiles(files);
+        Harvest::TMemberReader members;
+        const TPictureFolder pictures(PictureFolder());
+        Harvest::THarvestOptions options;
+        const QStringList files =
+            CheckedFiles(FWindows.MasterForm, FDataModule ? &FDataModule->BookTable : nullptr,
+                         members, pictures, options);
+        ScanFiles(files, options);
     });
     // A close asked for while the files were harvested.
     if (FCloseRequested)
@@ -64,16 +94,19 @@ void TForm1::ActScanExecute()
 void TForm1::N14Click()
 {
     CatalogueCommand([this] {
-        QStringList files;
-        if (FWindows.MasterForm)
-            FWindows.MasterForm->GetCheckedFiles(files);
+        Harvest::TMemberReader members;
+        const TPictureFolder pictures(PictureFolder());
+        Harvest::THarvestOptions options;
+        const QStringList files =
+            CheckedFiles(FWindows.MasterForm, FDataModule ? &FDataModule->BookTable : nullptr,
+                         members, pictures, options);
         int added = 0;
         const auto end = qScopeGuard([&] {
             if (!files.isEmpty())
                 ShowScanned(added);
         });
         for (const QString& path : files) {
-            HarvestFile(path);
+            HarvestFile(path, options);
             ++added;
         }
     });

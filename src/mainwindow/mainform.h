@@ -35,6 +35,9 @@ class TTypeDiscForm;
 namespace Ui {
 class TForm1;
 }
+namespace Harvest {
+struct THarvestOptions;
+}
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -109,9 +112,11 @@ public:
     // Adds one record for the executable at PATH and posts it; errors of the catalogue
     // reach the caller.
     void HarvestFile(const QString& path);
+    // The same with what the wizard asked for beyond the plain step.
+    void HarvestFile(const QString& path, const Harvest::THarvestOptions& options);
     // What "Сканировать" does with the ticked files: each harvested in turn under the
     // progress bar, the window painted as the run goes on.
-    void ScanFiles(const QStringList& files);
+    void ScanFiles(const QStringList& files, const Harvest::THarvestOptions& options = {});
     // "Сканировать": the wizard's ticked files harvested one by one under the progress bar.
     void ActScanExecute();
     // "Сканировать носитель": the same run without the progress bar.

@@ -327,6 +327,14 @@ QVariant TDataSet::RowValue(int row, int fieldIndex) const
     return QVariant();
 }
 
+QString TDataSet::StoredRowText(int row, int fieldIndex) const
+{
+    if (row < 0 || row >= FRows.RowCount() || fieldIndex < 0 || fieldIndex >= FieldCount() ||
+        !FRows.IsStored(fieldIndex) || !FRows.IsText(fieldIndex))
+        return QString();
+    return FRows.Text(row, fieldIndex);
+}
+
 const QString* TDataSet::StoredText(int fieldIndex) const
 {
     if (!FRows.IsStored(fieldIndex) || !FRows.IsText(fieldIndex))

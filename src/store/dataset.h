@@ -166,6 +166,13 @@ public:
     // Bumped on every change of rows, order or filter, for caches of readers.
     quint64 Version() const { return FRows.Version(); }
 
+    // --- every row the table holds, whatever the filters hide, for readers that look
+    // over the whole table: rows by storage index, deleted ones included.
+    int StoredRowCount() const { return FRows.RowCount(); }
+    bool StoredRowDeleted(int row) const { return FRows.Deleted(row); }
+    // The text of the stored text field FIELDINDEX in ROW; empty for a null.
+    QString StoredRowText(int row, int fieldIndex) const;
+
     // --- lookups into this dataset (a reference table): the RESULT of the row whose
     // KEYFIELD equals KEY; null when none does.
     QVariant Lookup(const QString& keyField, const QVariant& key, const QString& resultField) const;

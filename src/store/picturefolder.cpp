@@ -87,6 +87,34 @@ QString TPictureFolder::Store(const QString& source, int maxLength) const
         QDir::toNativeSeparators(source), QDir::toNativeSeparators(FPath), lastError));
 }
 
+QString TPictureFolder::StoreData(const QString& name, const QByteArray& data, int maxLength) const
+{
+    if (!QDir().mkpath(FPath))
+        throw EError(
+            u"Не удалось создать папку для картинок %1"_s.arg(QDir::toNativeSeparators(FPath)));
+    // As for a copy: a name another program takes meanwhile makes the next one tried.
+    QString lastError;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const QString stored = FreeName(name, maxLength);
+        QFile file(QDir(FPath).filePath(stored));
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            if (file.write(data) == data.size() && file.flush()) {
+                file.close();
+                return stored;
+            }
+            lastError = file.errorString();
+            file.close();
+            file.remove();
+            break;
+        }
+        lastError = file.errorString();
+        if (!QFileInfo::exists(file.fileName()))
+            break;
+    }
+    throw EError(u"Не удалось записать картинку %1 в папку %2: %3"_s.arg(
+        name, QDir::toNativeSeparators(FPath), lastError));
+}
+
 bool TPictureFolder::Remove(const QString& name) const
 {
     return Holds(name) && QFile::remove(FilePath(name));

@@ -4,6 +4,7 @@
 // into a file, picks the name a new picture is stored under and decides when a file
 // may go. The windows and the command line share it.
 
+#include <QByteArray>
 #include <QString>
 
 #include <utility>
@@ -37,6 +38,11 @@ public:
     // FreeName(its file name, MAXLENGTH), never over an existing file, and returns the
     // name. A failure throws EError saying why; the folder is left as it was.
     QString Store(const QString& source, int maxLength) const;
+
+    // Writes DATA into the folder (created when missing) as a new file under
+    // FreeName(NAME, MAXLENGTH), never over an existing file, and returns the name. A
+    // failure throws EError saying why.
+    QString StoreData(const QString& name, const QByteArray& data, int maxLength) const;
 
     // Deletes the file NAME stands for when NAME is safe and names a file; true when a
     // file went.

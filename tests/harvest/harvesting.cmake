@@ -10,3 +10,20 @@ add_dependencies(tst_harvestfile verinfo_fixtures)
 tresmol_test(tst_harvestcli SOURCES tst_harvestcli.cpp LINKS tresmol_harvesting)
 target_compile_definitions(tst_harvestcli PRIVATE VERINFO_FIXTURES="${VERINFO_FIXTURES}")
 add_dependencies(tst_harvestcli verinfo_fixtures tresmol-cli)
+
+# Disc images and archives holding the fixtures, made by tests/fixtures/archives.
+set(ARCHIVE_FIXTURES ${CMAKE_CURRENT_BINARY_DIR}/archive-fixtures)
+add_custom_command(
+  OUTPUT ${ARCHIVE_FIXTURES}/MEMBERS.txt
+  COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tests/fixtures/archives/build.py
+          ${ARCHIVE_FIXTURES} ${VERINFO_FIXTURES}
+  DEPENDS ${PROJECT_SOURCE_DIR}/tests/fixtures/archives/build.py ${VERINFO_FIXTURES}/.built
+  COMMENT "Building the disc image and archive fixtures"
+  VERBATIM)
+add_custom_target(archive_fixtures ALL DEPENDS ${ARCHIVE_FIXTURES}/MEMBERS.txt)
+add_dependencies(archive_fixtures verinfo_fixtures)
+
+tresmol_test(tst_archivesearch SOURCES tst_archivesearch.cpp LINKS tresmol_harvesting)
+target_compile_definitions(tst_archivesearch PRIVATE
+  VERINFO_FIXTURES="${VERINFO_FIXTURES}" ARCHIVE_FIXTURES="${ARCHIVE_FIXTURES}")
+add_dependencies(tst_archivesearch archive_fixtures tresmol-cli)

@@ -2,6 +2,8 @@
 
 #include "harvest/filesearch.h"
 #include "platform/nativepath.h"
+#include "store/catalogue.h"
+#include "store/datamodule.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -57,6 +59,8 @@ private slots:
     void killedHarvestKeepsEveryReportedFile();
     void failures_data();
     void failures();
+    void secondScanSkipsKnownFiles();
+    void iconsAsPictures();
 
 private:
     std::unique_ptr<QTemporaryDir> FDir;
@@ -201,6 +205,53 @@ void TestHarvestCli::failures()
     QCOMPARE(r.Status, 1);
     QVERIFY2(r.Err.contains(message), r.Err);
     QVERIFY(Records(FDir->path()).isEmpty());
+}
+
+void TestHarvestCli::secondScanSkipsKnownFiles()
+{
+    const TRun first = Run(Cli, {u"harvest"_s, u"Tresmol.mdb"_s, Fixtures}, FDir->path());
+    QCOMPARE(first.Status, 0);
+    const qsizetype count = Records(FDir->path()).size();
+    QVERIFY(count > 10);
+    const TRun second =
+        Run(Cli, {u"harvest"_s, u"--skip-known"_s, u"Tresmol.mdb"_s, Fixtures}, FDir->path());
+    QCOMPARE(second.Status, 0);
+    QVERIFY2(second.Err.contains(QByteArray(QByteArray::number(count) +
+                                            " files already in the catalogue left out")),
+             second.Err);
+    QVERIFY2(second.Err.contains("\n0 files harvested"), second.Err);
+    QCOMPARE(Records(FDir->path()).size(), count);
+    // Without the option the same scan doubles the catalogue.
+    QCOMPARE(Run(Cli, {u"harvest"_s, u"Tresmol.mdb"_s, Fixtures}, FDir->path()).Status, 0);
+    QCOMPARE(Records(FDir->path()).size(), 2 * count);
+}
+
+void TestHarvestCli::iconsAsPictures()
+{
+    const QString pictures = FDir->filePath(u"pictures"_s);
+    const TRun r =
+        Run(Cli,
+            {u"harvest"_s, u"Tresmol.mdb"_s, Fixtures + u"/icons64.exe"_s,
+             Fixtures + u"/english64.exe"_s, u"--icons"_s, u"--picture-folder"_s, pictures},
+            FDir->path());
+    QCOMPARE(r.Status, 0);
+    QVERIFY2(r.Err.contains("2 files harvested"), r.Err);
+    // Images is not among the columns list shows: read it through the store.
+    QStringList images;
+    {
+        TDataModule1 dm([](const QString& m) { QFAIL(qPrintable(m)); },
+                        Catalogue::ConnectionStringFor(FDir->filePath(u"Tresmol.mdb"_s)));
+        dm.BookTable.Open();
+        for (dm.BookTable.First(); !dm.BookTable.Eof(); dm.BookTable.Next())
+            images << dm.BookTable.FieldByName(u"Images"_s)->AsString();
+    }
+    images.sort();
+    QCOMPARE(images, (QStringList{QString(), u"icons64.ico"_s}));
+    QFile stored(pictures + u"/icons64.ico"_s);
+    QVERIFY(stored.open(QIODevice::ReadOnly));
+    QFile source(Fixtures + u"/icons64.exe.ico"_s);
+    QVERIFY(source.open(QIODevice::ReadOnly));
+    QCOMPARE(stored.readAll(), source.readAll());
 }
 
 QTEST_GUILESS_MAIN(TestHarvestCli)

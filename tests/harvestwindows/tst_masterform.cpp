@@ -5,11 +5,14 @@
 #include "harvestwindows/masterform.h"
 #include "tests/common/controls.h"
 #include "tests/common/scripteddialogs.h"
+#include "tests/common/testcatalogue.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
@@ -51,6 +54,9 @@ struct TWizardControls {
     QProgressBar* Animate1 = Control<QProgressBar>(Form, u"Animate1"_s);
     QLabel* Label1 = Control<QLabel>(Form, u"Label1"_s);
     QLabel* Label3 = Control<QLabel>(Form, u"Label3"_s);
+    QLabel* Label4 = Control<QLabel>(Form, u"Label4"_s);
+    QCheckBox* CheckBox1 = Control<QCheckBox>(Form, u"CheckBox1"_s);
+    QCheckBox* CheckBox2 = Control<QCheckBox>(Form, u"CheckBox2"_s);
     QPushButton* BackBtn = Control<QPushButton>(Form, u"BackBtn"_s);
     QPushButton* NextBtn = Control<QPushButton>(Form, u"NextBtn"_s);
     QPushButton* CancelBtn = Control<QPushButton>(Form, u"CancelBtn"_s);
@@ -79,6 +85,10 @@ private slots:
     void pressesDuringTheSearchDoNotReenterIt();
     void nextButtonReadsForwardUntilPressedDuringTheSearch();
     void reopeningShowsTheFolderPage();
+    void insideArchivesOnlyWhenTicked_data();
+    void insideArchivesOnlyWhenTicked();
+    void knownFilesAreMarked_data();
+    void knownFilesAreMarked();
 
 private:
     // Runs the wizard modally, SCRIPT playing the user once it is up.
@@ -126,7 +136,8 @@ void TestMasterForm::cleanup()
     ui.reset();
     FForm.reset();
     SetDialogs(nullptr);
-    FDialogs.ClearAsked();
+    // Answers a test queued but never used must not answer the next test's questions.
+    FDialogs = TScriptedDialogs();
 }
 
 QStringList TestMasterForm::Wizard(const std::function<void()>& script)
@@ -415,6 +426,119 @@ void TestMasterForm::reopeningShowsTheFolderPage()
         ui->ActCancel->trigger();
     });
     QVERIFY(checked);
+}
+
+void TestMasterForm::insideArchivesOnlyWhenTicked_data()
+{
+    QTest::addColumn<bool>("inside");
+    QTest::newRow("unticked, as at first") << false;
+    QTest::newRow("ticked") << true;
+}
+
+void TestMasterForm::insideArchivesOnlyWhenTicked()
+{
+    QFETCH(bool, inside);
+    QCOMPARE(ui->CheckBox1->text(), u"Искать в образах дисков и архивах"_s);
+    QVERIFY(!ui->CheckBox1->isChecked());
+    // Icons are kept as pictures unless the user says otherwise.
+    QCOMPARE(ui->CheckBox2->text(), u"Сохранять значки программ как картинки"_s);
+    QVERIFY(ui->CheckBox2->isChecked());
+    QVERIFY(FForm->StoreIcons());
+    ui->CheckBox2->setChecked(false);
+    QVERIFY(!FForm->StoreIcons());
+    const QString archives = QStringLiteral(ARCHIVE_FIXTURES);
+    const QStringList got = Wizard([&] {
+        AddFolder(archives);
+        if (inside)
+            QTest::mouseClick(ui->CheckBox1, Qt::LeftButton, {},
+                              QPoint(4, ui->CheckBox1->height() / 2));
+        QCOMPARE(FForm->InsideArchives(), inside);
+        ui->ActNext->trigger();
+        if (!inside) {
+            // No executable lies in the folder itself.
+            QCOMPARE(ui->FilesCbL->count(), 0);
+            QVERIFY(ui->Label4->isHidden());
+            ui->ActCancel->trigger();
+            return;
+        }
+        // Three damaged and three encrypted containers.
+        QVERIFY(!ui->Label4->isHidden());
+        QCOMPARE(ui->Label4->text(), u"Пропущено архивов: 6"_s);
+        QVERIFY(ui->Label4->toolTip().contains(archives + u"/encrypted.zip: encrypted"_s));
+        ui->ActFinish->trigger();
+    });
+    if (!inside) {
+        QCOMPARE(got, QStringList());
+        return;
+    }
+    QVERIFY(got.contains(archives + u"/disc.iso!/SETUP/SETUP.EXE"_s));
+    QVERIFY(got.contains(archives + u"/nested.zip!/inner.7z!/inner.exe"_s));
+    QCOMPARE(got.size(), 27);
+}
+
+void TestMasterForm::knownFilesAreMarked_data()
+{
+    QTest::addColumn<QString>("version");
+    QTest::addColumn<QString>("size");
+    QTest::addColumn<int>("mark");
+    QTest::addColumn<bool>("ticked");
+    const int known = int(TMasterForm::TFileMark::Known);
+    const int changed = int(TMasterForm::TFileMark::Changed);
+    QTest::newRow("same version, no size") << u"2.5.0.1"_s << QString() << known << false;
+    QTest::newRow("same version and size") << u"2.5.0.1"_s << u"SIZE"_s << known << false;
+    QTest::newRow("another version") << u"2.4"_s << QString() << changed << true;
+    QTest::newRow("another size") << u"2.5.0.1"_s << u"12"_s << changed << true;
+}
+
+void TestMasterForm::knownFilesAreMarked()
+{
+    QFETCH(QString, version);
+    QFETCH(QString, size);
+    QFETCH(int, mark);
+    QFETCH(bool, ticked);
+    QTemporaryDir dir;
+    const QString english = dir.filePath(u"english.exe"_s);
+    QVERIFY(QFile::copy(QStringLiteral(VERINFO_FIXTURES "/english64.exe"), english));
+    Touch(dir.filePath(u"new.exe"_s));
+    if (size == u"SIZE"_s)
+        size = QString::number(QFileInfo(english).size());
+
+    TTestCatalogue catalogue;
+    const auto dm = catalogue.Open();
+    TDataSet& table = dm->BookTable;
+    table.Open();
+    table.Append();
+    table.FieldByName(u"FileName"_s)->SetAsString(english);
+    table.FieldByName(u"FileVersion"_s)->SetAsString(version);
+    table.FieldByName(u"Size"_s)->SetAsString(size);
+    table.Post();
+    // A filter that hides the record does not hide it from the check.
+    table.SetFilter(u"ProductName = 'none'"_s);
+    table.SetFiltered(true);
+
+    FForm->SetCatalogue(&table);
+    const QStringList got = Wizard([&] {
+        AddFolder(dir.path());
+        ui->ActNext->trigger();
+        ui->ActFinish->trigger();
+    });
+    QCOMPARE(ui->FilesCbL->count(), 2);
+    for (int i = 0; i < ui->FilesCbL->count(); ++i) {
+        const QListWidgetItem* item = ui->FilesCbL->item(i);
+        const QString path = item->data(TMasterForm::PathRole).toString();
+        if (path != english) {
+            QCOMPARE(item->data(TMasterForm::MarkRole).toInt(), int(TMasterForm::TFileMark::None));
+            QCOMPARE(item->text(), path);
+            continue;
+        }
+        QCOMPARE(item->data(TMasterForm::MarkRole).toInt(), mark);
+        QCOMPARE(item->checkState(), ticked ? Qt::Checked : Qt::Unchecked);
+        QVERIFY(item->text().startsWith(english));
+        QVERIFY(item->text().endsWith(mark == int(TMasterForm::TFileMark::Known) ? u"уже в базе"_s
+                                                                                 : u"изменён"_s));
+    }
+    QCOMPARE(got.contains(english), ticked);
+    QVERIFY(got.contains(dir.filePath(u"new.exe"_s)));
 }
 
 QTEST_MAIN(TestMasterForm)

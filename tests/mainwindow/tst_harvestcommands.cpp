@@ -15,6 +15,7 @@
 #include "tests/mainwindow/form1controls.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
@@ -296,6 +297,58 @@ private slots:
         // nothing (cancelled, or every tick cleared) started no run to report.
         QCOMPARE(Ui().StatusText(2), n > 0 ? u"Добавлено записей: %1"_s.arg(n) : QString());
         QVERIFY(FDialogs.Messages().isEmpty());
+    }
+
+    // Inside an archive, then the same folder again: the second scan lists every file
+    // as already in the catalogue, unticked, and adds nothing.
+    void scanInsideArchivesThenAgain()
+    {
+        StartWith({});
+        MakeScanFolder({u"english64.exe"_s});
+        QVERIFY(QFile::copy(QStringLiteral(ARCHIVE_FIXTURES "/programs.zip"),
+                            FScanFolder + u"/programs.zip"_s));
+        const QString member = FScanFolder + u"/programs.zip!/SETUP/SETUP.EXE"_s;
+        QStringList marks;
+        const auto scan = [&](bool firstTime) {
+            WhileModal([&, firstTime] {
+                const QWidget* w = FApp->MasterForm;
+                auto* files = Control<QListWidget>(w, u"FilesCbL"_s);
+                if (firstTime) {
+                    Control<QCheckBox>(w, u"CheckBox1"_s)->setChecked(true);
+                    FDialogs.AnswerFolder(FScanFolder);
+                    Control<QAction>(w, u"ActAddFolder"_s)->trigger();
+                }
+                Control<QAction>(w, u"ActNext"_s)->trigger();
+                marks.clear();
+                for (int i = 0; i < files->count(); ++i)
+                    marks << files->item(i)->text() + (files->item(i)->checkState() == Qt::Checked
+                                                           ? u" [x]"_s
+                                                           : u" [ ]"_s);
+                QTest::mouseClick(Control<QPushButton>(w, u"NextBtn"_s), Qt::LeftButton);
+            });
+            Ui().ActScan->trigger();
+        };
+        scan(true);
+        QCOMPARE(marks.size(), 4);
+        QVERIFY(marks.contains(member + u" [x]"_s));
+        QCOMPARE(Table().RecordCount(), 4);
+        bool found = false;
+        for (Table().First(); !Table().Eof(); Table().Next()) {
+            if (Table().FieldByName(u"FileName"_s)->AsString() != member)
+                continue;
+            found = true;
+            QCOMPARE(Table().FieldByName(u"PlacingProgram"_s)->AsString(),
+                     FScanFolder + u"/programs.zip!/SETUP/"_s);
+            QCOMPARE(Table().FieldByName(u"ExtractFileName"_s)->AsString(), u"SETUP.EXE"_s);
+            QCOMPARE(Table().FieldByName(u"CompanyName"_s)->AsString(), u"Tresmol Test Works"_s);
+        }
+        QVERIFY(found);
+
+        scan(false);
+        QCOMPARE(marks.size(), 4);
+        for (const QString& m : marks)
+            QVERIFY2(m.endsWith(u"  — уже в базе [ ]"_s), qPrintable(m));
+        QCOMPARE(Table().RecordCount(), 4);
     }
 
     void scanPostsTheChangeTypedIntoTheRecord()

@@ -1,15 +1,24 @@
-// tresmol-cli harvest CATALOGUE PATH...: the wizard's search over every folder given,
-// then HarvestFile for each path in order, as "Сканировать" does.
+// tresmol-cli harvest CATALOGUE PATH... [--inside-archives] [--skip-known] [--icons
+// [--picture-folder DIR]]: the wizard's search over every folder given, then
+// HarvestFile for each path in order, as "Сканировать" does. --inside-archives
+// searches disc images and archives too, --skip-known leaves out the files the
+// catalogue already holds, --icons stores each program's icon as its record's picture
+// in the picture folder of the program installed beside tresmol-cli, or in DIR.
 
 #include "harvest/filesearch.h"
 #include "harvest/harvestfile.h"
+#include "harvest/knownfiles.h"
+#include "harvest/memberreader.h"
+#include "platform/apppaths.h"
 #include "platform/nativepath.h"
 #include "store/catalogue.h"
 #include "store/datamodule.h"
 #include "store/dberrors.h"
+#include "store/picturefolder.h"
 #include "tools/tresmol-cli/cli_util.h"
 #include "tools/tresmol-cli/commands.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 
@@ -67,10 +76,13 @@ private:
 int CmdHarvest(const QStringList& args)
 {
     return RunCommand([&] {
-        const TCliArgs a = ParseCliArgs(args, {}, {});
+        const QStringList flags = {u"--inside-archives"_s, u"--skip-known"_s, u"--icons"_s};
+        const TCliArgs a = ParseCliArgs(args, {u"--picture-folder"_s}, flags);
         if (a.Positional.size() < 2)
-            return Fail(u"usage: tresmol-cli harvest CATALOGUE PATH..."_s);
+            return Fail(u"usage: tresmol-cli harvest CATALOGUE PATH... [--inside-archives] "
+                        u"[--skip-known] [--icons [--picture-folder DIR]]"_s);
         QStringList given = a.Positional;
+        const bool inside = a.Options.contains(u"--inside-archives"_s);
         const QString catalogue = given.takeFirst();
         // Every path must be there before anything is added: a typo is an error, not a
         // record, and an empty argument does not stand for the working folder.
@@ -96,21 +108,42 @@ int CmdHarvest(const QStringList& args)
             if (!QDir::isAbsolutePath(g))
                 g = QDir::currentPath() + u'/' + g;
         QStringList paths;
+        Harvest::TSearchOptions search;
+        search.InsideContainers = inside;
+        // A disc image or archive that cannot be read is passed over, never the run.
+        int skippedContainers = 0;
+        search.Problem = [&](const QString& path, const QString& why) {
+            ++skippedContainers;
+            Write(u"skipped %1: %2\n"_s.arg(path, why));
+        };
         Harvest::CollectFiles(
             given, Harvest::ExeMask.toString(),
             [&](const QString& p) {
                 paths << p;
                 return true;
             },
-            Harvest::TOtherPaths::Take);
+            Harvest::TOtherPaths::Take, search);
         const qint64 searchMs = clock.elapsed();
+
+        Harvest::TMemberReader members;
+        std::unique_ptr<Harvest::TKnownFiles> known;
+        if (a.Options.contains(u"--skip-known"_s))
+            known = std::make_unique<Harvest::TKnownFiles>(table);
+        // The program itself is "tresmol" beside tresmol-cli.
+        const TPictureFolder pictures(a.Options.value(
+            u"--picture-folder"_s,
+            AppPaths::PictureFolder(QCoreApplication::applicationDirPath() + u"/tresmol"_s)));
+        Harvest::THarvestOptions options;
+        options.Members = inside ? &members : nullptr;
+        options.Known = known.get();
+        options.Icons = a.Options.contains(u"--icons"_s) ? &pictures : nullptr;
 
         Harvest::THarvestStats stats;
         TProgress progress(paths.size());
         clock.restart();
         try {
             for (qsizetype i = 0; i < paths.size(); ++i) {
-                Harvest::HarvestFile(table, paths[i], &stats);
+                Harvest::HarvestFile(table, paths[i], options, &stats);
                 progress.Step(i + 1, paths[i]);
             }
         } catch (const EError&) {
@@ -125,6 +158,10 @@ int CmdHarvest(const QStringList& args)
             return measured > 0 ? QString::number(100.0 * double(part) / measured, 'f', 1)
                                 : u"0.0"_s;
         };
+        if (known)
+            Write(u"%1 files already in the catalogue left out\n"_s.arg(stats.Skipped));
+        if (skippedContainers > 0)
+            Write(u"%1 disc images or archives skipped\n"_s.arg(skippedContainers));
         Write(u"%1 files harvested, %2 without version information, in %3 s (%4 files/s; "
               u"search %5 ms; reading %6%, storing %7%)\n"_s.arg(stats.Files)
                   .arg(stats.NoInfo)

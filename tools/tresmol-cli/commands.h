@@ -8,6 +8,7 @@ int CmdCreate(const QStringList& args);
 int CmdDemo(const QStringList& args);
 int CmdList(const QStringList& args);
 int CmdVerinfo(const QStringList& args);
+int CmdIcon(const QStringList& args);
 int CmdHarvest(const QStringList& args);
 int CmdExport(const QStringList& args);
 int CmdClear(const QStringList& args);

@@ -18,7 +18,9 @@ const char* const Usage = "usage:\n"
                           "  tresmol-cli create CATALOGUE [--empty]\n"
                           "  tresmol-cli demo CATALOGUE\n"
                           "  tresmol-cli verinfo FILE...\n"
-                          "  tresmol-cli harvest CATALOGUE PATH...\n"
+                          "  tresmol-cli icon FILE OUT.ico\n"
+                          "  tresmol-cli harvest CATALOGUE PATH... [--inside-archives] "
+                          "[--skip-known] [--icons [--picture-folder DIR]]\n"
                           "  tresmol-cli list CATALOGUE [--search TEXT] [--sort KEY] [--json]\n"
                           "  tresmol-cli export CATALOGUE OUT.xlsx [--search TEXT] [--sort KEY]\n"
                           "  tresmol-cli clear CATALOGUE [--search TEXT]\n"
@@ -39,7 +41,7 @@ int main(int argc, char** argv)
     const std::map<QString, std::function<int(const QStringList&)>> commands = {
         {u"create"_s, CmdCreate},   {u"demo"_s, CmdDemo},       {u"list"_s, CmdList},
         {u"verinfo"_s, CmdVerinfo}, {u"harvest"_s, CmdHarvest}, {u"export"_s, CmdExport},
-        {u"clear"_s, CmdClear},
+        {u"clear"_s, CmdClear},     {u"icon"_s, CmdIcon},
     };
     if (args.size() == 1 && args.first() == u"--help"_s) {
         QTextStream(stdout) << Usage;

@@ -1,0 +1,75 @@
+#include "harvest/archivesearch.h"
+
+#include "harvest/archivestream.h"
+
+#include <QStringList>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace Harvest {
+
+namespace {
+
+// The matching members of STREAM, named from PREFIX, into OUT; false when the
+// container is to be passed over (PROBLEM has been told why).
+bool List(TArchiveStream& stream, const QString& prefix, int level, const QString& mask,
+          QStringList& out, const TContainerProblem& problem)
+{
+    const auto fail = [&](const QString& why) {
+        if (problem)
+            problem(prefix, why);
+        return false;
+    };
+    while (true) {
+        switch (stream.Next()) {
+        case TArchiveStream::TNext::End:
+            return true;
+        case TArchiveStream::TNext::Failed:
+            return fail(stream.Error());
+        case TArchiveStream::TNext::Entry:
+            break;
+        }
+        if (stream.IsEncrypted())
+            return fail(u"encrypted"_s);
+        if (!stream.IsFile())
+            continue;
+        const QString& member = stream.MemberPath();
+        const QString name = member.mid(member.lastIndexOf(u'/') + 1);
+        const QString path = prefix + MemberSeparator + member;
+        if (MatchesMask(name, mask)) {
+            out << path;
+        } else if (level < MaxNesting && IsContainerName(name)) {
+            QByteArray bytes;
+            if (!stream.ReadData(MaxNestedBytes, bytes))
+                return fail(stream.Error());
+            if (stream.Truncated()) {
+                if (problem)
+                    problem(path, u"larger than %1 MiB"_s.arg(MaxNestedBytes / (1024 * 1024)));
+                continue;
+            }
+            const std::unique_ptr<TArchiveStream> inner = TArchiveStream::OpenMemory(bytes);
+            QStringList innerFound;
+            if (List(*inner, path, level + 1, mask, innerFound, problem))
+                out << innerFound;
+        }
+    }
+}
+
+} // namespace
+
+bool SearchContainer(const QString& path, const QString& mask, const TFoundFile& found,
+                     const TContainerProblem& problem)
+{
+    const std::unique_ptr<TArchiveStream> stream = TArchiveStream::OpenFile(path);
+    // Nothing is passed on before the whole container has been read: a damaged or
+    // encrypted one gives no half list.
+    QStringList members;
+    if (!List(*stream, path, 1, mask, members, problem))
+        return true;
+    for (const QString& member : members)
+        if (!found(member))
+            return false;
+    return true;
+}
+
+} // namespace Harvest

@@ -1,0 +1,21 @@
+#pragma once
+// The folder search carried on inside disc images and archives: the members whose
+// names match the mask, named CONTAINER!/MEMBER.
+
+#include "harvest/filesearch.h"
+
+#include <QString>
+
+namespace Harvest {
+
+// The regular-file members of the container at PATH whose names (without their
+// folders) match MASK, in the order the archive holds them, each passed to FOUND as
+// PATH + "!" + the member's path from the archive's root ("/SETUP/SETUP.EXE"). A
+// member that is itself a disc image or archive is read into memory and searched at
+// its place the same way, up to MaxNesting levels. A container that cannot be read to
+// its end, or that holds an encrypted member, gives nothing at all and is told to
+// PROBLEM; one inside another is passed over alone. Returns false when FOUND stopped.
+bool SearchContainer(const QString& path, const QString& mask, const TFoundFile& found,
+                     const TContainerProblem& problem);
+
+} // namespace Harvest

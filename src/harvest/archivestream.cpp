@@ -1,0 +1,135 @@
+#include "harvest/archivestream.h"
+
+#include "platform/nativepath.h"
+
+#include <archive.h>
+#include <archive_entry.h>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace Harvest {
+
+namespace {
+
+// Extensions, compared without regard to case; compressed tar by its two-part names too.
+const QStringView ContainerExtensions[] = {
+    u".iso", u".udf",  u".zip", u".7z",     u".cab",     u".tar",    u".tgz",
+    u".tbz", u".tbz2", u".txz", u".tar.gz", u".tar.bz2", u".tar.xz",
+};
+
+constexpr size_t FileBlockSize = 64 * 1024;
+
+archive* NewReader()
+{
+    archive* a = archive_read_new();
+    // Exactly the formats a software collection is kept in; an ISO image's UDF part
+    // is read through the ISO 9660 directory that such images carry beside it.
+    archive_read_support_format_iso9660(a);
+    archive_read_support_format_zip(a);
+    archive_read_support_format_7zip(a);
+    archive_read_support_format_cab(a);
+    archive_read_support_format_tar(a);
+    archive_read_support_format_gnutar(a);
+    archive_read_support_filter_all(a);
+    return a;
+}
+
+} // namespace
+
+bool IsContainerName(const QString& name)
+{
+    for (const QStringView ext : ContainerExtensions)
+        if (name.size() > ext.size() && name.endsWith(ext, Qt::CaseInsensitive))
+            return true;
+    return false;
+}
+
+TArchiveStream::TArchiveStream(archive* a) : FArchive(a) {}
+
+TArchiveStream::~TArchiveStream() { archive_read_free(FArchive); }
+
+std::unique_ptr<TArchiveStream> TArchiveStream::OpenFile(const QString& path)
+{
+    archive* a = NewReader();
+    std::unique_ptr<TArchiveStream> stream(new TArchiveStream(a));
+    if (archive_read_open_filename(a, PathToNative(path).constData(), FileBlockSize) != ARCHIVE_OK)
+        stream->FError = QString::fromUtf8(archive_error_string(a));
+    return stream;
+}
+
+std::unique_ptr<TArchiveStream> TArchiveStream::OpenMemory(const QByteArray& bytes)
+{
+    archive* a = NewReader();
+    std::unique_ptr<TArchiveStream> stream(new TArchiveStream(a));
+    if (archive_read_open_memory(a, bytes.constData(), size_t(bytes.size())) != ARCHIVE_OK)
+        stream->FError = QString::fromUtf8(archive_error_string(a));
+    return stream;
+}
+
+TArchiveStream::TNext TArchiveStream::Next()
+{
+    if (!FError.isEmpty())
+        return TNext::Failed;
+    const int r = archive_read_next_header(FArchive, &FEntry);
+    if (r == ARCHIVE_EOF)
+        return TNext::End;
+    if (r != ARCHIVE_OK && r != ARCHIVE_WARN) {
+        const char* why = archive_error_string(FArchive);
+        FError = why ? QString::fromUtf8(why) : u"unreadable"_s;
+        FEntry = nullptr;
+        return TNext::Failed;
+    }
+    QString path;
+    if (const char* utf8 = archive_entry_pathname_utf8(FEntry))
+        path = QString::fromUtf8(utf8);
+    else if (const char* raw = archive_entry_pathname(FEntry))
+        path = PathFromNative(QByteArray(raw));
+    // Members are named from the archive's root, whatever way the archive writes it.
+    qsizetype start = 0;
+    while (true) {
+        if (path.mid(start).startsWith(u"./"))
+            start += 2;
+        else if (path.mid(start).startsWith(u'/'))
+            start += 1;
+        else
+            break;
+    }
+    FMemberPath = u'/' + path.mid(start);
+    return TNext::Entry;
+}
+
+bool TArchiveStream::IsFile() const { return FEntry && archive_entry_filetype(FEntry) == AE_IFREG; }
+
+bool TArchiveStream::IsEncrypted() const { return FEntry && archive_entry_is_encrypted(FEntry); }
+
+qint64 TArchiveStream::MemberSize() const
+{
+    return FEntry && archive_entry_size_is_set(FEntry) ? qint64(archive_entry_size(FEntry)) : -1;
+}
+
+bool TArchiveStream::ReadData(qint64 limit, QByteArray& out)
+{
+    out.clear();
+    FTruncated = false;
+    const qint64 size = MemberSize();
+    out.reserve(qsizetype(qBound<qint64>(0, size, limit)));
+    char buffer[64 * 1024];
+    while (out.size() < limit) {
+        const la_ssize_t n = archive_read_data(
+            FArchive, buffer, size_t(qMin<qint64>(qint64(sizeof buffer), limit - out.size())));
+        if (n < 0) {
+            const char* why = archive_error_string(FArchive);
+            FError = why ? QString::fromUtf8(why) : u"unreadable"_s;
+            return false;
+        }
+        if (n == 0)
+            return true;
+        out.append(buffer, qsizetype(n));
+    }
+    FTruncated = size < 0 || size > limit;
+    return true;
+}
+
+QString TArchiveStream::Error() const { return FError; }
+
+} // namespace Harvest

@@ -1,0 +1,69 @@
+#pragma once
+// Disc images and archives read through libarchive: which files count as such, how
+// one is opened (from a file or from bytes in memory), and how a member is named in a
+// path ("D:/iso/office.iso!/SETUP/SETUP.EXE").
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+
+struct archive;
+struct archive_entry;
+
+namespace Harvest {
+
+// Between a container's path and the path of a member inside it.
+inline constexpr QChar MemberSeparator = u'!';
+
+// How deep archives inside archives are opened: a container inside a container is
+// level 2. Deeper ones are passed over.
+inline constexpr int MaxNesting = 3;
+// The most of an archive held inside another that is read into memory to open it.
+inline constexpr qint64 MaxNestedBytes = 512LL * 1024 * 1024;
+// The most of a member that is read for its version information and icon. A
+// resource that lies further on (behind a large installer's appended data, say) is
+// not found.
+inline constexpr qint64 MaxMemberBytes = 64LL * 1024 * 1024;
+
+// NAME (a file name without its folder) is that of an ISO 9660 or UDF image, or of a
+// zip, 7z, cab or tar archive (compressed tar included), by its extension in any case.
+bool IsContainerName(const QString& name);
+
+// An archive opened for reading, closed with the object.
+class TArchiveStream {
+public:
+    // The file at PATH (PathFromNative text), or BYTES, which must outlive the stream.
+    static std::unique_ptr<TArchiveStream> OpenFile(const QString& path);
+    static std::unique_ptr<TArchiveStream> OpenMemory(const QByteArray& bytes);
+    ~TArchiveStream();
+    TArchiveStream(const TArchiveStream&) = delete;
+    TArchiveStream& operator=(const TArchiveStream&) = delete;
+
+    enum class TNext { Entry, End, Failed };
+    // Moves to the next member; Failed leaves the reason in Error().
+    TNext Next();
+    // The current member: its path inside the archive, starting with "/", whether it
+    // is a regular file, is encrypted, and its size (-1 when the archive does not
+    // say).
+    const QString& MemberPath() const { return FMemberPath; }
+    bool IsFile() const;
+    bool IsEncrypted() const;
+    qint64 MemberSize() const;
+    // Up to LIMIT bytes of the current member; false when its data cannot be read
+    // (damaged, encrypted), with the reason in Error().
+    bool ReadData(qint64 limit, QByteArray& out);
+    // Whether the last ReadData stopped at LIMIT with more to come.
+    bool Truncated() const { return FTruncated; }
+    QString Error() const;
+
+private:
+    explicit TArchiveStream(archive* a);
+    archive* FArchive;
+    archive_entry* FEntry = nullptr;
+    QString FMemberPath;
+    QString FError;
+    bool FTruncated = false;
+};
+
+} // namespace Harvest
