@@ -207,7 +207,7 @@ private slots:
         QCOMPARE(Ui().StatusText(0), panel.replace(u"@USER@"_s, user));
         QCOMPARE(Table().Active(), !errors);
         if (errors) {
-            // The spec's disconnected window: nothing shown, only "Подключится" usable.
+            // The disconnected window: nothing shown, only "Подключится" usable.
             QCOMPARE(Ui().DBGrid1->model()->rowCount(), 0);
             FApp->Form1->ActionList1Update();
             QVERIFY(Ui().ActConnect->isEnabled());
