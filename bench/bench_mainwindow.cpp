@@ -8,6 +8,7 @@
 #include "bench/benchutil.h"
 #include "bench/gencatalogue.h"
 #include "dbaware/dbgrid.h"
+#include "harvest/harvestfile.h"
 #include "mainwindow/mainform.h"
 #include "mainwindow/startup.h"
 #include "store/catalogue.h"
@@ -159,7 +160,7 @@ int main(int argc, char** argv)
         PaintNow(viewport);
         const int files = 1000;
         const double ms = TimeMs([&] {
-            form->ScanFiles(QStringList(files, file));
+            form->ScanFiles(QStringList(files, file), Harvest::THarvestOptions{});
             PaintNow(viewport);
         });
         std::printf("harvest into the open window: %d files in %.0f ms, %.0f files per second\n",

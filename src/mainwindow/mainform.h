@@ -116,7 +116,7 @@ public:
     void HarvestFile(const QString& path, const Harvest::THarvestOptions& options);
     // What "Сканировать" does with the ticked files: each harvested in turn under the
     // progress bar, the window painted as the run goes on.
-    void ScanFiles(const QStringList& files, const Harvest::THarvestOptions& options = {});
+    void ScanFiles(const QStringList& files, const Harvest::THarvestOptions& options);
     // "Сканировать": the wizard's ticked files harvested one by one under the progress bar.
     void ActScanExecute();
     // "Сканировать носитель": the same run without the progress bar.
