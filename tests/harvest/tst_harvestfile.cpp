@@ -463,134 +463,133 @@ void TestHarvestFile::viewAfterHarvestIntoLargeCatalogueEqualsRebuiltView()
     // The harvested records are in it: the view counts them when nothing hides them.
     if (search.isEmpty())
         QCOMPARE(table.RecordCount(), 20000 + 3 * int(paths.size()));
+}
 
-    void TestHarvestFile::knownFiles_data()
-    {
-        QTest::addColumn<QString>("fileName");
-        QTest::addColumn<QString>("size");
-        QTest::addColumn<QString>("version");
-        QTest::addColumn<int>("state");
-        const QString english = Fixture(u"english64.exe"_s);
-        const QString bytes = QString::number(QFileInfo(english).size());
-        const int known = int(Harvest::TKnownState::Known);
-        const int changed = int(Harvest::TKnownState::Changed);
-        const int fresh = int(Harvest::TKnownState::New);
-        QTest::newRow("same path and version, no size")
-            << english << QString() << u"2.5.0.1"_s << known;
-        QTest::newRow("same size, spaces around")
-            << english << u" "_s + bytes + u" "_s << u"2.5.0.1"_s << known;
-        QTest::newRow("another size") << english << u"12 MB"_s << u"2.5.0.1"_s << changed;
-        QTest::newRow("another version") << english << QString() << u"2.5.0.2"_s << changed;
-        QTest::newRow("the version with a space")
-            << english << QString() << u"2.5.0.1 "_s << changed;
-        QTest::newRow("another path")
-            << Fixture(u"english32.exe"_s) << QString() << u"2.5.0.1"_s << fresh;
-        QTest::newRow("the path in another case")
-            << english.toUpper() << QString() << u"2.5.0.1"_s << fresh;
+void TestHarvestFile::knownFiles_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QString>("size");
+    QTest::addColumn<QString>("version");
+    QTest::addColumn<int>("state");
+    const QString english = Fixture(u"english64.exe"_s);
+    const QString bytes = QString::number(QFileInfo(english).size());
+    const int known = int(Harvest::TKnownState::Known);
+    const int changed = int(Harvest::TKnownState::Changed);
+    const int fresh = int(Harvest::TKnownState::New);
+    QTest::newRow("same path and version, no size")
+        << english << QString() << u"2.5.0.1"_s << known;
+    QTest::newRow("same size, spaces around")
+        << english << u" "_s + bytes + u" "_s << u"2.5.0.1"_s << known;
+    QTest::newRow("another size") << english << u"12 MB"_s << u"2.5.0.1"_s << changed;
+    QTest::newRow("another version") << english << QString() << u"2.5.0.2"_s << changed;
+    QTest::newRow("the version with a space") << english << QString() << u"2.5.0.1 "_s << changed;
+    QTest::newRow("another path") << Fixture(u"english32.exe"_s) << QString() << u"2.5.0.1"_s
+                                  << fresh;
+    QTest::newRow("the path in another case")
+        << english.toUpper() << QString() << u"2.5.0.1"_s << fresh;
+}
+
+void TestHarvestFile::knownFiles()
+{
+    QFETCH(QString, fileName);
+    QFETCH(QString, size);
+    QFETCH(QString, version);
+    QFETCH(int, state);
+    TDataSet& t = FDm->BookTable;
+    t.Append();
+    t.FieldByName(u"FileName"_s)->SetAsString(fileName);
+    t.FieldByName(u"Size"_s)->SetAsString(size);
+    t.FieldByName(u"FileVersion"_s)->SetAsString(version);
+    t.Post();
+    // A record of no file at all is never a match.
+    t.Append();
+    t.FieldByName(u"ProductName"_s)->SetAsString(u"no file"_s);
+    t.Post();
+
+    Harvest::TKnownFiles known(t);
+    const QString english = Fixture(u"english64.exe"_s);
+    QCOMPARE(known.HasPath(english), state != int(Harvest::TKnownState::New));
+    const Harvest::TFileFacts facts = Harvest::ReadFileFacts(english, nullptr, true);
+    QCOMPARE(facts.Size, QFileInfo(english).size());
+    QCOMPARE(int(known.State(english, facts.Size, Harvest::ValueOf(facts.Values, u"FileVersion"))),
+             state);
+
+    Harvest::THarvestStats stats;
+    Harvest::THarvestOptions options;
+    options.Known = &known;
+    const int before = t.RecordCount();
+    const bool added = state != int(Harvest::TKnownState::Known);
+    QCOMPARE(Harvest::HarvestFile(t, english, options, &stats), added);
+    QCOMPARE(t.RecordCount(), before + (added ? 1 : 0));
+    QCOMPARE(stats.Skipped, added ? 0 : 1);
+}
+
+void TestHarvestFile::knownFilesAreLeftOut()
+{
+    TDataSet& t = FDm->BookTable;
+    const QStringList files = {Fixture(u"english64.exe"_s), Fixture(u"nores64.exe"_s),
+                               Fixture(u"text.exe"_s)};
+    for (const QString& f : files)
+        Harvest::HarvestFile(t, f);
+    // Those three again, twice each, and a new file twice, in one run.
+    Harvest::TKnownFiles known(t);
+    Harvest::THarvestOptions options;
+    options.Known = &known;
+    Harvest::THarvestStats stats;
+    const QString russian = Fixture(u"russian32.exe"_s);
+    for (const QString& f : files + files + QStringList{russian, russian})
+        Harvest::HarvestFile(t, f, options, &stats);
+    QCOMPARE(stats.Files, 1);
+    QCOMPARE(stats.Skipped, 7);
+    QCOMPARE(t.RecordCount(), 4);
+}
+
+void TestHarvestFile::iconsBecomePictures()
+{
+    TDataSet& t = FDm->BookTable;
+    QTemporaryDir dir;
+    const TPictureFolder pictures(dir.filePath(u"Images"_s));
+    Harvest::THarvestOptions options;
+    options.Icons = &pictures;
+    const auto images = [&] { return t.FieldByName(u"Images"_s)->AsString(); };
+    QFile source(Fixture(u"icons64.exe.ico"_s));
+    QVERIFY(source.open(QIODevice::ReadOnly));
+    const QByteArray icon = source.readAll();
+
+    // The picture naming rule: the name, then 1_, 2_..., a gap filled first.
+    QStringList names;
+    for (int i = 0; i < 3; ++i) {
+        QVERIFY(Harvest::HarvestFile(t, Fixture(u"icons64.exe"_s), options));
+        names << images();
     }
-
-    void TestHarvestFile::knownFiles()
-    {
-        QFETCH(QString, fileName);
-        QFETCH(QString, size);
-        QFETCH(QString, version);
-        QFETCH(int, state);
-        TDataSet& t = FDm->BookTable;
-        t.Append();
-        t.FieldByName(u"FileName"_s)->SetAsString(fileName);
-        t.FieldByName(u"Size"_s)->SetAsString(size);
-        t.FieldByName(u"FileVersion"_s)->SetAsString(version);
-        t.Post();
-        // A record of no file at all is never a match.
-        t.Append();
-        t.FieldByName(u"ProductName"_s)->SetAsString(u"no file"_s);
-        t.Post();
-
-        Harvest::TKnownFiles known(t);
-        const QString english = Fixture(u"english64.exe"_s);
-        QCOMPARE(known.HasPath(english), state != int(Harvest::TKnownState::New));
-        const Harvest::TFileFacts facts = Harvest::ReadFileFacts(english, nullptr, true);
-        QCOMPARE(facts.Size, QFileInfo(english).size());
-        QCOMPARE(
-            int(known.State(english, facts.Size, Harvest::ValueOf(facts.Values, u"FileVersion"))),
-            state);
-
-        Harvest::THarvestStats stats;
-        Harvest::THarvestOptions options;
-        options.Known = &known;
-        const int before = t.RecordCount();
-        const bool added = state != int(Harvest::TKnownState::Known);
-        QCOMPARE(Harvest::HarvestFile(t, english, options, &stats), added);
-        QCOMPARE(t.RecordCount(), before + (added ? 1 : 0));
-        QCOMPARE(stats.Skipped, added ? 0 : 1);
+    QCOMPARE(names, (QStringList{u"icons64.ico"_s, u"1_icons64.ico"_s, u"2_icons64.ico"_s}));
+    for (const QString& n : names) {
+        QFile stored(pictures.FilePath(n));
+        QVERIFY(stored.open(QIODevice::ReadOnly));
+        QCOMPARE(stored.readAll(), icon);
     }
+    QVERIFY(pictures.Remove(u"1_icons64.ico"_s));
+    Harvest::HarvestFile(t, Fixture(u"icons64.exe"_s), options);
+    QCOMPARE(images(), u"1_icons64.ico"_s);
 
-    void TestHarvestFile::knownFilesAreLeftOut()
-    {
-        TDataSet& t = FDm->BookTable;
-        const QStringList files = {Fixture(u"english64.exe"_s), Fixture(u"nores64.exe"_s),
-                                   Fixture(u"text.exe"_s)};
-        for (const QString& f : files)
-            Harvest::HarvestFile(t, f);
-        // Those three again, twice each, and a new file twice, in one run.
-        Harvest::TKnownFiles known(t);
-        Harvest::THarvestOptions options;
-        options.Known = &known;
-        Harvest::THarvestStats stats;
-        const QString russian = Fixture(u"russian32.exe"_s);
-        for (const QString& f : files + files + QStringList{russian, russian})
-            Harvest::HarvestFile(t, f, options, &stats);
-        QCOMPARE(stats.Files, 1);
-        QCOMPARE(stats.Skipped, 7);
-        QCOMPARE(t.RecordCount(), 4);
-    }
+    // No icon, no picture; without the option, none either.
+    Harvest::HarvestFile(t, Fixture(u"english64.exe"_s), options);
+    QCOMPARE(images(), QString());
+    Harvest::HarvestFile(t, Fixture(u"icons32.exe"_s));
+    QCOMPARE(images(), QString());
 
-    void TestHarvestFile::iconsBecomePictures()
-    {
-        TDataSet& t = FDm->BookTable;
-        QTemporaryDir dir;
-        const TPictureFolder pictures(dir.filePath(u"Images"_s));
-        Harvest::THarvestOptions options;
-        options.Icons = &pictures;
-        const auto images = [&] { return t.FieldByName(u"Images"_s)->AsString(); };
-        QFile source(Fixture(u"icons64.exe.ico"_s));
-        QVERIFY(source.open(QIODevice::ReadOnly));
-        const QByteArray icon = source.readAll();
+    // A picture folder that cannot be made: the record is saved without a picture.
+    QFile blocker(dir.filePath(u"blocked"_s));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const TPictureFolder blocked(dir.filePath(u"blocked/Images"_s));
+    options.Icons = &blocked;
+    const int before = t.RecordCount();
+    QVERIFY(Harvest::HarvestFile(t, Fixture(u"icons32.exe"_s), options));
+    QCOMPARE(t.RecordCount(), before + 1);
+    QCOMPARE(images(), QString());
+    QCOMPARE(t.FieldByName(u"CompanyName"_s)->AsString(), u"Tresmol Test Works"_s);
+}
 
-        // The picture naming rule: the name, then 1_, 2_..., a gap filled first.
-        QStringList names;
-        for (int i = 0; i < 3; ++i) {
-            QVERIFY(Harvest::HarvestFile(t, Fixture(u"icons64.exe"_s), options));
-            names << images();
-        }
-        QCOMPARE(names, (QStringList{u"icons64.ico"_s, u"1_icons64.ico"_s, u"2_icons64.ico"_s}));
-        for (const QString& n : names) {
-            QFile stored(pictures.FilePath(n));
-            QVERIFY(stored.open(QIODevice::ReadOnly));
-            QCOMPARE(stored.readAll(), icon);
-        }
-        QVERIFY(pictures.Remove(u"1_icons64.ico"_s));
-        Harvest::HarvestFile(t, Fixture(u"icons64.exe"_s), options);
-        QCOMPARE(images(), u"1_icons64.ico"_s);
-
-        // No icon, no picture; without the option, none either.
-        Harvest::HarvestFile(t, Fixture(u"english64.exe"_s), options);
-        QCOMPARE(images(), QString());
-        Harvest::HarvestFile(t, Fixture(u"icons32.exe"_s));
-        QCOMPARE(images(), QString());
-
-        // A picture folder that cannot be made: the record is saved without a picture.
-        QFile blocker(dir.filePath(u"blocked"_s));
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
-        const TPictureFolder blocked(dir.filePath(u"blocked/Images"_s));
-        options.Icons = &blocked;
-        const int before = t.RecordCount();
-        QVERIFY(Harvest::HarvestFile(t, Fixture(u"icons32.exe"_s), options));
-        QCOMPARE(t.RecordCount(), before + 1);
-        QCOMPARE(images(), QString());
-        QCOMPARE(t.FieldByName(u"CompanyName"_s)->AsString(), u"Tresmol Test Works"_s);
-    }
-
-    QTEST_GUILESS_MAIN(TestHarvestFile)
+QTEST_GUILESS_MAIN(TestHarvestFile)
 #include "tst_harvestfile.moc"
