@@ -12,6 +12,7 @@
 #include "tests/common/scripteddialogs.h"
 #include "tests/common/testcatalogue.h"
 #include "tests/mainwindow/form1controls.h"
+#include "tests/pictures/picturefixtures.h"
 
 #include <QDir>
 #include <QFile>
@@ -259,21 +260,7 @@ private slots:
         QVERIFY(Control<QAction>(Form1(), u"N33"_s)->isEnabled());
     }
 
-    void everyFormatShown_data()
-    {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<QSize>("size");
-        QTest::newRow("bmp") << u"bmp.bmp"_s << QSize(120, 80);
-        QTest::newRow("ico") << u"ico.ico"_s << QSize(48, 48);
-        QTest::newRow("jpg, wide") << u"jpeg.jpg"_s << QSize(200, 100);
-        QTest::newRow("jpeg, tall") << u"jpeg2.jpeg"_s << QSize(100, 200);
-        QTest::newRow("JPG") << u"upper.JPG"_s << QSize(200, 100);
-        QTest::newRow("wmf, wide") << u"wmf.wmf"_s << QSize(160, 90);
-        QTest::newRow("emf, tall") << u"emf.emf"_s << QSize(80, 160);
-        QTest::newRow("png, tall") << u"png.png"_s << QSize(90, 160);
-        QTest::newRow("gif") << u"gif.gif"_s << QSize(160, 120);
-        QTest::newRow("webp") << u"webp.webp"_s << QSize(150, 100);
-    }
+    void everyFormatShown_data() { AddLoadablePictureRows(); }
 
     void everyFormatShown()
     {

@@ -4,6 +4,7 @@
 
 #include "pictures/image.h"
 #include "pictures/picture.h"
+#include "tests/pictures/picturefixtures.h"
 
 #include <QApplication>
 #include <QDir>
@@ -59,21 +60,7 @@ class TestPicture : public QObject {
     Q_OBJECT
 
 private slots:
-    void formats_data()
-    {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<QSize>("size");
-        QTest::newRow("bmp") << u"bmp.bmp"_s << QSize(120, 80);
-        QTest::newRow("ico, the larger image") << u"ico.ico"_s << QSize(48, 48);
-        QTest::newRow("jpg") << u"jpeg.jpg"_s << QSize(200, 100);
-        QTest::newRow("jpeg") << u"jpeg2.jpeg"_s << QSize(100, 200);
-        QTest::newRow("JPG in upper case") << u"upper.JPG"_s << QSize(200, 100);
-        QTest::newRow("png") << u"png.png"_s << QSize(90, 160);
-        QTest::newRow("gif") << u"gif.gif"_s << QSize(160, 120);
-        QTest::newRow("webp") << u"webp.webp"_s << QSize(150, 100);
-        QTest::newRow("wmf") << u"wmf.wmf"_s << QSize(160, 90);
-        QTest::newRow("emf") << u"emf.emf"_s << QSize(80, 160);
-    }
+    void formats_data() { AddLoadablePictureRows(); }
 
     void formats()
     {
