@@ -6,10 +6,7 @@
 
 #include <QString>
 
-#include <deque>
-#include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 class TTextColumn {
@@ -20,6 +17,9 @@ public:
     const QString& operator[](int row) const { return FValues[FSlot[row]]; }
 
     void AppendNull() { FSlot.push_back(NullSlot); }
+    // Room for ROWS rows, so that reading a large table does not move the column
+    // again and again while it grows.
+    void Reserve(int rows);
     void Clear();
     // Sets ROW's text; a null text makes the cell null.
     void Set(int row, QString text);
@@ -30,13 +30,27 @@ public:
 private:
     enum : quint32 { NullSlot = 0, EmptySlot = 1 };
 
+    // The value listed for these bytes, or ~0u; HASH is theirs.
+    quint32 FindSeen(std::string_view key, quint32 hash) const;
+    void AddSeen(std::string_view key, quint32 hash, quint32 value);
+    void StopSharing();
+
     std::vector<quint32> FSlot; // by row
     std::vector<QString> FValues;
     std::vector<char> FShared; // by value: held by more than one row
-    // Texts seen so far by their bytes; given up on for a column whose texts are
-    // nearly all different (names, paths), where it would only cost time.
-    std::unordered_map<std::string_view, quint32> FSeen;
-    std::deque<std::string> FSeenBytes; // the keys' storage
+
+    // Texts seen so far, by their bytes: an open-addressed table (its size a power of
+    // two) of the texts' hashes and values, the bytes kept one after another. Given up
+    // on for a column whose texts are nearly all different (names, paths), where it
+    // would only cost time.
+    struct TSeen {
+        quint32 Hash = 0;
+        quint32 Value = ~0u; // ~0u: an empty place
+        quint32 Start = 0, Bytes = 0;
+    };
+    std::vector<TSeen> FSeen;
+    std::vector<char> FSeenBytes;
+    quint32 FSeenCount = 0;
     int FTries = 0, FHits = 0;
     bool FSharing = true;
 };
