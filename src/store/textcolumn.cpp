@@ -12,6 +12,9 @@ namespace {
 // The most texts a column lists for sharing; a column with more distinct texts than
 // this is no column of repeated values.
 constexpr quint32 MaxSeen = 65536;
+// The characters of a block of texts, and the longest text laid in one; a longer text
+// has a block of its own, as any QString does.
+constexpr qsizetype BlockChars = 32768, MaxLaidChars = 1024;
 
 } // namespace
 
@@ -82,6 +85,24 @@ void TTextColumn::AddSeen(std::string_view key, quint32 hash, quint32 value)
     ++FSeenCount;
 }
 
+QString TTextColumn::Decode(const char* utf8, int bytes)
+{
+    // UTF-16 takes no more characters than UTF-8 takes bytes; one more ends the text
+    // with a zero, as QString keeps it.
+    if (bytes >= MaxLaidChars)
+        return QString::fromUtf8(utf8, bytes);
+    if (!FBlock.d_ptr() || FBlock.freeSpaceAtEnd() < bytes + 1)
+        FBlock = QString::DataPointer(QTypedArrayData<char16_t>::allocate(BlockChars));
+    char16_t* start = FBlock.data() + FBlock.size;
+    const QChar* end =
+        FDecoder.appendToBuffer(reinterpret_cast<QChar*>(start), QByteArrayView(utf8, bytes));
+    const qsizetype chars = end - reinterpret_cast<const QChar*>(start);
+    start[chars] = 0;
+    FBlock.size += chars + 1;
+    FBlock.d_ptr()->ref();
+    return QString(QString::DataPointer(FBlock.d_ptr(), start, chars));
+}
+
 void TTextColumn::StopSharing()
 {
     FSharing = false;
@@ -118,12 +139,12 @@ void TTextColumn::SetUtf8(int row, const char* utf8, int bytes)
             // Listed values count as shared: rows read later may take them.
             AddSeen(key, hash, value);
             FSlot[row] = value;
-            FValues.push_back(QString::fromUtf8(utf8, bytes));
+            FValues.push_back(Decode(utf8, bytes));
             FShared.push_back(1);
             return;
         }
     }
     FSlot[row] = value;
-    FValues.push_back(QString::fromUtf8(utf8, bytes));
+    FValues.push_back(Decode(utf8, bytes));
     FShared.push_back(0);
 }

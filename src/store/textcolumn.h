@@ -5,6 +5,7 @@
 // catalogue of a million records fits in memory.
 
 #include <QString>
+#include <QStringDecoder>
 
 #include <string_view>
 #include <vector>
@@ -34,6 +35,8 @@ private:
     quint32 FindSeen(std::string_view key, quint32 hash) const;
     void AddSeen(std::string_view key, quint32 hash, quint32 value);
     void StopSharing();
+    // UTF8 as a text laid in the block being filled.
+    QString Decode(const char* utf8, int bytes);
 
     std::vector<quint32> FSlot; // by row
     std::vector<QString> FValues;
@@ -53,4 +56,13 @@ private:
     quint32 FSeenCount = 0;
     int FTries = 0, FHits = 0;
     bool FSharing = true;
+
+    // Texts read from the file are laid one after another in large blocks, each a
+    // QString over its part of its block that shares the block's count of users: one
+    // allocation for thousands of texts, where one each made reading a large table
+    // mostly a matter of allocating (and ending the program one of freeing). A block
+    // lives while any of its texts, or a copy of one, does; a text changed later
+    // leaves its block as any shared text does.
+    QString::DataPointer FBlock; // the block being filled
+    QStringDecoder FDecoder{QStringDecoder::Utf8, QStringDecoder::Flag::Stateless};
 };
