@@ -102,14 +102,14 @@ void TSqlGateway::Load(TADOConnection& connection, TRowStore& rows) const
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
         const int row = rows.AppendRow();
         for (int i = 0; i < ncols; ++i) {
-            if (sqlite3_column_type(st, i) == SQLITE_NULL)
-                continue;
             const int field = FColumns[i].Field;
             if (FColumns[i].Type == TFieldType::ftString) {
+                // A null cell gives no text at all (an empty one gives an empty text),
+                // which saves asking for its type first.
                 const char* text = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
-                const int bytes = sqlite3_column_bytes(st, i);
-                rows.SetTextUtf8(row, field, text, bytes);
-            } else {
+                if (text)
+                    rows.SetTextUtf8(row, field, text, sqlite3_column_bytes(st, i));
+            } else if (sqlite3_column_type(st, i) != SQLITE_NULL) {
                 rows.SetInt(row, field, sqlite3_column_int(st, i));
             }
         }
