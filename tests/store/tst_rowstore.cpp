@@ -316,7 +316,8 @@ private slots:
         QTest::newRow("latin") << QByteArray("Total Commander");
         QTest::newRow("cyrillic") << QByteArray("Фирма «1С»");
         QTest::newRow("outside the basic plane") << QByteArray("Game \xF0\x9F\x8E\xAE");
-        QTest::newRow("bytes that are no UTF-8") << QByteArray("a\xFF\xC3b\xE2\x82");
+        QTest::newRow("bytes that are no UTF-8") << QByteArray("a\xFF\xC3"
+                                                               "b\xE2\x82");
         QTest::newRow("one character") << QByteArray("x");
         QTest::newRow("long") << QByteArray(5000, 'w');
         QTest::newRow("long cyrillic") << QByteArray("Ж").repeated(1500);
