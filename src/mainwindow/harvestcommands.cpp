@@ -13,6 +13,7 @@
 #include "store/picturefolder.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QProgressBar>
 #include <QScopeGuard>
 
@@ -51,6 +52,13 @@ QStringList CheckedFiles(TMasterForm* wizard, const TDataSet* catalogue,
 
 } // namespace
 
+namespace {
+
+// How often a scan lets the window paint: once a frame of a 60 Hz screen.
+constexpr qint64 ScanFrameMs = 16;
+
+} // namespace
+
 void TForm1::ScanFiles(const QStringList& files, const Harvest::THarvestOptions& options)
 {
     // Draw what the wizard covered before the run keeps the program busy.
@@ -64,13 +72,21 @@ void TForm1::ScanFiles(const QStringList& files, const Harvest::THarvestOptions&
         if (!files.isEmpty())
             ShowScanned(added);
     });
+    // The window is painted once a frame, not after every file: painting the grid
+    // costs many times what harvesting a file does. The first and the last file are
+    // always shown, so that a short run looks the same as before.
+    QElapsedTimer sincePainted;
     for (int i = 0; i < files.size(); ++i) {
         // An error ends the run here and leaves the bar where the last file put it.
         HarvestFile(files[i], options);
         ++added;
         FProgressBar->setValue(i);
-        // Let the window paint between files; the user's input waits for the end.
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        // The user's input waits for the end of the run.
+        if (!sincePainted.isValid() || sincePainted.elapsed() >= ScanFrameMs ||
+            i + 1 == files.size()) {
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            sincePainted.start();
+        }
     }
     FProgressBar->hide();
 }
