@@ -67,14 +67,21 @@ void TForm1::ScanFiles(const QStringList& files, const Harvest::THarvestOptions&
     FProgressBar->show();
     FScanning = true;
     int added = 0;
+    // The grid and the record's controls are brought up to date once a frame, just
+    // before the window paints, not after every file: following each new row costs
+    // them many times what harvesting the file does. The progress bar and the status
+    // bar follow every file. The first and the last file are always shown, so that a
+    // short run looks the same as before.
+    TDataSet* table = FDataModule ? &FDataModule->BookTable : nullptr;
+    if (table)
+        table->DisableControls();
     const auto end = qScopeGuard([&] {
+        if (table)
+            table->EnableControls();
         FScanning = false;
         if (!files.isEmpty())
             ShowScanned(added);
     });
-    // The window is painted once a frame, not after every file: painting the grid
-    // costs many times what harvesting a file does. The first and the last file are
-    // always shown, so that a short run looks the same as before.
     QElapsedTimer sincePainted;
     for (int i = 0; i < files.size(); ++i) {
         // An error ends the run here and leaves the bar where the last file put it.
@@ -84,6 +91,10 @@ void TForm1::ScanFiles(const QStringList& files, const Harvest::THarvestOptions&
         // The user's input waits for the end of the run.
         if (!sincePainted.isValid() || sincePainted.elapsed() >= ScanFrameMs ||
             i + 1 == files.size()) {
+            if (table) {
+                table->EnableControls();
+                table->DisableControls();
+            }
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
             sincePainted.start();
         }
