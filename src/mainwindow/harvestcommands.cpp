@@ -11,11 +11,13 @@
 #include "store/datamodule.h"
 #include "store/dberrors.h"
 #include "store/picturefolder.h"
+#include "ui_mainform.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProgressBar>
 #include <QScopeGuard>
+#include <QScrollBar>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -92,8 +94,17 @@ void TForm1::ScanFiles(const QStringList& files, const Harvest::THarvestOptions&
         if (!sincePainted.isValid() || sincePainted.elapsed() >= ScanFrameMs ||
             i + 1 == files.size()) {
             if (table) {
+                // Brought up as a whole, the grid would start again from its first
+                // column; the user's column and the scroll across stay.
+                QTableView* grid = ui->DBGrid1;
+                const int column = grid->currentIndex().column();
+                const int across = grid->horizontalScrollBar()->value();
                 table->EnableControls();
                 table->DisableControls();
+                const QModelIndex current = grid->currentIndex();
+                if (current.isValid() && column > 0 && column < grid->model()->columnCount())
+                    grid->setCurrentIndex(current.siblingAtColumn(column));
+                grid->horizontalScrollBar()->setValue(across);
             }
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
             sincePainted.start();

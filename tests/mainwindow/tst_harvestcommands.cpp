@@ -21,6 +21,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 
@@ -407,6 +408,25 @@ private slots:
         QCOMPARE(records.size(), 2);
         QCOMPARE(records[0][8], u"Alpha"_s);
         QCOMPARE(records[1], ExpectedRow(FScanFolder + u"/notes.exe"_s));
+    }
+
+    void scanKeepsTheGridsCurrentColumnAndScroll()
+    {
+        StartWith({u"Alpha"_s});
+        MakeScanFolder({u"english64.exe"_s, u"russian32.exe"_s, u"notes.exe"_s});
+        TDBGrid* grid = Ui().DBGrid1;
+        const int column = grid->model()->columnCount() - 2;
+        grid->setCurrentIndex(grid->model()->index(0, column));
+        grid->scrollTo(grid->currentIndex());
+        const int scrolled = grid->horizontalScrollBar()->value();
+        QVERIFY(scrolled > 0);
+        PlayWizard(TLeave::Finish);
+        Ui().ActScan->trigger();
+
+        QCOMPARE(grid->model()->rowCount(), 4);
+        QCOMPARE(grid->currentIndex().row(), Table().ViewCurrentRow());
+        QCOMPARE(grid->currentIndex().column(), column);
+        QCOMPARE(grid->horizontalScrollBar()->value(), scrolled);
     }
 
     void scanErrorEndsTheRunAndLeavesTheBar()
