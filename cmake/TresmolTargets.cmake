@@ -87,9 +87,18 @@ function(tresmol_test name)
     TRESMOL_BINARY_DIR="${PROJECT_BINARY_DIR}")
   tresmol_target_defaults(${name})
   add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LANG=C.UTF-8;LC_ALL=C.UTF-8;TZ=UTC"
-    TIMEOUT 300)
+  set(environment "QT_QPA_PLATFORM=offscreen;LANG=C.UTF-8;LC_ALL=C.UTF-8;TZ=UTC")
+  set(timeout 300)
+  if(TRESMOL_ASAN)
+    # Undefined behaviour fails the test, as an AddressSanitizer finding does, instead
+    # of scrolling past in its output.
+    list(APPEND environment "UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1")
+    # The sanitizers make the large-catalogue cases several times slower; Qt Test's
+    # own limit per test function (five minutes) is raised with ctest's.
+    set(timeout 1200)
+    list(APPEND environment "QTEST_FUNCTION_TIMEOUT=1200000")
+  endif()
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${environment}" TIMEOUT ${timeout})
   if(ARG_LABELS)
     set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}")
   endif()

@@ -1,10 +1,10 @@
 #include "export/spreadsheetexport.h"
 
+#include "platform/nativepath.h"
 #include "store/datamodule.h"
 #include "store/dataset.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QStorageInfo>
@@ -24,6 +24,66 @@
 #include <system_error>
 
 using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+QString Quoted(const QString& path) { return u"«"_s + QDir::toNativeSeparators(path) + u"»"_s; }
+
+// What a failed system call means, in the words of the error box.
+QString SystemErrorText(int err)
+{
+    switch (err) {
+    case EACCES:
+    case EPERM:
+        return u"нет прав на запись"_s;
+    case EROFS:
+        return u"диск доступен только для чтения"_s;
+    case ENOSPC:
+    case EDQUOT:
+        return u"на диске нет места"_s;
+    case EFBIG:
+        return u"файл превысил допустимый размер"_s;
+    case ENOENT:
+    case ENOTDIR:
+        return u"папка не найдена"_s;
+    default:
+        return QString::fromLocal8Bit(std::strerror(err));
+    }
+}
+
+// The error box's text.
+QString ErrorBoxWords(TExportFault fault, const QString& path, int err, qsizetype count)
+{
+    switch (fault) {
+    case TExportFault::Taken:
+        return u"Файл "_s + Quoted(path) + u" уже существует"_s;
+    case TExportFault::TooManyRecords:
+        return u"В лист книги помещается не больше "_s +
+               QString::number(SpreadsheetExport::MaxRecords()) + u" записей, а их "_s +
+               QString::number(count);
+    case TExportFault::NoFolder:
+        return u"Папка "_s + Quoted(path) + u" не найдена"_s;
+    case TExportFault::NotAFolder:
+        return Quoted(path) + u" не является папкой"_s;
+    case TExportFault::CannotCreate:
+        return u"Не удалось создать файл в папке "_s + Quoted(path) + u": "_s +
+               SystemErrorText(err);
+    case TExportFault::CannotWrite:
+        return u"Не удалось записать книгу в папку "_s + Quoted(path) + u": "_s +
+               SystemErrorText(err);
+    case TExportFault::CannotName:
+        return u"Не удалось сохранить книгу "_s + Quoted(path) + u": "_s + SystemErrorText(err);
+    }
+    return {};
+}
+
+} // namespace
+
+EExportError::EExportError(TExportFault fault, const QString& path, int err, qsizetype count)
+    : EError(ErrorBoxWords(fault, path, err, count)), FFault(fault), FPath(path), FErrno(err),
+      FCount(count)
+{
+}
 
 namespace SpreadsheetExport {
 
@@ -58,8 +118,22 @@ const std::array<TColumn, 23>& Columns()
 }
 
 QString SheetName() { return u"Экспорт"_s; }
+
 QString TitleText() { return u"Tresmol - экспорт базы данных "_s; }
 int TitleColumn() { return 4; }
+int MaxRecords() { return TSheetWriter::MaxRow - 2; }
+
+QString CellName(const TCutText& cut)
+{
+    return QChar(u'A' + cut.Column) + QString::number(cut.Row);
+}
+
+QString CutTextMessage(const TCutText& cut)
+{
+    return u"ячейка "_s + CellName(cut) + u" («"_s + Columns()[cut.Column].Title +
+           u"»): текст в "_s + QString::number(cut.Length) + u" символов обрезан до "_s +
+           QString::number(cut.Limit) + u", предела ячейки книги"_s;
+}
 
 namespace {
 
@@ -71,9 +145,6 @@ constexpr int ProgressStep = 1024;
 // comes out barely larger than at the default level, in a fraction of the time.
 constexpr int CompressionLevel = 1;
 
-// The rows of a sheet less the title and the column titles.
-constexpr int MaxRecords = TSheetWriter::MaxRow - 2;
-
 // The program's colours are 0x00BBGGRR; the workbook wants 0xRRGGBB.
 uint32_t WorkbookColour(quint32 colour)
 {
@@ -81,64 +152,33 @@ uint32_t WorkbookColour(quint32 colour)
     return (r << 16) | (g << 8) | b;
 }
 
-QString Quoted(const QString& path) { return u"«"_s + QDir::toNativeSeparators(path) + u"»"_s; }
-
-// What a failed system call means, in the words of the error box.
-QString SystemErrorText(int err)
-{
-    switch (err) {
-    case EACCES:
-    case EPERM:
-        return u"нет прав на запись"_s;
-    case EROFS:
-        return u"диск доступен только для чтения"_s;
-    case ENOSPC:
-    case EDQUOT:
-        return u"на диске нет места"_s;
-    case EFBIG:
-        return u"файл превысил допустимый размер"_s;
-    case ENOENT:
-    case ENOTDIR:
-        return u"папка не найдена"_s;
-    default:
-        return QString::fromLocal8Bit(std::strerror(err));
-    }
-}
-
 QString FolderOf(const QString& path) { return QFileInfo(path).absolutePath(); }
 
-// The error box's text for a workbook that could not be written into FOLDER.
+// A workbook that could not be written into FOLDER.
 EExportError WriteError(const QString& folder, int err)
 {
-    QString reason = SystemErrorText(err);
     // Some file systems say only "I/O error" when they are full.
     if (err != ENOSPC && err != EDQUOT && err != EFBIG &&
         QStorageInfo(folder).bytesAvailable() == 0)
-        reason = SystemErrorText(ENOSPC);
-    return EExportError(u"Не удалось записать книгу в папку "_s + Quoted(folder) + u": "_s +
-                        reason);
+        err = ENOSPC;
+    return EExportError(TExportFault::CannotWrite, folder, err);
 }
 
 // Checks that FOLDER is there to write into, for a message naming what is wrong.
 void CheckFolder(const QString& folder)
 {
-    const QFileInfo info(folder);
-    if (!info.exists())
-        throw EExportError(u"Папка "_s + Quoted(folder) + u" не найдена"_s);
-    if (!info.isDir())
-        throw EExportError(Quoted(folder) + u" не является папкой"_s);
+    struct stat st;
+    if (::stat(PathToNative(folder).constData(), &st) != 0)
+        throw EExportError(TExportFault::NoFolder, folder);
+    if (!S_ISDIR(st.st_mode))
+        throw EExportError(TExportFault::NotAFolder, folder);
 }
 
 // True when anything at all bears the name PATH, a dangling symbolic link included.
 bool Taken(const QString& path)
 {
     struct stat st;
-    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
-}
-
-EExportError TakenError(const QString& path)
-{
-    return EExportError(u"Файл "_s + Quoted(path) + u" уже существует"_s);
+    return ::lstat(PathToNative(path).constData(), &st) == 0;
 }
 
 // The kind of value a column holds in the sheet.
@@ -146,14 +186,11 @@ enum class TCellKind { Text, Integer };
 
 void SayCut(const TWarning& warn, int sheetRow, int column, qsizetype length)
 {
-    const QString cell = QChar(u'A' + column) + QString::number(sheetRow);
-    const QString text = u"ячейка "_s + cell + u" («"_s + Columns()[column].Title +
-                         u"»): текст в "_s + QString::number(length) + u" символов обрезан до "_s +
-                         QString::number(TSheetWriter::MaxTextLength) + u", предела ячейки книги"_s;
+    const TCutText cut{sheetRow, column, length, TSheetWriter::MaxTextLength};
     if (warn)
-        warn(text);
+        warn(cut);
     else
-        QTextStream(stderr) << text << Qt::endl;
+        QTextStream(stderr) << CutTextMessage(cut) << Qt::endl;
 }
 
 // Builds the whole workbook into the open file FD: layout, title, column titles, then
@@ -244,16 +281,14 @@ std::unique_ptr<TUnnamedFile> WriteUnnamed(TDataSet& table, const QString& folde
     // exists, and takes in a pending change as every move does.
     table.First();
     const int total = table.ViewRowCount();
-    if (total > MaxRecords)
-        throw EExportError(u"В лист книги помещается не больше "_s + QString::number(MaxRecords) +
-                           u" записей, а их "_s + QString::number(total));
+    if (total > MaxRecords())
+        throw EExportError(TExportFault::TooManyRecords, folder, 0, total);
     CheckFolder(folder);
     std::unique_ptr<TUnnamedFile> file;
     try {
         file = std::make_unique<TUnnamedFile>(folder);
     } catch (const std::system_error& e) {
-        throw EExportError(u"Не удалось создать файл в папке "_s + Quoted(folder) + u": "_s +
-                           SystemErrorText(e.code().value()));
+        throw EExportError(TExportFault::CannotCreate, folder, e.code().value());
     }
     try {
         WriteSheet(table, file->Fd(), total, progress, warn);
@@ -274,8 +309,7 @@ bool Name(TUnnamedFile& file, const QString& path)
     try {
         return file.LinkAs(path);
     } catch (const std::system_error& e) {
-        throw EExportError(u"Не удалось сохранить книгу "_s + Quoted(path) + u": "_s +
-                           SystemErrorText(e.code().value()));
+        throw EExportError(TExportFault::CannotName, path, e.code().value());
     }
 }
 
@@ -286,10 +320,10 @@ void WriteWorkbook(TDataSet& table, const QString& path, const TProgress& progre
 {
     const QString target = QFileInfo(path).absoluteFilePath();
     if (Taken(target))
-        throw TakenError(path);
+        throw EExportError(TExportFault::Taken, path);
     auto file = WriteUnnamed(table, FolderOf(target), progress, warn);
     if (!Name(*file, target))
-        throw TakenError(path);
+        throw EExportError(TExportFault::Taken, path);
 }
 
 QString DocumentsFolder()

@@ -28,11 +28,35 @@
 class TDataSet;
 class TDataModule1;
 
+// Why a workbook was not written. The export says what and where; each front end puts
+// it into its own language (the windows' error box in Russian, the command line in
+// English) from that, so neither has to take the other's text apart.
+enum class TExportFault {
+    Taken,          // PATH, the workbook's name, is taken (by anything, a symbolic link too)
+    TooManyRecords, // the view has COUNT records, more than a sheet holds
+    NoFolder,       // the folder PATH is not there
+    NotAFolder,     // PATH, where the workbook should go, is no folder
+    CannotCreate,   // no file can be made in the folder PATH; ERRNO says why
+    CannotWrite,    // the workbook could not be written in the folder PATH; ERRNO
+    CannotName,     // the workbook could not be given its name PATH; ERRNO
+};
+
 // A workbook that cannot be written: folder missing or not writable, disk full,
 // destination taken. The message is the text of the standard error box.
 class EExportError : public EError {
 public:
-    using EError::EError;
+    EExportError(TExportFault fault, const QString& path, int err = 0, qsizetype count = 0);
+
+    TExportFault Fault() const { return FFault; }
+    const QString& Path() const { return FPath; }
+    int Errno() const { return FErrno; }
+    qsizetype Count() const { return FCount; }
+
+private:
+    TExportFault FFault;
+    QString FPath;
+    int FErrno;
+    qsizetype FCount;
 };
 
 namespace SpreadsheetExport {
@@ -50,6 +74,7 @@ const std::array<TColumn, 23>& Columns();
 QString SheetName(); // "Экспорт"
 QString TitleText(); // "Tresmol - экспорт базы данных " (ends in a blank)
 int TitleColumn();   // 4: the title goes to D1
+int MaxRecords();    // a sheet's rows less the title and the column titles
 // Row 1's font colour in the program's colour encoding 0x00BBGGRR (pure blue).
 constexpr quint32 TitleColour = 0xFF0000;
 constexpr int TitleFontSize = 15;
@@ -61,9 +86,21 @@ constexpr int TitleFontSize = 15;
 // out user input), but it must not change the catalogue.
 using TProgress = std::function<void(int done, int total)>;
 
-// A word for the user about a workbook that was written all the same: a text cut to
-// the cell's limit. Without one, the words go to standard error.
-using TWarning = std::function<void(const QString& text)>;
+// A text that was cut to a cell's limit in a workbook that was written all the same.
+struct TCutText {
+    int Row;          // of the sheet, from 1
+    int Column;       // of the sheet, from 0 (an index into Columns())
+    qsizetype Length; // the whole text's
+    int Limit;        // the most characters a cell holds
+};
+// The cell's name on the sheet: "R3" for row 3, column 18.
+QString CellName(const TCutText& cut);
+// The windows' words for a cut text.
+QString CutTextMessage(const TCutText& cut);
+
+// A word for the user about a cut text. Without one, CutTextMessage goes to standard
+// error.
+using TWarning = std::function<void(const TCutText& cut)>;
 
 // Writes the view of TABLE (an open catalogue table) to a new workbook at PATH.
 //

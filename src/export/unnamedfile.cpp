@@ -1,7 +1,8 @@
 #include "export/unnamedfile.h"
 
+#include "platform/nativepath.h"
+
 #include <QDir>
-#include <QFile>
 #include <QRandomGenerator>
 
 #include <fcntl.h>
@@ -30,7 +31,7 @@ void TUnnamedFile::SetUnnamedFilesAllowed(bool allowed) { UnnamedAllowed = allow
 
 TUnnamedFile::TUnnamedFile(const QString& folder)
 {
-    const QByteArray dir = QFile::encodeName(folder);
+    const QByteArray dir = PathToNative(folder);
     if (UnnamedAllowed) {
         FFd = ::open(dir.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
         if (FFd >= 0)
@@ -42,7 +43,7 @@ TUnnamedFile::TUnnamedFile(const QString& folder)
         const QString name = u".Tresmol-%1.xlsx.part"_s.arg(
             QRandomGenerator::global()->generate() & 0xFFFFFF, 6, 16, QChar(u'0'));
         const QString path = QDir(folder).filePath(name);
-        FFd = ::open(QFile::encodeName(path).constData(),
+        FFd = ::open(PathToNative(path).constData(),
                      O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (FFd >= 0) {
             FHiddenPath = path;
@@ -59,12 +60,12 @@ TUnnamedFile::~TUnnamedFile()
     if (FFd >= 0)
         ::close(FFd);
     if (!FHiddenPath.isEmpty())
-        ::unlink(QFile::encodeName(FHiddenPath).constData());
+        ::unlink(PathToNative(FHiddenPath).constData());
 }
 
 bool TUnnamedFile::LinkAs(const QString& path)
 {
-    const QByteArray dest = QFile::encodeName(path);
+    const QByteArray dest = PathToNative(path);
     if (FHiddenPath.isEmpty()) {
         // linkat never replaces, and does not follow a link at the new name.
         const QByteArray self = "/proc/self/fd/" + QByteArray::number(FFd);
@@ -78,7 +79,7 @@ bool TUnnamedFile::LinkAs(const QString& path)
             ThrowErrno(errno);
         }
     } else {
-        const QByteArray from = QFile::encodeName(FHiddenPath);
+        const QByteArray from = PathToNative(FHiddenPath);
         if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, dest.constData(), RENAME_NOREPLACE) !=
             0) {
             if (errno == EEXIST)

@@ -57,6 +57,14 @@ TRun Shell(const QString& script)
     return Finish(p);
 }
 
+bool HasCyrillic(const QByteArray& text)
+{
+    for (const QChar c : QString::fromUtf8(text))
+        if (c.script() == QChar::Script_Cyrillic)
+            return true;
+    return false;
+}
+
 bool NativeExists(const QByteArray& path)
 {
     struct stat info {};
@@ -103,6 +111,8 @@ private slots:
     void driverTextsBecomeCauses();
     void textListingEscapesCarriageReturns();
     void catalogueInAFolderThatCannotBeWritten();
+    void exportErrorsInEnglish_data();
+    void exportErrorsInEnglish();
 };
 
 void TestCliEdges::namesThatAreNotUtf8_data()
@@ -127,6 +137,9 @@ void TestCliEdges::namesThatAreNotUtf8_data()
                                 u"$CLI verinfo \"$D/$(printf 'a\\377.exe')\""_s
                              << QByteArray("a\xff.exe")
                              << QByteArray("\"CompanyName\": \"Tresmol Test Works\"");
+    QTest::newRow("export") << u"$CLI demo \"$D/c.mdb\" && "
+                               u"$CLI export \"$D/c.mdb\" \"$D/$(printf 'o\\377.xlsx')\""_s
+                            << QByteArray("o\xff.xlsx") << QByteArray();
 }
 
 void TestCliEdges::namesThatAreNotUtf8()
@@ -326,6 +339,53 @@ void TestCliEdges::catalogueInAFolderThatCannotBeWritten()
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System),
              QStringList{u"Tresmol.mdb"_s});
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+void TestCliEdges::exportErrorsInEnglish_data()
+{
+    // Shell words; $D is the test folder, which holds the catalogue c.mdb.
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QByteArray>("mentions"); // in standard error
+    QTest::addColumn<QString>("outside");     // SQL run on the catalogue first, if any
+    QTest::newRow("taken, under a name that is not UTF-8")
+        << u"$CLI export \"$D/c.mdb\" \"$D/$(printf 'o\\377.xlsx')\" && "
+           u"$CLI export \"$D/c.mdb\" \"$D/$(printf 'o\\377.xlsx')\""_s
+        << QByteArray("o\xff.xlsx\" already exists") << QString();
+    QTest::newRow("no folder") << u"$CLI export \"$D/c.mdb\" \"$D/none/o.xlsx\""_s
+                               << QByteArray("none\" does not exist") << QString();
+    QTest::newRow("no folder, under a name that is not UTF-8")
+        << u"$CLI export \"$D/c.mdb\" \"$D/$(printf 'n\\377')/o.xlsx\""_s
+        << QByteArray("n\xff\" does not exist") << QString();
+    QTest::newRow("not a folder") << u"$CLI export \"$D/c.mdb\" \"$D/c.mdb/o.xlsx\""_s
+                                  << QByteArray("c.mdb\" is not a folder") << QString();
+    // A limit on the size of the files the tool writes, as on a nearly full disk: room
+    // for the catalogue's shared memory (32 KB), not for a workbook of texts that do not
+    // compress.
+    QTest::newRow("cannot be written")
+        << u"(trap '' XFSZ; ulimit -f 128; exec $CLI export \"$D/c.mdb\" \"$D/o.xlsx\")"_s
+        << QByteArray("cannot write the workbook in the folder")
+        << u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 300) "
+           u"INSERT INTO SoftTable (ProductName, Comments) "
+           u"SELECT 'p' || i, hex(randomblob(500)) FROM n"_s;
+}
+
+void TestCliEdges::exportErrorsInEnglish()
+{
+    QFETCH(QString, script);
+    QFETCH(QByteArray, mentions);
+    QFETCH(QString, outside);
+    QTemporaryDir dir;
+    QCOMPARE(Cli({u"demo"_s, dir.filePath(u"c.mdb"_s)}).Status, 0);
+    if (!outside.isEmpty())
+        Alter(dir.filePath(u"c.mdb"_s), outside);
+    const TRun r = Shell(u"D='%1'; "_s.arg(dir.path()) + script);
+    // QTemporaryDir cannot remove names that are not valid UTF-8.
+    Shell(u"find '%1' -mindepth 1 -delete"_s.arg(dir.path()));
+    QCOMPARE(r.Status, 1);
+    QVERIFY2(r.Err.startsWith("tresmol-cli: "), r.Err.constData());
+    // The path comes back with the bytes it was given.
+    QVERIFY2(r.Err.contains(mentions), r.Err.constData());
+    QVERIFY2(!HasCyrillic(r.Err), r.Err.constData());
 }
 
 QTEST_GUILESS_MAIN(TestCliEdges)

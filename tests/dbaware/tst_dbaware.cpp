@@ -22,6 +22,9 @@ class TestDbAware : public QObject {
     Q_OBJECT
 
 private:
+    // When the catalogue closes, for the test of a grid that goes.
+    enum TWhenClosed { NotClosed, ClosedWhileItsPartsGo, ClosedAfter };
+
     TScriptedDialogs FDialogs;
     std::unique_ptr<TTestCatalogue> FDb;
     std::unique_ptr<TDataModule1> FDm;
@@ -432,6 +435,59 @@ private slots:
         emit box->activated(2);
         Table().Post();
         QCOMPARE(Table().FieldByName(u"Категория"_s)->AsString(), u"Офис"_s);
+    }
+
+    // The grid goes while its catalogue may still change. From the moment its
+    // destructor runs, nothing its model says may reach it: the handlers it connected
+    // would run on an object that is no longer a grid.
+    void gridHearsNothingOnceItGoes_data()
+    {
+        QTest::addColumn<int>("closed");
+        QTest::newRow("the model unbinds itself") << int(NotClosed);
+        QTest::newRow("the catalogue closes while the grid's parts go")
+            << int(ClosedWhileItsPartsGo);
+        QTest::newRow("the catalogue closes after the grid went") << int(ClosedAfter);
+    }
+
+    void gridHearsNothingOnceItGoes()
+    {
+        QFETCH(int, closed);
+        QWidget window;
+        auto* grid = new TDBGrid(&window);
+        grid->SetDataSource(&FDm->DataSource);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        // A width the user chose, which the grid applies again after every reset.
+        grid->horizontalHeader()->resizeSection(1, 200);
+        Table().Next();
+
+        // What the model says while the object is no longer a whole grid: what would
+        // reach the grid's own handlers then.
+        const QObject* const gridObject = grid;
+        int heardHalfGone = 0;
+        const auto check = [&] {
+            if (!qobject_cast<const TDBGrid*>(gridObject))
+                ++heardHalfGone;
+        };
+        TDBGridModel* model = grid->GridModel();
+        connect(model, &QAbstractItemModel::modelAboutToBeReset, check);
+        connect(model, &QAbstractItemModel::modelReset, check);
+        connect(model, &TDBGridModel::CurrentRowChanged, check);
+        connect(model, &TDBGridModel::UpdateDataRequested, check);
+        // The row header goes before the model (it is an older child of the grid).
+        if (closed == ClosedWhileItsPartsGo)
+            connect(grid->verticalHeader(), &QObject::destroyed, this, [this] { Table().Close(); });
+
+        delete grid;
+        if (closed == ClosedAfter)
+            Table().Close();
+        QCOMPARE(heardHalfGone, 0);
+
+        // The catalogue carries on without the grid.
+        if (!Table().Active())
+            Table().Open();
+        Table().Last();
+        QCOMPARE(Name()->AsString(), u"Delta"_s);
     }
 };
 

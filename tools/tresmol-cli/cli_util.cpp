@@ -15,12 +15,16 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-int Fail(const QString& message)
+void Warn(const QString& message)
 {
-    // A path in the message is written with the bytes it has on the disk.
     const QByteArray bytes = PathToNative(u"tresmol-cli: "_s + message + u'\n');
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
     std::fflush(stderr);
+}
+
+int Fail(const QString& message)
+{
+    Warn(message);
     return 1;
 }
 

@@ -11,7 +11,10 @@
 // error and exit status 1.
 int RunCommand(const std::function<int()>& body);
 
-// Prints "tresmol-cli: MESSAGE" to standard error and returns 1.
+// Prints "tresmol-cli: MESSAGE" to standard error, a path in it with the bytes it has
+// on the disk.
+void Warn(const QString& message);
+// Warn(MESSAGE), then 1 for the exit status.
 int Fail(const QString& message);
 
 // Flushes standard output; throws when what was written did not all arrive (a full

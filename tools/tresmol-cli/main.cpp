@@ -6,6 +6,8 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
+#include <clocale>
+
 #include <functional>
 #include <map>
 
@@ -32,6 +34,9 @@ const char* const Usage = "usage:\n"
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    // The command line speaks English in every locale, the system's own error texts
+    // (strerror) included; only the messages are pinned, text handling stays the user's.
+    std::setlocale(LC_MESSAGES, "C");
     // The arguments as the system handed them over, so that every command takes any
     // name the file system takes: bytes that are not valid UTF-8 are kept escaped
     // (Qt's own argument list would replace them).
