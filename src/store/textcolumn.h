@@ -18,6 +18,7 @@ public:
 
     int size() const { return int(FSlot.size()); }
     const QString& operator[](int row) const { return FValues[FSlot[row]]; }
+    bool IsNull(int row) const { return FSlot[row] == NullSlot; }
 
     void AppendNull() { FSlot.push_back(NullSlot); }
     void Clear();
