@@ -185,6 +185,9 @@ private:
     bool PassesRecordFilter(int row) const;
     void RebuildCountedPos();
     void RemoveFromViews(int row);
+    // True when ROW, changed, is still where the views hold it and passes the filters
+    // as it did.
+    bool KeepsItsPlaces(int row) const;
 
     std::vector<TFieldSlot> FFields;
     std::vector<TColumn> FColumns;               // by field; empty for fields not stored
