@@ -756,6 +756,11 @@ void TDataSet::ApplyFilter(const QString& expression, bool narrows)
     }
 }
 
+void TDataSet::SetRecordFilterPrefix(const QString& fieldName, const QString& prefix)
+{
+    FRows.SetRecordFilterPrefix(FieldByName(fieldName)->Index(), prefix);
+}
+
 void TDataSet::SetFiltered(bool on)
 {
     if (FFiltered == on)

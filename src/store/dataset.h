@@ -150,6 +150,10 @@ public:
     // search text that grew): the rows are then filtered within those shown.
     void NarrowFilter(const QString& expression);
     bool Filtered() const { return FFiltered; }
+    // A promise of the record filter's owner: it accepts no row whose FIELDNAME does
+    // not begin with PREFIX without regard to case, so those rows need not be asked.
+    // An empty PREFIX promises nothing.
+    void SetRecordFilterPrefix(const QString& fieldName, const QString& prefix);
     void SetFiltered(bool on);
 
     // --- events, run synchronously

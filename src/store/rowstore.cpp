@@ -560,21 +560,49 @@ void TRowStore::Rebuild(bool resort)
     ++FVersion;
 }
 
+void TRowStore::SetRecordFilterPrefix(int field, const QString& prefix)
+{
+    FPrefixField = field >= 0 && IsStored(field) && IsText(field) ? field : -1;
+    FPrefixFolded = CaseFold::Folded(prefix);
+    FPrefixHead = HeadAt(reinterpret_cast<const char16_t*>(FPrefixFolded.utf16()),
+                         quint32(FPrefixFolded.size()), 0);
+}
+
+bool TRowStore::MayPassRecordFilter(const TFoldedColumn* folded, int row) const
+{
+    if (!folded)
+        return true;
+    const auto [start, size] = folded->Span[row];
+    const quint32 n = quint32(FPrefixFolded.size());
+    if (size < n)
+        return false;
+    // The first four characters from the packed head, with those past the prefix
+    // masked off, the rest from the pool.
+    const quint32 inHead = std::min(n, 4u);
+    const quint64 mask = ~0ull << (16 * (4 - inHead));
+    if ((folded->Head[row] & mask) != (FPrefixHead & mask))
+        return false;
+    return n <= 4 || std::equal(folded->Pool.data() + start + 4, folded->Pool.data() + start + n,
+                                reinterpret_cast<const char16_t*>(FPrefixFolded.utf16()) + 4);
+}
+
 void TRowStore::BuildVisible(const std::vector<int>& candidates)
 {
     // The record filter may ask for the row's number: positions first.
     RebuildCountedPos();
+    const TFoldedColumn* prefix =
+        FPrefixField >= 0 && !FPrefixFolded.isEmpty() ? &Folded(FPrefixField) : nullptr;
     std::vector<int> visible;
     if (candidates.size() < size_t(FRowCount) / 8) {
         for (int r : candidates)
-            if (FCountedPos[r] >= 0 && PassesRecordFilter(r))
+            if (FCountedPos[r] >= 0 && MayPassRecordFilter(prefix, r) && PassesRecordFilter(r))
                 visible.push_back(r);
     } else {
         // Most of the rows: asked in storage order, where the record filter reads the
         // rows' values front to back instead of all over memory.
         std::vector<char> accepted(static_cast<size_t>(FRowCount));
         for (int r : candidates)
-            accepted[size_t(r)] = FCountedPos[r] >= 0;
+            accepted[size_t(r)] = FCountedPos[r] >= 0 && MayPassRecordFilter(prefix, r);
         for (int r = 0; r < FRowCount; ++r)
             if (accepted[size_t(r)])
                 accepted[size_t(r)] = PassesRecordFilter(r);

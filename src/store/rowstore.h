@@ -92,6 +92,10 @@ public:
     void SetExpression(TFilterExpr expr) { FExpr = std::move(expr); }
     void SetFiltered(bool on) { FFiltered = on; }
     void SetRecordFilter(TRecordFilter accept) { FRecordFilter = std::move(accept); }
+    // What the record filter's owner promises of it: it accepts no row whose text in
+    // FIELD (a stored text field), case-folded, does not begin with PREFIX case-folded.
+    // Rows that fail this are hidden without asking it. FIELD -1: no promise.
+    void SetRecordFilterPrefix(int field, const QString& prefix);
 
     // Builds the views again; RESORT also re-reads which rows live and sorts them.
     void Rebuild(bool resort);
@@ -183,6 +187,8 @@ private:
     void BuildVisible(const std::vector<int>& candidates);
     bool ViewsCurrent() const;
     bool PassesRecordFilter(int row) const;
+    // False for a row that the record filter's promised prefix rules out.
+    bool MayPassRecordFilter(const TFoldedColumn* folded, int row) const;
     void RebuildCountedPos();
     void RemoveFromViews(int row);
     // True when ROW, changed, is still where the views hold it and passes the filters
@@ -217,6 +223,9 @@ private:
     TFilterExpr FExpr;
     bool FFiltered = false;
     TRecordFilter FRecordFilter;
+    int FPrefixField = -1;
+    QString FPrefixFolded;
+    quint64 FPrefixHead = 0;
     TComputedReader FComputed;
     quint64 FVersion = 0;
 

@@ -317,8 +317,8 @@ private slots:
         QFETCH(int, sortField);
         QFETCH(uint, seed);
         std::mt19937 random(seed);
-        // Two stores given the same rows and steps: one narrows while a text grows, the
-        // other filters every time from scratch.
+        // Two stores given the same rows and steps: one narrows while a text grows and
+        // knows the record filter's prefix, the other filters every time from scratch.
         auto narrowed = MakeStore(), scratch = MakeStore();
         TRowStore* const both[] = {narrowed.get(), scratch.get()};
         QString text; // the search, as a search box holds it
@@ -353,6 +353,9 @@ private slots:
             QString quoted = text;
             quoted.replace(u'\'', u"''"_s);
             s.SetExpression(Parse(u"Name >= '"_s + quoted + u'\''));
+            // The narrowing store is also told what its record filter promises.
+            if (&s == narrowed.get())
+                s.SetRecordFilterPrefix(Name, text);
             s.SetFiltered(!text.isEmpty());
             narrow ? s.Narrow() : s.Rebuild(false);
         };
