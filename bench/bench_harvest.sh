@@ -8,6 +8,9 @@
 #
 #   bench/bench_harvest.sh [COUNT] [BIG]   (defaults 10000 and 100000; builds the
 #                                           release preset)
+#
+# With TRESMOL_BENCH_PEER=/path/to/another/tresmol-cli each run is repeated with that
+# program right after this one, so that the two compare within the same run.
 set -eu
 count=${1:-10000}
 big=${2:-100000}
@@ -16,6 +19,7 @@ cd "$root"
 cmake --preset release >/dev/null
 cmake --build --preset release -j2 --target tresmol-cli verinfo_fixtures bench_gencatalogue >/dev/null
 cli="$root/build/release/tools/tresmol-cli/tresmol-cli"
+peer=${TRESMOL_BENCH_PEER:-}
 fixtures="$root/build/release/tests/harvest/verinfo-fixtures"
 gen="$root/build/release/bench/bench_gencatalogue"
 
@@ -24,30 +28,45 @@ trap 'rm -rf "$work"' EXIT
 nsrc=$("$root/bench/make_exe_tree.sh" "$count" "$work/tree" "$fixtures")
 bytes=$(du -sb "$work/tree" | cut -f1)
 echo "harvest benchmark: $count files from $nsrc sources, $((bytes / 1048576)) MiB"
+mkdir "$work/none"
 
-# Each run's own summary (wall-clock), then its CPU seconds (user + system) and the files
-# per CPU second, which a machine shared with other work disturbs far less.
-run() {
-    local TIMEFORMAT='%U %S'
-    { time "$cli" harvest Tresmol.mdb tree 2>&1 >/dev/null | tail -1; } 2>&1 |
-        awk -v n="$count" 'NR == 1 {print} NR == 2 {s = $1 + $2;
-            printf "    CPU %.2f s, %.0f files per CPU second\n", s, n / s}'
+# CPU seconds (user + system) of PROGRAM harvesting FOLDER into Tresmol.mdb; its own
+# summary (wall-clock) goes to the file summary.
+cpu() {
+    /usr/bin/time -f '%U %S' -o cpu.txt "$1" harvest Tresmol.mdb "$2" 2>summary >/dev/null
+    awk '{print $1 + $2}' cpu.txt
 }
 
-# A first run warms the page cache; the second, into a new catalogue, is the figure.
+# One run of PROGRAM into a copy of catalogue START: its summary, then its CPU
+# seconds, and the files per CPU second of the harvest itself, that is without the
+# CPU time of opening the catalogue and starting (a run over an empty folder), which
+# a machine shared with other work disturbs far less than the wall-clock.
+run() {
+    rm -f Tresmol.mdb Tresmol.mdb-wal Tresmol.mdb-shm
+    cp "$2" Tresmol.mdb
+    base=$(cpu "$1" none)
+    rm -f Tresmol.mdb Tresmol.mdb-wal Tresmol.mdb-shm
+    cp "$2" Tresmol.mdb
+    total=$(cpu "$1" tree)
+    printf '    %s\n' "$(tail -1 summary)"
+    awk -v n="$count" -v t="$total" -v b="$base" 'BEGIN {
+        printf "    CPU %.2f s, %.0f files per CPU second; opening and start %.2f s, harvest %.0f files per CPU second\n",
+            t, n / t, b, n / (t - b) }'
+}
+
 cd "$work"
-"$cli" create warm.mdb
-"$cli" harvest warm.mdb tree 2>/dev/null >/dev/null || true
-for run in 1 2 3; do
-    rm -f Tresmol.mdb Tresmol.mdb-wal Tresmol.mdb-shm
-    "$cli" create Tresmol.mdb
-    printf 'run %s (warm): ' "$run"
-    run
-done
+"$cli" create empty.mdb
 "$gen" big.mdb "$big"
-for run in 1 2 3; do
-    rm -f Tresmol.mdb Tresmol.mdb-wal Tresmol.mdb-shm
-    cp big.mdb Tresmol.mdb
-    printf 'run %s (warm, into %s records): ' "$run" "$big"
-    run
+# A first run warms the page cache.
+cp empty.mdb warm.mdb
+"$cli" harvest warm.mdb tree 2>/dev/null >/dev/null || true
+for start in empty big; do
+    for n in 1 2 3; do
+        echo "run $n (warm, into the $start catalogue)"
+        run "$cli" "$start.mdb"
+        if [ -n "$peer" ]; then
+            echo "  the same with $peer"
+            run "$peer" "$start.mdb"
+        fi
+    done
 done

@@ -11,10 +11,13 @@
 #include "store/datamodule.h"
 #include "store/dberrors.h"
 #include "store/picturefolder.h"
+#include "ui_mainform.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QProgressBar>
 #include <QScopeGuard>
+#include <QScrollBar>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -51,6 +54,54 @@ QStringList CheckedFiles(TMasterForm* wizard, const TDataSet* catalogue,
 
 } // namespace
 
+namespace {
+
+// How often a scan lets the window paint: once a frame of a 60 Hz screen.
+constexpr qint64 ScanFrameMs = 16;
+
+// The grid and the record's controls held still while files are harvested, and
+// brought up to date only when asked and at the end: following each new row costs
+// them many times what harvesting the file does. The dataset's events, which keep
+// the status bar and the picture, still run for every file.
+class THeldControls {
+public:
+    THeldControls(TDataSet* table, QTableView* grid) : FTable(table), FGrid(grid)
+    {
+        if (FTable)
+            FTable->DisableControls();
+    }
+    ~THeldControls()
+    {
+        if (FTable)
+            BringUpToDate(false);
+    }
+    THeldControls(const THeldControls&) = delete;
+    THeldControls& operator=(const THeldControls&) = delete;
+
+    void BringUpToDate(bool holdOn = true)
+    {
+        if (!FTable)
+            return;
+        // Brought up as a whole, the grid would start again from its first column;
+        // the user's column and the scroll across stay.
+        const int column = FGrid->currentIndex().column();
+        const int across = FGrid->horizontalScrollBar()->value();
+        FTable->EnableControls();
+        if (holdOn)
+            FTable->DisableControls();
+        const QModelIndex current = FGrid->currentIndex();
+        if (current.isValid() && column > 0 && column < FGrid->model()->columnCount())
+            FGrid->setCurrentIndex(current.siblingAtColumn(column));
+        FGrid->horizontalScrollBar()->setValue(across);
+    }
+
+private:
+    TDataSet* FTable;
+    QTableView* FGrid;
+};
+
+} // namespace
+
 void TForm1::ScanFiles(const QStringList& files, const Harvest::THarvestOptions& options)
 {
     // Draw what the wizard covered before the run keeps the program busy.
@@ -64,13 +115,22 @@ void TForm1::ScanFiles(const QStringList& files, const Harvest::THarvestOptions&
         if (!files.isEmpty())
             ShowScanned(added);
     });
+    // The window is painted once a frame, not after every file. The first and the
+    // last file are always shown, so that a short run looks the same as before.
+    THeldControls held(FDataModule ? &FDataModule->BookTable : nullptr, ui->DBGrid1);
+    QElapsedTimer sincePainted;
     for (int i = 0; i < files.size(); ++i) {
         // An error ends the run here and leaves the bar where the last file put it.
         HarvestFile(files[i], options);
         ++added;
         FProgressBar->setValue(i);
-        // Let the window paint between files; the user's input waits for the end.
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        // The user's input waits for the end of the run.
+        if (!sincePainted.isValid() || sincePainted.elapsed() >= ScanFrameMs ||
+            i + 1 == files.size()) {
+            held.BringUpToDate();
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            sincePainted.start();
+        }
     }
     FProgressBar->hide();
 }
@@ -105,6 +165,8 @@ void TForm1::N14Click()
             if (!files.isEmpty())
                 ShowScanned(added);
         });
+        // Nothing is painted before the end, so the controls follow only then.
+        THeldControls held(FDataModule ? &FDataModule->BookTable : nullptr, ui->DBGrid1);
         for (const QString& path : files) {
             HarvestFile(path, options);
             ++added;

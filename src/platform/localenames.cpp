@@ -1,6 +1,10 @@
 #include "platform/localenames.h"
 
+#include <QHash>
+
 #include <unicode/uloc.h>
+
+#include <string>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -37,9 +41,29 @@ QString NameOf(quint16 langId, const char* displayLocale)
     return QString(reinterpret_cast<const QChar*>(name), nameLength);
 }
 
-} // namespace
+// What ICU answered for the default locale, remembered until that locale changes:
+// harvesting asks the same few questions for every file, and ICU looks a display
+// name up through its resource bundles each time.
+struct TDefaultLocaleMemo {
+    std::string Locale;
+    int UserLangId = -1;
+    QHash<quint16, QString> Names;
 
-quint16 LocaleNames::UserLangId()
+    // The memo for the default locale as it is now.
+    static TDefaultLocaleMemo& Current()
+    {
+        thread_local TDefaultLocaleMemo memo;
+        const char* now = uloc_getDefault();
+        if (memo.Locale != now) {
+            memo.Locale = now;
+            memo.UserLangId = -1;
+            memo.Names.clear();
+        }
+        return memo;
+    }
+};
+
+quint16 LookUpUserLangId()
 {
     const uint32_t lcid = uloc_getLCID(uloc_getDefault());
     const quint16 langId = static_cast<quint16>(lcid & 0xFFFF);
@@ -49,7 +73,26 @@ quint16 LocaleNames::UserLangId()
     return langId;
 }
 
-QString LocaleNames::LanguageName(quint16 langId) { return NameOf(langId, uloc_getDefault()); }
+} // namespace
+
+quint16 LocaleNames::UserLangId()
+{
+    TDefaultLocaleMemo& memo = TDefaultLocaleMemo::Current();
+    if (memo.UserLangId < 0)
+        memo.UserLangId = LookUpUserLangId();
+    return quint16(memo.UserLangId);
+}
+
+QString LocaleNames::LanguageName(quint16 langId)
+{
+    TDefaultLocaleMemo& memo = TDefaultLocaleMemo::Current();
+    const auto found = memo.Names.constFind(langId);
+    if (found != memo.Names.constEnd())
+        return *found;
+    const QString name = NameOf(langId, memo.Locale.c_str());
+    memo.Names.insert(langId, name);
+    return name;
+}
 
 QString LocaleNames::LanguageName(quint16 langId, const QString& displayLocale)
 {

@@ -858,20 +858,48 @@ void TDataSet::DoAfterScroll()
         AfterScroll(*this);
 }
 
+void TDataSet::DisableControls() { ++FDisableCount; }
+
+void TDataSet::EnableControls()
+{
+    if (FDisableCount == 0 || --FDisableCount > 0 || !FControlsStale)
+        return;
+    FControlsStale = false;
+    if (!Active())
+        return;
+    NotifyDataSetChanged();
+    NotifyStateChanged();
+    NotifyScrolled();
+}
+
+bool TDataSet::HoldNotice()
+{
+    if (FDisableCount == 0)
+        return false;
+    FControlsStale = true;
+    return true;
+}
+
 void TDataSet::NotifyDataSetChanged()
 {
+    if (HoldNotice())
+        return;
     for (TDataSource* ds : std::vector<TDataSource*>(FDataSources))
         ds->ForEachLink([](TDataLink& l) { l.DataSetChanged(); });
 }
 
 void TDataSet::NotifyRowChanged(const TRowChange& change)
 {
+    if (HoldNotice())
+        return;
     for (TDataSource* ds : std::vector<TDataSource*>(FDataSources))
         ds->ForEachLink([&change](TDataLink& l) { l.RowChanged(change); });
 }
 
 void TDataSet::NotifyRowPlaced(int from, int row)
 {
+    if (HoldNotice())
+        return;
     const int to = FRows.VisibleIndexOf(row);
     if (to < 0)
         NotifyRowChanged({TRowChange::TKind::Removed, from});
@@ -883,24 +911,32 @@ void TDataSet::NotifyRowPlaced(int from, int row)
 
 void TDataSet::NotifyScrolled()
 {
+    if (HoldNotice())
+        return;
     for (TDataSource* ds : std::vector<TDataSource*>(FDataSources))
         ds->ForEachLink([](TDataLink& l) { l.DataSetScrolled(); });
 }
 
 void TDataSet::NotifyRecordChanged(TField* field)
 {
+    if (HoldNotice())
+        return;
     for (TDataSource* ds : std::vector<TDataSource*>(FDataSources))
         ds->ForEachLink([field](TDataLink& l) { l.RecordChanged(field); });
 }
 
 void TDataSet::NotifyStateChanged()
 {
+    if (HoldNotice())
+        return;
     for (TDataSource* ds : std::vector<TDataSource*>(FDataSources))
         ds->ForEachLink([](TDataLink& l) { l.EditingChanged(); });
 }
 
 void TDataSet::NotifyActiveChanged()
 {
+    // Opened or closed: the widgets start over from here, held still or not.
+    FControlsStale = false;
     for (TDataSource* ds : std::vector<TDataSource*>(FDataSources))
         ds->ForEachLink([](TDataLink& l) { l.ActiveChanged(); });
 }

@@ -190,6 +190,13 @@ public:
     // --- data sources (widgets) bound to this dataset
     void AttachDataSource(TDataSource* ds);
     void DetachDataSource(TDataSource* ds);
+    // Bound widgets held still for a run of changes: until the last EnableControls
+    // (the calls nest) they hear nothing of rows, moves, fields and states, then they
+    // are told once that the dataset changed as a whole. Opening and closing still
+    // reach them at once. Asking them for held text is not held back.
+    void DisableControls();
+    void EnableControls();
+    bool ControlsDisabled() const { return FDisableCount > 0; }
 
     // Orders two field values as sorting does: empty first, numbers by value, text
     // without regard to case, then by case.
@@ -233,6 +240,8 @@ private:
     void FinishPost(int row, int viewRow);
 
     // Notifications to the bound widgets
+    // True, noting that they missed something, while the widgets are held still.
+    bool HoldNotice();
     void NotifyDataSetChanged();
     void NotifyRowChanged(const TRowChange& change);
     // ROW, shown at FROM before a change, has found its new place (or left the view).
@@ -264,6 +273,9 @@ private:
 
     QString FSort, FFilterText;
     bool FFiltered = false;
+
+    int FDisableCount = 0;
+    bool FControlsStale = false; // a notice was held back while disabled
 
     mutable int FCtxRow = -1; // row a callback is looking at
     mutable bool FInCalc = false;

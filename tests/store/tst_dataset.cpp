@@ -49,6 +49,23 @@ private:
     bool FHeld = false;
 };
 
+// A link that writes down every notice it hears.
+class TNoticeLog : public TDataLink {
+public:
+    explicit TNoticeLog(TDataSource* ds) { SetDataSource(ds); }
+    QStringList Take() { return std::exchange(FLog, {}); }
+
+    void ActiveChanged() override { FLog << u"active"_s; }
+    void DataSetChanged() override { FLog << u"changed"_s; }
+    void RowChanged(const TRowChange&) override { FLog << u"row"_s; }
+    void DataSetScrolled() override { FLog << u"scrolled"_s; }
+    void RecordChanged(TField*) override { FLog << u"field"_s; }
+    void EditingChanged() override { FLog << u"state"_s; }
+
+private:
+    QStringList FLog;
+};
+
 QString Name(TDataSet& t) { return t.FieldByName(u"ProductName"_s)->AsString(); }
 
 QStringList Walk(TDataSet& t)
@@ -89,6 +106,9 @@ private slots:
     void boundWidgetTextIsTakenInBeforeLeavingTheRecord();
     void unmodifiedNewRowIsDroppedOnLeaving();
     void refreshKeepsTheCurrentRowAndSeesOtherWriters();
+    void heldControlsHearOneChangeAtTheEnd_data();
+    void heldControlsHearOneChangeAtTheEnd();
+    void heldControlsStillHearOpenAndClose();
 };
 
 void TestDataSet::closedDatasetRefusesEverything_data()
@@ -711,4 +731,108 @@ void TestDataSet::refreshKeepsTheCurrentRowAndSeesOtherWriters()
 }
 
 QTEST_GUILESS_MAIN(TestDataSet)
+void TestDataSet::heldControlsHearOneChangeAtTheEnd_data()
+{
+    QTest::addColumn<int>("step");
+    QTest::addColumn<QStringList>("names");
+    QTest::newRow("nothing") << 0 << QStringList{u"b"_s, u"a"_s};
+    QTest::newRow("a move") << 1 << QStringList{u"b"_s, u"a"_s};
+    QTest::newRow("records inserted") << 2 << QStringList{u"b"_s, u"a"_s, u"c"_s, u"d"_s};
+    QTest::newRow("a record edited") << 3 << QStringList{u"e"_s, u"a"_s};
+    QTest::newRow("a record deleted") << 4 << QStringList{u"a"_s};
+    QTest::newRow("a new order") << 5 << QStringList{u"a"_s, u"b"_s};
+}
+
+void TestDataSet::heldControlsHearOneChangeAtTheEnd()
+{
+    QFETCH(int, step);
+    QFETCH(QStringList, names);
+    TTestCatalogue cat;
+    auto dm = cat.Open();
+    TDataSet& t = dm->BookTable;
+    t.Open();
+    TTestCatalogue::AddNames(t, {u"b"_s, u"a"_s});
+    t.First();
+    TNoticeLog log(&dm->DataSource);
+    TFakeEdit edit(&dm->DataSource, u"Label"_s);
+    log.Take(); // what binding told it
+
+    t.DisableControls();
+    t.DisableControls(); // the calls nest
+    QVERIFY(t.ControlsDisabled());
+    switch (step) {
+    case 1:
+        t.Next();
+        break;
+    case 2:
+        for (const QString& name : {u"c"_s, u"d"_s}) {
+            t.Insert();
+            t.FieldByName(u"ProductName"_s)->SetAsString(name);
+            t.Post();
+        }
+        break;
+    case 3:
+        t.Edit();
+        t.FieldByName(u"ProductName"_s)->SetAsString(u"e"_s);
+        // Held text is still asked for.
+        edit.Type(u"typed"_s);
+        t.Post();
+        QVERIFY(!edit.Held());
+        QCOMPARE(t.FieldByName(u"Label"_s)->AsString(), u"typed"_s);
+        break;
+    case 4:
+        t.Delete();
+        break;
+    case 5:
+        t.SetSort(u"ProductName"_s);
+        break;
+    }
+    t.EnableControls();
+    QVERIFY(t.ControlsDisabled());
+    QCOMPARE(log.Take(), QStringList());
+    const QString shownBefore = edit.Shown();
+
+    t.EnableControls();
+    QVERIFY(!t.ControlsDisabled());
+    QCOMPARE(log.Take(),
+             step == 0 ? QStringList() : (QStringList{u"changed"_s, u"state"_s, u"scrolled"_s}));
+    if (step != 0)
+        QCOMPARE(edit.Shown(), t.FieldByName(u"Label"_s)->AsString());
+    else
+        QCOMPARE(edit.Shown(), shownBefore);
+    QCOMPARE(Walk(t), names);
+
+    // Once enabled, every notice comes as it happens again; an extra call changes
+    // nothing.
+    t.EnableControls();
+    t.First();
+    t.Next();
+    QVERIFY(!log.Take().isEmpty());
+}
+
+void TestDataSet::heldControlsStillHearOpenAndClose()
+{
+    TTestCatalogue cat;
+    auto dm = cat.Open();
+    TDataSet& t = dm->BookTable;
+    t.Open();
+    TTestCatalogue::AddNames(t, {u"a"_s});
+    TNoticeLog log(&dm->DataSource);
+    log.Take(); // what binding told it
+
+    t.DisableControls();
+    t.Last();
+    t.Close();
+    QCOMPARE(log.Take(), QStringList{u"active"_s});
+    // Closed, there is nothing more to tell.
+    t.EnableControls();
+    QCOMPARE(log.Take(), QStringList());
+
+    t.DisableControls();
+    t.Open();
+    QCOMPARE(log.Take(), QStringList{u"active"_s});
+    t.EnableControls();
+    QCOMPARE(log.Take(), QStringList());
+}
+
 #include "tst_dataset.moc"
