@@ -28,6 +28,14 @@ inline double Median(std::vector<double> v)
     return v[v.size() / 2];
 }
 
+// The CPU time of the whole process so far, in ms.
+inline double ProcessCpuMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+
 // The time F takes, in ms: wall-clock, or with TRESMOL_BENCH_CLOCK=cpu the CPU time of
 // this thread, which a machine shared with other work disturbs far less.
 template <typename F> double TimeMs(F&& f)

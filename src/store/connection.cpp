@@ -245,6 +245,17 @@ void TADOConnection::Close()
     FConnected = false;
 }
 
+void TADOConnection::CloseForExit()
+{
+    if (!FConnected)
+        return;
+    // A statement still open would keep the file from closing.
+    for (TDataSet* ds : FDataSets)
+        ds->FGateway.Release();
+    FDb.close();
+    FConnected = false;
+}
+
 QString TADOConnection::DescribeSqlError(const QString& driverText)
 {
     // Every text the driver may give is turned into its cause here, and only here.

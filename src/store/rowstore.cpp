@@ -56,6 +56,19 @@ void TRowStore::Clear()
     ++FDataVersion;
 }
 
+void TRowStore::Reserve(int rows)
+{
+    for (int f : FTextFields)
+        FColumns[f].Text.Reserve(rows);
+    for (int f : FNumberFields) {
+        FColumns[f].Ints.reserve(size_t(rows));
+        FColumns[f].Nulls.reserve(size_t(rows));
+    }
+    FDeleted.reserve(size_t(rows));
+    FCountedPos.reserve(size_t(rows));
+    FPlaced.reserve(size_t(rows));
+}
+
 int TRowStore::AppendRow()
 {
     for (int f : FTextFields)

@@ -46,6 +46,8 @@ public:
     bool Deleted(int row) const { return FDeleted[row] != 0; }
     void Clear();
     int AppendRow(); // every value null
+    // Room for ROWS rows in every column, before a table of about that many is read.
+    void Reserve(int rows);
     void MarkDeleted(int row)
     {
         FDeleted[row] = 1;

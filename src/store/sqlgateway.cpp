@@ -10,6 +10,8 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
@@ -22,6 +24,32 @@ QVariant SqlValue(TFieldType type, const QVariant& v)
     if (type == TFieldType::ftBoolean && !v.isNull())
         return v.toBool() ? 1 : 0;
     return v;
+}
+
+// The first integer SQL gives, 0 when it gives none.
+qint64 ReadInteger(sqlite3* db, const QByteArray& sql)
+{
+    sqlite3_stmt* st = nullptr;
+    qint64 value = 0;
+    if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &st, nullptr) == SQLITE_OK &&
+        sqlite3_step(st) == SQLITE_ROW)
+        value = sqlite3_column_int64(st, 0);
+    sqlite3_finalize(st);
+    return value;
+}
+
+// About how many rows TABLE holds, never far too many: no more than its keys span,
+// nor than the file could hold. Only room is made by it, so a guess that a writer
+// has meanwhile made wrong costs nothing.
+int ExpectedRows(sqlite3* db, const QString& table, const QString& key, int columns)
+{
+    const QString from = u" FROM "_s + SqlName(table);
+    const qint64 keys = ReadInteger(
+        db, (u"SELECT max("_s + key + u") - min("_s + key + u") + 1"_s + from).toUtf8());
+    // A row takes at least a byte per column in the file, and a few more for its cell.
+    const qint64 fileRows =
+        ReadInteger(db, "PRAGMA page_count") * ReadInteger(db, "PRAGMA page_size") / (columns + 4);
+    return int(std::clamp<qint64>(std::min(keys, fileRows), 0, 1 << 28));
 }
 
 } // namespace
@@ -68,19 +96,20 @@ void TSqlGateway::Load(TADOConnection& connection, TRowStore& rows) const
         throw EDatabaseError(connection.Failure(u"Cannot read the table "_s + FTable,
                                                 QString::fromUtf8(sqlite3_errmsg(db))));
     rows.Clear();
+    rows.Reserve(ExpectedRows(db, FTable, FKeyName, int(FColumns.size())));
     const int ncols = int(FColumns.size());
     int rc;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
         const int row = rows.AppendRow();
         for (int i = 0; i < ncols; ++i) {
-            if (sqlite3_column_type(st, i) == SQLITE_NULL)
-                continue;
             const int field = FColumns[i].Field;
             if (FColumns[i].Type == TFieldType::ftString) {
+                // A null cell gives no text at all (an empty one gives an empty text),
+                // which saves asking for its type first.
                 const char* text = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
-                const int bytes = sqlite3_column_bytes(st, i);
-                rows.SetTextUtf8(row, field, text, bytes);
-            } else {
+                if (text)
+                    rows.SetTextUtf8(row, field, text, sqlite3_column_bytes(st, i));
+            } else if (sqlite3_column_type(st, i) != SQLITE_NULL) {
                 rows.SetInt(row, field, sqlite3_column_int(st, i));
             }
         }

@@ -5,11 +5,9 @@
 // catalogue of a million records fits in memory.
 
 #include <QString>
+#include <QStringDecoder>
 
-#include <deque>
-#include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 class TTextColumn {
@@ -21,6 +19,9 @@ public:
     bool IsNull(int row) const { return FSlot[row] == NullSlot; }
 
     void AppendNull() { FSlot.push_back(NullSlot); }
+    // Room for ROWS rows, so that reading a large table does not move the column
+    // again and again while it grows.
+    void Reserve(int rows);
     void Clear();
     // Sets ROW's text; a null text makes the cell null.
     void Set(int row, QString text);
@@ -31,13 +32,38 @@ public:
 private:
     enum : quint32 { NullSlot = 0, EmptySlot = 1 };
 
+    // The value listed for these bytes, or ~0u; HASH is theirs.
+    quint32 FindSeen(std::string_view key, quint32 hash) const;
+    void AddSeen(std::string_view key, quint32 hash, quint32 value);
+    void StopSharing();
+    // UTF8 as a text laid in the block being filled.
+    QString Decode(const char* utf8, int bytes);
+
     std::vector<quint32> FSlot; // by row
     std::vector<QString> FValues;
     std::vector<char> FShared; // by value: held by more than one row
-    // Texts seen so far by their bytes; given up on for a column whose texts are
-    // nearly all different (names, paths), where it would only cost time.
-    std::unordered_map<std::string_view, quint32> FSeen;
-    std::deque<std::string> FSeenBytes; // the keys' storage
+
+    // Texts seen so far, by their bytes: an open-addressed table (its size a power of
+    // two) of the texts' hashes and values, the bytes kept one after another. Given up
+    // on for a column whose texts are nearly all different (names, paths), where it
+    // would only cost time.
+    struct TSeen {
+        quint32 Hash = 0;
+        quint32 Value = ~0u; // ~0u: an empty place
+        quint32 Start = 0, Bytes = 0;
+    };
+    std::vector<TSeen> FSeen;
+    std::vector<char> FSeenBytes;
+    quint32 FSeenCount = 0;
     int FTries = 0, FHits = 0;
     bool FSharing = true;
+
+    // Texts read from the file are laid one after another in large blocks, each a
+    // QString over its part of its block that shares the block's count of users: one
+    // allocation for thousands of texts, where one each made reading a large table
+    // mostly a matter of allocating (and ending the program one of freeing). A block
+    // lives while any of its texts, or a copy of one, does; a text changed later
+    // leaves its block as any shared text does.
+    QString::DataPointer FBlock; // the block being filled
+    QStringDecoder FDecoder{QStringDecoder::Utf8, QStringDecoder::Flag::Stateless};
 };

@@ -488,6 +488,62 @@ private slots:
         QCOMPARE(s->Text(5, Name), u"Microsoft Corporation"_s);
     }
 
+    void textReadFromTheFileAsQtReadsIt_data()
+    {
+        QTest::addColumn<QByteArray>("utf8");
+        QTest::newRow("latin") << QByteArray("Total Commander");
+        QTest::newRow("cyrillic") << QByteArray("Фирма «1С»");
+        QTest::newRow("outside the basic plane") << QByteArray("Game \xF0\x9F\x8E\xAE");
+        QTest::newRow("bytes that are no UTF-8") << QByteArray("a\xFF\xC3"
+                                                               "b\xE2\x82");
+        QTest::newRow("one character") << QByteArray("x");
+        QTest::newRow("long") << QByteArray(5000, 'w');
+        QTest::newRow("long cyrillic") << QByteArray("Ж").repeated(1500);
+    }
+
+    void textReadFromTheFileAsQtReadsIt()
+    {
+        QFETCH(QByteArray, utf8);
+        auto s = MakeStore();
+        // Many rows of different texts, so that they fill more than one block.
+        for (int i = 0; i < 3000; ++i) {
+            const QByteArray text = utf8 + ' ' + QByteArray::number(i);
+            s->SetTextUtf8(s->AppendRow(), Name, text.constData(), int(text.size()));
+        }
+        for (int i = 0; i < 3000; i += 7) {
+            const QString& text = s->Text(i, Name);
+            QCOMPARE(text, QString::fromUtf8(utf8 + ' ' + QByteArray::number(i)));
+            QCOMPARE(text.utf16()[text.size()], u'\0');
+        }
+    }
+
+    void textReadFromTheFileOutlivesTheTable()
+    {
+        auto s = MakeStore();
+        for (int i = 0; i < 100; ++i) {
+            const QByteArray text = "Программа " + QByteArray::number(i);
+            s->SetTextUtf8(s->AppendRow(), Name, text.constData(), int(text.size()));
+        }
+        // A copy changed while the table holds the texts around it leaves them as
+        // they are.
+        QString changed = s->Text(10, Name);
+        changed.append(u" и ещё"_s);
+        changed[0] = u'п';
+        QCOMPARE(changed, u"программа 10 и ещё"_s);
+        QCOMPARE(s->Text(10, Name), u"Программа 10"_s);
+        QCOMPARE(s->Text(11, Name), u"Программа 11"_s);
+
+        // Copies outlive the table, and stay theirs to change.
+        QString kept = s->Text(50, Name);
+        const QString other = s->Text(51, Name);
+        s->Clear();
+        s.reset();
+        QCOMPARE(kept, u"Программа 50"_s);
+        kept.append(u"!"_s);
+        QCOMPARE(kept, u"Программа 50!"_s);
+        QCOMPARE(other, u"Программа 51"_s);
+    }
+
     void lookupAndLocate()
     {
         auto s = MakeStore();

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -29,6 +30,22 @@ void FinishOutput()
     if (failed)
         throw EError(u"cannot write to standard output: "_s +
                      QString::fromLocal8Bit(std::strerror(errno)));
+}
+
+namespace {
+
+// Catalogues left for the end of the process. Held here, so that a leak checker
+// sees them still in use rather than lost.
+std::vector<TDataModule1*>* Left = nullptr;
+
+} // namespace
+
+void LeaveCatalogue(std::unique_ptr<TDataModule1> dm)
+{
+    dm->ADOConnection.CloseForExit();
+    if (!Left)
+        Left = new std::vector<TDataModule1*>;
+    Left->push_back(dm.release());
 }
 
 int RunCommand(const std::function<int()>& body)

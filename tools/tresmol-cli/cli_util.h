@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 
 // Runs a subcommand body; an exception becomes "tresmol-cli: MESSAGE" on standard
 // error and exit status 1.
@@ -27,6 +28,10 @@ TCliArgs ParseCliArgs(const QStringList& args, const QStringList& valueOptions,
                       const QStringList& flags);
 
 class TDataModule1;
+// Ends a command's work on the catalogue of DM: its file is closed at once, and its
+// rows are left for the end of the process to take back whole (a catalogue of a
+// million records would take longer to free row by row than to read).
+void LeaveCatalogue(std::unique_ptr<TDataModule1> dm);
 // Applies --sort KEY and --search TEXT to the catalogue table as the main window's
 // sort menu and search box do.
 void ApplyViewOptions(TDataModule1& dm, const TCliArgs& args);

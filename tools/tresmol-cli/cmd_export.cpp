@@ -21,7 +21,7 @@ int CmdExport(const QStringList& args)
         if (a.Positional.size() != 2)
             return Fail(
                 u"usage: tresmol-cli export CATALOGUE OUT.xlsx [--search TEXT] [--sort KEY]"_s);
-        const std::unique_ptr<TDataModule1> opened = Catalogue::Open(a.Positional[0]);
+        std::unique_ptr<TDataModule1> opened = Catalogue::Open(a.Positional[0]);
         TDataModule1& dm = *opened;
         TDataSet& table = dm.BookTable;
         ApplyViewOptions(dm, a);
@@ -29,6 +29,7 @@ int CmdExport(const QStringList& args)
             table, QDir::current().absoluteFilePath(a.Positional[1]), {}, [](const QString& text) {
                 QTextStream(stderr) << "tresmol-cli: " << text << Qt::endl;
             });
+        LeaveCatalogue(std::move(opened));
         return 0;
     });
 }

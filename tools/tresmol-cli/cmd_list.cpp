@@ -21,7 +21,7 @@ int CmdList(const QStringList& args)
         if (a.Positional.size() != 1)
             return Fail(
                 u"usage: tresmol-cli list CATALOGUE [--search TEXT] [--sort KEY] [--json]"_s);
-        const std::unique_ptr<TDataModule1> opened = Catalogue::Open(a.Positional[0]);
+        std::unique_ptr<TDataModule1> opened = Catalogue::Open(a.Positional[0]);
         TDataModule1& dm = *opened;
         TDataSet& table = dm.BookTable;
         ApplyViewOptions(dm, a);
@@ -60,6 +60,7 @@ int CmdList(const QStringList& args)
         if (out.status() != QTextStream::Ok)
             throw EError(u"cannot write to standard output"_s);
         FinishOutput();
+        LeaveCatalogue(std::move(opened));
         return 0;
     });
 }
