@@ -38,7 +38,7 @@ for n in $sizes; do
         echo "run $run: list --search ${list} s, sqlite3 raw read ${raw} s," \
             "ratio $(echo "scale=2; $list / $raw" | bc)"
     done
-    "$bin/bench/bench_store" "$n"
-    "$bin/bench/bench_mainwindow" "$n"
+    "$bin/bench/bench_store" "$n" "$work/c$n.mdb"
+    "$bin/bench/bench_mainwindow" "$n" "" "$work/c$n.mdb"
     rm -f "$work/c$n.mdb"*
 done

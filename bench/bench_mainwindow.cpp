@@ -2,8 +2,10 @@
 // offscreen: start to the first painted grid, a search typed character by character
 // (each one re-filters and repaints), each of the six sorts, scrolling the grid, and
 // files harvested into the open window as a scan does (each file posted, then painted).
-//   bench_mainwindow [RECORDS] [FILE]    (default 100000; FILE is harvested, by default
-//                                         this program itself)
+//   bench_mainwindow [RECORDS] [FILE] [CATALOGUE]    (default 100000; FILE is harvested,
+//                                         by default this program itself; a CATALOGUE made
+//                                         beforehand by bench_gencatalogue is copied
+//                                         instead of made)
 
 #include "bench/benchutil.h"
 #include "bench/gencatalogue.h"
@@ -61,7 +63,14 @@ int main(int argc, char** argv)
     const int count = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 100000;
     QTemporaryDir dir;
     const QString path = dir.filePath(u"Tresmol.mdb"_s);
-    GenerateCatalogue(path, count);
+    if (argc > 3) {
+        if (!QFile::copy(QString::fromLocal8Bit(argv[3]), path)) {
+            std::fprintf(stderr, "cannot copy %s\n", argv[3]);
+            return 1;
+        }
+    } else {
+        GenerateCatalogue(path, count);
+    }
     std::printf("catalogue of %d records\n", count);
 
     // --- start to the first painted grid
@@ -156,8 +165,8 @@ int main(int argc, char** argv)
 
     // --- harvest with the window open: what a scan does with the files, without the wizard
     {
-        const QString file =
-            argc > 2 ? QString::fromLocal8Bit(argv[2]) : QCoreApplication::applicationFilePath();
+        const QString file = argc > 2 && argv[2][0] ? QString::fromLocal8Bit(argv[2])
+                                                    : QCoreApplication::applicationFilePath();
         ui.ActFirst->trigger();
         PaintNow(viewport);
         const int files = 1000;

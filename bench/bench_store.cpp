@@ -1,6 +1,7 @@
 // Store figures on a large generated catalogue: open with lookups, sort, switching
 // the search on and off, and single-record posts.
-//   bench_store [RECORDS]    (default 100000)
+//   bench_store [RECORDS [CATALOGUE]]    (default 100000; a CATALOGUE made beforehand by
+//                                         bench_gencatalogue is copied instead of made)
 
 #include "bench/benchutil.h"
 #include "bench/gencatalogue.h"
@@ -21,9 +22,18 @@ int main(int argc, char** argv)
     const int count = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 100000;
     QTemporaryDir dir;
     const QString path = dir.filePath(u"Tresmol.mdb"_s);
-    const double gen = TimeMs([&] { GenerateCatalogue(path, count); });
-    std::printf("generated %d records in %.0f ms (%.1f MB file)\n", count, gen,
-                QFileInfo(path).size() / 1048576.0);
+    if (argc > 2) {
+        if (!QFile::copy(QString::fromLocal8Bit(argv[2]), path)) {
+            std::fprintf(stderr, "cannot copy %s\n", argv[2]);
+            return 1;
+        }
+        std::printf("copied a catalogue of %d records (%.1f MB file)\n", count,
+                    QFileInfo(path).size() / 1048576.0);
+    } else {
+        const double gen = TimeMs([&] { GenerateCatalogue(path, count); });
+        std::printf("generated %d records in %.0f ms (%.1f MB file)\n", count, gen,
+                    QFileInfo(path).size() / 1048576.0);
+    }
 
     const double rssBefore = ResidentMb();
     std::unique_ptr<TDataModule1> dm;

@@ -25,9 +25,10 @@ template <typename TPut> void Fold(QStringView text, TPut&& put)
 
 } // namespace
 
-void Append(QStringView text, std::vector<char16_t>& out)
+char16_t* Write(QStringView text, char16_t* out)
 {
-    Fold(text, [&out](char16_t c) { out.push_back(c); });
+    Fold(text, [&out](char16_t c) { *out++ = c; });
+    return out;
 }
 
 QString Folded(QStringView text)

@@ -7,12 +7,11 @@
 #include <QString>
 #include <QStringView>
 
-#include <vector>
-
 namespace CaseFold {
 
-// Appends the folded form of TEXT to OUT.
-void Append(QStringView text, std::vector<char16_t>& out);
+// Writes the folded form of TEXT, as many characters as TEXT has, from OUT on;
+// returns the end.
+char16_t* Write(QStringView text, char16_t* out);
 // The folded form of TEXT.
 QString Folded(QStringView text);
 

@@ -53,6 +53,19 @@ std::vector<TDataSet*> TDataModule1::ReferenceTables()
             &TypeDiscADOTable};
 }
 
+void TDataModule1::SetSearchText(const QString& text)
+{
+    FSearchText = text;
+    // A name that begins with the text, case and all, begins with it without regard to
+    // case: the table can rule out the other names from its folded ones without asking
+    // the record filter. A text that ends inside a character promises only what comes
+    // before it, since the whole character folds as one.
+    QString prefix = text;
+    if (!prefix.isEmpty() && prefix.back().isHighSurrogate())
+        prefix.chop(1);
+    BookTable.SetRecordFilterPrefix(u"ProductName"_s, prefix);
+}
+
 void TDataModule1::BookTableCalcFields(TDataSet& ds)
 {
     ds.FieldByName(u"Номер"_s)->SetAsInteger(ds.RecNo());

@@ -42,7 +42,7 @@ public:
 
     // The search text the record filter compares names with; set by the search box.
     const QString& SearchText() const { return FSearchText; }
-    void SetSearchText(const QString& text) { FSearchText = text; }
+    void SetSearchText(const QString& text);
 
     // Handlers of BookTable's events that belong to the catalogue itself.
     void BookTableCalcFields(TDataSet& ds);

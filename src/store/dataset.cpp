@@ -732,7 +732,11 @@ void TDataSet::SetSort(const QString& fieldName)
     NotifyDataSetChanged();
 }
 
-void TDataSet::SetFilter(const QString& expression)
+void TDataSet::SetFilter(const QString& expression) { ApplyFilter(expression, false); }
+
+void TDataSet::NarrowFilter(const QString& expression) { ApplyFilter(expression, true); }
+
+void TDataSet::ApplyFilter(const QString& expression, bool narrows)
 {
     TFilterExpr parsed = TFilterExpr::Parse(expression, [this](const QString& name) {
         const TField* f = FindField(name);
@@ -743,10 +747,18 @@ void TDataSet::SetFilter(const QString& expression)
     FFilterText = expression;
     FRows.SetExpression(std::move(parsed));
     if (Active() && FFiltered) {
-        FRows.Rebuild(false);
+        if (narrows)
+            FRows.Narrow();
+        else
+            FRows.Rebuild(false);
         NotifyDataSetChanged();
         First();
     }
+}
+
+void TDataSet::SetRecordFilterPrefix(const QString& fieldName, const QString& prefix)
+{
+    FRows.SetRecordFilterPrefix(FieldByName(fieldName)->Index(), prefix);
 }
 
 void TDataSet::SetFiltered(bool on)

@@ -145,7 +145,15 @@ public:
     void SetSort(const QString& fieldName); // "" for the table's own order
     const QString& Filter() const { return FFilterText; }
     void SetFilter(const QString& expression); // a malformed one throws and changes nothing
+    // As SetFilter, for an expression that, with the record filter as it now stands,
+    // accepts none of the rows the last expression and record filter rejected (a
+    // search text that grew): the rows are then filtered within those shown.
+    void NarrowFilter(const QString& expression);
     bool Filtered() const { return FFiltered; }
+    // A promise of the record filter's owner: it accepts no row whose FIELDNAME does
+    // not begin with PREFIX without regard to case, so those rows need not be asked.
+    // An empty PREFIX promises nothing.
+    void SetRecordFilterPrefix(const QString& fieldName, const QString& prefix);
     void SetFiltered(bool on);
 
     // --- events, run synchronously
@@ -222,6 +230,7 @@ private:
     TSqlGateway::TValues RowValues(int row) const;
 
     bool PassesRecordFilter(int row) const;
+    void ApplyFilter(const QString& expression, bool narrows);
     int CurrentRow() const; // storage index of the current row, -1 none
     void SetCurrentToRow(int row, int fallbackVisIndex);
     void ResetFlags();

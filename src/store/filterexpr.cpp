@@ -7,8 +7,6 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-enum class TCompareOp { Eq, Ne, Lt, Le, Gt, Ge, IsNull, IsNotNull };
-
 struct TFilterNode {
     enum class Kind { Or, And, Not, Compare } kind;
     // Or/And: every term of the chain, so that a long chain stays one level deep;
@@ -388,6 +386,17 @@ TFilterExpr TFilterExpr::Parse(const QString& text, const TFieldResolver& resolv
     TParser parser(text, resolve);
     expr.FRoot = parser.ParseAll();
     return expr;
+}
+
+bool TFilterExpr::IsSingleCompare(TSingleCompare& out) const
+{
+    if (!FRoot || FRoot->kind != TFilterNode::Kind::Compare)
+        return false;
+    out.Field = FRoot->field;
+    out.Op = FRoot->op;
+    out.LiteralIsNull = FRoot->literal.isNull();
+    out.LiteralFolded = FRoot->literalFolded;
+    return true;
 }
 
 bool TFilterExpr::Evaluate(const TFieldReader& read) const

@@ -19,6 +19,8 @@
 
 struct TFilterNode;
 
+enum class TCompareOp { Eq, Ne, Lt, Le, Gt, Ge, IsNull, IsNotNull };
+
 class TFilterExpr {
 public:
     // Resolves a field name to an index; returns -1 for an unknown field.
@@ -49,6 +51,16 @@ public:
     static TFilterExpr Parse(const QString& text, const TFieldResolver& resolve);
 
     bool IsEmpty() const { return !FRoot; }
+
+    // The whole expression when it is one comparison of a field, which a reader that
+    // keeps the field in a better form can answer without Evaluate.
+    struct TSingleCompare {
+        int Field = -1;
+        TCompareOp Op = TCompareOp::Eq;
+        bool LiteralIsNull = false;
+        QString LiteralFolded; // the literal as text, case-folded
+    };
+    bool IsSingleCompare(TSingleCompare& out) const;
     // Numbers compare by value, text without regard to case, a number with text as
     // its decimal text; a comparison with no value is never true.
     bool Evaluate(const TFieldReader& read) const;

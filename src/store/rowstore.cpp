@@ -8,6 +8,20 @@
 
 using namespace Qt::Literals::StringLiterals;
 
+namespace {
+
+// Four characters of a folded text from FROM on, the first in the highest bits, those
+// past its end as 0: two texts whose heads differ compare as their heads do.
+quint64 HeadAt(const char16_t* text, quint32 size, quint32 from)
+{
+    quint64 head = 0;
+    for (quint32 i = from; i < from + 4; ++i)
+        head = (head << 16) | (i < size ? quint64(text[i]) : 0);
+    return head;
+}
+
+} // namespace
+
 TRowStore::TRowStore(std::vector<TFieldSlot> fields)
     : FFields(std::move(fields)), FColumns(FFields.size())
 {
@@ -67,8 +81,10 @@ int TRowStore::AppendRow()
     FCountedPos.push_back(-1);
     FPlaced.push_back(0);
     for (const std::unique_ptr<TFoldedColumn>& f : FFolded)
-        if (f)
+        if (f) {
             f->Span.emplace_back(0, 0);
+            f->Head.push_back(0);
+        }
     ++FDataVersion;
     return FRowCount++;
 }
@@ -116,13 +132,22 @@ const TRowStore::TFoldedColumn& TRowStore::Folded(int field) const
         size_t chars = 0;
         for (int r = 0; r < text.size(); ++r)
             chars += size_t(text[r].size());
-        folded->Pool.reserve(chars);
+        folded->Pool.resize(chars);
         folded->Span.reserve(size_t(text.size()));
+        folded->Head.reserve(size_t(text.size()));
+        char16_t* const pool = folded->Pool.data();
+        char16_t* at = pool;
+        // The texts lie far apart in memory: each is asked for some rows ahead, so that
+        // their reads overlap instead of waiting one after another.
+        constexpr int Ahead = 16;
         for (int r = 0; r < text.size(); ++r) {
+            if (r + Ahead < text.size())
+                __builtin_prefetch(text[r + Ahead].constData());
             const QString& t = text[r];
-            const size_t start = folded->Pool.size();
-            CaseFold::Append(t, folded->Pool);
-            folded->Span.emplace_back(quint32(start), quint32(t.size()));
+            char16_t* const start = at;
+            at = CaseFold::Write(t, at);
+            folded->Span.emplace_back(quint32(start - pool), quint32(t.size()));
+            folded->Head.push_back(HeadAt(start, quint32(t.size()), 0));
         }
         FFolded[field] = std::move(folded);
     }
@@ -140,8 +165,10 @@ void TRowStore::Refold(int row, int field) const
         return;
     }
     const size_t start = f.Pool.size();
-    CaseFold::Append(t, f.Pool);
+    f.Pool.resize(start + size_t(t.size()));
+    CaseFold::Write(t, f.Pool.data() + start);
     f.Span[row] = {quint32(start), quint32(t.size())};
+    f.Head[row] = HeadAt(f.Pool.data() + start, quint32(t.size()), 0);
 }
 
 QStringView TRowStore::FoldedText(int row, int field) const
@@ -240,46 +267,98 @@ void TRowStore::SortByFoldedText()
 {
     const TTextColumn& text = FColumns[FSortField].Text;
     const TFoldedColumn& folded = Folded(FSortField);
-    // Each row carries the first eight folded characters packed into two integers, so
-    // most comparisons never read the text.
+    // The rows are sorted by sixteen folded characters at a time: by the first sixteen,
+    // then each run of rows that share them by the next sixteen, and so on, so that a
+    // row's text is read once per sixteen characters rather than at every comparison
+    // of a plain sort, most of whose comparisons in a large table read far-apart
+    // memory. REST is how many characters are left from those in the key on, Width + 1
+    // standing for more: a text that ends inside the key sorts before a longer one with
+    // the same characters, and two that end alike are equal when folded.
+    constexpr int Parts = 4;
+    constexpr quint32 Width = 4 * Parts, More = Width + 1;
     struct TKey {
-        quint64 Head[2];
-        int Row;
+        quint64 Part[Parts];
+        quint32 Row;
+        quint32 Rest;
+    };
+    const auto byKey = [](const TKey& x, const TKey& y) {
+        for (int i = 0; i < Parts; ++i)
+            if (x.Part[i] != y.Part[i])
+                return x.Part[i] < y.Part[i];
+        return x.Rest < y.Rest;
+    };
+    const auto sameKey = [](const TKey& x, const TKey& y) {
+        for (int i = 0; i < Parts; ++i)
+            if (x.Part[i] != y.Part[i])
+                return false;
+        return x.Rest == y.Rest;
+    };
+    const auto fill = [&folded](TKey& k, quint32 at) {
+        const auto [start, size] = folded.Span[k.Row];
+        const char16_t* p = folded.Pool.data() + start;
+        for (int i = 0; i < Parts; ++i)
+            k.Part[i] = HeadAt(p, size, at + quint32(4 * i));
+        k.Rest = size - at < More ? size - at : More;
     };
     std::vector<int> nulls;
-    std::vector<TKey> keys;
+    THugeVector<TKey> keys;
     keys.reserve(FOrder.size());
+    // The table's own order reads the folded column front to back.
     for (int r : FOrder) {
-        if (text[r].isNull()) {
+        if (text.IsNull(r)) {
             nulls.push_back(r);
             continue;
         }
-        TKey k{{0, 0}, r};
-        const auto [start, size] = folded.Span[r];
-        const char16_t* p = folded.Pool.data() + start;
-        for (quint32 i = 0; i < 8 && i < size; ++i)
-            k.Head[i / 4] |= quint64(p[i]) << (48 - 16 * (i % 4));
-        keys.push_back(k);
+        keys.emplace_back();
+        keys.back().Row = quint32(r);
+        fill(keys.back(), 0);
     }
-    const auto view = [&folded](int r) {
-        const auto [start, size] = folded.Span[r];
-        return QStringView(folded.Pool.data() + start, qsizetype(size));
+    std::sort(keys.begin(), keys.end(), byKey);
+    // Runs still to be told apart, with the offset of the characters their keys hold.
+    struct TRun {
+        size_t First, Last;
+        quint32 At;
     };
-    std::sort(keys.begin(), keys.end(), [&](const TKey& x, const TKey& y) {
-        if (x.Head[0] != y.Head[0])
-            return x.Head[0] < y.Head[0];
-        if (x.Head[1] != y.Head[1])
-            return x.Head[1] < y.Head[1];
-        int c = view(x.Row).compare(view(y.Row));
-        if (c == 0)
-            c = text[x.Row].compare(text[y.Row]);
-        return c != 0 ? c < 0 : x.Row < y.Row;
-    });
+    std::vector<TRun> runs;
+    const auto queueRuns = [&](size_t first, size_t last, quint32 at) {
+        for (size_t a = first; a < last;) {
+            size_t b = a + 1;
+            while (b < last && sameKey(keys[b], keys[a]))
+                ++b;
+            if (b - a > 1)
+                runs.push_back({a, b, at});
+            a = b;
+        }
+    };
+    queueRuns(0, keys.size(), 0);
+    while (!runs.empty()) {
+        const TRun run = runs.back();
+        runs.pop_back();
+        const auto first = keys.begin() + qsizetype(run.First);
+        const auto last = keys.begin() + qsizetype(run.Last);
+        if (first->Rest <= Width) {
+            // Equal when folded: by case, then in the table's own order, as Less() has it.
+            const QString& one = text[int(first->Row)];
+            if (std::all_of(first, last, [&](const TKey& k) { return text[int(k.Row)] == one; }))
+                std::sort(first, last, [](const TKey& x, const TKey& y) { return x.Row < y.Row; });
+            else
+                std::sort(first, last, [&text](const TKey& x, const TKey& y) {
+                    const int c = text[int(x.Row)].compare(text[int(y.Row)]);
+                    return c != 0 ? c < 0 : x.Row < y.Row;
+                });
+            continue;
+        }
+        const quint32 at = run.At + Width;
+        for (auto k = first; k != last; ++k)
+            fill(*k, at);
+        std::sort(first, last, byKey);
+        queueRuns(run.First, run.Last, at);
+    }
     // Null text first, in the table's own order, as Less() has it.
     FOrder = std::move(nulls);
     FOrder.reserve(FOrder.size() + keys.size());
     for (const TKey& k : keys)
-        FOrder.push_back(k.Row);
+        FOrder.push_back(int(k.Row));
 }
 
 void TRowStore::SortByText()
@@ -368,6 +447,88 @@ bool TRowStore::PassesExpr(int row) const
     });
 }
 
+TRowStore::TTextCompare TRowStore::TextCompare() const
+{
+    TTextCompare test;
+    TFilterExpr::TSingleCompare compare;
+    if (!FExpr.IsSingleCompare(compare) || !IsStored(compare.Field) || !IsText(compare.Field))
+        return test;
+    test.Field = compare.Field;
+    test.Compare = std::move(compare);
+    const QString& literal = test.Compare.LiteralFolded;
+    test.LiteralHead =
+        HeadAt(reinterpret_cast<const char16_t*>(literal.utf16()), quint32(literal.size()), 0);
+    test.Text = &FColumns[test.Field].Text;
+    test.Folded = &Folded(test.Field);
+    return test;
+}
+
+bool TRowStore::TTextCompare::Passes(int row) const
+{
+    // As PassesExpr() and the expression's own evaluation have it.
+    const TCompareOp op = Compare.Op;
+    if (Text->IsNull(row))
+        return op == TCompareOp::IsNull;
+    if (op == TCompareOp::IsNull || op == TCompareOp::IsNotNull)
+        return op == TCompareOp::IsNotNull;
+    if (Compare.LiteralIsNull)
+        return false;
+    int c;
+    const quint64 head = Folded->Head[row];
+    if (head != LiteralHead) {
+        c = head < LiteralHead ? -1 : 1;
+    } else {
+        const auto [start, size] = Folded->Span[row];
+        c = QStringView(Folded->Pool.data() + start, qsizetype(size))
+                .compare(Compare.LiteralFolded);
+    }
+    switch (op) {
+    case TCompareOp::Eq:
+        return c == 0;
+    case TCompareOp::Ne:
+        return c != 0;
+    case TCompareOp::Lt:
+        return c < 0;
+    case TCompareOp::Le:
+        return c <= 0;
+    case TCompareOp::Gt:
+        return c > 0;
+    case TCompareOp::Ge:
+        return c >= 0;
+    default:
+        return false;
+    }
+}
+
+std::vector<int> TRowStore::PassingExpr(const std::vector<int>& list) const
+{
+    if (!FFiltered || FExpr.IsEmpty())
+        return list;
+    std::vector<int> passing;
+    const TTextCompare test = TextCompare();
+    if (test.Field < 0) {
+        for (int r : list)
+            if (PassesExpr(r))
+                passing.push_back(r);
+        return passing;
+    }
+    if (list.size() < size_t(FRowCount) / 8) {
+        for (int r : list)
+            if (test.Passes(r))
+                passing.push_back(r);
+        return passing;
+    }
+    // Most of the rows: tested in storage order, which reads the columns front to back
+    // instead of all over them, and then taken in the list's order.
+    std::vector<char> passes(static_cast<size_t>(FRowCount));
+    for (int r = 0; r < FRowCount; ++r)
+        passes[size_t(r)] = test.Passes(r);
+    for (int r : list)
+        if (passes[size_t(r)])
+            passing.push_back(r);
+    return passing;
+}
+
 bool TRowStore::PassesRecordFilter(int row) const
 {
     return !FFiltered || !FRecordFilter || FRecordFilter(row);
@@ -405,15 +566,82 @@ void TRowStore::Rebuild(bool resort)
         FVis.shrink_to_fit();
         RebuildCountedPos();
     } else {
-        for (int r : FOrder)
-            if (PassesExpr(r))
-                FCounted.push_back(r);
-        // The record filter may ask for the row's number: positions first.
-        RebuildCountedPos();
-        for (int r : FCounted)
-            if (PassesRecordFilter(r))
-                FVis.push_back(r);
+        FCounted = PassingExpr(FOrder);
+        BuildVisible(FCounted);
     }
+    FViewsDataVersion = FDataVersion;
+    ++FVersion;
+}
+
+void TRowStore::SetRecordFilterPrefix(int field, const QString& prefix)
+{
+    FPrefixField = field >= 0 && IsStored(field) && IsText(field) ? field : -1;
+    FPrefixFolded = CaseFold::Folded(prefix);
+    FPrefixHead = HeadAt(reinterpret_cast<const char16_t*>(FPrefixFolded.utf16()),
+                         quint32(FPrefixFolded.size()), 0);
+}
+
+bool TRowStore::MayPassRecordFilter(const TFoldedColumn* folded, int row) const
+{
+    if (!folded)
+        return true;
+    const auto [start, size] = folded->Span[row];
+    const quint32 n = quint32(FPrefixFolded.size());
+    if (size < n)
+        return false;
+    // The first four characters from the packed head, with those past the prefix
+    // masked off, the rest from the pool.
+    const quint32 inHead = std::min(n, 4u);
+    const quint64 mask = ~0ull << (16 * (4 - inHead));
+    if ((folded->Head[row] & mask) != (FPrefixHead & mask))
+        return false;
+    return n <= 4 || std::equal(folded->Pool.data() + start + 4, folded->Pool.data() + start + n,
+                                reinterpret_cast<const char16_t*>(FPrefixFolded.utf16()) + 4);
+}
+
+void TRowStore::BuildVisible(const std::vector<int>& candidates)
+{
+    // The record filter may ask for the row's number: positions first.
+    RebuildCountedPos();
+    const TFoldedColumn* prefix =
+        FPrefixField >= 0 && !FPrefixFolded.isEmpty() ? &Folded(FPrefixField) : nullptr;
+    std::vector<int> visible;
+    if (candidates.size() < size_t(FRowCount) / 8) {
+        for (int r : candidates)
+            if (FCountedPos[r] >= 0 && MayPassRecordFilter(prefix, r) && PassesRecordFilter(r))
+                visible.push_back(r);
+    } else {
+        // Most of the rows: asked in storage order, where the record filter reads the
+        // rows' values front to back instead of all over memory.
+        std::vector<char> accepted(static_cast<size_t>(FRowCount));
+        for (int r : candidates)
+            accepted[size_t(r)] = FCountedPos[r] >= 0 && MayPassRecordFilter(prefix, r);
+        for (int r = 0; r < FRowCount; ++r)
+            if (accepted[size_t(r)])
+                accepted[size_t(r)] = PassesRecordFilter(r);
+        for (int r : candidates)
+            if (accepted[size_t(r)])
+                visible.push_back(r);
+    }
+    FVis = std::move(visible);
+}
+
+bool TRowStore::ViewsCurrent() const
+{
+    return FViewsFiltered && FFiltered && FViewsDataVersion == FDataVersion && FMoved.empty() &&
+           !FOrderStale;
+}
+
+void TRowStore::Narrow()
+{
+    if (!ViewsCurrent()) {
+        Rebuild(false);
+        return;
+    }
+    // Every row the new filter accepts is among those the views hold.
+    FCounted = PassingExpr(FCounted);
+    BuildVisible(std::vector<int>(FVis));
+    FViewsDataVersion = FDataVersion;
     ++FVersion;
 }
 
@@ -473,8 +701,40 @@ void TRowStore::RemoveFromViews(int row)
     FPlaced[row] = 0;
 }
 
+bool TRowStore::KeepsItsPlaces(int row) const
+{
+    if (FDeleted[row] || !FPlaced[row] || FViewsFiltered != FFiltered || FOrderStale ||
+        (FSortField >= 0 && !IsStored(FSortField)) ||
+        std::any_of(FMoved.begin(), FMoved.end(), [row](int r) { return r != row; }))
+        return false;
+    // Every other row is where Less() puts it: when the row still sorts between its
+    // neighbours, the whole order is sorted, and so are the filtered lists taken from
+    // it, in which a binary search then tells for certain whether the row is there.
+    const auto less = [this](int a, int b) { return Less(a, b); };
+    const auto it = std::lower_bound(FOrder.begin(), FOrder.end(), row, less);
+    if (it == FOrder.end() || *it != row || (it != FOrder.begin() && !Less(*(it - 1), row)) ||
+        (it + 1 != FOrder.end() && !Less(row, *(it + 1))))
+        return false;
+    if (!FViewsFiltered)
+        return true;
+    const auto holds = [&](const std::vector<int>& list) {
+        return std::binary_search(list.begin(), list.end(), row, less);
+    };
+    const bool counted = PassesExpr(row);
+    if (counted != holds(FCounted))
+        return false;
+    return !counted || PassesRecordFilter(row) == holds(FVis);
+}
+
 void TRowStore::Place(int row)
 {
+    // A row changed where neither its order nor the filters see it stays put: moving it
+    // out and back in would shift half of each list.
+    if (KeepsItsPlaces(row)) {
+        FMoved.erase(std::remove(FMoved.begin(), FMoved.end(), row), FMoved.end());
+        ++FVersion;
+        return;
+    }
     RemoveFromViews(row);
     FMoved.erase(std::remove(FMoved.begin(), FMoved.end(), row), FMoved.end());
     const auto less = [this](int a, int b) { return Less(a, b); };

@@ -9,12 +9,14 @@
 //              and counted),
 //   Visible()  the counted rows that the record filter accepts (walked and shown).
 // Place() moves one added, changed or deleted row to its places in the lists, so a
-// post or a delete costs no re-sort. The lists stay sorted by Less(), so a row is
-// found in them by binary search; a row appended to the table's own order goes to the
-// ends of the lists, so a harvest costs the same per record at any catalogue size.
-// While no filter is on, the three lists are one.
+// post or a delete costs no re-sort. Narrow() filters within the lists as they stand,
+// for a filter that accepts fewer rows than the last one (one more character typed). The lists stay
+// sorted by Less(), so a row is found in them by binary search; a row appended to the table's own
+// order goes to the ends of the lists, so a harvest costs the same per record at any catalogue
+// size. While no filter is on, the three lists are one.
 
 #include "store/filterexpr.h"
+#include "store/hugepages.h"
 #include "store/schema.h"
 #include "store/textcolumn.h"
 
@@ -92,9 +94,18 @@ public:
     void SetExpression(TFilterExpr expr) { FExpr = std::move(expr); }
     void SetFiltered(bool on) { FFiltered = on; }
     void SetRecordFilter(TRecordFilter accept) { FRecordFilter = std::move(accept); }
+    // What the record filter's owner promises of it: it accepts no row whose text in
+    // FIELD (a stored text field), case-folded, does not begin with PREFIX case-folded.
+    // Rows that fail this are hidden without asking it. FIELD -1: no promise.
+    void SetRecordFilterPrefix(int field, const QString& prefix);
 
     // Builds the views again; RESORT also re-reads which rows live and sorts them.
     void Rebuild(bool resort);
+    // Builds the views again for an expression and a record filter that accept no row
+    // the last ones rejected, testing only the rows the views hold. When anything else
+    // changed since the views were last built (a value, a row, the order, the switch),
+    // the views may hold rows they should not, and it does what Rebuild(false) does.
+    void Narrow();
     // Moves ROW, just added, changed or deleted, to its places in the views.
     void Place(int row);
 
@@ -128,10 +139,23 @@ private:
         std::vector<char> Nulls;
     };
 
-    // A case-folded text column: each row's span in one pool of characters.
+    // A case-folded text column: each row's span in one pool of characters, and its
+    // first characters packed in one integer (HeadAt), by which most comparisons end
+    // without reading the pool.
     struct TFoldedColumn {
-        std::vector<char16_t> Pool;
-        std::vector<std::pair<quint32, quint32>> Span; // start, length
+        THugeVector<char16_t> Pool;
+        THugeVector<std::pair<quint32, quint32>> Span; // start, length
+        THugeVector<quint64> Head;
+    };
+    // The expression when it is one comparison of a stored text field, answered from
+    // the folded column; Field is -1 when the expression is anything else.
+    struct TTextCompare {
+        int Field = -1;
+        TFilterExpr::TSingleCompare Compare;
+        quint64 LiteralHead = 0;
+        const TTextColumn* Text = nullptr;
+        const TFoldedColumn* Folded = nullptr;
+        bool Passes(int row) const;
     };
 
     const std::vector<int>& Counted() const { return FViewsFiltered ? FCounted : FOrder; }
@@ -157,9 +181,21 @@ private:
     void SortByText();
     void SortByFoldedText();
     bool PassesExpr(int row) const;
+    TTextCompare TextCompare() const;
+    // The rows of LIST, in its order, that pass the expression.
+    std::vector<int> PassingExpr(const std::vector<int>& list) const;
+    // Fills FCountedPos from FCounted, then FVis with the rows of CANDIDATES that are
+    // counted and accepted by the record filter.
+    void BuildVisible(const std::vector<int>& candidates);
+    bool ViewsCurrent() const;
     bool PassesRecordFilter(int row) const;
+    // False for a row that the record filter's promised prefix rules out.
+    bool MayPassRecordFilter(const TFoldedColumn* folded, int row) const;
     void RebuildCountedPos();
     void RemoveFromViews(int row);
+    // True when ROW, changed, is still where the views hold it and passes the filters
+    // as it did.
+    bool KeepsItsPlaces(int row) const;
 
     std::vector<TFieldSlot> FFields;
     std::vector<TColumn> FColumns;               // by field; empty for fields not stored
@@ -169,6 +205,7 @@ private:
 
     std::vector<int> FOrder, FCounted, FVis; // the last two only while filtered
     bool FViewsFiltered = false;             // how the views were last built
+    quint64 FViewsDataVersion = ~0ull;       // FDataVersion when they were last built
     // Row -> index in Counted(), -1 when filtered out; once a row has been placed
     // inside the list, an entry may be out of date and is checked before use.
     mutable std::vector<int> FCountedPos;
@@ -188,6 +225,9 @@ private:
     TFilterExpr FExpr;
     bool FFiltered = false;
     TRecordFilter FRecordFilter;
+    int FPrefixField = -1;
+    QString FPrefixFolded;
+    quint64 FPrefixHead = 0;
     TComputedReader FComputed;
     quint64 FVersion = 0;
 

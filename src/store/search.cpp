@@ -38,13 +38,24 @@ QString ExpressionFor(const QString& text)
 
 void Apply(TDataModule1& dm, const QString& text)
 {
-    dm.SetSearchText(text);
     TDataSet& table = dm.BookTable;
+    const QString previous = dm.SearchText();
+    // A name that begins with the longer text begins with the shorter one, and sorts
+    // after it: a character typed on can only hide rows, and the rows shown so far are
+    // all that need testing. Only while the table shows the previous text's search (a
+    // failed change may have left another), and not when the previous text ends inside
+    // a character that the new one completes, which folds as a whole.
+    const bool narrows = table.Filtered() && !previous.isEmpty() && text.size() > previous.size() &&
+                         text.startsWith(previous) && !previous.back().isHighSurrogate() &&
+                         table.Filter() == ExpressionFor(previous);
+    dm.SetSearchText(text);
     const QString expression = ExpressionFor(text);
     if (text.isEmpty()) {
         // Off first; the expression is then only kept.
         table.SetFiltered(false);
         table.SetFilter(expression);
+    } else if (narrows) {
+        table.NarrowFilter(expression);
     } else {
         // The expression first, so that switching on filters the rows once.
         table.SetFilter(expression);

@@ -16,6 +16,7 @@ public:
 
     int size() const { return int(FSlot.size()); }
     const QString& operator[](int row) const { return FValues[FSlot[row]]; }
+    bool IsNull(int row) const { return FSlot[row] == NullSlot; }
 
     void AppendNull() { FSlot.push_back(NullSlot); }
     // Room for ROWS rows, so that reading a large table does not move the column

@@ -1,9 +1,12 @@
 #include "store/dataset.h"
 #include "store/datasource.h"
 #include "store/dberrors.h"
+#include "store/search.h"
 #include "tests/common/testcatalogue.h"
 
 #include <QTest>
+
+#include <random>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -95,6 +98,7 @@ private slots:
     void malformedFilterKeepsThePreviousOne_data();
     void malformedFilterKeepsThePreviousOne();
     void recordFilterHidesRowsThatStillCount();
+    void searchTypedOnAgreesWithASearchFromScratch();
     void lookupFieldsShowReferenceText();
     void writingALookupFieldStoresTheKey();
     void calculatedNumberFollowsTheOrder();
@@ -481,6 +485,83 @@ void TestDataSet::recordFilterHidesRowsThatStillCount()
     t.Next();
     QVERIFY(t.RecNo() > first);
     QCOMPARE(t.FieldByName(u"Номер"_s)->AsInteger(), t.RecNo());
+}
+
+void TestDataSet::searchTypedOnAgreesWithASearchFromScratch()
+{
+    TTestCatalogue cat;
+    auto dm = cat.Open();
+    TDataSet& t = dm->BookTable;
+    t.Open();
+    std::mt19937 random(17);
+    const QStringList stems{u"Ad"_s,  u"ad"_s, u"AD"_s, u"Adder"_s, u"Ad-Tool"_s,
+                            u"Bad"_s, u"Ёж"_s, u"ёж"_s, u"a'b"_s,   u""_s};
+    const auto name = [&]() -> QString {
+        const int n = int(random() % 300);
+        return stems[n % stems.size()] + QString::number(n % 13);
+    };
+    QStringList names;
+    for (int i = 0; i < 120; ++i)
+        names << name();
+    TTestCatalogue::AddNames(t, names);
+    const QStringList sorts{QString(), u"ProductName"_s, u"Size"_s};
+    QString sort;
+    t.SetSort(sort);
+
+    // Each shown row's key and number, and the count.
+    const auto view = [](TDataSet& table) {
+        const int key = table.FieldByName(u"Id"_s)->Index();
+        const int number = table.FieldByName(u"Номер"_s)->Index();
+        QList<QVariantList> rows;
+        for (int r = 0; r < table.ViewRowCount(); ++r)
+            rows << QVariantList{table.ViewValue(r, key), table.ViewValue(r, number)};
+        rows << QVariantList{table.RecordCount()};
+        return rows;
+    };
+    QString text;
+    int typed = 0;
+    for (int step = 0; step < 150; ++step) {
+        const int kind = int(random() % 8);
+        if (kind <= 3) {
+            // A character typed, mostly one that keeps the current name matching; now
+            // and then with a change of the current record not yet posted.
+            QChar c = u"aAdbЁ'-1"_s.at(int(random() % 8));
+            const QString current = t.IsEmpty() ? QString() : Name(t);
+            if (random() % 3 != 0 && current.startsWith(text) && current.size() > text.size())
+                c = current.at(text.size());
+            if (kind == 3 && !t.IsEmpty()) {
+                t.Edit();
+                t.FieldByName(u"ProductName"_s)->SetAsString(name());
+            }
+            text += c;
+            ++typed;
+        } else if (kind == 4) {
+            text.chop(1);
+        } else if (kind == 5) {
+            // Another text pasted over it.
+            text = name().left(1 + int(random() % 4));
+        } else if (kind == 6 && !t.IsEmpty()) {
+            t.MoveToViewRow(int(random() % uint(t.ViewRowCount())));
+            t.Edit();
+            t.FieldByName(u"ProductName"_s)->SetAsString(name());
+            t.Post();
+            continue; // the view is compared at the next change of the search
+        } else if (kind == 7) {
+            sort = sorts[int(random() % sorts.size())];
+            t.SetSort(sort);
+        }
+        Search::Apply(*dm, text);
+        auto fresh = cat.Open();
+        fresh->BookTable.Open();
+        fresh->BookTable.SetSort(sort);
+        Search::Apply(*fresh, text);
+        QCOMPARE(view(t), view(fresh->BookTable));
+        // A change of the search moves to the first row shown (an empty box that
+        // stays empty moves nothing).
+        if (!text.isEmpty())
+            QCOMPARE(t.RecNo(), fresh->BookTable.RecNo());
+    }
+    QVERIFY(typed > 50);
 }
 
 void TestDataSet::lookupFieldsShowReferenceText()

@@ -1,0 +1,40 @@
+#include "store/hugepages.h"
+
+#include <cstdlib>
+
+#include <sys/mman.h>
+
+namespace HugePages {
+
+namespace {
+
+constexpr std::size_t HugePage = std::size_t(2) << 20;
+
+// Below this a block is an ordinary one: huge pages would only waste memory.
+constexpr std::size_t Threshold = 4 * HugePage;
+
+std::size_t Rounded(std::size_t bytes) { return (bytes + HugePage - 1) / HugePage * HugePage; }
+
+} // namespace
+
+void* Allocate(std::size_t bytes)
+{
+    if (bytes < Threshold)
+        return ::operator new(bytes);
+    void* block = std::aligned_alloc(HugePage, Rounded(bytes));
+    if (!block)
+        throw std::bad_alloc();
+    // Only advice: without huge pages the block works the same.
+    madvise(block, Rounded(bytes), MADV_HUGEPAGE);
+    return block;
+}
+
+void Free(void* block, std::size_t bytes)
+{
+    if (bytes < Threshold)
+        ::operator delete(block);
+    else
+        std::free(block);
+}
+
+} // namespace HugePages
