@@ -353,7 +353,19 @@ bool Eval(const TFilterNode& node, const TFilterExpr::TFieldReader& read, QStrin
     if (isNull || node.literal.isNull())
         return false;
     const int c = CompareWith(value, node);
-    switch (node.op) {
+    return CompareHolds(node.op, c);
+}
+
+} // namespace
+
+TFilterExpr::TFilterExpr() = default;
+TFilterExpr::~TFilterExpr() = default;
+TFilterExpr::TFilterExpr(TFilterExpr&&) noexcept = default;
+TFilterExpr& TFilterExpr::operator=(TFilterExpr&&) noexcept = default;
+
+bool CompareHolds(TCompareOp op, int c)
+{
+    switch (op) {
     case TCompareOp::Eq:
         return c == 0;
     case TCompareOp::Ne:
@@ -370,13 +382,6 @@ bool Eval(const TFilterNode& node, const TFilterExpr::TFieldReader& read, QStrin
         return false;
     }
 }
-
-} // namespace
-
-TFilterExpr::TFilterExpr() = default;
-TFilterExpr::~TFilterExpr() = default;
-TFilterExpr::TFilterExpr(TFilterExpr&&) noexcept = default;
-TFilterExpr& TFilterExpr::operator=(TFilterExpr&&) noexcept = default;
 
 TFilterExpr TFilterExpr::Parse(const QString& text, const TFieldResolver& resolve)
 {

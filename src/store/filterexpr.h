@@ -21,6 +21,9 @@ struct TFilterNode;
 
 enum class TCompareOp { Eq, Ne, Lt, Le, Gt, Ge, IsNull, IsNotNull };
 
+// Whether a comparison whose three-way result is c satisfies op (false for the null tests).
+bool CompareHolds(TCompareOp op, int c);
+
 class TFilterExpr {
 public:
     // Resolves a field name to an index; returns -1 for an unknown field.

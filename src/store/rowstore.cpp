@@ -482,22 +482,7 @@ bool TRowStore::TTextCompare::Passes(int row) const
         c = QStringView(Folded->Pool.data() + start, qsizetype(size))
                 .compare(Compare.LiteralFolded);
     }
-    switch (op) {
-    case TCompareOp::Eq:
-        return c == 0;
-    case TCompareOp::Ne:
-        return c != 0;
-    case TCompareOp::Lt:
-        return c < 0;
-    case TCompareOp::Le:
-        return c <= 0;
-    case TCompareOp::Gt:
-        return c > 0;
-    case TCompareOp::Ge:
-        return c >= 0;
-    default:
-        return false;
-    }
+    return CompareHolds(op, c);
 }
 
 std::vector<int> TRowStore::PassingExpr(const std::vector<int>& list) const
