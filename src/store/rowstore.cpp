@@ -20,6 +20,31 @@ quint64 HeadAt(const char16_t* text, quint32 size, quint32 from)
     return head;
 }
 
+// The rows of LIST, in its order, that PASSES accepts. When the list holds most of the
+// table they are asked in storage order, which reads the columns front to back instead
+// of all over memory.
+template <class Passes>
+std::vector<int> Selected(const std::vector<int>& list, int rowCount, Passes passes)
+{
+    std::vector<int> selected;
+    if (list.size() < size_t(rowCount) / 8) {
+        for (int r : list)
+            if (passes(r))
+                selected.push_back(r);
+        return selected;
+    }
+    std::vector<char> keep(static_cast<size_t>(rowCount));
+    for (int r : list)
+        keep[size_t(r)] = 1;
+    for (int r = 0; r < rowCount; ++r)
+        if (keep[size_t(r)])
+            keep[size_t(r)] = passes(r);
+    for (int r : list)
+        if (keep[size_t(r)])
+            selected.push_back(r);
+    return selected;
+}
+
 } // namespace
 
 TRowStore::TRowStore(std::vector<TFieldSlot> fields)
@@ -489,29 +514,10 @@ std::vector<int> TRowStore::PassingExpr(const std::vector<int>& list) const
 {
     if (!FFiltered || FExpr.IsEmpty())
         return list;
-    std::vector<int> passing;
     const TTextCompare test = TextCompare();
-    if (test.Field < 0) {
-        for (int r : list)
-            if (PassesExpr(r))
-                passing.push_back(r);
-        return passing;
-    }
-    if (list.size() < size_t(FRowCount) / 8) {
-        for (int r : list)
-            if (test.Passes(r))
-                passing.push_back(r);
-        return passing;
-    }
-    // Most of the rows: tested in storage order, which reads the columns front to back
-    // instead of all over them, and then taken in the list's order.
-    std::vector<char> passes(static_cast<size_t>(FRowCount));
-    for (int r = 0; r < FRowCount; ++r)
-        passes[size_t(r)] = test.Passes(r);
-    for (int r : list)
-        if (passes[size_t(r)])
-            passing.push_back(r);
-    return passing;
+    if (test.Field < 0)
+        return Selected(list, FRowCount, [this](int r) { return PassesExpr(r); });
+    return Selected(list, FRowCount, [&test](int r) { return test.Passes(r); });
 }
 
 bool TRowStore::PassesRecordFilter(int row) const
@@ -590,25 +596,9 @@ void TRowStore::BuildVisible(const std::vector<int>& candidates)
     RebuildCountedPos();
     const TFoldedColumn* prefix =
         FPrefixField >= 0 && !FPrefixFolded.isEmpty() ? &Folded(FPrefixField) : nullptr;
-    std::vector<int> visible;
-    if (candidates.size() < size_t(FRowCount) / 8) {
-        for (int r : candidates)
-            if (FCountedPos[r] >= 0 && MayPassRecordFilter(prefix, r) && PassesRecordFilter(r))
-                visible.push_back(r);
-    } else {
-        // Most of the rows: asked in storage order, where the record filter reads the
-        // rows' values front to back instead of all over memory.
-        std::vector<char> accepted(static_cast<size_t>(FRowCount));
-        for (int r : candidates)
-            accepted[size_t(r)] = FCountedPos[r] >= 0 && MayPassRecordFilter(prefix, r);
-        for (int r = 0; r < FRowCount; ++r)
-            if (accepted[size_t(r)])
-                accepted[size_t(r)] = PassesRecordFilter(r);
-        for (int r : candidates)
-            if (accepted[size_t(r)])
-                visible.push_back(r);
-    }
-    FVis = std::move(visible);
+    FVis = Selected(candidates, FRowCount, [&](int r) {
+        return FCountedPos[r] >= 0 && MayPassRecordFilter(prefix, r) && PassesRecordFilter(r);
+    });
 }
 
 bool TRowStore::ViewsCurrent() const
