@@ -12,6 +12,8 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
+#include <sqlite3.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -135,6 +137,22 @@ sqlite3* TADOConnection::SqliteHandle() const
     return *static_cast<sqlite3* const*>(v.constData());
 }
 
+sqlite3* TADOConnection::OpenSideHandle(bool writable) const
+{
+    if (!FConnected)
+        return nullptr;
+    // A handle of one thread at a time needs no mutex of its own.
+    const int flags = SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX |
+                      (writable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY);
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(FUri.toUtf8().constData(), &db, flags, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        return nullptr;
+    }
+    sqlite3_busy_timeout(db, writable ? 0 : FBusyTimeoutMs);
+    return db;
+}
+
 void TADOConnection::RegisterDataSet(TDataSet* ds) { FDataSets.push_back(ds); }
 
 void TADOConnection::UnregisterDataSet(TDataSet* ds)
@@ -188,7 +206,8 @@ void TADOConnection::Open()
     // catalogue. No one can change the file there either, so it is opened as
     // immutable: read without the shared memory and without locks.
     FReadOnlyMedia = FolderIsReadOnly(path);
-    FDb.setDatabaseName(SqliteUri(path, FReadOnlyMedia ? u"immutable=1"_s : QString()));
+    FUri = SqliteUri(path, FReadOnlyMedia ? u"immutable=1"_s : QString());
+    FDb.setDatabaseName(FUri);
     QString options = u"QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT="_s + QString::number(FBusyTimeoutMs);
     if (ReadOnlyMode() || FReadOnlyMedia)
         options += u";QSQLITE_OPEN_READONLY"_s;

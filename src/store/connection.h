@@ -57,6 +57,19 @@ public:
     // The SQLite handle under Qt SQL, for bulk reads; null while closed.
     sqlite3* SqliteHandle() const;
 
+    // Another handle on the open file: for reading beside this one on another thread,
+    // or (WRITABLE) for holding the file's write lock, which it asks for without
+    // waiting. Null when the file will not open so; the caller closes it
+    // (sqlite3_close).
+    sqlite3* OpenSideHandle(bool writable) const;
+    // How a large table is read (see TSqlGateway::Load): on two threads from
+    // TwoReadersFromRows rows on; BetweenReaderStarts, when set, runs after the first
+    // reader has begun and before the second does.
+    struct TReadTuning {
+        int TwoReadersFromRows = 20000;
+        std::function<void()> BetweenReaderStarts;
+    } ReadTuning;
+
     // Datasets register themselves so that closing the connection closes them.
     void RegisterDataSet(TDataSet* ds);
     void UnregisterDataSet(TDataSet* ds);
@@ -75,6 +88,7 @@ private:
     QString FConnectionString;
     QString FName; // Qt's name for this connection
     QSqlDatabase FDb;
+    QString FUri; // the file as SQLite opened it
     bool FConnected = false;
     bool FReadOnlyMedia = false;
     int FBusyTimeoutMs = 2000;

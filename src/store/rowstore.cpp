@@ -114,6 +114,17 @@ int TRowStore::AppendRow()
     return FRowCount++;
 }
 
+void TRowStore::Adopt(int rows, std::vector<TColumn> columns)
+{
+    Clear();
+    columns.resize(FFields.size());
+    FColumns = std::move(columns);
+    FDeleted.assign(size_t(rows), 0);
+    FCountedPos.assign(size_t(rows), -1);
+    FPlaced.assign(size_t(rows), 0);
+    FRowCount = rows;
+}
+
 QVariant TRowStore::Value(int row, int field) const
 {
     const TColumn& c = FColumns[field];

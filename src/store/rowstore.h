@@ -54,6 +54,17 @@ public:
         ++FDataVersion;
     }
 
+    // A stored field's values. A table being read fills its columns apart from the
+    // store (on more than one thread), then hands them over whole by Adopt.
+    struct TColumn {
+        TTextColumn Text;      // text fields
+        std::vector<int> Ints; // integer and Boolean fields
+        std::vector<char> Nulls;
+    };
+    // Replaces every row by ROWS rows whose stored fields hold COLUMNS (by field, each
+    // column ROWS long).
+    void Adopt(int rows, std::vector<TColumn> columns);
+
     bool IsStored(int field) const { return FFields[field].Stored; }
     bool IsText(int field) const { return FFields[field].Type == TFieldType::ftString; }
     // A stored field's value: null, text, an integer, or a Boolean.
@@ -133,12 +144,6 @@ public:
     static int CompareText(const QString& a, const QString& b);
 
 private:
-    struct TColumn {
-        TTextColumn Text;      // text fields
-        std::vector<int> Ints; // integer and Boolean fields
-        std::vector<char> Nulls;
-    };
-
     // A case-folded text column: each row's span in one pool of characters, and its
     // first characters packed in one integer (HeadAt), by which most comparisons end
     // without reading the pool.

@@ -3,6 +3,7 @@
 #include "store/connection.h"
 #include "store/dberrors.h"
 #include "store/rowstore.h"
+#include "store/tableread.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -82,42 +83,15 @@ void TSqlGateway::Load(TADOConnection& connection, TRowStore& rows) const
 {
     if (!connection.Connected())
         throw EDatabaseError(FTable + u": the connection to the catalogue file is closed"_s);
-    QStringList names;
-    for (const TColumnSlot& c : FColumns)
-        names << SqlName(c.Name);
-    const QByteArray sql = (u"SELECT "_s + names.join(u", "_s) + u" FROM "_s + SqlName(FTable) +
-                            u" ORDER BY "_s + FKeyName)
-                               .toUtf8();
+    // The rows held so far go first, so that a refresh needs no room for two tables.
+    rows.Clear();
     // Reading goes straight through SQLite: a large catalogue is read cell by cell,
     // and Qt SQL's QVariant per cell would double the time it takes to open.
-    sqlite3* db = connection.SqliteHandle();
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &st, nullptr) != SQLITE_OK)
-        throw EDatabaseError(connection.Failure(u"Cannot read the table "_s + FTable,
-                                                QString::fromUtf8(sqlite3_errmsg(db))));
-    rows.Clear();
-    rows.Reserve(ExpectedRows(db, FTable, FKeyName, int(FColumns.size())));
-    const int ncols = int(FColumns.size());
-    int rc;
-    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-        const int row = rows.AppendRow();
-        for (int i = 0; i < ncols; ++i) {
-            const int field = FColumns[i].Field;
-            if (FColumns[i].Type == TFieldType::ftString) {
-                // A null cell gives no text at all (an empty one gives an empty text),
-                // which saves asking for its type first.
-                const char* text = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
-                if (text)
-                    rows.SetTextUtf8(row, field, text, sqlite3_column_bytes(st, i));
-            } else if (sqlite3_column_type(st, i) != SQLITE_NULL) {
-                rows.SetInt(row, field, sqlite3_column_int(st, i));
-            }
-        }
-    }
-    const QString error = rc == SQLITE_DONE ? QString() : QString::fromUtf8(sqlite3_errmsg(db));
-    sqlite3_finalize(st);
-    if (!error.isEmpty())
-        throw EDatabaseError(connection.Failure(u"Cannot read the table "_s + FTable, error));
+    const int expected =
+        ExpectedRows(connection.SqliteHandle(), FTable, FKeyName, int(FColumns.size()));
+    std::vector<TRowStore::TColumn> columns;
+    const int count = TableRead::Read(connection, FTable, FKeyName, FColumns, expected, columns);
+    rows.Adopt(count, std::move(columns));
 }
 
 int TSqlGateway::Exec(TADOConnection& connection, const QString& sql,
