@@ -35,7 +35,6 @@ public:
         FTargets.push_back({&column, slot.Type == TFieldType::ftString});
         FNames << u'"' + slot.Name + u'"';
     }
-    bool Empty() const { return FTargets.empty(); }
     // Keeps the keys read, for comparing with another reader's.
     void KeepKeys(int rows)
     {
@@ -178,9 +177,16 @@ int Read(TADOConnection& connection, const QString& table, const QString& keyNam
     columnsOut.clear();
     columnsOut.resize(size_t(fields));
 
+    // Texts cost the most to read, so the second reader takes every other text
+    // column, and every other number column.
+    std::vector<char> toSecond;
+    int texts = 0, numbers = 0;
+    for (const TSqlGateway::TColumnSlot& c : columns)
+        toSecond.push_back((c.Type == TFieldType::ftString ? texts++ : numbers++) % 2);
+    bool two = expectedRows >= connection.ReadTuning.TwoReadersFromRows &&
+               std::count(toSecond.begin(), toSecond.end(), 1) > 0;
     // On read-only media the file is immutable: no writer can exist, and no lock is
     // needed (nor could be had).
-    bool two = expectedRows >= connection.ReadTuning.TwoReadersFromRows && columns.size() >= 2;
     std::optional<TWriteLock> lock;
     if (two && !connection.ReadOnlyMedia()) {
         lock.emplace(connection);
@@ -192,13 +198,9 @@ int Read(TADOConnection& connection, const QString& table, const QString& keyNam
         lock.reset();
 
     TReader first(connection.SqliteHandle(), false), second(sideDb, true);
-    // Texts cost the most to read, so each reader takes every other text column, and
-    // every other number column.
-    int texts = 0, numbers = 0;
-    for (const TSqlGateway::TColumnSlot& c : columns) {
-        const int turn = c.Type == TFieldType::ftString ? texts++ : numbers++;
-        (two && turn % 2 == 1 ? second : first).Add(columnsOut[size_t(c.Field)], c);
-    }
+    for (int i = 0; i < columns.size(); ++i)
+        (two && toSecond[size_t(i)] ? second : first)
+            .Add(columnsOut[size_t(columns[i].Field)], columns[i]);
     if (two) {
         first.KeepKeys(expectedRows);
         second.KeepKeys(expectedRows);

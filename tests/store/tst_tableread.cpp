@@ -1,0 +1,328 @@
+// Reading a table on two threads: the same rows, cells and nulls as one reader gives,
+// and one snapshot of the file even when a writer tries to commit as the readers start.
+
+#include "store/dberrors.h"
+#include "store/schema.h"
+#include "tests/common/testcatalogue.h"
+#include "tests/store/tabledump.h"
+
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <climits>
+#include <unistd.h>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// Rows written straight to the file, by key, each a value per column of SoftTable by
+// name; null cells are absent.
+using TRows = QMap<int, QHash<QString, QVariant>>;
+
+// A text of LENGTH characters, Latin and Cyrillic.
+QString RandomText(QRandomGenerator& rng, int length)
+{
+    static const QString letters = u"abcXYZ бвгЖЩЯ ёЁ.-_\\"_s;
+    QString text;
+    for (int i = 0; i < length; ++i)
+        text += letters[rng.bounded(int(letters.size()))];
+    return text;
+}
+
+// A cell of COLUMN: now and then null, an empty text, a text many rows share, or a
+// long one.
+QVariant RandomCell(QRandomGenerator& rng, const TColumnDef& column)
+{
+    const int pick = int(rng.bounded(10));
+    // Booleans are never null in the file.
+    if (column.Type == TFieldType::ftBoolean)
+        return int(rng.bounded(2));
+    if (pick == 0)
+        return QVariant();
+    switch (column.Type) {
+    case TFieldType::ftString:
+        if (pick == 1)
+            return u""_s;
+        if (pick < 5)
+            return QString(u"shared "_s + QString::number(rng.bounded(4)));
+        return RandomText(rng, pick == 9 ? 1100 + int(rng.bounded(400))
+                                         : 1 + int(rng.bounded(std::max(1, column.Size))));
+    default:
+        return int(rng.bounded(2000001)) - 1000000;
+    }
+}
+
+QSqlDatabase Writer(const QString& path, const QString& name, int busyTimeoutMs)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, name);
+    db.setDatabaseName(path);
+    db.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT="_s + QString::number(busyTimeoutMs));
+    if (!db.open())
+        qFatal("cannot open %s", qPrintable(path));
+    return db;
+}
+
+// Writes COUNT random rows to the catalogue at PATH, then deletes every seventh, and
+// returns what the table holds.
+TRows Fill(const QString& path, int count, quint32 seed)
+{
+    QRandomGenerator rng(seed);
+    const TTableDef& table = *Schema::FindTable(u"SoftTable"_s);
+    TRows rows;
+    {
+        QSqlDatabase db = Writer(path, u"fill"_s, 0);
+        db.transaction();
+        QSqlQuery q(db);
+        for (int i = 0; i < count; ++i) {
+            QHash<QString, QVariant> row;
+            QStringList names, marks;
+            for (const TColumnDef& c : table.Columns) {
+                if (c.Name == table.KeyColumn)
+                    continue;
+                const QVariant v = RandomCell(rng, c);
+                if (v.isNull())
+                    continue;
+                row.insert(c.Name, v);
+                names << u'"' + c.Name + u'"';
+                marks << u"?"_s;
+            }
+            // Every row has its Booleans, so no row is without a column.
+            q.prepare(u"INSERT INTO SoftTable ("_s + names.join(u',') + u") VALUES ("_s +
+                      marks.join(u',') + u')');
+            for (const QString& n : std::as_const(names))
+                q.addBindValue(row.value(n.mid(1).chopped(1)));
+            if (!q.exec())
+                qFatal("cannot fill: %s", qPrintable(q.lastError().text()));
+            row.insert(table.KeyColumn, q.lastInsertId().toInt());
+            rows.insert(q.lastInsertId().toInt(), row);
+        }
+        for (auto it = rows.begin(); it != rows.end();) {
+            if (it.key() % 7 == 3) {
+                QSqlQuery(u"DELETE FROM SoftTable WHERE Id = "_s + QString::number(it.key()), db);
+                it = rows.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        db.commit();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(u"fill"_s);
+    return rows;
+}
+
+// ROWS as DumpTable shows them, in the field order of TABLE.
+QByteArray Dump(const TRows& rows, const TDataSet& table)
+{
+    QByteArray out;
+    for (const auto& row : rows) {
+        QStringList cells;
+        for (int f = 0; f < table.FieldCount(); ++f) {
+            const TField& field = *table.Fields(f);
+            if (field.FieldKind() != TFieldKind::fkData)
+                continue;
+            const QVariant v = row.value(field.FieldName());
+            if (v.isNull())
+                cells << u"<null>"_s;
+            else if (field.DataType() == TFieldType::ftString)
+                cells << u'"' + v.toString() + u'"';
+            else
+                cells << QString::number(v.toLongLong());
+        }
+        out += cells.join(u'|').toUtf8() + '\n';
+    }
+    return out;
+}
+
+// The first line where A and B differ, for a readable failure.
+QByteArray FirstDifference(const QByteArray& a, const QByteArray& b)
+{
+    const QList<QByteArray> la = a.split('\n'), lb = b.split('\n');
+    for (int i = 0; i < std::min(la.size(), lb.size()); ++i)
+        if (la[i] != lb[i])
+            return "line " + QByteArray::number(i) + ":\n" + la[i].left(300) + "\n" +
+                   lb[i].left(300);
+    return "lengths " + QByteArray::number(la.size()) + " and " + QByteArray::number(lb.size());
+}
+
+std::unique_ptr<TDataModule1> OpenModule(const QString& connectionString)
+{
+    QStringList errors;
+    auto dm = std::make_unique<TDataModule1>([&errors](const QString& m) { errors << m; },
+                                             connectionString);
+    if (!errors.isEmpty())
+        qFatal("cannot open the catalogue: %s", qPrintable(errors.join(u'\n')));
+    return dm;
+}
+
+} // namespace
+
+class TestTableRead : public QObject {
+    Q_OBJECT
+
+private slots:
+    void twoReadersLoadWhatOneReads_data();
+    void twoReadersLoadWhatOneReads();
+    void writerWaitsWhileTheReadersStart_data();
+    void writerWaitsWhileTheReadersStart();
+    void writerHoldingTheFileLeavesOneReader();
+    void readOnlyFolderLoadsOnTwoReaders();
+};
+
+void TestTableRead::twoReadersLoadWhatOneReads_data()
+{
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("twoFrom");
+    QTest::addColumn<QString>("mode");
+    QTest::newRow("one reader") << 3000 << INT_MAX << QString();
+    QTest::newRow("two readers") << 3000 << 0 << QString();
+    QTest::newRow("two readers, read-only mode") << 3000 << 0 << u";Mode=Read"_s;
+    QTest::newRow("two readers, one row") << 1 << 0 << QString();
+    QTest::newRow("two readers, no rows") << 0 << 0 << QString();
+}
+
+void TestTableRead::twoReadersLoadWhatOneReads()
+{
+    QFETCH(int, rows);
+    QFETCH(int, twoFrom);
+    QFETCH(QString, mode);
+    TTestCatalogue cat;
+    const TRows written = Fill(cat.Path(), rows, 18);
+    auto dm = OpenModule(cat.ConnectionString() + mode);
+    dm->ADOConnection.ReadTuning.TwoReadersFromRows = twoFrom;
+    bool twoStarted = false;
+    dm->ADOConnection.ReadTuning.BetweenReaderStarts = [&twoStarted] { twoStarted = true; };
+    TDataSet& t = dm->BookTable;
+    t.Open();
+    QCOMPARE(twoStarted, twoFrom == 0);
+    QCOMPARE(t.RecordCount(), int(written.size()));
+    const QByteArray loaded = DumpTable(t), expected = Dump(written, t);
+    QVERIFY2(loaded == expected, FirstDifference(loaded, expected).constData());
+    // A refresh reads the same again, the rows held before making room first.
+    t.Refresh();
+    QCOMPARE(DumpTable(t), expected);
+}
+
+void TestTableRead::writerWaitsWhileTheReadersStart_data()
+{
+    QTest::addColumn<QString>("change");
+    // The first text column goes to the first reader and the second to the other, so a
+    // change of both would show half done if the readers saw different moments.
+    QTest::newRow("a row changed in both halves")
+        << u"UPDATE SoftTable SET ProductName = 'after', FileName = 'after' WHERE Id = 2"_s;
+    QTest::newRow("a row added") << u"INSERT INTO SoftTable (ProductName) VALUES ('after')"_s;
+    QTest::newRow("a row deleted") << u"DELETE FROM SoftTable WHERE Id = 2"_s;
+}
+
+void TestTableRead::writerWaitsWhileTheReadersStart()
+{
+    QFETCH(QString, change);
+    TTestCatalogue cat;
+    const TRows written = Fill(cat.Path(), 500, 7);
+    auto dm = OpenModule(cat.ConnectionString());
+    dm->ADOConnection.ReadTuning.TwoReadersFromRows = 0;
+    QSqlDatabase writer = Writer(cat.Path(), u"writer"_s, 0);
+    QString refused;
+    int hookCalls = 0;
+    dm->ADOConnection.ReadTuning.BetweenReaderStarts = [&] {
+        ++hookCalls;
+        QSqlQuery q(writer);
+        if (!q.exec(change))
+            refused = q.lastError().text();
+    };
+    TDataSet& t = dm->BookTable;
+    t.Open();
+    QCOMPARE(hookCalls, 1);
+    const QByteArray loaded = DumpTable(t), expected = Dump(written, t);
+    QVERIFY2(loaded == expected, FirstDifference(loaded, expected).constData());
+    QVERIFY2(refused.contains(u"locked"_s), qPrintable(refused));
+
+    // Once both have begun the writer is let go: it commits while they read on.
+    dm->ADOConnection.ReadTuning.BetweenReaderStarts = [&] {
+        QSqlQuery q(writer);
+        refused = q.exec(change) ? QString() : q.lastError().text();
+    };
+    t.Refresh();
+    QVERIFY2(refused.contains(u"locked"_s), qPrintable(refused));
+    QVERIFY(QSqlQuery(writer).exec(change));
+    dm->ADOConnection.ReadTuning.BetweenReaderStarts = nullptr;
+    t.Refresh();
+    QVERIFY(DumpTable(t) != expected);
+    writer.close();
+    writer = QSqlDatabase();
+    QSqlDatabase::removeDatabase(u"writer"_s);
+}
+
+void TestTableRead::writerHoldingTheFileLeavesOneReader()
+{
+    TTestCatalogue cat;
+    const TRows written = Fill(cat.Path(), 500, 9);
+    auto dm = OpenModule(cat.ConnectionString());
+    dm->ADOConnection.ReadTuning.TwoReadersFromRows = 0;
+    bool twoStarted = false;
+    dm->ADOConnection.ReadTuning.BetweenReaderStarts = [&twoStarted] { twoStarted = true; };
+    {
+        // Another program in the middle of a write: the table is read at once on one
+        // thread, and what that program has not committed is not seen.
+        QSqlDatabase writer = Writer(cat.Path(), u"holder"_s, 0);
+        QVERIFY(QSqlQuery(u"BEGIN IMMEDIATE"_s, writer).isActive());
+        QVERIFY(QSqlQuery(u"DELETE FROM SoftTable"_s, writer).isActive());
+        TDataSet& t = dm->BookTable;
+        t.Open();
+        QVERIFY(!twoStarted);
+        QCOMPARE(DumpTable(t), Dump(written, t));
+        QSqlQuery(u"ROLLBACK"_s, writer);
+        writer.close();
+    }
+    QSqlDatabase::removeDatabase(u"holder"_s);
+}
+
+void TestTableRead::readOnlyFolderLoadsOnTwoReaders()
+{
+    // Root may write to any folder, so as root the reader runs as nobody, who may only
+    // read there.
+    QStringList prefix;
+    if (::geteuid() == 0) {
+        if (QStandardPaths::findExecutable(u"setpriv"_s).isEmpty())
+            QSKIP("running as root without setpriv, no user who cannot write is at hand");
+        prefix = {u"setpriv"_s, u"--reuid=65534"_s, u"--regid=65534"_s, u"--clear-groups"_s};
+    }
+    QTemporaryDir dir;
+    QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                  QFile::ExeOwner | QFile::ReadOther |
+                                                  QFile::ExeOther));
+    const QString folder = dir.filePath(u"disc"_s);
+    QVERIFY(QDir().mkdir(folder));
+    const QString path = folder + u"/Tresmol.mdb"_s;
+    Catalogue::Create(path);
+    const TRows written = Fill(path, 2000, 11);
+    QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther |
+                                              QFile::ExeOther));
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadOther));
+
+    QProcess reader;
+    const QStringList command =
+        prefix + QStringList{QStringLiteral(TRESMOL_BINARY_DIR "/tests/store/store_reader"), path};
+    reader.start(command.first(), command.mid(1));
+    QVERIFY(reader.waitForFinished(60000));
+    const QByteArray err = reader.readAllStandardError();
+    QVERIFY2(reader.exitCode() == 0, err.constData());
+    QCOMPARE(err, QByteArray("read-only media, two readers\n"));
+
+    const TDataSet fieldOrder(nullptr, u"SoftTable"_s);
+    const QByteArray out = reader.readAllStandardOutput(), expected = Dump(written, fieldOrder);
+    QVERIFY2(out == expected, FirstDifference(out, expected).constData());
+    // Nothing was made beside the catalogue.
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System),
+             QStringList{u"Tresmol.mdb"_s});
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+QTEST_GUILESS_MAIN(TestTableRead)
+#include "tst_tableread.moc"
