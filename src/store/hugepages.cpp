@@ -1,5 +1,6 @@
 #include "store/hugepages.h"
 
+#include <cstdint>
 #include <cstdlib>
 
 #include <sys/mman.h>
@@ -35,6 +36,15 @@ void Free(void* block, std::size_t bytes)
         ::operator delete(block);
     else
         std::free(block);
+}
+
+void Advise(void* block, std::size_t bytes)
+{
+    const auto at = reinterpret_cast<std::uintptr_t>(block);
+    const std::uintptr_t first = (at + HugePage - 1) / HugePage * HugePage;
+    const std::uintptr_t end = (at + bytes) / HugePage * HugePage;
+    if (end > first)
+        madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
 }
 
 } // namespace HugePages

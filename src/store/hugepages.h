@@ -12,6 +12,9 @@ namespace HugePages {
 
 void* Allocate(std::size_t bytes);
 void Free(void* block, std::size_t bytes);
+// Asks for huge pages under the whole huge pages that lie within a block allocated
+// elsewhere; a block too small to hold one is left as it is.
+void Advise(void* block, std::size_t bytes);
 
 } // namespace HugePages
 

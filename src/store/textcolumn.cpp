@@ -1,5 +1,7 @@
 #include "store/textcolumn.h"
 
+#include "store/hugepages.h"
+
 #include <QHashFunctions>
 
 #include <algorithm>
@@ -12,13 +14,18 @@ namespace {
 // The most texts a column lists for sharing; a column with more distinct texts than
 // this is no column of repeated values.
 constexpr quint32 MaxSeen = 65536;
-// The characters of a block of texts, and the longest text laid in one; a longer text
-// has a block of its own, as any QString does.
-constexpr qsizetype BlockChars = 32768, MaxLaidChars = 1024;
+// The characters of a column's first block of texts and of its largest, and the
+// longest text laid in one; a longer text has a block of its own, as any QString does.
+// Blocks double as the column fills, so that a small catalogue keeps small blocks and a
+// large one gets blocks big enough for huge pages.
+constexpr qsizetype FirstBlockChars = 32768, LargestBlockChars = qsizetype(2) << 20,
+                    MaxLaidChars = 1024;
 
 } // namespace
 
-TTextColumn::TTextColumn() : FValues{QString(), u""_s}, FShared{1, 1} {}
+TTextColumn::TTextColumn() : FValues{QString(), u""_s}, FShared{1, 1}, FBlockChars(FirstBlockChars)
+{
+}
 
 void TTextColumn::Reserve(int rows) { FSlot.reserve(size_t(rows)); }
 
@@ -91,8 +98,11 @@ QString TTextColumn::Decode(const char* utf8, int bytes)
     // with a zero, as QString keeps it.
     if (bytes >= MaxLaidChars)
         return QString::fromUtf8(utf8, bytes);
-    if (!FBlock.d_ptr() || FBlock.freeSpaceAtEnd() < bytes + 1)
-        FBlock = QString::DataPointer(QTypedArrayData<char16_t>::allocate(BlockChars));
+    if (!FBlock.d_ptr() || FBlock.freeSpaceAtEnd() < bytes + 1) {
+        FBlock = QString::DataPointer(QTypedArrayData<char16_t>::allocate(FBlockChars));
+        HugePages::Advise(FBlock.data(), size_t(FBlockChars) * sizeof(char16_t));
+        FBlockChars = std::min(FBlockChars * 2, LargestBlockChars);
+    }
     char16_t* start = FBlock.data() + FBlock.size;
     const QChar* end =
         FDecoder.appendToBuffer(reinterpret_cast<QChar*>(start), QByteArrayView(utf8, bytes));

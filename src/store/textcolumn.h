@@ -65,5 +65,6 @@ private:
     // lives while any of its texts, or a copy of one, does; a text changed later
     // leaves its block as any shared text does.
     QString::DataPointer FBlock; // the block being filled
+    qsizetype FBlockChars;       // the size of the next block
     QStringDecoder FDecoder{QStringDecoder::Utf8, QStringDecoder::Flag::Stateless};
 };
