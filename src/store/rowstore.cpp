@@ -81,19 +81,6 @@ void TRowStore::Clear()
     ++FDataVersion;
 }
 
-void TRowStore::Reserve(int rows)
-{
-    for (int f : FTextFields)
-        FColumns[f].Text.Reserve(rows);
-    for (int f : FNumberFields) {
-        FColumns[f].Ints.reserve(size_t(rows));
-        FColumns[f].Nulls.reserve(size_t(rows));
-    }
-    FDeleted.reserve(size_t(rows));
-    FCountedPos.reserve(size_t(rows));
-    FPlaced.reserve(size_t(rows));
-}
-
 int TRowStore::AppendRow()
 {
     for (int f : FTextFields)
@@ -119,6 +106,10 @@ void TRowStore::Adopt(int rows, std::vector<TColumn> columns)
     Clear();
     columns.resize(FFields.size());
     FColumns = std::move(columns);
+    const size_t room = size_t(RoomFor(rows));
+    FDeleted.reserve(room);
+    FCountedPos.reserve(room);
+    FPlaced.reserve(room);
     FDeleted.assign(size_t(rows), 0);
     FCountedPos.assign(size_t(rows), -1);
     FPlaced.assign(size_t(rows), 0);

@@ -46,8 +46,10 @@ public:
     bool Deleted(int row) const { return FDeleted[row] != 0; }
     void Clear();
     int AppendRow(); // every value null
-    // Room for ROWS rows in every column, before a table of about that many is read.
-    void Reserve(int rows);
+    // The room a table read with ROWS rows is given: a quarter more, so that the first
+    // records added to a large table (a harvest) do not move every column at once.
+    // Room never written costs address space, not memory.
+    static int RoomFor(int rows) { return rows + rows / 4 + 64; }
     void MarkDeleted(int row)
     {
         FDeleted[row] = 1;

@@ -53,12 +53,13 @@ public:
             FError = QString::fromUtf8(sqlite3_errmsg(FDb));
             return false;
         }
+        const int room = TRowStore::RoomFor(expectedRows);
         for (const TTarget& t : FTargets) {
             if (t.Text) {
-                t.Column->Text.Reserve(expectedRows);
+                t.Column->Text.Reserve(room);
             } else {
-                t.Column->Ints.reserve(size_t(expectedRows));
-                t.Column->Nulls.reserve(size_t(expectedRows));
+                t.Column->Ints.reserve(size_t(room));
+                t.Column->Nulls.reserve(size_t(room));
             }
         }
         FRc = sqlite3_step(FSt);
