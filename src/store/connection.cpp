@@ -250,6 +250,10 @@ void TADOConnection::Open()
         // file safe from corruption; only an OS crash may lose the last commits.
         // FULL would add a disk flush to every post.
         QSqlQuery(u"PRAGMA synchronous = NORMAL"_s, FDb);
+        // The log is copied into the file (a checkpoint, two disk flushes) once it
+        // holds this many pages, not SQLite's 1,000: a harvest posts a record every
+        // few pages, and at the default it waited on the disk every few hundred files.
+        QSqlQuery(u"PRAGMA wal_autocheckpoint = 8000"_s, FDb);
     }
     FConnected = true;
 }
