@@ -2,6 +2,8 @@
 // written, paths that are not there, catalogues that are damaged, altered from
 // outside or kept where nothing can be written.
 
+#include "tests/common/readonlyuser.h"
+
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -9,7 +11,6 @@
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -299,14 +300,11 @@ void TestCliEdges::textListingEscapesCarriageReturns()
 
 void TestCliEdges::catalogueInAFolderThatCannotBeWritten()
 {
-    // The tool runs as a user who may not write to the folder: root may write to any
-    // folder, so as root it runs as nobody, who may only read there.
-    QStringList prefix;
-    if (::geteuid() == 0) {
-        if (QStandardPaths::findExecutable(u"setpriv"_s).isEmpty())
-            QSKIP("running as root without setpriv, no user who cannot write is at hand");
-        prefix = {u"setpriv"_s, u"--reuid=65534"_s, u"--regid=65534"_s, u"--clear-groups"_s};
-    }
+    // The tool runs as a user who may read the folder but not write to it.
+    const std::optional<QStringList> asReader = AsUserWhoCannotWrite();
+    if (!asReader)
+        QSKIP("running as root without setpriv, no user who cannot write is at hand");
+    const QStringList& prefix = *asReader;
     QTemporaryDir dir;
     QVERIFY(QFile::setPermissions(
         dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther |

@@ -3,6 +3,7 @@
 
 #include "store/dberrors.h"
 #include "store/schema.h"
+#include "tests/common/readonlyuser.h"
 #include "tests/common/testcatalogue.h"
 #include "tests/store/tabledump.h"
 
@@ -11,11 +12,9 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QStandardPaths>
 #include <QTest>
 
 #include <climits>
-#include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -285,14 +284,11 @@ void TestTableRead::writerHoldingTheFileLeavesOneReader()
 
 void TestTableRead::readOnlyFolderLoadsOnTwoReaders()
 {
-    // Root may write to any folder, so as root the reader runs as nobody, who may only
-    // read there.
-    QStringList prefix;
-    if (::geteuid() == 0) {
-        if (QStandardPaths::findExecutable(u"setpriv"_s).isEmpty())
-            QSKIP("running as root without setpriv, no user who cannot write is at hand");
-        prefix = {u"setpriv"_s, u"--reuid=65534"_s, u"--regid=65534"_s, u"--clear-groups"_s};
-    }
+    // The reader runs as a user who may read the folder but not write to it.
+    const std::optional<QStringList> asReader = AsUserWhoCannotWrite();
+    if (!asReader)
+        QSKIP("running as root without setpriv, no user who cannot write is at hand");
+    const QStringList& prefix = *asReader;
     QTemporaryDir dir;
     QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner |
                                                   QFile::ExeOwner | QFile::ReadOther |
