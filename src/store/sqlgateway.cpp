@@ -17,8 +17,6 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-QString SqlName(const QString& name) { return u'"' + name + u'"'; }
-
 // Booleans are kept as 0 and 1 in the file.
 QVariant SqlValue(TFieldType type, const QVariant& v)
 {
@@ -44,7 +42,7 @@ qint64 ReadInteger(sqlite3* db, const QByteArray& sql)
 // has meanwhile made wrong costs nothing.
 int ExpectedRows(sqlite3* db, const QString& table, const QString& key, int columns)
 {
-    const QString from = u" FROM "_s + SqlName(table);
+    const QString from = u" FROM "_s + TSqlGateway::SqlName(table);
     const qint64 keys = ReadInteger(
         db, (u"SELECT max("_s + key + u") - min("_s + key + u") + 1"_s + from).toUtf8());
     // A row takes at least a byte per column in the file, and a few more for its cell.

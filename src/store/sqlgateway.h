@@ -36,6 +36,9 @@ public:
     TSqlGateway(const TSqlGateway&) = delete;
     TSqlGateway& operator=(const TSqlGateway&) = delete;
 
+    // NAME as an identifier in SQL: a table's or a column's name, in double quotes.
+    static QString SqlName(const QString& name) { return u'"' + name + u'"'; }
+
     // The auto-increment key's field number.
     int KeyField() const { return FKeyField; }
 

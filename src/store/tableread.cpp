@@ -33,7 +33,7 @@ public:
     void Add(TRowStore::TColumn& column, const TSqlGateway::TColumnSlot& slot)
     {
         FTargets.push_back({&column, slot.Type == TFieldType::ftString});
-        FNames << u'"' + slot.Name + u'"';
+        FNames << TSqlGateway::SqlName(slot.Name);
     }
     // Keeps the keys read, for comparing with another reader's.
     void KeepKeys(int rows)
@@ -46,9 +46,10 @@ public:
     // reader sees to the end. False, with Error() set, when the table cannot be read.
     bool Start(const QString& table, const QString& keyName, int expectedRows)
     {
-        const QByteArray sql = (u"SELECT "_s + keyName + u", "_s + FNames.join(u", "_s) +
-                                u" FROM "_s + u'"' + table + u'"' + u" ORDER BY "_s + keyName)
-                                   .toUtf8();
+        const QByteArray sql =
+            (u"SELECT "_s + keyName + u", "_s + FNames.join(u", "_s) + u" FROM "_s +
+             TSqlGateway::SqlName(table) + u" ORDER BY "_s + keyName)
+                .toUtf8();
         if (sqlite3_prepare_v2(FDb, sql.constData(), int(sql.size()), &FSt, nullptr) != SQLITE_OK) {
             FError = QString::fromUtf8(sqlite3_errmsg(FDb));
             return false;
