@@ -7,21 +7,26 @@
 #include <QByteArray>
 #include <QStringList>
 
+// One cell as the dumps write it: TEXT tells a text field's value.
+inline QString DumpCell(const QVariant& v, bool text)
+{
+    if (v.isNull())
+        return QStringLiteral("<null>");
+    if (text)
+        return u'"' + v.toString() + u'"';
+    return QString::number(v.toLongLong());
+}
+
 inline QByteArray DumpTable(const TDataSet& table)
 {
     QByteArray out;
     for (int row = 0; row < table.RecordCount(); ++row) {
         QStringList cells;
         for (int f = 0; f < table.FieldCount(); ++f) {
-            if (table.Fields(f)->FieldKind() != TFieldKind::fkData)
-                continue;
-            const QVariant v = table.ViewValue(row, f);
-            if (v.isNull())
-                cells << QStringLiteral("<null>");
-            else if (v.typeId() == QMetaType::QString)
-                cells << u'"' + v.toString() + u'"';
-            else
-                cells << QString::number(v.toLongLong());
+            const TField& field = *table.Fields(f);
+            if (field.FieldKind() == TFieldKind::fkData)
+                cells << DumpCell(table.ViewValue(row, f),
+                                  field.DataType() == TFieldType::ftString);
         }
         out += cells.join(u'|').toUtf8() + '\n';
     }

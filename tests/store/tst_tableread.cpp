@@ -124,15 +124,9 @@ QByteArray Dump(const TRows& rows, const TDataSet& table)
         QStringList cells;
         for (int f = 0; f < table.FieldCount(); ++f) {
             const TField& field = *table.Fields(f);
-            if (field.FieldKind() != TFieldKind::fkData)
-                continue;
-            const QVariant v = row.value(field.FieldName());
-            if (v.isNull())
-                cells << u"<null>"_s;
-            else if (field.DataType() == TFieldType::ftString)
-                cells << u'"' + v.toString() + u'"';
-            else
-                cells << QString::number(v.toLongLong());
+            if (field.FieldKind() == TFieldKind::fkData)
+                cells << DumpCell(row.value(field.FieldName()),
+                                  field.DataType() == TFieldType::ftString);
         }
         out += cells.join(u'|').toUtf8() + '\n';
     }
