@@ -4,6 +4,7 @@
 #include "mainwindow/startup.h"
 #include "platform/command.h"
 #include "platform/translations.h"
+#include "store/hugepages.h"
 #include "store/startcatalogue.h"
 
 #include <QApplication>
@@ -14,6 +15,7 @@ using namespace Qt::Literals::StringLiterals;
 
 int main(int argc, char** argv)
 {
+    HugePages::UseForTheHeap();
     QApplication app(argc, argv);
     QApplication::setApplicationVersion(QStringLiteral(TRESMOL_VERSION));
     // Ties the windows to the installed menu entry, so that the desktop shows its name

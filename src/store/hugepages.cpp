@@ -2,8 +2,11 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <limits>
 
+#include <malloc.h>
 #include <sys/mman.h>
+#include <unistd.h>
 
 namespace HugePages {
 
@@ -15,6 +18,11 @@ constexpr std::size_t HugePage = std::size_t(2) << 20;
 constexpr std::size_t Threshold = 4 * HugePage;
 
 std::size_t Rounded(std::size_t bytes) { return (bytes + HugePage - 1) / HugePage * HugePage; }
+
+// How far the heap grows past what is asked of it, and the largest block it hands out
+// (a larger one is mapped on its own, and the arrays above ask for huge pages
+// themselves). Set by hand, the allocator no longer adapts this limit itself.
+constexpr int HeapStep = 1 << 30, LargestHeapBlock = 4 << 20;
 
 } // namespace
 
@@ -45,6 +53,26 @@ void Advise(void* block, std::size_t bytes)
     const std::uintptr_t end = (at + bytes) / HugePage * HugePage;
     if (end > first)
         madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+}
+
+void UseForTheHeap()
+{
+    // One heap for all threads: each thread's own arena would be mapped apart, out of
+    // reach of the advice below. The two readers of a table allocate little while
+    // they read, so they hardly wait for each other.
+    mallopt(M_ARENA_MAX, 1);
+    mallopt(M_MMAP_THRESHOLD, LargestHeapBlock);
+    mallopt(M_TOP_PAD, HeapStep);
+    // Never give the top of the heap back: grown again, it would be a new mapping
+    // without the advice.
+    mallopt(M_TRIM_THRESHOLD, std::numeric_limits<int>::max());
+    // Grow the heap now, by one step, and advise all of it at once.
+    const auto start = reinterpret_cast<std::uintptr_t>(sbrk(0));
+    void* volatile grow = std::malloc(std::size_t(LargestHeapBlock) / 2);
+    std::free(grow);
+    const auto end = reinterpret_cast<std::uintptr_t>(sbrk(0));
+    if (end > start)
+        Advise(reinterpret_cast<void*>(start), end - start);
 }
 
 } // namespace HugePages
