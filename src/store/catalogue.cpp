@@ -46,7 +46,7 @@ QString ConnectionStringFor(const QString& path)
            u";Persist Security Info=False"_s;
 }
 
-std::unique_ptr<TDataModule1> Open(const QString& path)
+std::unique_ptr<TDataModule1> Open(const QString& path, TBookFields fields)
 {
     QString firstError;
     auto dm = std::make_unique<TDataModule1>(
@@ -54,7 +54,7 @@ std::unique_ptr<TDataModule1> Open(const QString& path)
             if (firstError.isEmpty())
                 firstError = m;
         },
-        ConnectionStringFor(QDir::current().absoluteFilePath(path)));
+        ConnectionStringFor(QDir::current().absoluteFilePath(path)), fields);
     if (!firstError.isEmpty())
         throw EDatabaseError(firstError);
     dm->BookTable.Open();

@@ -10,6 +10,7 @@
 #include <memory>
 
 class TDataModule1;
+enum class TBookFields;
 
 namespace Catalogue {
 
@@ -42,7 +43,8 @@ TStandardListKeys FillStandardLists(TDataModule1& dm);
 QString ConnectionStringFor(const QString& path);
 
 // A data module on PATH (relative to the working directory) with the main table
-// open, for tools that work without windows; the first failure throws.
-std::unique_ptr<TDataModule1> Open(const QString& path);
+// open, for tools that work without windows; the first failure throws. FIELDS says
+// which of the table's fields are read (see TDataModule1).
+std::unique_ptr<TDataModule1> Open(const QString& path, TBookFields fields);
 
 } // namespace Catalogue

@@ -5,8 +5,12 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-TDataModule1::TDataModule1(TErrorReporter report, const QString& connectionString)
-    : ADOConnection(connectionString), BookTable(&ADOConnection, u"SoftTable"_s),
+TDataModule1::TDataModule1(TErrorReporter report, const QString& connectionString,
+                           TBookFields bookFields)
+    : ADOConnection(connectionString),
+      BookTable(&ADOConnection, u"SoftTable"_s,
+                bookFields == TBookFields::All ? Schema::FieldDefs(u"SoftTable"_s)
+                                               : Schema::ShownFieldDefs(u"SoftTable"_s)),
       DataSource(&BookTable), ManufacturerADOTable(&ADOConnection, u"ManufacturerDiscBase"_s),
       ManufacturerDataSource(&ManufacturerADOTable),
       CategoryADOTable(&ADOConnection, u"CategoryBase"_s),

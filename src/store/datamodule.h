@@ -9,6 +9,10 @@
 
 #include <functional>
 
+// Which of the main table's fields the data module reads: all of them, for the windows
+// and anything that edits, or only what the grid's shown columns need, for a listing.
+enum class TBookFields { All, Shown };
+
 class TDataModule1 {
 public:
     // Reports a failure that start-up does not stop for (the connection or a
@@ -17,8 +21,9 @@ public:
 
     // Opens the connection, then the five reference cursors, each failure reported
     // at once and creation going on with the next. The main table stays closed.
-    explicit TDataModule1(TErrorReporter report, const QString& connectionString =
-                                                     TADOConnection::DefaultConnectionString);
+    explicit TDataModule1(TErrorReporter report,
+                          const QString& connectionString = TADOConnection::DefaultConnectionString,
+                          TBookFields bookFields = TBookFields::All);
     ~TDataModule1();
     TDataModule1(const TDataModule1&) = delete;
     TDataModule1& operator=(const TDataModule1&) = delete;

@@ -92,6 +92,8 @@ public:
 
     // A dataset over TABLENAME of CONNECTION with the table's field list.
     TDataSet(TADOConnection* connection, const QString& tableName);
+    // The same with the field list DEFS, one Schema gives for the table.
+    TDataSet(TADOConnection* connection, const QString& tableName, const QVector<TFieldDef>& defs);
     ~TDataSet();
     TDataSet(const TDataSet&) = delete;
     TDataSet& operator=(const TDataSet&) = delete;
@@ -209,7 +211,6 @@ private:
     friend class TField;
     friend class TADOConnection;
 
-    TDataSet(TADOConnection* connection, const QString& tableName, const QVector<TFieldDef>& defs);
     void DetachConnection();
     void CheckActive() const;
     void CheckEditing() const;

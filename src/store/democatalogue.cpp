@@ -143,7 +143,7 @@ namespace {
 
 void FillDemo(const QString& path)
 {
-    const std::unique_ptr<TDataModule1> opened = Open(path);
+    const std::unique_ptr<TDataModule1> opened = Open(path, TBookFields::All);
     TDataModule1& dm = *opened;
 
     const TStandardListKeys keys = FillStandardLists(dm);

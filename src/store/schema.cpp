@@ -1,5 +1,7 @@
 #include "store/schema.h"
 
+#include <QSet>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
@@ -175,6 +177,22 @@ QVector<TFieldDef> FieldDefs(const QString& tableName)
         return {key, text};
     }
     return {};
+}
+
+QVector<TFieldDef> ShownFieldDefs(const QString& tableName)
+{
+    QVector<TFieldDef> defs = FieldDefs(tableName);
+    const TTableDef* table = FindTable(tableName);
+    QSet<QString> needed;
+    if (table)
+        needed.insert(table->KeyColumn.toLower());
+    for (const TFieldDef& d : defs)
+        if (d.Visible && d.Kind == TFieldKind::fkLookup)
+            needed.insert(d.KeyFields.toLower());
+    for (TFieldDef& d : defs)
+        if (d.Kind == TFieldKind::fkData && !d.Visible && !needed.contains(d.FieldName.toLower()))
+            d.Kind = TFieldKind::fkCalculated;
+    return defs;
 }
 
 QString CreateTableSql(const TTableDef& table)

@@ -53,6 +53,12 @@ const TTableDef* FindTable(const QString& name);
 // The field list of a table's cursor: for SoftTable the 51 fields of the catalogue
 // record, for the reference tables their key (hidden, read-only) and text.
 QVector<TFieldDef> FieldDefs(const QString& tableName);
+// The same list for a cursor that only shows the table, as the command line's listing
+// does: a hidden stored field is not read unless it is the key or a shown lookup field
+// takes its key from it. Such a field is held as a calculated field that nothing
+// fills: it reads as null, and a post neither reads nor writes its column. A large
+// catalogue then opens without the long texts nobody sees (paths, descriptions).
+QVector<TFieldDef> ShownFieldDefs(const QString& tableName);
 
 // SQL that creates a table (used only by the catalogue creation tool).
 QString CreateTableSql(const TTableDef& table);

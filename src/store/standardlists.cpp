@@ -54,7 +54,7 @@ void CreateNew(const QString& path)
 {
     Create(path);
     try {
-        const std::unique_ptr<TDataModule1> opened = Open(path);
+        const std::unique_ptr<TDataModule1> opened = Open(path, TBookFields::All);
         FillStandardLists(*opened);
     } catch (...) {
         // A catalogue without its lists is not what was asked for; the file goes, so

@@ -212,7 +212,7 @@ void TestCli::clearDeletesWhatTheViewShows()
 // The rows of each reference list and of the catalogue table.
 QList<int> TableSizes(const QString& path)
 {
-    const std::unique_ptr<TDataModule1> dm = Catalogue::Open(path);
+    const std::unique_ptr<TDataModule1> dm = Catalogue::Open(path, TBookFields::All);
     QList<int> sizes;
     for (TDataSet* ref : dm->ReferenceTables())
         sizes << ref->RecordCount();

@@ -30,7 +30,7 @@ void MakeFile(const QString& path, const QString& kind, const QString& name)
     QDir().mkpath(QFileInfo(path).absolutePath());
     if (kind == u"catalogue"_s) {
         Catalogue::Create(path);
-        const std::unique_ptr<TDataModule1> dm = Catalogue::Open(path);
+        const std::unique_ptr<TDataModule1> dm = Catalogue::Open(path, TBookFields::All);
         TTestCatalogue::AddNames(dm->BookTable, {name});
     } else if (kind == u"foreign"_s) {
         QFile f(path);
@@ -109,7 +109,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(u"standard.mdb"_s);
         Catalogue::CreateNew(path);
-        const std::unique_ptr<TDataModule1> dm = Catalogue::Open(path);
+        const std::unique_ptr<TDataModule1> dm = Catalogue::Open(path, TBookFields::All);
         FStandardSizes = ListSizes(*dm);
         for (int size : FStandardSizes)
             QVERIFY(size > 0);
@@ -269,7 +269,7 @@ private slots:
 
         // The change went into the catalogue left behind.
         {
-            const std::unique_ptr<TDataModule1> dm = Catalogue::Open(first);
+            const std::unique_ptr<TDataModule1> dm = Catalogue::Open(first, TBookFields::All);
             QCOMPARE(dm->BookTable.FieldByName(u"ProductVersion"_s)->AsString(), u"2.0"_s);
         }
 
@@ -292,7 +292,7 @@ private slots:
         Table().FieldByName(u"ProductVersion"_s)->SetAsString(u"mine"_s);
         // Someone else saves the same record meanwhile.
         {
-            const std::unique_ptr<TDataModule1> other = Catalogue::Open(first);
+            const std::unique_ptr<TDataModule1> other = Catalogue::Open(first, TBookFields::All);
             other->BookTable.Edit();
             other->BookTable.FieldByName(u"ProductVersion"_s)->SetAsString(u"theirs"_s);
             other->BookTable.Post();
@@ -385,7 +385,7 @@ private slots:
         QCOMPARE(Ui().StatusText(0), u"Подключены к "_s + FDir->filePath(made));
         // The new catalogue shows no position of the one left behind.
         QVERIFY(Ui().StatusText(1).isEmpty());
-        const std::unique_ptr<TDataModule1> dm = Catalogue::Open(first);
+        const std::unique_ptr<TDataModule1> dm = Catalogue::Open(first, TBookFields::All);
         QCOMPARE(dm->BookTable.FieldByName(u"ProductVersion"_s)->AsString(), u"2.0"_s);
     }
 
@@ -401,7 +401,7 @@ private slots:
         QCOMPARE(FDialogs.Messages().size(), 1);
         QVERIFY(FDialogs.Messages()[0].Text.contains(u"already exists"_s));
         QCOMPARE(Names(Table()), QStringList{u"Alpha"_s});
-        const std::unique_ptr<TDataModule1> dm = Catalogue::Open(other);
+        const std::unique_ptr<TDataModule1> dm = Catalogue::Open(other, TBookFields::All);
         QCOMPARE(Names(dm->BookTable), QStringList{u"Bravo"_s});
     }
 };

@@ -15,6 +15,7 @@ private slots:
     void catalogueFieldList_data();
     void catalogueFieldList();
     void defaultGridShowsTwentyFourColumns();
+    void shownFieldListReadsWhatTheGridNeeds();
     void createdFileHasEveryColumnWithItsType_data();
     void createdFileHasEveryColumnWithItsType();
     void dataModuleOpensReferenceCursorsButNotTheCatalogue();
@@ -85,6 +86,30 @@ void TestSchema::defaultGridShowsTwentyFourColumns()
     QCOMPARE(stored, 45);
     QCOMPARE(lookups, 5);
     QCOMPARE(calculated, 1);
+}
+
+void TestSchema::shownFieldListReadsWhatTheGridNeeds()
+{
+    const QVector<TFieldDef> all = Schema::FieldDefs(u"SoftTable"_s);
+    const QVector<TFieldDef> shown = Schema::ShownFieldDefs(u"SoftTable"_s);
+    QCOMPARE(shown.size(), all.size());
+    QStringList unread;
+    for (int i = 0; i < all.size(); ++i) {
+        QCOMPARE(shown[i].FieldName, all[i].FieldName);
+        if (shown[i].Kind != all[i].Kind) {
+            QCOMPARE(all[i].Kind, TFieldKind::fkData);
+            QCOMPARE(shown[i].Kind, TFieldKind::fkCalculated);
+            QVERIFY(!all[i].Visible);
+            unread << all[i].FieldName;
+        }
+    }
+    // The key and the keys of the shown lookups are read though hidden.
+    for (const QString& kept : {u"Id"_s, u"Platform"_s, u"Category"_s, u"Programtype"_s,
+                                u"TypeDisc"_s, u"ManufacturerDisc"_s})
+        QVERIFY2(!unread.contains(kept), qPrintable(kept));
+    for (const QString& left : {u"PlacingProgram"_s, u"FileDescription"_s, u"ExtractFileName"_s,
+                                u"SubCategory"_s, u"Images"_s})
+        QVERIFY2(unread.contains(left), qPrintable(left));
 }
 
 void TestSchema::createdFileHasEveryColumnWithItsType_data()

@@ -1,8 +1,10 @@
 // Reading a table on two threads: the same rows, cells and nulls as one reader gives,
 // and one snapshot of the file even when a writer tries to commit as the readers start.
+// Reading only the shown fields: the same grid, and a post that leaves the rest alone.
 
 #include "store/dberrors.h"
 #include "store/schema.h"
+#include "store/search.h"
 #include "tests/common/readonlyuser.h"
 #include "tests/common/testcatalogue.h"
 #include "tests/store/tabledump.h"
@@ -144,14 +146,29 @@ QByteArray FirstDifference(const QByteArray& a, const QByteArray& b)
     return "lengths " + QByteArray::number(la.size()) + " and " + QByteArray::number(lb.size());
 }
 
-std::unique_ptr<TDataModule1> OpenModule(const QString& connectionString)
+std::unique_ptr<TDataModule1> OpenModule(const QString& connectionString,
+                                         TBookFields fields = TBookFields::All)
 {
     QStringList errors;
     auto dm = std::make_unique<TDataModule1>([&errors](const QString& m) { errors << m; },
-                                             connectionString);
+                                             connectionString, fields);
     if (!errors.isEmpty())
         qFatal("cannot open the catalogue: %s", qPrintable(errors.join(u'\n')));
     return dm;
+}
+
+// The grid's shown columns as TABLE views them, one line per row.
+QByteArray ShownGrid(const TDataSet& table)
+{
+    QByteArray out;
+    for (int row = 0; row < table.ViewRowCount(); ++row) {
+        QStringList cells;
+        for (int f = 0; f < table.FieldCount(); ++f)
+            if (table.Fields(f)->Visible())
+                cells << table.ViewText(row, f);
+        out += cells.join(u'|').toUtf8() + '\n';
+    }
+    return out;
 }
 
 } // namespace
@@ -166,6 +183,9 @@ private slots:
     void writerWaitsWhileTheReadersStart();
     void writerHoldingTheFileLeavesOneReader();
     void readOnlyFolderLoadsOnTwoReaders();
+    void shownFieldsGiveTheSameGrid_data();
+    void shownFieldsGiveTheSameGrid();
+    void postOnShownFieldsLeavesTheOthers();
 };
 
 void TestTableRead::twoReadersLoadWhatOneReads_data()
@@ -312,6 +332,91 @@ void TestTableRead::readOnlyFolderLoadsOnTwoReaders()
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System),
              QStringList{u"Tresmol.mdb"_s});
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+void TestTableRead::shownFieldsGiveTheSameGrid_data()
+{
+    QTest::addColumn<QString>("sortKey");
+    QTest::addColumn<QString>("search");
+    QTest::newRow("by name") << u"name"_s << QString();
+    QTest::newRow("by maker, searched") << u"maker"_s << u"shared"_s;
+    QTest::newRow("by size") << u"size"_s << QString();
+    QTest::newRow("by platform, searched") << u"platform"_s << u"s"_s;
+    QTest::newRow("by category") << u"category"_s << QString();
+    QTest::newRow("by type, searched") << u"type"_s << u"shared 2"_s;
+}
+
+void TestTableRead::shownFieldsGiveTheSameGrid()
+{
+    QFETCH(QString, sortKey);
+    QFETCH(QString, search);
+    TTestCatalogue cat;
+    const TRows written = Fill(cat.Path(), 1500, 21);
+    {
+        // Lookups that find their rows, so that sorting by them orders texts.
+        QSqlDatabase db = Writer(cat.Path(), u"lists"_s, 0);
+        QSqlQuery q(db);
+        for (const QString& table : {u"PlatformBase"_s, u"CategoryBase"_s, u"ProgramtypeBase"_s,
+                                     u"TypeDiscBase"_s, u"ManufacturerDiscBase"_s})
+            for (int i = 0; i < 5; ++i)
+                QVERIFY(q.exec(u"INSERT INTO "_s + table + u" VALUES (NULL, 'name "_s +
+                               QString::number((i * 3) % 5) + u"')"_s));
+        QSqlQuery(u"UPDATE SoftTable SET Platform = Id % 6, Category = Id % 4, "
+                  u"Programtype = Id % 5, TypeDisc = Id % 3, ManufacturerDisc = Id % 7"_s,
+                  db);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(u"lists"_s);
+    auto all = OpenModule(cat.ConnectionString());
+    auto shown = OpenModule(cat.ConnectionString(), TBookFields::Shown);
+    for (TDataModule1* dm : {all.get(), shown.get()}) {
+        dm->BookTable.Open();
+        dm->BookTable.SetSort(Search::SortFieldForKey(sortKey));
+        Search::Apply(*dm, search);
+    }
+    const QByteArray expected = ShownGrid(all->BookTable), got = ShownGrid(shown->BookTable);
+    QVERIFY(all->BookTable.ViewRowCount() > 50);
+    QVERIFY2(got == expected, FirstDifference(got, expected).constData());
+    // The long hidden texts were not read at all.
+    const TField* path = shown->BookTable.FieldByName(u"PlacingProgram"_s);
+    QCOMPARE(path->FieldKind(), TFieldKind::fkCalculated);
+    QVERIFY(shown->BookTable.ViewValue(0, path->Index()).isNull());
+    QVERIFY(!all->BookTable.ViewValue(0, path->Index()).isNull() ||
+            !all->BookTable.ViewValue(1, path->Index()).isNull());
+}
+
+void TestTableRead::postOnShownFieldsLeavesTheOthers()
+{
+    TTestCatalogue cat;
+    TRows written = Fill(cat.Path(), 60, 23);
+    int edited = 0, added = 0;
+    {
+        auto shown = OpenModule(cat.ConnectionString(), TBookFields::Shown);
+        TDataSet& t = shown->BookTable;
+        t.Open();
+        t.Next();
+        edited = t.FieldByName(u"Id"_s)->AsInteger();
+        t.Edit();
+        t.FieldByName(u"ProductName"_s)->SetAsString(u"edited"_s);
+        t.Post();
+        t.Append();
+        t.FieldByName(u"ProductName"_s)->SetAsString(u"added"_s);
+        t.Post();
+        added = t.FieldByName(u"Id"_s)->AsInteger();
+        t.Close();
+    }
+    written[edited][u"ProductName"_s] = u"edited"_s;
+    // A record added through the shown fields has the others empty (Booleans false).
+    QHash<QString, QVariant>& fresh = written[added];
+    fresh.insert(u"Id"_s, added);
+    fresh.insert(u"ProductName"_s, u"added"_s);
+    for (const TColumnDef& c : Schema::FindTable(u"SoftTable"_s)->Columns)
+        if (c.Type == TFieldType::ftBoolean)
+            fresh.insert(c.Name, 0);
+    auto all = OpenModule(cat.ConnectionString());
+    all->BookTable.Open();
+    const QByteArray loaded = DumpTable(all->BookTable), expected = Dump(written, all->BookTable);
+    QVERIFY2(loaded == expected, FirstDifference(loaded, expected).constData());
 }
 
 QTEST_GUILESS_MAIN(TestTableRead)

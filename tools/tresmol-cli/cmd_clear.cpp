@@ -19,7 +19,8 @@ int CmdClear(const QStringList& args)
         const TCliArgs a = ParseCliArgs(args, {u"--search"_s}, {});
         if (a.Positional.size() != 1)
             return Fail(u"usage: tresmol-cli clear CATALOGUE [--search TEXT]"_s);
-        const std::unique_ptr<TDataModule1> opened = Catalogue::Open(a.Positional[0]);
+        const std::unique_ptr<TDataModule1> opened =
+            Catalogue::Open(a.Positional[0], TBookFields::All);
         TDataModule1& dm = *opened;
         Search::Apply(dm, a.Options.value(u"--search"_s));
         const int deleted = RecordOps::DeleteAll(dm.BookTable);

@@ -59,7 +59,7 @@ int CmdExport(const QStringList& args)
         if (a.Positional.size() != 2)
             return Fail(
                 u"usage: tresmol-cli export CATALOGUE OUT.xlsx [--search TEXT] [--sort KEY]"_s);
-        std::unique_ptr<TDataModule1> opened = Catalogue::Open(a.Positional[0]);
+        std::unique_ptr<TDataModule1> opened = Catalogue::Open(a.Positional[0], TBookFields::All);
         TDataModule1& dm = *opened;
         TDataSet& table = dm.BookTable;
         ApplyViewOptions(dm, a);

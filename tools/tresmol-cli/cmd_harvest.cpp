@@ -95,7 +95,7 @@ int CmdHarvest(const QStringList& args)
                              QString::fromLocal8Bit(std::strerror(errno)));
         }
 
-        const std::unique_ptr<TDataModule1> opened = Catalogue::Open(catalogue);
+        const std::unique_ptr<TDataModule1> opened = Catalogue::Open(catalogue, TBookFields::All);
         TDataModule1& dm = *opened;
         TDataSet& table = dm.BookTable;
 

@@ -13,7 +13,7 @@
 using namespace Qt::Literals::StringLiterals;
 
 // Prints the catalogue as the main window's grid shows it with the default columns:
-// the same search and sort, the same numbering.
+// the same search and sort, the same numbering. Only what those columns need is read.
 int CmdList(const QStringList& args)
 {
     return RunCommand([&] {
@@ -21,7 +21,7 @@ int CmdList(const QStringList& args)
         if (a.Positional.size() != 1)
             return Fail(
                 u"usage: tresmol-cli list CATALOGUE [--search TEXT] [--sort KEY] [--json]"_s);
-        std::unique_ptr<TDataModule1> opened = Catalogue::Open(a.Positional[0]);
+        std::unique_ptr<TDataModule1> opened = Catalogue::Open(a.Positional[0], TBookFields::Shown);
         TDataModule1& dm = *opened;
         TDataSet& table = dm.BookTable;
         ApplyViewOptions(dm, a);
