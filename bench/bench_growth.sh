@@ -25,7 +25,7 @@ trap 'rm -rf "$work"' EXIT
 # away. The catalogue is read on two threads, so the two figures differ.
 cpu_wall() {
     local TIMEFORMAT='%U %S %R'
-    { time "$@" >/dev/null 2>/dev/null; } 2>&1 | awk '{printf "%.2f %.2f\n", $1 + $2, $3}'
+    { time "$@" >/dev/null 2>/dev/null; } 2>&1 | awk '{printf "%.3f %.3f\n", $1 + $2, $3}'
 }
 
 for n in $sizes; do
