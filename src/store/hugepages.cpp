@@ -19,9 +19,9 @@ constexpr std::size_t Threshold = 4 * HugePage;
 
 std::size_t Rounded(std::size_t bytes) { return (bytes + HugePage - 1) / HugePage * HugePage; }
 
-// How far the heap grows past what is asked of it, and the largest block it hands out
-// (a larger one is mapped on its own, and the arrays above ask for huge pages
-// themselves). Set by hand, the allocator no longer adapts this limit itself.
+// How far the heap grows past what is asked of it, and the largest block for which it
+// grows at all: a larger one that the heap cannot hold is mapped on its own. Within a
+// step, every block comes from the heap, and a freed one stays there for the next.
 constexpr int HeapStep = 1 << 30, LargestHeapBlock = 4 << 20;
 
 } // namespace
@@ -58,8 +58,8 @@ void Advise(void* block, std::size_t bytes)
 void UseForTheHeap()
 {
     // One heap for all threads: each thread's own arena would be mapped apart, out of
-    // reach of the advice below. The two readers of a table allocate little while
-    // they read, so they hardly wait for each other.
+    // reach of the advice below. The two readers of a table allocate in large blocks,
+    // so they hardly wait for each other.
     mallopt(M_ARENA_MAX, 1);
     mallopt(M_MMAP_THRESHOLD, LargestHeapBlock);
     mallopt(M_TOP_PAD, HeapStep);

@@ -17,8 +17,8 @@ constexpr quint32 MaxSeen = 65536;
 // The characters of a column's first block of texts and of its largest, and the
 // longest text laid in one; a longer text has a block of its own, as any QString does.
 // Blocks double as the column fills, so that a small catalogue keeps small blocks and a
-// large one gets blocks big enough for huge pages.
-constexpr qsizetype FirstBlockChars = 32768, LargestBlockChars = qsizetype(2) << 20,
+// large one gets blocks of a huge page (2 MB), which the heap hands out whole.
+constexpr qsizetype FirstBlockChars = 32768, LargestBlockChars = qsizetype(1) << 20,
                     MaxLaidChars = 1024;
 
 } // namespace
