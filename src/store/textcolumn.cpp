@@ -27,16 +27,31 @@ TTextColumn::TTextColumn() : FValues{QString(), u""_s}, FShared{1, 1}, FBlockCha
 {
 }
 
-void TTextColumn::Reserve(int rows) { FSlot.reserve(size_t(rows)); }
+void TTextColumn::Reserve(int rows)
+{
+    FRoom = rows;
+    if (!FAllNull)
+        FSlot.reserve(size_t(rows));
+}
+
+void TTextColumn::FillSlots()
+{
+    FSlot.reserve(size_t(std::max(FRoom, FRows)));
+    FSlot.assign(size_t(FRows), NullSlot);
+    FAllNull = false;
+}
 
 void TTextColumn::Clear() { *this = TTextColumn(); }
 
 void TTextColumn::Set(int row, QString text)
 {
     if (text.isNull()) {
-        FSlot[row] = NullSlot;
+        if (!FAllNull)
+            FSlot[row] = NullSlot;
         return;
     }
+    if (FAllNull)
+        FillSlots();
     if (text.isEmpty()) {
         FSlot[row] = EmptySlot;
         return;
@@ -117,7 +132,7 @@ void TTextColumn::StopSharing()
 {
     FSharing = false;
     // From here on every row brings a value of its own.
-    const size_t values = std::max(FValues.size(), FSlot.capacity()) + 2;
+    const size_t values = std::max({FValues.size(), FSlot.capacity(), size_t(FRoom)}) + 2;
     FValues.reserve(values);
     FShared.reserve(values);
     FSeen = {};
@@ -127,6 +142,8 @@ void TTextColumn::StopSharing()
 
 void TTextColumn::SetUtf8(int row, const char* utf8, int bytes)
 {
+    if (FAllNull)
+        FillSlots();
     if (bytes == 0) {
         FSlot[row] = EmptySlot;
         return;

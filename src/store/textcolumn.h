@@ -2,7 +2,8 @@
 // The text of one column of a table in memory: a 4-byte slot per row into a list of
 // values. A null or empty cell costs its slot alone, and a text that many rows repeat
 // (a maker, a language, a size) is held once when it is read from the file, so a
-// catalogue of a million records fits in memory.
+// catalogue of a million records fits in memory. A column no row has filled yet (the
+// registration details of most catalogues) has no slots at all.
 
 #include <QString>
 #include <QStringDecoder>
@@ -14,11 +15,16 @@ class TTextColumn {
 public:
     TTextColumn();
 
-    int size() const { return int(FSlot.size()); }
-    const QString& operator[](int row) const { return FValues[FSlot[row]]; }
-    bool IsNull(int row) const { return FSlot[row] == NullSlot; }
+    int size() const { return FRows; }
+    const QString& operator[](int row) const { return FValues[Slot(row)]; }
+    bool IsNull(int row) const { return Slot(row) == NullSlot; }
 
-    void AppendNull() { FSlot.push_back(NullSlot); }
+    void AppendNull()
+    {
+        if (!FAllNull)
+            FSlot.push_back(NullSlot);
+        ++FRows;
+    }
     // Room for ROWS rows, so that reading a large table does not move the column
     // again and again while it grows.
     void Reserve(int rows);
@@ -32,6 +38,10 @@ public:
 private:
     enum : quint32 { NullSlot = 0, EmptySlot = 1 };
 
+    quint32 Slot(int row) const { return FAllNull ? quint32(NullSlot) : FSlot[row]; }
+    // Gives every row its slot, before the first that is not null.
+    void FillSlots();
+
     // The value listed for these bytes, or ~0u; HASH is theirs.
     quint32 FindSeen(std::string_view key, quint32 hash) const;
     void AddSeen(std::string_view key, quint32 hash, quint32 value);
@@ -39,7 +49,10 @@ private:
     // UTF8 as a text laid in the block being filled.
     QString Decode(const char* utf8, int bytes);
 
-    std::vector<quint32> FSlot; // by row
+    int FRows = 0;
+    bool FAllNull = true;       // no slots yet: every row is null
+    int FRoom = 0;              // the rows reserved for
+    std::vector<quint32> FSlot; // by row, once a row is not null
     std::vector<QString> FValues;
     std::vector<char> FShared; // by value: held by more than one row
 

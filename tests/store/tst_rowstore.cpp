@@ -74,6 +74,54 @@ private slots:
         QVERIFY(s->Value(row, Year).isNull());
     }
 
+    // A column that no row has filled holds no slots; the first text, read from the
+    // file or set, gives the rows before it their nulls.
+    void columnFilledLate_data()
+    {
+        QTest::addColumn<bool>("fromFile");
+        QTest::addColumn<QString>("first");
+        QTest::newRow("a text set") << false << u"Late"_s;
+        QTest::newRow("an empty text set") << false << u""_s;
+        QTest::newRow("a text read") << true << u"Late"_s;
+        QTest::newRow("an empty text read") << true << u""_s;
+    }
+
+    void columnFilledLate()
+    {
+        QFETCH(bool, fromFile);
+        QFETCH(QString, first);
+        auto s = MakeStore();
+        for (int i = 0; i < 300; ++i)
+            Add(*s, QVariant(), i);
+        // Setting a null leaves the column as it was.
+        s->SetValue(7, Name, QVariant());
+        QVERIFY(s->Text(7, Name).isNull());
+        if (fromFile) {
+            const QByteArray utf8 = first.toUtf8();
+            s->SetTextUtf8(200, Name, utf8.constData(), int(utf8.size()));
+        } else {
+            s->SetText(200, Name, first);
+        }
+        Add(*s, u"After"_s, 300);
+        Add(*s, QVariant(), 301);
+        QCOMPARE(s->RowCount(), 302);
+        for (int row = 0; row < s->RowCount(); ++row) {
+            const QVariant v = s->Value(row, Name);
+            if (row == 200) {
+                QVERIFY(!v.isNull());
+                QCOMPARE(v.toString(), first);
+            } else if (row == 300) {
+                QCOMPARE(v.toString(), u"After"_s);
+            } else {
+                QVERIFY2(v.isNull(), qPrintable(QString::number(row)));
+            }
+        }
+        // And back to null, row by row.
+        s->SetValue(200, Name, QVariant());
+        QVERIFY(s->Value(200, Name).isNull());
+        QCOMPARE(s->Value(300, Name).toString(), u"After"_s);
+    }
+
     void sortOrder_data()
     {
         QTest::addColumn<int>("field");
