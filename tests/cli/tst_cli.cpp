@@ -7,6 +7,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/resource.h>
+
+#include <functional>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
@@ -16,9 +20,12 @@ struct TRun {
     QString Out, Err;
 };
 
-TRun Cli(const QStringList& args)
+// Runs tresmol-cli with ARGS; SETUP, when given, runs in the child before it starts.
+TRun Cli(const QStringList& args, const std::function<void()>& setup = nullptr)
 {
     QProcess p;
+    if (setup)
+        p.setChildProcessModifier(setup);
     p.start(QStringLiteral(TRESMOL_BINARY_DIR "/tools/tresmol-cli/tresmol-cli"), args);
     p.waitForFinished(60000);
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
@@ -53,6 +60,8 @@ private slots:
     void sortKeysOrderTheList_data();
     void sortKeysOrderTheList();
     void textListingHasTheGridTitles();
+    void listsWithinAMemoryLimit_data();
+    void listsWithinAMemoryLimit();
     void failuresExitWithAClearMessage_data();
     void failuresExitWithAClearMessage();
     void clearDeletesWhatTheViewShows_data();
@@ -125,6 +134,34 @@ void TestCli::sortKeysOrderTheList()
         QCOMPARE(o.value(u"Номер"_s).toInt(), ++number);
     }
     QVERIFY(number > 0);
+}
+
+void TestCli::listsWithinAMemoryLimit_data()
+{
+    QTest::addColumn<int>("resource");
+    QTest::addColumn<int>("megabytes");
+    // The heap grows in steps: one the system refuses must not leave the program
+    // without memory, whichever limit refuses it.
+    QTest::newRow("address space") << int(RLIMIT_AS) << 600;
+    QTest::newRow("data") << int(RLIMIT_DATA) << 300;
+}
+
+void TestCli::listsWithinAMemoryLimit()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("the address sanitizer's shadow memory does not fit under such a limit");
+#endif
+    QFETCH(int, resource);
+    QFETCH(int, megabytes);
+    const TRun unlimited = Cli({u"list"_s, FDemo});
+    QCOMPARE(unlimited.Status, 0);
+    const TRun limited = Cli({u"list"_s, FDemo}, [resource, megabytes] {
+        const rlim_t bytes = rlim_t(megabytes) << 20;
+        const rlimit limit{bytes, bytes};
+        setrlimit(resource, &limit);
+    });
+    QVERIFY2(limited.Status == 0, qPrintable(limited.Err));
+    QCOMPARE(limited.Out, unlimited.Out);
 }
 
 void TestCli::textListingHasTheGridTitles()
