@@ -7,6 +7,7 @@
 #include "store/catalogue.h"
 #include "store/datamodule.h"
 #include "store/dberrors.h"
+#include "store/schema.h"
 #include "store/search.h"
 
 #include <QDir>
@@ -319,6 +320,7 @@ private slots:
     void layoutColumns_data();
     void layoutColumns();
     void layoutSheet();
+    void everyColumnIsAmongTheShownFields();
 
     void recordValues_data();
     void recordValues();
@@ -467,6 +469,21 @@ void TestSpreadsheetExport::layoutColumns_data()
     };
     for (int c = 1; c <= expected.size(); ++c)
         QTest::addRow("column %d", c) << c << expected[c - 1].first << expected[c - 1].second;
+}
+
+// The command line exports from a catalogue opened with its shown fields only.
+void TestSpreadsheetExport::everyColumnIsAmongTheShownFields()
+{
+    const QVector<TFieldDef> all = Schema::FieldDefs(u"SoftTable"_s);
+    const QVector<TFieldDef> shown = Schema::ShownFieldDefs(u"SoftTable"_s);
+    for (const auto& c : SpreadsheetExport::Columns()) {
+        int at = -1;
+        for (int i = 0; i < all.size(); ++i)
+            if (all[i].FieldName == c.Field)
+                at = i;
+        QVERIFY2(at >= 0, qPrintable(c.Field));
+        QVERIFY2(shown[at].Kind == all[at].Kind, qPrintable(c.Field + u" is not read"_s));
+    }
 }
 
 void TestSpreadsheetExport::layoutColumns()

@@ -51,7 +51,8 @@ QString InEnglish(const SpreadsheetExport::TCutText& cut)
 
 // Writes the catalogue, with the search and sort the main window would show, to a
 // new workbook: the same sheet the window's export command writes. A text cut to a
-// cell's limit is said on standard error; the workbook is written all the same.
+// cell's limit is said on standard error; the workbook is written all the same. Its
+// columns are all among the grid's, so only the shown fields are read.
 int CmdExport(const QStringList& args)
 {
     return RunCommand([&] {
@@ -59,7 +60,7 @@ int CmdExport(const QStringList& args)
         if (a.Positional.size() != 2)
             return Fail(
                 u"usage: tresmol-cli export CATALOGUE OUT.xlsx [--search TEXT] [--sort KEY]"_s);
-        std::unique_ptr<TDataModule1> opened = Catalogue::Open(a.Positional[0], TBookFields::All);
+        std::unique_ptr<TDataModule1> opened = Catalogue::Open(a.Positional[0], TBookFields::Shown);
         TDataModule1& dm = *opened;
         TDataSet& table = dm.BookTable;
         ApplyViewOptions(dm, a);
