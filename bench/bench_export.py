@@ -162,8 +162,8 @@ def main():
         print("run %d: tresmol-cli %.2f s (%.2f s CPU, %.0f MB peak), python3-xlsxwriter "
               "%.2f s (%.2f s CPU, %.0f MB peak), ratio %.1f (CPU %.1f)"
               % (run + 1, t1, c1, m1, t2, c2, m2, t2 / t1, c2 / c1), flush=True)
-        print("       opening and closing the catalogue for a list that shows nothing "
-              "(the grid's fields only; export reads them all): %.2f s" % t3)
+        print("       of which opening and closing the catalogue (a list that shows "
+              "nothing): %.2f s" % t3)
         if warn:
             print(warn, end="")
     mo = statistics.median(t for t, _ in ours)

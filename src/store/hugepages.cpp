@@ -42,6 +42,16 @@ std::size_t HeapStep()
     return step;
 }
 
+// Asks for huge pages under the whole huge pages that lie within BLOCK.
+void Advise(void* block, std::size_t bytes)
+{
+    const auto at = reinterpret_cast<std::uintptr_t>(block);
+    const std::uintptr_t first = (at + HugePage - 1) / HugePage * HugePage;
+    const std::uintptr_t end = (at + bytes) / HugePage * HugePage;
+    if (end > first)
+        madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+}
+
 } // namespace
 
 void* Allocate(std::size_t bytes)
@@ -62,15 +72,6 @@ void Free(void* block, std::size_t bytes)
         ::operator delete(block);
     else
         std::free(block);
-}
-
-void Advise(void* block, std::size_t bytes)
-{
-    const auto at = reinterpret_cast<std::uintptr_t>(block);
-    const std::uintptr_t first = (at + HugePage - 1) / HugePage * HugePage;
-    const std::uintptr_t end = (at + bytes) / HugePage * HugePage;
-    if (end > first)
-        madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
 }
 
 void UseForTheHeap()

@@ -12,14 +12,11 @@ namespace HugePages {
 
 void* Allocate(std::size_t bytes);
 void Free(void* block, std::size_t bytes);
-// Asks for huge pages under the whole huge pages that lie within a block allocated
-// elsewhere; a block too small to hold one is left as it is.
-void Advise(void* block, std::size_t bytes);
 // Puts the ordinary heap on huge pages as well: every thread allocates from the one
-// heap, which grows in steps of a gigabyte of address space (memory is taken only when
-// written) and is asked for huge pages as a whole. Reading a table allocates thousands
-// of small blocks that no array of its own would gather, and on a virtual machine
-// their page faults cost a third of the time it takes. Call it first thing in main(),
+// heap, which grows in large steps of address space (a gigabyte on most machines;
+// memory is taken only when written) and is asked for huge pages as a whole. Reading a table
+// allocates thousands of small blocks that no array of its own would gather, and on a virtual
+// machine their page faults cost a third of the time it takes. Call it first thing in main(),
 // before threads start; it is advice, and without it the program works the same.
 void UseForTheHeap();
 

@@ -1,7 +1,5 @@
 #include "store/textcolumn.h"
 
-#include "store/hugepages.h"
-
 #include <QHashFunctions>
 
 #include <algorithm>
@@ -115,7 +113,6 @@ QString TTextColumn::Decode(const char* utf8, int bytes)
         return QString::fromUtf8(utf8, bytes);
     if (!FBlock.d_ptr() || FBlock.freeSpaceAtEnd() < bytes + 1) {
         FBlock = QString::DataPointer(QTypedArrayData<char16_t>::allocate(FBlockChars));
-        HugePages::Advise(FBlock.data(), size_t(FBlockChars) * sizeof(char16_t));
         FBlockChars = std::min(FBlockChars * 2, LargestBlockChars);
     }
     char16_t* start = FBlock.data() + FBlock.size;
