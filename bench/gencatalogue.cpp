@@ -1,12 +1,11 @@
 #include "bench/gencatalogue.h"
 
 #include "store/catalogue.h"
+#include "store/connection.h"
 #include "store/schema.h"
+#include "store/sqlite/sqlite.h"
 
 #include <QRandomGenerator>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QStringList>
 
 #include <stdexcept>
@@ -43,13 +42,32 @@ QString Phrase(QRandomGenerator& rng, int words)
     return out.join(u' ');
 }
 
-void Bind(QSqlQuery& q, const QString& v) { q.addBindValue(v); }
+// Binds the values of one row in order.
+class TBinder {
+public:
+    explicit TBinder(TSqliteStatement& st) : FSt(st) {}
+    TBinder& operator<<(const QString& v)
+    {
+        FSt.BindText(++FAt, v);
+        return *this;
+    }
+    TBinder& operator<<(qint64 v)
+    {
+        FSt.BindInteger(++FAt, v);
+        return *this;
+    }
+    // Runs the statement and makes it ready for the next row.
+    void Run()
+    {
+        FSt.Step();
+        FSt.Reset();
+        FAt = 0;
+    }
 
-void Check(bool ok, const QSqlQuery& q)
-{
-    if (!ok)
-        throw std::runtime_error(q.lastError().text().toStdString());
-}
+private:
+    TSqliteStatement& FSt;
+    int FAt = 0;
+};
 
 } // namespace
 
@@ -57,75 +75,56 @@ void GenerateCatalogue(const QString& path, int count, quint32 seed)
 {
     Catalogue::Create(path);
     QRandomGenerator rng(seed);
-    const QString name = u"generator"_s;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, name);
-        db.setDatabaseName(path);
-        if (!db.open())
-            throw std::runtime_error("cannot open the new catalogue");
-        db.transaction();
-        QSqlQuery q(db);
-        const struct {
-            const char16_t* table;
-            const char16_t* column;
-            int rows;
-        } refs[] = {{u"TypeDiscBase", u"TypeDisc", 6},
-                    {u"ManufacturerDiscBase", u"ManufacturerDiscType", 10},
-                    {u"ProgramtypeBase", u"ProgramtypeType", 5},
-                    {u"PlatformBase", u"TypePlatform", 12},
-                    {u"CategoryBase", u"CategoryType", 20}};
-        for (const auto& r : refs) {
-            Check(q.prepare(u"INSERT INTO \""_s + QString::fromUtf16(r.table) + u"\" (\""_s +
-                            QString::fromUtf16(r.column) + u"\") VALUES (?)"_s),
-                  q);
-            for (int i = 0; i < r.rows; ++i) {
-                Bind(q, QString::fromUtf16(r.column) + u' ' + QString::number(i + 1));
-                Check(q.exec(), q);
-            }
+    const TSqliteDatabase db =
+        TSqliteDatabase::Open(SqliteUri(path).toUtf8(), TSqliteDatabase::TAccess::ReadWrite);
+    TSqliteTransaction transaction(db);
+    const struct {
+        const char16_t* table;
+        const char16_t* column;
+        int rows;
+    } refs[] = {{u"TypeDiscBase", u"TypeDisc", 6},
+                {u"ManufacturerDiscBase", u"ManufacturerDiscType", 10},
+                {u"ProgramtypeBase", u"ProgramtypeType", 5},
+                {u"PlatformBase", u"TypePlatform", 12},
+                {u"CategoryBase", u"CategoryType", 20}};
+    for (const auto& r : refs) {
+        TSqliteStatement insert =
+            db.Prepare((u"INSERT INTO \""_s + QString::fromUtf16(r.table) + u"\" (\""_s +
+                        QString::fromUtf16(r.column) + u"\") VALUES (?)"_s)
+                           .toUtf8());
+        TBinder row(insert);
+        for (int i = 0; i < r.rows; ++i) {
+            row << QString::fromUtf16(r.column) + u' ' + QString::number(i + 1);
+            row.Run();
         }
-        Check(
-            q.prepare(u"INSERT INTO SoftTable (ProductName, CompanyName, FileName, Language, Size, "
-                      u"Year, Rating, ProductVersion, FileVersion, InternalName, OriginalFilename, "
-                      u"LangID, CodePage, LegalCopyright, FileDescription, Installed, Platform, "
-                      u"Category, Programtype, ManufacturerDisc, TypeDisc, PlacingProgram, "
-                      u"ExtractFileName) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"_s),
-            q);
-        for (int i = 0; i < count; ++i) {
-            const QString product = Phrase(rng, 1 + rng.bounded(3)) + u' ' + QString::number(i);
-            const QString exe = Words[rng.bounded(int(Words.size()))].toLower() + u".exe"_s;
-            const QString folder = u"D:\\Distrib\\Disc "_s + QString::number(rng.bounded(400)) +
-                                   u'\\' + product + u'\\';
-            const QString version =
-                QString::number(rng.bounded(12)) + u'.' + QString::number(rng.bounded(100));
-            const QString maker = Makers[rng.bounded(int(Makers.size()))];
-            q.addBindValue(product);
-            q.addBindValue(maker);
-            Bind(q, folder + exe);
-            q.addBindValue(rng.bounded(2) ? u"Русский"_s : u"English (United States)"_s);
-            Bind(q, QString::number(rng.bounded(700)) + u" MB"_s);
-            q.addBindValue(1990 + rng.bounded(35));
-            q.addBindValue(1 + rng.bounded(5));
-            q.addBindValue(version);
-            Bind(q, version + u".0."_s + QString::number(rng.bounded(9999)));
-            q.addBindValue(exe.chopped(4));
-            q.addBindValue(exe);
-            q.addBindValue(rng.bounded(2) ? u"0419"_s : u"0409"_s);
-            q.addBindValue(u"04B0"_s);
-            Bind(q, u"Copyright © "_s + QString::number(1990 + rng.bounded(35)) + u' ' + maker);
-            q.addBindValue(Phrase(rng, 3 + rng.bounded(8)));
-            q.addBindValue(int(rng.bounded(2)));
-            q.addBindValue(1 + rng.bounded(12));
-            q.addBindValue(1 + rng.bounded(20));
-            q.addBindValue(1 + rng.bounded(5));
-            q.addBindValue(1 + rng.bounded(10));
-            q.addBindValue(1 + rng.bounded(6));
-            q.addBindValue(folder);
-            q.addBindValue(exe);
-            Check(q.exec(), q);
-        }
-        if (!db.commit())
-            throw std::runtime_error("cannot commit the new catalogue");
-        db.close();
     }
-    QSqlDatabase::removeDatabase(name);
+    TSqliteStatement insert = db.Prepare(
+        "INSERT INTO SoftTable (ProductName, CompanyName, FileName, Language, Size, "
+        "Year, Rating, ProductVersion, FileVersion, InternalName, OriginalFilename, "
+        "LangID, CodePage, LegalCopyright, FileDescription, Installed, Platform, "
+        "Category, Programtype, ManufacturerDisc, TypeDisc, PlacingProgram, "
+        "ExtractFileName) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+    TBinder row(insert);
+    for (int i = 0; i < count; ++i) {
+        const QString product = Phrase(rng, 1 + rng.bounded(3)) + u' ' + QString::number(i);
+        const QString exe = Words[rng.bounded(int(Words.size()))].toLower() + u".exe"_s;
+        const QString folder = u"D:\\Distrib\\Disc "_s + QString::number(rng.bounded(400)) +
+                               u'\\' + product + u'\\';
+        const QString version =
+            QString::number(rng.bounded(12)) + u'.' + QString::number(rng.bounded(100));
+        const QString maker = Makers[rng.bounded(int(Makers.size()))];
+        row << product << maker << folder + exe
+            << (rng.bounded(2) ? u"Русский"_s : u"English (United States)"_s)
+            << QString::number(rng.bounded(700)) + u" MB"_s << qint64(1990 + rng.bounded(35))
+            << qint64(1 + rng.bounded(5)) << version
+            << version + u".0."_s + QString::number(rng.bounded(9999)) << exe.chopped(4) << exe
+            << (rng.bounded(2) ? u"0419"_s : u"0409"_s) << u"04B0"_s
+            << u"Copyright © "_s + QString::number(1990 + rng.bounded(35)) + u' ' + maker
+            << Phrase(rng, 3 + rng.bounded(8)) << qint64(rng.bounded(2))
+            << qint64(1 + rng.bounded(12)) << qint64(1 + rng.bounded(20))
+            << qint64(1 + rng.bounded(5)) << qint64(1 + rng.bounded(10))
+            << qint64(1 + rng.bounded(6)) << folder << exe;
+        row.Run();
+    }
+    transaction.Commit();
 }

@@ -335,6 +335,13 @@ void TDBGrid::keyPressEvent(QKeyEvent* event)
         event->accept();
         return;
     }
+    if (ds && plain && FPostOnEnter &&
+        (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        state() != QAbstractItemView::EditingState) {
+        PostRow();
+        event->accept();
+        return;
+    }
     if (ds && plain && event->key() == Qt::Key_Escape &&
         state() != QAbstractItemView::EditingState && ds->State() != TDataSetState::dsBrowse) {
         RunCommand(window(), [&] { ds->Cancel(); });
@@ -342,6 +349,26 @@ void TDBGrid::keyPressEvent(QKeyEvent* event)
         return;
     }
     QTableView::keyPressEvent(event);
+}
+
+void TDBGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    QTableView::closeEditor(editor, hint);
+    // The cell's editor ends with this hint on Enter, its text handed to the record.
+    if (FPostOnEnter && hint == QAbstractItemDelegate::SubmitModelCache)
+        PostRow();
+}
+
+void TDBGrid::PostRow()
+{
+    TDataSet* ds = DataSet();
+    if (!ds || !ds->Active())
+        return;
+    RunCommand(window(), [&] {
+        ds->UpdateRecord();
+        if (ds->State() != TDataSetState::dsBrowse && ds->Modified())
+            ds->Post();
+    });
 }
 
 void TDBGrid::focusOutEvent(QFocusEvent* event)

@@ -82,12 +82,19 @@ public:
     // Starts editing the record in the current row, as typing into a cell does.
     void StartEditing();
 
+    // Enter stores the row being edited (a list of one column, where a row is done once
+    // its text is), besides closing the cell's editor.
+    void SetPostOnEnter(bool on) { FPostOnEnter = on; }
+
 protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void keyPressEvent(QKeyEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
+    // Takes in held text and posts the record when it holds a change.
+    void PostRow();
     void SyncCurrent();
     void ApplyColumnWidths();
     void SectionResized(int column, int oldSize, int newSize);
@@ -97,6 +104,7 @@ private:
     TDBGridDelegate* FDelegate;
     bool FSyncing = false;
     bool FApplyingWidths = false;
+    bool FPostOnEnter = false;
     QHash<QString, int> FWidths; // field name -> pixels, once the user resized it
     TDrawColumnCell FOnDrawColumnCell;
 };

@@ -8,6 +8,7 @@
 
 #include "ui_reflistform.h"
 
+#include <QCloseEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QStyle>
@@ -56,6 +57,7 @@ TRefListForm::TRefListForm(const TSetup& setup, QWidget* parent)
     // The list's one text column fills the grid; the key is hidden by its field.
     ui->DBGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     ui->DBGrid1->SetDataSource(FSource);
+    ui->DBGrid1->SetPostOnEnter(true);
 
     connect(ui->BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
     connect(ui->BitBtn2, &QPushButton::clicked, this, [this] { BitBtn2Click(); });
@@ -72,6 +74,17 @@ void TRefListForm::keyPressEvent(QKeyEvent* event)
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+void TRefListForm::closeEvent(QCloseEvent* event)
+{
+    TDataSet* table = Table();
+    if (!FLeavingPending && table && table->Active() &&
+        !RunCommand(this, [table] { table->CheckBrowseMode(); })) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
 }
 
 TDataSet* TRefListForm::Table() const { return FSource ? FSource->DataSet() : nullptr; }
@@ -111,7 +124,11 @@ void TRefListForm::BitBtn3Click()
 
 void TRefListForm::BitBtn4Click()
 {
-    RunCommand(this, [this] { close(); });
+    RunCommand(this, [this] {
+        FLeavingPending = true;
+        close();
+        FLeavingPending = false;
+    });
 }
 
 TAddManufacturerForm::TAddManufacturerForm(TDataModule1* dm, QWidget* parent)

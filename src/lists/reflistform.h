@@ -49,10 +49,14 @@ protected:
     // Escape belongs to the grid (it cancels a row's changes there); it never closes
     // the window, which only "Выход" and the close box do.
     void keyPressEvent(QKeyEvent* event) override;
+    // The close box stores a row the user typed, as leaving it would; should that
+    // fail, the window stays open with the row. "Выход" leaves it pending.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     std::unique_ptr<::Ui::TRefListForm> ui;
     TDataSource* FSource;
+    bool FLeavingPending = false; // closing by "Выход"
 };
 
 class TAddManufacturerForm : public TRefListForm {

@@ -1267,11 +1267,15 @@ void TForm1::closeEvent(QCloseEvent* event)
     FCloseRequested = false;
     if (FDataModule) {
         TDataSet& table = FDataModule->BookTable;
-        // A change the record still holds is saved, as leaving the row would; if that
-        // fails the window stays open so that nothing is lost unseen.
+        // A change the record still holds is saved, as leaving the row would, and so is
+        // a row typed into a reference list and left pending there; if that fails the
+        // window stays open so that nothing is lost unseen.
         if (!RunCommand(this, [&] {
                 if (table.Active())
                     table.CheckBrowseMode();
+                for (TDataSet* list : FDataModule->ReferenceTables())
+                    if (list->Active())
+                        list->CheckBrowseMode();
             })) {
             event->ignore();
             return;

@@ -6,11 +6,7 @@
 #include "store/dberrors.h"
 #include "store/schema.h"
 
-#include <QAtomicInt>
 #include <QDir>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 
 #include <cerrno>
 #include <cstdio>
@@ -23,25 +19,11 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace Catalogue {
 
-namespace {
-
-QAtomicInt Counter;
-
-void Exec(QSqlQuery& q, const QString& sql)
-{
-    if (!q.exec(sql))
-        throw EDatabaseError(u"Cannot create the catalogue: "_s +
-                             TADOConnection::DescribeSqlError(q.lastError().text()));
-}
-
-} // namespace
-
 QString ConnectionStringFor(const QString& path)
 {
     // The connection string has no quoting: a ';' would end the file's name early.
     if (path.contains(u';'))
-        throw EDatabaseError(u"Cannot open the catalogue "_s + path +
-                             u": a catalogue's path cannot contain ';'"_s);
+        throw EDatabaseError(TDbAction::OpenCatalogue, TDbFault::PathHasSemicolon, path);
     return u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source="_s + path +
            u";Persist Security Info=False"_s;
 }
@@ -77,7 +59,7 @@ public:
         QByteArray pattern = FTarget.left(slash + 1) + '.' + FTarget.mid(slash + 1) + ".XXXXXX";
         const int fd = ::mkstemp(pattern.data());
         if (fd < 0)
-            throw EDatabaseError(u"Cannot create the catalogue "_s + path + u": "_s +
+            throw EDatabaseError(TDbAction::Create, TDbFault::System, path, QString(),
                                  QString::fromLocal8Bit(std::strerror(errno)));
         // mkstemp makes the file private; a catalogue gets the usual permissions.
         const mode_t mask = ::umask(0);
@@ -103,8 +85,7 @@ public:
     {
         for (const char* suffix : {"-journal", "-wal", "-shm"})
             if (::access(QByteArray(FNative + suffix).constData(), F_OK) == 0)
-                throw EDatabaseError(u"Cannot create the catalogue "_s + path +
-                                     u": it was not closed completely"_s);
+                throw EDatabaseError(TDbAction::Create, TDbFault::NotClosed, path);
         int rc = ::renameat2(AT_FDCWD, FNative.constData(), AT_FDCWD, FTarget.constData(),
                              RENAME_NOREPLACE);
         if (rc != 0 && (errno == EINVAL || errno == ENOSYS)) {
@@ -115,9 +96,10 @@ public:
                 ::unlink(FNative.constData());
         }
         if (rc != 0)
-            throw EDatabaseError(u"Cannot create the catalogue "_s + path + u": "_s +
-                                 (errno == EEXIST ? u"the file already exists"_s
-                                                  : QString::fromLocal8Bit(std::strerror(errno))));
+            throw errno == EEXIST
+                ? EDatabaseError(TDbAction::Create, TDbFault::AlreadyExists, path)
+                : EDatabaseError(TDbAction::Create, TDbFault::System, path, QString(),
+                                 QString::fromLocal8Bit(std::strerror(errno)));
         FNative.clear();
         // The new name is kept on the disk too.
         const qsizetype slash = FTarget.lastIndexOf('/');
@@ -137,27 +119,20 @@ private:
 // The six empty tables in the empty file PATH.
 void WriteTables(const QString& path, const QString& shownPath)
 {
-    const QString name = u"tresmol-create-"_s + QString::number(Counter.fetchAndAddRelaxed(1));
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, name);
-        db.setDatabaseName(SqliteUri(path));
-        db.setConnectOptions(u"QSQLITE_OPEN_URI"_s);
-        if (!db.open())
-            throw EDatabaseError(u"Cannot create the catalogue "_s + shownPath + u": "_s +
-                                 TADOConnection::DescribeSqlError(db.lastError().text()));
-        QSqlQuery q(db);
-        Exec(q, u"PRAGMA journal_mode = WAL"_s);
-        db.transaction();
+    try {
+        const TSqliteDatabase db =
+            TSqliteDatabase::Open(SqliteUri(path).toUtf8(), TSqliteDatabase::TAccess::ReadWrite);
+        db.Exec("PRAGMA journal_mode = WAL");
+        TSqliteTransaction transaction(db);
         for (const TTableDef& table : Schema::Tables())
-            Exec(q, Schema::CreateTableSql(table));
+            db.Exec(Schema::CreateTableSql(table).toUtf8());
         // Searching and sorting read the whole table into memory, so the only index
         // that pays is the key's, which SQLite keeps anyway.
-        if (!db.commit())
-            throw EDatabaseError(u"Cannot create the catalogue "_s + shownPath + u": "_s +
-                                 TADOConnection::DescribeSqlError(db.lastError().text()));
-        db.close();
+        transaction.Commit();
+    } catch (const ESqliteError& e) {
+        throw EDatabaseError(TDbAction::Create, SqliteFault(e), shownPath, QString(),
+                             e.Detail());
     }
-    QSqlDatabase::removeDatabase(name);
 }
 
 } // namespace
@@ -167,8 +142,7 @@ void Build(const QString& path, const std::function<void(const QString& temporar
     const QString absolute = QDir::current().absoluteFilePath(path);
     struct stat info {};
     if (::lstat(PathToNative(absolute).constData(), &info) == 0)
-        throw EDatabaseError(u"Cannot create the catalogue "_s + path +
-                             u": the file already exists"_s);
+        throw EDatabaseError(TDbAction::Create, TDbFault::AlreadyExists, path);
     TTemporaryCatalogue temporary(absolute);
     WriteTables(temporary.Path(), path);
     if (fill)

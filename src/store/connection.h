@@ -2,7 +2,9 @@
 // The connection to the catalogue file. The connection string keeps the familiar
 // "Provider=...;Data Source=Tresmol.mdb;..." form; the file itself is SQLite.
 
-#include <QSqlDatabase>
+#include "store/dberrors.h"
+#include "store/sqlite/sqlite.h"
+
 #include <QString>
 
 #include <functional>
@@ -10,7 +12,6 @@
 #include <vector>
 
 class TDataSet;
-struct sqlite3;
 
 class TADOConnection {
 public:
@@ -53,15 +54,14 @@ public:
     int BusyTimeoutMs() const { return FBusyTimeoutMs; }
     void SetBusyTimeoutMs(int ms);
 
-    QSqlDatabase& Database() { return FDb; }
-    // The SQLite handle under Qt SQL, for bulk reads; null while closed.
-    sqlite3* SqliteHandle() const;
+    // The open file; a closed connection fails with the Closed fault for SUBJECT (the
+    // table or the command that needs it).
+    const TSqliteDatabase& Database(const QString& subject) const;
 
     // Another handle on the open file: for reading beside this one on another thread,
     // or (WRITABLE) for holding the file's write lock, which it asks for without
-    // waiting. Null when the file will not open so; the caller closes it
-    // (sqlite3_close).
-    sqlite3* OpenSideHandle(bool writable) const;
+    // waiting. Not open when the file will not open so.
+    TSqliteDatabase OpenSideHandle(bool writable) const;
     // How a large table is read (see TSqlGateway::Load): on two threads from
     // TwoReadersFromRows rows on; BetweenReaderStarts, when set, runs after the first
     // reader has begun and before the second does.
@@ -77,17 +77,18 @@ public:
     // True when the catalogue was opened where nothing can be written (see Open).
     bool ReadOnlyMedia() const { return FReadOnlyMedia; }
 
-    // Turns a driver error into its cause, in words a user can act on.
-    static QString DescribeSqlError(const QString& driverText);
-    // "WHAT ("PATH"): CAUSE", for an error of a statement.
-    QString Failure(const QString& what, const QString& driverText) const;
+    // The failure of ACTION on this catalogue that SQLite's ERROR stands for, in words a
+    // user can act on; SUBJECT names the table where the action's wording needs one.
+    EDatabaseError Failure(TDbAction action, const ESqliteError& error,
+                           const QString& subject = QString()) const;
 
 private:
     void CheckFileIsCatalogue(const QString& path);
+    // Checks that the open file holds every table and column of the schema.
+    void CheckTables() const;
 
     QString FConnectionString;
-    QString FName; // Qt's name for this connection
-    QSqlDatabase FDb;
+    TSqliteDatabase FDb;
     QString FUri; // the file as SQLite opened it
     bool FConnected = false;
     bool FReadOnlyMedia = false;
@@ -97,6 +98,8 @@ private:
 
 // PATH (which may hold escaped bytes, see PathFromNative) as an SQLite URI, with QUERY.
 QString SqliteUri(const QString& path, const QString& query = QString());
+// The cause SQLite's ERROR stands for.
+TDbFault SqliteFault(const ESqliteError& error);
 // True when nothing can be created in PATH's folder: a read-only mount or disc, or a
 // folder the user may not write to.
 bool FolderIsReadOnly(const QString& path);

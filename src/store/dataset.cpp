@@ -1,5 +1,6 @@
 #include "store/dataset.h"
 
+#include "store/cells.h"
 #include "store/connection.h"
 #include "store/datasource.h"
 #include "store/dberrors.h"
@@ -109,7 +110,9 @@ void TField::SetAsString(const QString& s)
         else if (t.compare(u"False"_s, Qt::CaseInsensitive) == 0 || t == u"0"_s)
             SetValue(false);
         else
-            throw EDatabaseError(u"'"_s + s + u"' is not a valid boolean value for field '"_s +
+            throw EDatabaseError(u"«"_s + s + u"» — недопустимое логическое значение для поля «"_s +
+                                     FDef.FieldName + u'»',
+                                 u"'"_s + s + u"' is not a valid boolean value for field '"_s +
                                  FDef.FieldName + u'\'');
         return;
     }
@@ -123,7 +126,9 @@ void TField::SetAsString(const QString& s)
         bool ok = false;
         const int n = t.toInt(&ok);
         if (!ok)
-            throw EDatabaseError(u"'"_s + s + u"' is not a valid integer value for field '"_s +
+            throw EDatabaseError(u"«"_s + s + u"» — недопустимое целое значение для поля «"_s +
+                                     FDef.FieldName + u'»',
+                                 u"'"_s + s + u"' is not a valid integer value for field '"_s +
                                  FDef.FieldName + u'\'');
         SetValue(n);
         return;
@@ -191,7 +196,8 @@ TField* TDataSet::FieldByName(const QString& name) const
 {
     TField* f = FindField(name);
     if (!f)
-        throw EDatabaseError(FTableName + u": Field '"_s + name + u"' not found"_s);
+        throw EDatabaseError(FTableName + u": поле «"_s + name + u"» не найдено"_s,
+                             FTableName + u": Field '"_s + name + u"' not found"_s);
     return f;
 }
 
@@ -219,7 +225,7 @@ void TDataSet::CheckEditing() const
 TADOConnection& TDataSet::OpenConnection() const
 {
     if (!FConnection || !FConnection->Connected())
-        throw EDatabaseError(FTableName + u": the connection to the catalogue file is closed"_s);
+        throw EDatabaseError(TDbAction::None, TDbFault::Closed, QString(), FTableName);
     return *FConnection;
 }
 
@@ -422,9 +428,11 @@ void TDataSet::SetFieldValue(TField& f, const QVariant& value)
     }
     CheckEditing();
     if (f.ReadOnly())
-        throw EDatabaseError(u"Field '"_s + f.FieldName() + u"' cannot be modified"_s);
+        throw EDatabaseError(u"Поле «"_s + f.FieldName() + u"» нельзя изменить"_s,
+                             u"Field '"_s + f.FieldName() + u"' cannot be modified"_s);
     if (f.FieldKind() == TFieldKind::fkCalculated)
-        throw EDatabaseError(u"Field '"_s + f.FieldName() + u"' is calculated"_s);
+        throw EDatabaseError(u"Поле «"_s + f.FieldName() + u"» вычисляется"_s,
+                             u"Field '"_s + f.FieldName() + u"' is calculated"_s);
     if (f.FieldKind() == TFieldKind::fkLookup) {
         TField* key = FFields[FKeyFieldOf[f.Index()]].get();
         const QString text = value.toString();
@@ -436,28 +444,19 @@ void TDataSet::SetFieldValue(TField& f, const QVariant& value)
                 ref ? ref->Locate(f.Def().LookupResultField, text, f.Def().LookupKeyFields)
                     : QVariant();
             if (k.isNull())
-                throw EDatabaseError(u"'"_s + text + u"' is not in the list of "_s +
-                                     f.DisplayLabel());
+                throw EDatabaseError(u"«"_s + text + u"» нет в списке «"_s + f.DisplayLabel() +
+                                         u'»',
+                                     u"'"_s + text + u"' is not in the list of "_s +
+                                         f.DisplayLabel());
             SetFieldValue(*key, k);
         }
         NotifyRecordChanged(&f);
         return;
     }
     QVariant v = value;
-    if (!v.isNull()) {
-        switch (f.DataType()) {
-        case TFieldType::ftString:
-            v = v.toString().left(f.Size());
-            break;
-        case TFieldType::ftBoolean:
-            v = v.toBool();
-            break;
-        default:
-            v = v.toInt();
-            break;
-        }
-    }
-    FBuf[f.Index()] = v;
+    if (f.DataType() == TFieldType::ftString && !v.isNull())
+        v = v.toString().left(f.Size());
+    FBuf[f.Index()] = Cells::Normal(f.DataType(), v);
     FModified = true;
     NotifyRecordChanged(&f);
 }
@@ -614,6 +613,16 @@ void TDataSet::Post()
     int row, shownAt;
     if (FState == TDataSetState::dsInsert) {
         shownAt = FInsertVis;
+        // A new row's Booleans are never null; and the row in memory holds what the
+        // file now holds, read back under the catalogue's rule.
+        for (int i = 0; i < FieldCount(); ++i) {
+            if (!FRows.IsStored(i))
+                continue;
+            const TFieldType type = Fields(i)->DataType();
+            if (type == TFieldType::ftBoolean && FBuf[i].isNull())
+                FBuf[i] = false;
+            FBuf[i] = Cells::Normal(type, FBuf[i]);
+        }
         const int key = FGateway.Insert(OpenConnection(), FBuf);
         row = FRows.AppendRow();
         for (int i = 0; i < FieldCount(); ++i)

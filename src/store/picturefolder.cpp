@@ -1,5 +1,6 @@
 #include "store/picturefolder.h"
 
+#include "store/cells.h"
 #include "store/connection.h"
 #include "store/dberrors.h"
 #include "store/schema.h"
@@ -7,8 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlError>
-#include <QSqlQuery>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -124,12 +123,13 @@ int PictureUses(TADOConnection& connection, const QString& name)
 {
     if (!connection.Connected())
         throw EDatabaseError(u"Cannot perform this operation on a closed dataset"_s);
-    QSqlQuery q(connection.Database());
-    q.prepare(u"SELECT COUNT(*) FROM \""_s + QString::fromUtf16(Schema::SoftTable) +
-              u"\" WHERE \"Images\" = ?"_s);
-    q.addBindValue(name);
-    if (!q.exec() || !q.next())
-        throw EDatabaseError(QString::fromUtf16(Schema::SoftTable) + u": "_s +
-                             connection.DescribeSqlError(q.lastError().text()));
-    return q.value(0).toInt();
+    const QString table = QString::fromUtf16(Schema::SoftTable);
+    try {
+        TSqliteStatement count = connection.Database(table).Prepare(
+            (u"SELECT COUNT(*) FROM "_s + SqlName(table) + u" WHERE \"Images\" = ?"_s).toUtf8());
+        Cells::Bind(count, 1, TFieldType::ftString, name);
+        return count.Step() ? int(count.Integer(0)) : 0;
+    } catch (const ESqliteError& e) {
+        throw connection.Failure(TDbAction::ReadTable, e, table);
+    }
 }

@@ -1,12 +1,11 @@
 #include "store/recordops.h"
 
+#include "store/cells.h"
 #include "store/connection.h"
 #include "store/dataset.h"
 #include "store/dberrors.h"
 #include "store/schema.h"
 
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QStringList>
 
 using namespace Qt::Literals::StringLiterals;
@@ -40,26 +39,26 @@ int CatalogueUses(TADOConnection& connection, const QString& referenceTable, con
 {
     if (!connection.Connected())
         throw EDatabaseError(u"Cannot perform this operation on a closed dataset"_s);
+    const QString table = QString::fromUtf16(Schema::SoftTable);
     // The catalogue's key columns that look up in this table; only names from the
     // schema reach the SQL, the key goes in as a bound value.
     QStringList conditions;
-    for (const TFieldDef& d : Schema::FieldDefs(QString::fromUtf16(Schema::SoftTable)))
+    for (const TFieldDef& d : Schema::FieldDefs(table))
         if (d.Kind == TFieldKind::fkLookup &&
             d.LookupTable.compare(referenceTable, Qt::CaseInsensitive) == 0)
-            conditions << u'"' + d.KeyFields + u"\" = ?"_s;
+            conditions << SqlName(d.KeyFields) + u" = ?1"_s;
     if (conditions.isEmpty())
         return 0;
-    QSqlQuery q(connection.Database());
-    q.prepare(u"SELECT COUNT(*) FROM \""_s + QString::fromUtf16(Schema::SoftTable) +
-              u"\" WHERE "_s + conditions.join(u" OR "_s));
-    for (int i = 0; i < conditions.size(); ++i)
-        q.addBindValue(key);
-    if (!q.exec() || !q.next())
-        throw EDatabaseError(connection.Failure(
-            u"Cannot read the table "_s + QString::fromUtf16(Schema::SoftTable),
-            q.lastError().databaseText().isEmpty() ? q.lastError().text()
-                                                   : q.lastError().databaseText()));
-    return q.value(0).toInt();
+    try {
+        TSqliteStatement count =
+            connection.Database(table).Prepare((u"SELECT COUNT(*) FROM "_s + SqlName(table) +
+                                                u" WHERE "_s + conditions.join(u" OR "_s))
+                                                   .toUtf8());
+        Cells::Bind(count, 1, TFieldType::ftInteger, key);
+        return count.Step() ? int(count.Integer(0)) : 0;
+    } catch (const ESqliteError& e) {
+        throw connection.Failure(TDbAction::ReadTable, e, table);
+    }
 }
 
 void DeleteReference(TDataSet& reference)
@@ -76,6 +75,73 @@ void DeleteReference(TDataSet& reference)
                     uses));
     }
     reference.Delete();
+}
+
+void GoToKey(TDataSet& table, int key)
+{
+    if (!table.Active())
+        throw EDatabaseError(u"Cannot perform this operation on a closed dataset"_s);
+    const TField* id = table.FieldByName(Schema::FindTable(table.TableName())->KeyColumn);
+    for (int row = 0; row < table.ViewRowCount(); ++row) {
+        if (table.ViewValue(row, id->Index()) == QVariant(key)) {
+            table.MoveToViewRow(row);
+            return;
+        }
+    }
+    throw EDatabaseError(u"Нет записи с ключом (Id) "_s + QString::number(key),
+                         u"no record has the key (Id) "_s + QString::number(key));
+}
+
+void SetFields(TDataSet& table, int key, const QVector<TFieldText>& values)
+{
+    // Every name is checked before the record is touched.
+    QVector<TField*> fields;
+    for (const TFieldText& v : values) {
+        TField* f = table.FindField(v.Field);
+        if (!f || f->FieldKind() != TFieldKind::fkData)
+            throw EDatabaseError(u"Неизвестное поле «"_s + v.Field + u'»',
+                                 u"unknown field \""_s + v.Field + u'"');
+        if (f->ReadOnly() || f->DataType() == TFieldType::ftAutoInc)
+            throw EDatabaseError(u"Поле «"_s + f->FieldName() + u"» нельзя изменить"_s,
+                                 u"Field '"_s + f->FieldName() + u"' cannot be modified"_s);
+        fields << f;
+    }
+    GoToKey(table, key);
+    table.Edit();
+    try {
+        for (int i = 0; i < fields.size(); ++i)
+            fields[i]->SetAsString(values[i].Text);
+        table.Post();
+    } catch (...) {
+        table.Cancel();
+        throw;
+    }
+}
+
+int DeleteKeys(TDataSet& table, const QVector<int>& keys)
+{
+    if (!table.Active())
+        throw EDatabaseError(u"Cannot perform this operation on a closed dataset"_s);
+    const TSqliteDatabase& db = table.Connection()->Database(table.TableName());
+    int deleted = 0;
+    try {
+        TSqliteTransaction transaction(db);
+        for (const int key : keys) {
+            GoToKey(table, key);
+            table.Delete();
+            ++deleted;
+        }
+        transaction.Commit();
+    } catch (const ESqliteError& e) {
+        table.Refresh();
+        throw table.Connection()->Failure(TDbAction::Delete, e);
+    } catch (...) {
+        // The rows deleted so far are back in the file: so they are in memory too.
+        if (deleted > 0)
+            table.Refresh();
+        throw;
+    }
+    return deleted;
 }
 
 } // namespace RecordOps

@@ -2,11 +2,13 @@
 // What the record commands of every window and of tresmol-cli do to a dataset, written
 // once over its public operations so that a window and the command line cannot drift.
 
+#include <QString>
+#include <QVector>
+
 #include <functional>
 
 class TDataSet;
 class TADOConnection;
-class QString;
 class QVariant;
 
 namespace RecordOps {
@@ -38,5 +40,27 @@ int CatalogueUses(TADOConnection& connection, const QString& referenceTable, con
 // would silently become empty. A pending new row is dropped as the engine's delete
 // does; an empty or closed list fails with the engine's error.
 void DeleteReference(TDataSet& reference);
+
+// One field's new text, as "tresmol-cli set" takes it from FIELD=VALUE.
+struct TFieldText {
+    QString Field;
+    QString Text;
+};
+
+// Moves TABLE (open, without a filter hiding rows) to the record whose key (Id) is KEY;
+// fails when there is none.
+void GoToKey(TDataSet& table, int key);
+
+// Changes the record whose key is KEY as an edit in the windows does: each stored field
+// named (by its column's name, a lookup by its key column) takes its text as a bound
+// box would, an empty text clearing it, and the record is posted. At the first failure
+// (an unknown field, a value the field refuses, no such record, a conflict with another
+// user) the change is cancelled and nothing is written.
+void SetFields(TDataSet& table, int key, const QVector<TFieldText>& values);
+
+// Deletes the records whose keys are KEYS as "Удалить" does, all or none: a missing key
+// or a conflict with another user leaves every record in the file, and the table is
+// read again. Returns how many were deleted.
+int DeleteKeys(TDataSet& table, const QVector<int>& keys);
 
 } // namespace RecordOps

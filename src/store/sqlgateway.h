@@ -1,12 +1,16 @@
 #pragma once
 // The one way rows of a table travel between the catalogue file and memory: the whole
-// table read into a row store, and one row inserted, updated or deleted.
+// table read into a row store, and one row inserted, updated or deleted. Values cross
+// under the catalogue's rule for empty and null (store/cells.h).
 //
-// Updates and deletes are optimistic: they only touch the row if it still holds
-// every value it held when it was read, so a change another program made in the
-// meantime is reported, never overwritten.
+// Updates and deletes are optimistic: inside one write transaction the row is read
+// again and compared, under that rule, with the values it held when it was read, and
+// only then written, so a change another program made in the meantime is reported,
+// never overwritten.
 
+#include "store/dberrors.h"
 #include "store/schema.h"
+#include "store/sqlite/sqlite.h"
 
 #include <QString>
 #include <QVariant>
@@ -14,8 +18,6 @@
 
 class TADOConnection;
 class TRowStore;
-struct sqlite3;
-struct sqlite3_stmt;
 
 class TSqlGateway {
 public:
@@ -36,43 +38,35 @@ public:
     TSqlGateway(const TSqlGateway&) = delete;
     TSqlGateway& operator=(const TSqlGateway&) = delete;
 
-    // NAME as an identifier in SQL: a table's or a column's name, in double quotes.
-    static QString SqlName(const QString& name) { return u'"' + name + u'"'; }
-
     // The auto-increment key's field number.
     int KeyField() const { return FKeyField; }
 
     // Reads every row of the table, in key order, into ROWS (cleared first).
     void Load(TADOConnection& connection, TRowStore& rows) const;
-    // Writes a new row and returns the key the file gave it. The statement is prepared
-    // on the first insert and kept until Release.
+    // Writes a new row and returns the key the file gave it. NOW holds values as
+    // Cells::Normal keeps them, so that the row in memory is what the file now holds.
+    // The statement is prepared on the first insert and kept until Release.
     int Insert(TADOConnection& connection, const TValues& now) const;
     // Writes the changed values of the row that held BEFORE (key included).
     void Update(TADOConnection& connection, const TValues& before, const TValues& now) const;
     // Deletes the row that holds BEFORE; a row already deleted elsewhere is no error.
     void Delete(TADOConnection& connection, const TValues& before) const;
-    // Drops the kept statement; due before the connection's file is closed, which a
+    // Drops the kept statements; due before the connection's file is closed, which a
     // statement still open would keep from closing.
     void Release() const;
 
 private:
-    // Throws FAILURE with the driver's text as the user reads it.
-    [[noreturn]] void Fail(TADOConnection& connection, const QString& failure,
-                           const QString& driverText) const;
-    // Runs SQL with its values bound; returns the number of rows it changed.
-    int Exec(TADOConnection& connection, const QString& sql, const QVector<QVariant>& values,
-             const QString& failure, QVariant* insertedKey = nullptr) const;
-    // "... WHERE key = ? AND every column IS what it was", with its values appended.
-    QString WhereUnchanged(const TValues& before, QVector<QVariant>& values) const;
-    // True when the row with BEFORE's key is still in the file.
-    bool StillThere(TADOConnection& connection, const TValues& before) const;
+    // Within a write transaction: reads the row with BEFORE's key again and fails with
+    // a conflict of ACTION when it differs from BEFORE. False when the row is gone.
+    bool StillUnchanged(TADOConnection& connection, const TSqliteDatabase& db, TDbAction action,
+                        const TValues& before) const;
 
     QString FTable;
     QVector<TColumnSlot> FColumns;
     int FKeyField;
     QString FKeyName; // the key column's name, quoted for SQL
-    // The INSERT, prepared straight on SQLite's handle: a harvest posts thousands of
-    // rows, and preparing (and Qt's binding) per row would cost more than the writing.
-    mutable sqlite3_stmt* FInsert = nullptr;
-    mutable sqlite3* FInsertDb = nullptr;
+    // Kept from their first use: a harvest inserts thousands of rows, and preparing
+    // per row would cost more than the writing.
+    mutable TSqliteStatement FInsert, FReadRow;
+    mutable const TSqliteDatabase* FPreparedOn = nullptr;
 };

@@ -1,11 +1,10 @@
 #include "store/tableread.h"
 
+#include "store/cells.h"
 #include "store/connection.h"
 #include "store/dberrors.h"
 
 #include <QStringList>
-
-#include <sqlite3.h>
 
 #include <algorithm>
 #include <optional>
@@ -19,21 +18,16 @@ namespace {
 // columns, and the columns those go to.
 class TReader {
 public:
-    // DB is closed with the reader when OWNSDB.
-    TReader(sqlite3* db, bool ownsDb) : FDb(db), FOwnsDb(ownsDb) {}
-    ~TReader()
-    {
-        sqlite3_finalize(FSt);
-        if (FOwnsDb)
-            sqlite3_close(FDb);
-    }
+    // Reads through DB, which outlives the reader (or is not open, for a reader that is
+    // never started).
+    explicit TReader(const TSqliteDatabase& db) : FDb(db) {}
     TReader(const TReader&) = delete;
     TReader& operator=(const TReader&) = delete;
 
     void Add(TRowStore::TColumn& column, const TSqlGateway::TColumnSlot& slot)
     {
-        FTargets.push_back({&column, slot.Type == TFieldType::ftString});
-        FNames << TSqlGateway::SqlName(slot.Name);
+        FTargets.push_back({&column, slot.Type == TFieldType::ftString, slot.Type});
+        FNames << SqlName(slot.Name);
     }
     // Keeps the keys read, for comparing with another reader's.
     void KeepKeys(int rows)
@@ -46,12 +40,13 @@ public:
     // reader sees to the end. False, with Error() set, when the table cannot be read.
     bool Start(const QString& table, const QString& keyName, int expectedRows)
     {
-        const QByteArray sql =
-            (u"SELECT "_s + keyName + u", "_s + FNames.join(u", "_s) + u" FROM "_s +
-             TSqlGateway::SqlName(table) + u" ORDER BY "_s + keyName)
-                .toUtf8();
-        if (sqlite3_prepare_v2(FDb, sql.constData(), int(sql.size()), &FSt, nullptr) != SQLITE_OK) {
-            FError = QString::fromUtf8(sqlite3_errmsg(FDb));
+        const QByteArray sql = (u"SELECT "_s + keyName + u", "_s + FNames.join(u", "_s) +
+                                u" FROM "_s + SqlName(table) + u" ORDER BY "_s + keyName)
+                                   .toUtf8();
+        try {
+            FSt = FDb.Prepare(sql);
+        } catch (const ESqliteError& e) {
+            FError.emplace(e);
             return false;
         }
         const int room = TRowStore::RoomFor(expectedRows);
@@ -63,43 +58,42 @@ public:
                 t.Column->Nulls.reserve(size_t(room));
             }
         }
-        FRc = sqlite3_step(FSt);
+        Step();
         return true;
     }
 
     // Reads the remaining rows. Error() tells of a failure on the way.
     void Fill()
     {
-        for (; FRc == SQLITE_ROW; FRc = sqlite3_step(FSt)) {
+        for (; FHasRow; Step()) {
             const int row = FRows++;
             if (FKeepKeys)
-                FKeys.push_back(sqlite3_column_int(FSt, 0));
+                FKeys.push_back(int(FSt.Integer(0)));
             int i = 1;
             for (const TTarget& t : FTargets) {
                 TRowStore::TColumn& c = *t.Column;
                 if (t.Text) {
-                    // A null cell gives no text at all (an empty one gives an empty
-                    // text), which saves asking for its type first.
                     c.Text.AppendNull();
-                    const char* text = reinterpret_cast<const char*>(sqlite3_column_text(FSt, i));
-                    if (text)
-                        c.Text.SetUtf8(row, text, sqlite3_column_bytes(FSt, i));
+                    const std::string_view text = Cells::ReadText(FSt, i);
+                    if (!text.empty())
+                        c.Text.SetUtf8(row, text.data(), int(text.size()));
+                } else if (t.Type == TFieldType::ftBoolean) {
+                    const std::optional<bool> b = Cells::ReadBoolean(FSt, i);
+                    c.Ints.push_back(b.value_or(false) ? 1 : 0);
+                    c.Nulls.push_back(b ? 0 : 1);
                 } else {
-                    const bool null = sqlite3_column_type(FSt, i) == SQLITE_NULL;
-                    c.Ints.push_back(null ? 0 : sqlite3_column_int(FSt, i));
-                    c.Nulls.push_back(null ? 1 : 0);
+                    const std::optional<int> n = Cells::ReadInteger(FSt, i);
+                    c.Ints.push_back(n.value_or(0));
+                    c.Nulls.push_back(n ? 0 : 1);
                 }
                 ++i;
             }
         }
-        if (FRc != SQLITE_DONE)
-            FError = QString::fromUtf8(sqlite3_errmsg(FDb));
         // Done with the snapshot: a writer waiting for the file is let go at once.
-        sqlite3_finalize(FSt);
-        FSt = nullptr;
+        FSt = TSqliteStatement();
     }
 
-    const QString& Error() const { return FError; }
+    const std::optional<ESqliteError>& Error() const { return FError; }
     int Rows() const { return FRows; }
     const std::vector<int>& Keys() const { return FKeys; }
 
@@ -107,17 +101,27 @@ private:
     struct TTarget {
         TRowStore::TColumn* Column;
         bool Text;
+        TFieldType Type;
     };
-    sqlite3* FDb;
-    bool FOwnsDb;
-    sqlite3_stmt* FSt = nullptr;
+    void Step()
+    {
+        try {
+            FHasRow = FSt.Step();
+        } catch (const ESqliteError& e) {
+            FHasRow = false;
+            FError.emplace(e);
+        }
+    }
+
+    const TSqliteDatabase& FDb;
+    TSqliteStatement FSt;
     std::vector<TTarget> FTargets;
     QStringList FNames;
     bool FKeepKeys = false;
     std::vector<int> FKeys;
     int FRows = 0;
-    int FRc = SQLITE_DONE;
-    QString FError;
+    bool FHasRow = false;
+    std::optional<ESqliteError> FError;
 };
 
 // The file's write lock, held on a handle of its own while the readers begin, so that
@@ -126,27 +130,22 @@ class TWriteLock {
 public:
     explicit TWriteLock(const TADOConnection& connection) : FDb(connection.OpenSideHandle(true))
     {
-        FHeld = FDb && sqlite3_exec(FDb, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
-        if (!FHeld)
-            Release();
+        try {
+            if (FDb.IsOpen())
+                FTransaction.emplace(FDb);
+        } catch (const ESqliteError&) {
+            // Another program is writing: the table is read on one thread.
+        }
     }
-    ~TWriteLock() { Release(); }
     TWriteLock(const TWriteLock&) = delete;
     TWriteLock& operator=(const TWriteLock&) = delete;
 
-    bool Held() const { return FHeld; }
-    void Release()
-    {
-        if (FHeld)
-            sqlite3_exec(FDb, "ROLLBACK", nullptr, nullptr, nullptr);
-        FHeld = false;
-        sqlite3_close(FDb);
-        FDb = nullptr;
-    }
+    bool Held() const { return FTransaction.has_value(); }
+    void Release() { FTransaction.reset(); }
 
 private:
-    sqlite3* FDb;
-    bool FHeld = false;
+    TSqliteDatabase FDb;
+    std::optional<TSqliteTransaction> FTransaction;
 };
 
 // Waits for a thread however the scope is left: the thread's reader lives in it.
@@ -172,7 +171,9 @@ int Read(TADOConnection& connection, const QString& table, const QString& keyNam
          const QVector<TSqlGateway::TColumnSlot>& columns, int expectedRows,
          std::vector<TRowStore::TColumn>& columnsOut)
 {
-    const QString failure = u"Cannot read the table "_s + table;
+    const auto failure = [&](const ESqliteError& e) {
+        return connection.Failure(TDbAction::ReadTable, e, table);
+    };
     int fields = 0;
     for (const TSqlGateway::TColumnSlot& c : columns)
         fields = std::max(fields, c.Field + 1);
@@ -194,12 +195,12 @@ int Read(TADOConnection& connection, const QString& table, const QString& keyNam
         lock.emplace(connection);
         two = lock->Held();
     }
-    sqlite3* sideDb = two ? connection.OpenSideHandle(false) : nullptr;
-    two = sideDb != nullptr;
+    const TSqliteDatabase sideDb = two ? connection.OpenSideHandle(false) : TSqliteDatabase();
+    two = sideDb.IsOpen();
     if (!two)
         lock.reset();
 
-    TReader first(connection.SqliteHandle(), false), second(sideDb, true);
+    TReader first(connection.Database(table)), second(sideDb);
     for (int i = 0; i < columns.size(); ++i)
         (two && toSecond[size_t(i)] ? second : first)
             .Add(columnsOut[size_t(columns[i].Field)], columns[i]);
@@ -209,11 +210,11 @@ int Read(TADOConnection& connection, const QString& table, const QString& keyNam
     }
 
     if (!first.Start(table, keyName, expectedRows))
-        throw EDatabaseError(connection.Failure(failure, first.Error()));
+        throw failure(*first.Error());
     if (!two) {
         first.Fill();
-        if (!first.Error().isEmpty())
-            throw EDatabaseError(connection.Failure(failure, first.Error()));
+        if (first.Error())
+            throw failure(*first.Error());
         return first.Rows();
     }
 
@@ -231,13 +232,16 @@ int Read(TADOConnection& connection, const QString& table, const QString& keyNam
     first.Fill();
     thread.Join();
 
-    if (!first.Error().isEmpty())
-        throw EDatabaseError(connection.Failure(failure, first.Error()));
-    if (!second.Error().isEmpty())
-        throw EDatabaseError(connection.Failure(failure, second.Error()));
+    if (first.Error())
+        throw failure(*first.Error());
+    if (second.Error())
+        throw failure(*second.Error());
     if (first.Rows() != second.Rows() || first.Keys() != second.Keys())
-        throw EDatabaseError(connection.Failure(
-            failure, u"its two readers saw different rows; open the catalogue again"_s));
+        throw EDatabaseError(
+            u"Не удалось прочитать таблицу "_s + table +
+                u": два читателя увидели разные строки; откройте каталог заново"_s,
+            u"Cannot read the table "_s + table +
+                u": its two readers saw different rows; open the catalogue again"_s);
     return first.Rows();
 }
 

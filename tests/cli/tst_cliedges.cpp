@@ -2,6 +2,7 @@
 // written, paths that are not there, catalogues that are damaged, altered from
 // outside or kept where nothing can be written.
 
+#include "tests/common/outsidesql.h"
 #include "tests/common/readonlyuser.h"
 
 #include <QDir>
@@ -9,8 +10,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -83,18 +82,7 @@ QStringList ListedNames(const QString& catalogue)
 }
 
 // Runs SQL on a catalogue from outside, as another program would.
-void Alter(const QString& catalogue, const QString& sql)
-{
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"outside"_s);
-        db.setDatabaseName(catalogue);
-        QVERIFY(db.open());
-        QSqlQuery q(db);
-        QVERIFY2(q.exec(sql), qPrintable(sql));
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(u"outside"_s);
-}
+void Alter(const QString& catalogue, const QString& sql) { RunOutside(catalogue, sql); }
 
 } // namespace
 

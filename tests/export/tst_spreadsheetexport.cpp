@@ -9,6 +9,7 @@
 #include "store/dberrors.h"
 #include "store/schema.h"
 #include "store/search.h"
+#include "tests/common/outsidesql.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -19,9 +20,6 @@
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSet>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -142,24 +140,17 @@ public:
     // transaction: quick enough for thousands of rows. Call before Open().
     void Bulk(int count)
     {
-        const QString name = u"bulk"_s;
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, name);
-            db.setDatabaseName(FPath);
-            QVERIFY(db.open());
-            QVERIFY(db.transaction());
-            QSqlQuery q(db);
-            QVERIFY(q.prepare(
-                uR"(INSERT INTO "SoftTable" ("ProductName", "CompanyName", "Year") VALUES (?, ?, ?))"_s));
-            for (int i = 1; i <= count; ++i) {
-                q.addBindValue(u"Программа %1"_s.arg(i, 5, 10, QChar(u'0')));
-                q.addBindValue(u"Производитель %1"_s.arg(i % 97));
-                q.addBindValue(1990 + i % 30);
-                QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
-            }
-            QVERIFY(db.commit());
+        const TSqliteDatabase db = OutsideConnection(FPath);
+        TSqliteTransaction transaction(db);
+        TSqliteStatement q = db.Prepare(
+            R"(INSERT INTO "SoftTable" ("ProductName", "CompanyName", "Year") VALUES (?, ?, ?))");
+        for (int i = 1; i <= count; ++i) {
+            BindAll(q, {u"Программа %1"_s.arg(i, 5, 10, QChar(u'0')),
+                        u"Производитель %1"_s.arg(i % 97), 1990 + i % 30});
+            q.Step();
+            q.Reset();
         }
-        QSqlDatabase::removeDatabase(name);
+        transaction.Commit();
     }
 
     // Adds COUNT records with every exported field filled in varied ways (Cyrillic,
@@ -168,83 +159,80 @@ public:
     // through SQL. Call before Open().
     void Varied(int count)
     {
-        const QString name = u"varied"_s;
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, name);
-            db.setDatabaseName(FPath);
-            QVERIFY(db.open());
-            QVERIFY(db.transaction());
-            QSqlQuery q(db);
-            const QStringList refs = {
-                u"TypeDiscBase:TypeDisc"_s, u"ManufacturerDiscBase:ManufacturerDiscType"_s,
-                u"ProgramtypeBase:ProgramtypeType"_s, u"PlatformBase:TypePlatform"_s,
-                u"CategoryBase:CategoryType"_s};
-            for (const QString& ref : refs) {
-                const QStringList tc = ref.split(u':');
-                for (int i = 1; i <= 4; ++i)
-                    QVERIFY2(q.exec(u"INSERT INTO \"%1\" (\"%2\") VALUES ('%2 № %3 <&>')"_s.arg(
-                                 tc[0], tc[1], QString::number(i))),
-                             qPrintable(q.lastError().text()));
-            }
-            const QStringList columns = {u"ProductName"_s,
-                                         u"FileName"_s,
-                                         u"CompanyName"_s,
-                                         u"Language"_s,
-                                         u"Programtype"_s,
-                                         u"TypeDisc"_s,
-                                         u"ManufacturerDisc"_s,
-                                         u"Category"_s,
-                                         u"Platform"_s,
-                                         u"OriginalFilename"_s,
-                                         u"InternalName"_s,
-                                         u"ProductVersion"_s,
-                                         u"FileVersion"_s,
-                                         u"Comments"_s,
-                                         u"Size"_s,
-                                         u"Year"_s,
-                                         u"Label"_s,
-                                         u"Rating"_s,
-                                         u"LangID"_s,
-                                         u"CodePage"_s,
-                                         u"LegalTrademarks"_s,
-                                         u"LegalCopyright"_s};
-            QStringList marks;
-            for (qsizetype i = 0; i < columns.size(); ++i)
-                marks << u"?"_s;
-            QVERIFY(q.prepare(u"INSERT INTO \"SoftTable\" (\""_s + columns.join(u"\", \""_s) +
-                              u"\") VALUES ("_s + marks.join(u", "_s) + u")"_s));
-            const QStringList words = {u"Архиватор"_s, u"Tool"_s,   u"A & B"_s,   u"<Pro>"_s,
-                                       u"Игра"_s,      u"Office"_s, u"Средство"_s};
-            for (int i = 1; i <= count; ++i) {
-                const QString w = words[i % words.size()];
-                const auto maybe = [i](int every, const QVariant& v) {
-                    return i % every ? v : QVariant(QMetaType::fromType<QString>());
-                };
-                q.addBindValue(QString(w + u' ' + QString::number(i * 7919 % 100003)));
-                q.addBindValue(u"D:\\Диск %1\\%2.exe"_s.arg(i % 300).arg(w));
-                q.addBindValue(maybe(5, u"Фирма «%1»"_s.arg(i % 41)));
-                q.addBindValue(i % 2 ? u"Русский"_s : u"English (United States)"_s);
-                for (int ref = 0; ref < 5; ++ref) // 0 and 5 match no row
-                    q.addBindValue((i + ref) % 6);
-                q.addBindValue(maybe(3, QString(w.toLower() + u".exe"_s)));
-                q.addBindValue(maybe(4, w.toLower()));
-                q.addBindValue(u"%1.%2"_s.arg(i % 13).arg(i % 100));
-                q.addBindValue(u"%1.%2.0.%3"_s.arg(i % 13).arg(i % 100).arg(i));
-                q.addBindValue(i % 9 == 0 ? u" с пробелами по краям "_s : u"www.example.org"_s);
-                q.addBindValue(u"%1 МБ"_s.arg(i % 700));
-                q.addBindValue(i % 11 ? QVariant(1980 + i % 45)
-                                      : QVariant(QMetaType::fromType<int>()));
-                q.addBindValue(maybe(7, u"Примечание\nв две строки"_s));
-                q.addBindValue(i % 13 ? QVariant(i % 6 - 1) : QVariant(QMetaType::fromType<int>()));
-                q.addBindValue(i % 2 ? u"0409"_s : u"0419"_s);
-                q.addBindValue(i % 2 ? u"04B0"_s : u"1251"_s);
-                q.addBindValue(maybe(2, u"™ %1"_s.arg(w)));
-                q.addBindValue(u"© %1 %2"_s.arg(1990 + i % 30).arg(w));
-                QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
-            }
-            QVERIFY(db.commit());
+        const TSqliteDatabase db = OutsideConnection(FPath);
+        TSqliteTransaction transaction(db);
+        const QStringList refs = {
+            u"TypeDiscBase:TypeDisc"_s, u"ManufacturerDiscBase:ManufacturerDiscType"_s,
+            u"ProgramtypeBase:ProgramtypeType"_s, u"PlatformBase:TypePlatform"_s,
+            u"CategoryBase:CategoryType"_s};
+        for (const QString& ref : refs) {
+            const QStringList tc = ref.split(u':');
+            for (int i = 1; i <= 4; ++i)
+                db.Exec(u"INSERT INTO \"%1\" (\"%2\") VALUES ('%2 № %3 <&>')"_s
+                            .arg(tc[0], tc[1], QString::number(i))
+                            .toUtf8());
         }
-        QSqlDatabase::removeDatabase(name);
+        const QStringList columns = {u"ProductName"_s,
+                                     u"FileName"_s,
+                                     u"CompanyName"_s,
+                                     u"Language"_s,
+                                     u"Programtype"_s,
+                                     u"TypeDisc"_s,
+                                     u"ManufacturerDisc"_s,
+                                     u"Category"_s,
+                                     u"Platform"_s,
+                                     u"OriginalFilename"_s,
+                                     u"InternalName"_s,
+                                     u"ProductVersion"_s,
+                                     u"FileVersion"_s,
+                                     u"Comments"_s,
+                                     u"Size"_s,
+                                     u"Year"_s,
+                                     u"Label"_s,
+                                     u"Rating"_s,
+                                     u"LangID"_s,
+                                     u"CodePage"_s,
+                                     u"LegalTrademarks"_s,
+                                     u"LegalCopyright"_s};
+        QStringList marks;
+        for (qsizetype i = 0; i < columns.size(); ++i)
+            marks << u"?"_s;
+        TSqliteStatement q =
+            db.Prepare((u"INSERT INTO \"SoftTable\" (\""_s + columns.join(u"\", \""_s) +
+                        u"\") VALUES ("_s + marks.join(u", "_s) + u")"_s)
+                           .toUtf8());
+        const QStringList words = {u"Архиватор"_s, u"Tool"_s,   u"A & B"_s,   u"<Pro>"_s,
+                                   u"Игра"_s,      u"Office"_s, u"Средство"_s};
+        for (int i = 1; i <= count; ++i) {
+            const QString w = words[i % words.size()];
+            const auto maybe = [i](int every, const QVariant& v) {
+                return i % every ? v : QVariant();
+            };
+            QVariantList values;
+            values << QString(w + u' ' + QString::number(i * 7919 % 100003));
+            values << u"D:\\Диск %1\\%2.exe"_s.arg(i % 300).arg(w);
+            values << maybe(5, u"Фирма «%1»"_s.arg(i % 41));
+            values << (i % 2 ? u"Русский"_s : u"English (United States)"_s);
+            for (int ref = 0; ref < 5; ++ref) // 0 and 5 match no row
+                values << (i + ref) % 6;
+            values << maybe(3, QString(w.toLower() + u".exe"_s));
+            values << maybe(4, w.toLower());
+            values << u"%1.%2"_s.arg(i % 13).arg(i % 100);
+            values << u"%1.%2.0.%3"_s.arg(i % 13).arg(i % 100).arg(i);
+            values << (i % 9 == 0 ? u" с пробелами по краям "_s : u"www.example.org"_s);
+            values << u"%1 МБ"_s.arg(i % 700);
+            values << (i % 11 ? QVariant(1980 + i % 45) : QVariant());
+            values << maybe(7, u"Примечание\nв две строки"_s);
+            values << (i % 13 ? QVariant(i % 6 - 1) : QVariant());
+            values << (i % 2 ? u"0409"_s : u"0419"_s);
+            values << (i % 2 ? u"04B0"_s : u"1251"_s);
+            values << maybe(2, u"™ %1"_s.arg(w));
+            values << u"© %1 %2"_s.arg(1990 + i % 30).arg(w);
+            BindAll(q, values);
+            q.Step();
+            q.Reset();
+        }
+        transaction.Commit();
     }
 
     TDataModule1& Open()
@@ -807,18 +795,12 @@ void TestSpreadsheetExport::longTextIsCut()
     QFETCH(bool, said);
     TCatalogue cat;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"long"_s);
-        db.setDatabaseName(cat.Path());
-        QVERIFY(db.open());
-        QSqlQuery q(db);
-        QVERIFY(q.prepare(
-            uR"(INSERT INTO "SoftTable" ("ProductName", "Comments", "Label") VALUES (?, ?, ?))"_s));
-        q.addBindValue(u"Длинный"_s);
-        q.addBindValue(text);
-        q.addBindValue(u"после"_s);
-        QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
+        const TSqliteDatabase db = OutsideConnection(cat.Path());
+        TSqliteStatement q = db.Prepare(
+            R"(INSERT INTO "SoftTable" ("ProductName", "Comments", "Label") VALUES (?, ?, ?))");
+        BindAll(q, {u"Длинный"_s, text, u"после"_s});
+        q.Step();
     }
-    QSqlDatabase::removeDatabase(u"long"_s);
     TDataModule1& dm = cat.Open();
     QCOMPARE(dm.BookTable.FieldByName(u"Comments"_s)->AsString(), text);
 
@@ -1162,16 +1144,12 @@ void TestSpreadsheetExport::commandLineSaysWhatWasCut()
     const QString out = dir.filePath(u"out.xlsx"_s);
     Catalogue::Create(catalogue);
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"cli-long"_s);
-        db.setDatabaseName(catalogue);
-        QVERIFY(db.open());
-        QSqlQuery q(db);
-        QVERIFY(q.prepare(uR"(INSERT INTO "SoftTable" ("ProductName", "Label") VALUES (?, ?))"_s));
-        q.addBindValue(u"Первая"_s);
-        q.addBindValue(QString(40000, u'ж'));
-        QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
+        const TSqliteDatabase db = OutsideConnection(catalogue);
+        TSqliteStatement q = db.Prepare(
+            R"(INSERT INTO "SoftTable" ("ProductName", "Label") VALUES (?, ?))");
+        BindAll(q, {u"Первая"_s, QString(40000, u'ж')});
+        q.Step();
     }
-    QSqlDatabase::removeDatabase(u"cli-long"_s);
     QProcess p;
     p.start(QStringLiteral(TRESMOL_CLI), {u"export"_s, catalogue, out});
     QVERIFY(p.waitForFinished(60000));

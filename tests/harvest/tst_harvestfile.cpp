@@ -10,12 +10,12 @@
 #include "store/dberrors.h"
 #include "store/picturefolder.h"
 #include "store/search.h"
+#include "tests/common/outsidesql.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -78,6 +78,7 @@ public:
         return dm;
     }
     QString Folder() const { return FDir.path(); }
+    const QString& Path() const { return FPath; }
 
 private:
     QTemporaryDir FDir;
@@ -406,21 +407,22 @@ void TestHarvestFile::viewAfterHarvestIntoLargeCatalogueEqualsRebuiltView()
     QFETCH(QString, search);
     // Twenty thousand records whose names sort before, among and after the harvested.
     {
-        QSqlDatabase db = FDm->ADOConnection.Database();
-        QVERIFY(db.transaction());
-        QSqlQuery q(db);
-        QVERIFY(q.prepare(u"INSERT INTO SoftTable (ProductName, Platform) VALUES (?, ?)"_s));
+        const TSqliteDatabase db = OutsideConnection(FCat->Path());
+        TSqliteTransaction transaction(db);
+        TSqliteStatement q =
+            db.Prepare("INSERT INTO SoftTable (ProductName, Platform) VALUES (?, ?)");
         QRandomGenerator rng(11);
         const QStringList stems{u"Tresmol"_s, u"tresmol"_s, u"TRESMOL "_s, u"Abc"_s,
                                 u"NO_INFO"_s, u"Zeta"_s,    u"Тресмол"_s,  u"T"_s};
         for (int i = 0; i < 20000; ++i) {
             const int n = int(rng.bounded(100000));
-            q.addBindValue(n % 50 == 0 ? QVariant()
-                                       : QVariant(stems[n % stems.size()] + QString::number(n)));
-            q.addBindValue(n % 7 == 0 ? QVariant() : QVariant(1 + n % 12));
-            QVERIFY(q.exec());
+            BindAll(q, {n % 50 == 0 ? QVariant()
+                                    : QVariant(stems[n % stems.size()] + QString::number(n)),
+                        n % 7 == 0 ? QVariant() : QVariant(1 + n % 12)});
+            q.Step();
+            q.Reset();
         }
-        QVERIFY(db.commit());
+        transaction.Commit();
     }
     TDataSet& table = FDm->BookTable;
     table.Refresh();

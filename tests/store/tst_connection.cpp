@@ -1,13 +1,12 @@
 #include "store/dataset.h"
 #include "store/dberrors.h"
+#include "tests/common/outsidesql.h"
 #include "tests/common/testcatalogue.h"
 
 #include <QCryptographicHash>
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -98,13 +97,10 @@ void TestConnection::readOnlyCatalogueKeepsThePendingRow()
     QTemporaryDir dir;
     const QString foreign = dir.filePath(u"other.db"_s);
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"foreign"_s);
-        db.setDatabaseName(foreign);
-        QVERIFY(db.open());
-        QSqlQuery(u"CREATE TABLE Books (Title TEXT)"_s, db);
-        db.close();
+        const TSqliteDatabase db = TSqliteDatabase::Open(
+            SqliteUri(foreign).toUtf8(), TSqliteDatabase::TAccess::ReadWriteCreate);
+        db.Exec("CREATE TABLE Books (Title TEXT)");
     }
-    QSqlDatabase::removeDatabase(u"foreign"_s);
     const QByteArray before = FileHash(foreign);
     QVERIFY(OpenError(foreign).contains(u"SoftTable"_s));
     QCOMPARE(FileHash(foreign), before);
@@ -122,7 +118,9 @@ void TestConnection::readOnlyCatalogueKeepsThePendingRow()
         t.Post();
         QFAIL("post to a read-only catalogue succeeded");
     } catch (const EDatabaseError& e) {
-        QVERIFY2(e.Message().contains(u"read-only"_s), qPrintable(e.Message()));
+        QCOMPARE(e.Fault(), TDbFault::ReadOnly);
+        QVERIFY2(e.Message().contains(u"только для чтения"_s), qPrintable(e.Message()));
+        QVERIFY2(e.EnglishMessage().contains(u"read-only"_s), qPrintable(e.EnglishMessage()));
     }
     QCOMPARE(t.State(), TDataSetState::dsInsert);
     QVERIFY(t.Modified());
@@ -139,21 +137,19 @@ void TestConnection::lockedCatalogueFailsThenPostsAgain()
     t.Append();
     t.FieldByName(u"ProductName"_s)->SetAsString(u"Pending"_s);
 
-    QSqlDatabase locker = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"locker"_s);
-    locker.setDatabaseName(cat.Path());
-    QVERIFY(locker.open());
-    QVERIFY(QSqlQuery(u"BEGIN IMMEDIATE"_s, locker).isActive());
-    try {
-        t.Post();
-        QFAIL("post to a locked catalogue succeeded");
-    } catch (const EDatabaseError& e) {
-        QVERIFY2(e.Message().contains(u"locked"_s), qPrintable(e.Message()));
+    {
+        const TSqliteDatabase locker = OutsideConnection(cat.Path());
+        locker.Exec("BEGIN IMMEDIATE");
+        try {
+            t.Post();
+            QFAIL("post to a locked catalogue succeeded");
+        } catch (const EDatabaseError& e) {
+            QCOMPARE(e.Fault(), TDbFault::Locked);
+            QVERIFY2(e.EnglishMessage().contains(u"locked"_s), qPrintable(e.EnglishMessage()));
+        }
+        QCOMPARE(t.State(), TDataSetState::dsInsert);
+        locker.Exec("ROLLBACK");
     }
-    QCOMPARE(t.State(), TDataSetState::dsInsert);
-    QSqlQuery(u"ROLLBACK"_s, locker);
-    locker.close();
-    locker = QSqlDatabase();
-    QSqlDatabase::removeDatabase(u"locker"_s);
 
     t.Post();
     QCOMPARE(t.State(), TDataSetState::dsBrowse);
@@ -257,9 +253,8 @@ void TestConnection::killedWriterLeavesEveryEarlierPost()
     QVERIFY2(reported >= 300, poster.readAllStandardError().constData());
 
     auto dm = cat.Open();
-    QSqlQuery integrity(u"PRAGMA integrity_check"_s, dm->ADOConnection.Database());
-    QVERIFY(integrity.next());
-    QCOMPARE(integrity.value(0).toString(), u"ok"_s);
+    QCOMPARE(QueryColumn(dm->ADOConnection.Database(QString()), u"PRAGMA integrity_check"_s),
+             QVariantList{u"ok"_s});
     TDataSet& t = dm->BookTable;
     t.Open();
     QVERIFY(t.RecordCount() >= reported);

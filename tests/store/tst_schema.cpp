@@ -1,10 +1,9 @@
 #include "platform/errors.h"
 #include "store/dataset.h"
 #include "store/schema.h"
+#include "tests/common/outsidesql.h"
 #include "tests/common/testcatalogue.h"
 
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <QTest>
 
 using namespace Qt::Literals::StringLiterals;
@@ -134,22 +133,20 @@ void TestSchema::createdFileHasEveryColumnWithItsType()
     QFETCH(QString, column);
     TTestCatalogue cat;
     auto dm = cat.Open();
-    QSqlQuery q(dm->ADOConnection.Database());
-    QVERIFY(q.exec(u"PRAGMA table_info(\""_s + table + u"\")"_s));
+    const TSqliteDatabase& db = dm->ADOConnection.Database(table);
+    TSqliteStatement q = db.Prepare((u"PRAGMA table_info(\""_s + table + u"\")"_s).toUtf8());
     QString type;
     int count = 0;
-    while (q.next()) {
+    while (q.Step()) {
         ++count;
-        if (q.value(1).toString() == column)
-            type = q.value(2).toString();
+        if (q.Text(1) == column)
+            type = q.Text(2);
     }
     QTEST(type, "sqlType");
     QCOMPARE(count, Schema::FindTable(table)->Columns.size());
     if (table == u"SoftTable"_s)
         QCOMPARE(count, 45);
-    QSqlQuery mode(u"PRAGMA journal_mode"_s, dm->ADOConnection.Database());
-    QVERIFY(mode.next());
-    QCOMPARE(mode.value(0).toString(), u"wal"_s);
+    QCOMPARE(QueryColumn(db, u"PRAGMA journal_mode"_s), QVariantList{u"wal"_s});
 }
 
 void TestSchema::dataModuleOpensReferenceCursorsButNotTheCatalogue()

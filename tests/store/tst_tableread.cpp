@@ -2,19 +2,20 @@
 // and one snapshot of the file even when a writer tries to commit as the readers start.
 // Reading only the shown fields: the same grid, and a post that leaves the rest alone.
 
+#include "store/cells.h"
 #include "store/dberrors.h"
 #include "store/schema.h"
 #include "store/search.h"
+#include "tests/common/outsidesql.h"
 #include "tests/common/readonlyuser.h"
 #include "tests/common/testcatalogue.h"
 #include "tests/store/tabledump.h"
 
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QTest>
+
+#include <sqlite3.h>
 
 #include <climits>
 
@@ -59,14 +60,22 @@ QVariant RandomCell(QRandomGenerator& rng, const TColumnDef& column)
     }
 }
 
-QSqlDatabase Writer(const QString& path, const QString& name, int busyTimeoutMs)
+TSqliteDatabase Writer(const QString& path, int busyTimeoutMs)
 {
-    QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, name);
-    db.setDatabaseName(path);
-    db.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT="_s + QString::number(busyTimeoutMs));
-    if (!db.open())
-        qFatal("cannot open %s", qPrintable(path));
+    TSqliteDatabase db = OutsideConnection(path);
+    db.SetBusyTimeout(busyTimeoutMs);
     return db;
+}
+
+// Runs SQL on DB; the result code it failed with, SQLITE_OK when it did not.
+int TryExec(const TSqliteDatabase& db, const QString& sql)
+{
+    try {
+        db.Exec(sql.toUtf8());
+        return SQLITE_OK;
+    } catch (const ESqliteError& e) {
+        return e.PrimaryCode();
+    }
 }
 
 // Writes COUNT random rows to the catalogue at PATH, then deletes every seventh, and
@@ -76,49 +85,46 @@ TRows Fill(const QString& path, int count, quint32 seed)
     QRandomGenerator rng(seed);
     const TTableDef& table = *Schema::FindTable(u"SoftTable"_s);
     TRows rows;
-    {
-        QSqlDatabase db = Writer(path, u"fill"_s, 0);
-        db.transaction();
-        QSqlQuery q(db);
-        for (int i = 0; i < count; ++i) {
-            QHash<QString, QVariant> row;
-            QStringList names, marks;
-            for (const TColumnDef& c : table.Columns) {
-                if (c.Name == table.KeyColumn)
-                    continue;
-                const QVariant v = RandomCell(rng, c);
-                if (v.isNull())
-                    continue;
-                row.insert(c.Name, v);
-                names << u'"' + c.Name + u'"';
-                marks << u"?"_s;
-            }
-            // Every row has its Booleans, so no row is without a column.
-            q.prepare(u"INSERT INTO SoftTable ("_s + names.join(u',') + u") VALUES ("_s +
-                      marks.join(u',') + u')');
-            for (const QString& n : std::as_const(names))
-                q.addBindValue(row.value(n.mid(1).chopped(1)));
-            if (!q.exec())
-                qFatal("cannot fill: %s", qPrintable(q.lastError().text()));
-            row.insert(table.KeyColumn, q.lastInsertId().toInt());
-            rows.insert(q.lastInsertId().toInt(), row);
+    const TSqliteDatabase db = Writer(path, 0);
+    TSqliteTransaction transaction(db);
+    for (int i = 0; i < count; ++i) {
+        QHash<QString, QVariant> row;
+        QStringList names, marks;
+        QVariantList values;
+        for (const TColumnDef& c : table.Columns) {
+            if (c.Name == table.KeyColumn)
+                continue;
+            const QVariant v = RandomCell(rng, c);
+            if (v.isNull())
+                continue;
+            row.insert(c.Name, v);
+            names << u'"' + c.Name + u'"';
+            marks << u"?"_s;
+            values << v;
         }
-        for (auto it = rows.begin(); it != rows.end();) {
-            if (it.key() % 7 == 3) {
-                QSqlQuery(u"DELETE FROM SoftTable WHERE Id = "_s + QString::number(it.key()), db);
-                it = rows.erase(it);
-            } else {
-                ++it;
-            }
-        }
-        db.commit();
-        db.close();
+        // Every row has its Booleans, so no row is without a column.
+        TSqliteStatement q = db.Prepare((u"INSERT INTO SoftTable ("_s + names.join(u',') +
+                                         u") VALUES ("_s + marks.join(u',') + u')')
+                                            .toUtf8());
+        BindAll(q, values);
+        q.Step();
+        const int key = int(db.LastInsertRowId());
+        row.insert(table.KeyColumn, key);
+        rows.insert(key, row);
     }
-    QSqlDatabase::removeDatabase(u"fill"_s);
+    for (auto it = rows.begin(); it != rows.end();) {
+        if (it.key() % 7 == 3) {
+            db.Exec((u"DELETE FROM SoftTable WHERE Id = "_s + QString::number(it.key())).toUtf8());
+            it = rows.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    transaction.Commit();
     return rows;
 }
 
-// ROWS as DumpTable shows them, in the field order of TABLE.
+// ROWS as DumpTable shows them once read, in the field order of TABLE.
 QByteArray Dump(const TRows& rows, const TDataSet& table)
 {
     QByteArray out;
@@ -127,7 +133,7 @@ QByteArray Dump(const TRows& rows, const TDataSet& table)
         for (int f = 0; f < table.FieldCount(); ++f) {
             const TField& field = *table.Fields(f);
             if (field.FieldKind() == TFieldKind::fkData)
-                cells << DumpCell(row.value(field.FieldName()),
+                cells << DumpCell(Cells::Normal(field.DataType(), row.value(field.FieldName())),
                                   field.DataType() == TFieldType::ftString);
         }
         out += cells.join(u'|').toUtf8() + '\n';
@@ -240,36 +246,28 @@ void TestTableRead::writerWaitsWhileTheReadersStart()
     const TRows written = Fill(cat.Path(), 500, 7);
     auto dm = OpenModule(cat.ConnectionString());
     dm->ADOConnection.ReadTuning.TwoReadersFromRows = 0;
-    QSqlDatabase writer = Writer(cat.Path(), u"writer"_s, 0);
-    QString refused;
+    const TSqliteDatabase writer = Writer(cat.Path(), 0);
+    int refused = SQLITE_OK;
     int hookCalls = 0;
     dm->ADOConnection.ReadTuning.BetweenReaderStarts = [&] {
         ++hookCalls;
-        QSqlQuery q(writer);
-        if (!q.exec(change))
-            refused = q.lastError().text();
+        refused = TryExec(writer, change);
     };
     TDataSet& t = dm->BookTable;
     t.Open();
     QCOMPARE(hookCalls, 1);
     const QByteArray loaded = DumpTable(t), expected = Dump(written, t);
     QVERIFY2(loaded == expected, FirstDifference(loaded, expected).constData());
-    QVERIFY2(refused.contains(u"locked"_s), qPrintable(refused));
+    QCOMPARE(refused, SQLITE_BUSY);
 
     // Once both have begun the writer is let go: it commits while they read on.
-    dm->ADOConnection.ReadTuning.BetweenReaderStarts = [&] {
-        QSqlQuery q(writer);
-        refused = q.exec(change) ? QString() : q.lastError().text();
-    };
+    dm->ADOConnection.ReadTuning.BetweenReaderStarts = [&] { refused = TryExec(writer, change); };
     t.Refresh();
-    QVERIFY2(refused.contains(u"locked"_s), qPrintable(refused));
-    QVERIFY(QSqlQuery(writer).exec(change));
+    QCOMPARE(refused, SQLITE_BUSY);
+    QCOMPARE(TryExec(writer, change), SQLITE_OK);
     dm->ADOConnection.ReadTuning.BetweenReaderStarts = nullptr;
     t.Refresh();
     QVERIFY(DumpTable(t) != expected);
-    writer.close();
-    writer = QSqlDatabase();
-    QSqlDatabase::removeDatabase(u"writer"_s);
 }
 
 void TestTableRead::writerHoldingTheFileLeavesOneReader()
@@ -283,17 +281,14 @@ void TestTableRead::writerHoldingTheFileLeavesOneReader()
     {
         // Another program in the middle of a write: the table is read at once on one
         // thread, and what that program has not committed is not seen.
-        QSqlDatabase writer = Writer(cat.Path(), u"holder"_s, 0);
-        QVERIFY(QSqlQuery(u"BEGIN IMMEDIATE"_s, writer).isActive());
-        QVERIFY(QSqlQuery(u"DELETE FROM SoftTable"_s, writer).isActive());
+        const TSqliteDatabase writer = Writer(cat.Path(), 0);
+        writer.Exec("BEGIN IMMEDIATE; DELETE FROM SoftTable");
         TDataSet& t = dm->BookTable;
         t.Open();
         QVERIFY(!twoStarted);
         QCOMPARE(DumpTable(t), Dump(written, t));
-        QSqlQuery(u"ROLLBACK"_s, writer);
-        writer.close();
+        writer.Exec("ROLLBACK");
     }
-    QSqlDatabase::removeDatabase(u"holder"_s);
 }
 
 void TestTableRead::readOnlyFolderLoadsOnTwoReaders()
@@ -354,19 +349,16 @@ void TestTableRead::shownFieldsGiveTheSameGrid()
     const TRows written = Fill(cat.Path(), 1500, 21);
     {
         // Lookups that find their rows, so that sorting by them orders texts.
-        QSqlDatabase db = Writer(cat.Path(), u"lists"_s, 0);
-        QSqlQuery q(db);
+        const TSqliteDatabase db = Writer(cat.Path(), 0);
         for (const QString& table : {u"PlatformBase"_s, u"CategoryBase"_s, u"ProgramtypeBase"_s,
                                      u"TypeDiscBase"_s, u"ManufacturerDiscBase"_s})
             for (int i = 0; i < 5; ++i)
-                QVERIFY(q.exec(u"INSERT INTO "_s + table + u" VALUES (NULL, 'name "_s +
-                               QString::number((i * 3) % 5) + u"')"_s));
-        QSqlQuery(u"UPDATE SoftTable SET Platform = Id % 6, Category = Id % 4, "
-                  u"Programtype = Id % 5, TypeDisc = Id % 3, ManufacturerDisc = Id % 7"_s,
-                  db);
-        db.close();
+                db.Exec((u"INSERT INTO "_s + table + u" VALUES (NULL, 'name "_s +
+                         QString::number((i * 3) % 5) + u"')"_s)
+                            .toUtf8());
+        db.Exec("UPDATE SoftTable SET Platform = Id % 6, Category = Id % 4, "
+                "Programtype = Id % 5, TypeDisc = Id % 3, ManufacturerDisc = Id % 7");
     }
-    QSqlDatabase::removeDatabase(u"lists"_s);
     auto all = OpenModule(cat.ConnectionString());
     auto shown = OpenModule(cat.ConnectionString(), TBookFields::Shown);
     for (TDataModule1* dm : {all.get(), shown.get()}) {

@@ -57,7 +57,7 @@ int RunCommand(const std::function<int()>& body)
     try {
         return body();
     } catch (const EError& e) {
-        return Fail(e.Message());
+        return Fail(e.EnglishMessage());
     } catch (const std::exception& e) {
         return Fail(QString::fromLocal8Bit(e.what()));
     }

@@ -12,3 +12,5 @@ int CmdIcon(const QStringList& args);
 int CmdHarvest(const QStringList& args);
 int CmdExport(const QStringList& args);
 int CmdClear(const QStringList& args);
+int CmdSet(const QStringList& args);
+int CmdDelete(const QStringList& args);

@@ -27,8 +27,12 @@ const char* const Usage = "usage:\n"
                           "  tresmol-cli list CATALOGUE [--search TEXT] [--sort KEY] [--json]\n"
                           "  tresmol-cli export CATALOGUE OUT.xlsx [--search TEXT] [--sort KEY]\n"
                           "  tresmol-cli clear CATALOGUE [--search TEXT]\n"
+                          "  tresmol-cli set CATALOGUE ID FIELD=VALUE...\n"
+                          "  tresmol-cli delete CATALOGUE ID...\n"
                           "  tresmol-cli --help\n"
-                          "KEY: name, platform, category, type, maker, size\n";
+                          "KEY: name, platform, category, type, maker, size\n"
+                          "FIELD: a column of SoftTable (ProductName, Rating, Ch3, Platform...);"
+                          " an empty VALUE clears it\n";
 
 } // namespace
 
@@ -48,7 +52,8 @@ int main(int argc, char** argv)
     const std::map<QString, std::function<int(const QStringList&)>> commands = {
         {u"create"_s, CmdCreate},   {u"demo"_s, CmdDemo},       {u"list"_s, CmdList},
         {u"verinfo"_s, CmdVerinfo}, {u"harvest"_s, CmdHarvest}, {u"export"_s, CmdExport},
-        {u"clear"_s, CmdClear},     {u"icon"_s, CmdIcon},
+        {u"clear"_s, CmdClear},     {u"icon"_s, CmdIcon},       {u"set"_s, CmdSet},
+        {u"delete"_s, CmdDelete},
     };
     if (args.size() == 1 && args.first() == u"--help"_s) {
         QTextStream(stdout) << Usage;
