@@ -30,15 +30,10 @@ QString ConnectionStringFor(const QString& path)
 
 std::unique_ptr<TDataModule1> Open(const QString& path, TBookFields fields)
 {
-    QString firstError;
     auto dm = std::make_unique<TDataModule1>(
-        [&firstError](const QString& m) {
-            if (firstError.isEmpty())
-                firstError = m;
-        },
-        ConnectionStringFor(QDir::current().absoluteFilePath(path)), fields);
-    if (!firstError.isEmpty())
-        throw EDatabaseError(firstError);
+        nullptr, ConnectionStringFor(QDir::current().absoluteFilePath(path)), fields);
+    if (dm->FirstFailure())
+        std::rethrow_exception(dm->FirstFailure());
     dm->BookTable.Open();
     return dm;
 }

@@ -11,6 +11,8 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <map>
+#include <mutex>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -23,6 +25,42 @@ using namespace Qt::Literals::StringLiterals;
 namespace {
 
 QString SystemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+// The catalogue files this process has open, by device and inode. Closing any
+// descriptor of a file drops every POSIX lock the process holds on it, SQLite's
+// included; another process could then take the file for itself and remove the log
+// under this one's feet. So a file already open here is never opened outside SQLite
+// again: it is a catalogue, or it would not be open.
+class TOpenFiles {
+public:
+    using TKey = std::pair<dev_t, ino_t>;
+    void Add(TKey key)
+    {
+        std::lock_guard lock(FMutex);
+        ++FCount[key];
+    }
+    void Remove(TKey key)
+    {
+        std::lock_guard lock(FMutex);
+        if (--FCount[key] <= 0)
+            FCount.erase(key);
+    }
+    bool Contains(TKey key)
+    {
+        std::lock_guard lock(FMutex);
+        return FCount.contains(key);
+    }
+
+private:
+    std::mutex FMutex;
+    std::map<TKey, int> FCount;
+};
+
+TOpenFiles& OpenFiles()
+{
+    static TOpenFiles files;
+    return files;
+}
 
 // The folder of the file NATIVE, as the system names it.
 QByteArray NativeFolder(const QByteArray& native)
@@ -72,6 +110,8 @@ TADOConnection::~TADOConnection()
 {
     for (TDataSet* ds : std::vector<TDataSet*>(FDataSets))
         ds->DetachConnection();
+    if (FConnected)
+        OpenFiles().Remove(FFileKey);
 }
 
 void TADOConnection::SetConnectionString(const QString& s)
@@ -154,6 +194,9 @@ void TADOConnection::CheckFileIsCatalogue(const QString& path)
         throw errno == ENOENT ? fail(TDbFault::NoSuchFile) : fail(TDbFault::System, SystemError(errno));
     if (S_ISDIR(info.st_mode))
         throw fail(TDbFault::IsFolder);
+    FFileKey = {info.st_dev, info.st_ino};
+    if (OpenFiles().Contains(FFileKey))
+        return;
     const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         throw fail(TDbFault::System, SystemError(errno));
@@ -239,6 +282,7 @@ void TADOConnection::Open()
         FDb.Close();
         throw;
     }
+    OpenFiles().Add(FFileKey);
     FConnected = true;
 }
 
@@ -249,6 +293,7 @@ void TADOConnection::Close()
     for (TDataSet* ds : std::vector<TDataSet*>(FDataSets))
         ds->Close();
     FDb.Close();
+    OpenFiles().Remove(FFileKey);
     FConnected = false;
 }
 
@@ -260,6 +305,7 @@ void TADOConnection::CloseForExit()
     for (TDataSet* ds : FDataSets)
         ds->FGateway.Release();
     FDb.Close();
+    OpenFiles().Remove(FFileKey);
     FConnected = false;
 }
 

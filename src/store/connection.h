@@ -8,6 +8,8 @@
 #include <QString>
 
 #include <functional>
+#include <sys/types.h>
+#include <utility>
 #include <optional>
 #include <vector>
 
@@ -92,6 +94,7 @@ private:
     QString FUri; // the file as SQLite opened it
     bool FConnected = false;
     bool FReadOnlyMedia = false;
+    std::pair<dev_t, ino_t> FFileKey{}; // the file's device and inode, once checked
     int FBusyTimeoutMs = 2000;
     std::vector<TDataSet*> FDataSets;
 };

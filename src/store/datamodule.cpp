@@ -30,10 +30,12 @@ TDataModule1::TDataModule1(TErrorReporter report, const QString& connectionStrin
         BookTableFilterRecord(ds, accept);
     };
 
-    const auto attempt = [&report](const std::function<void()>& step) {
+    const auto attempt = [this, &report](const std::function<void()>& step) {
         try {
             step();
         } catch (const EError& e) {
+            if (!FFirstFailure)
+                FFirstFailure = std::current_exception();
             if (report)
                 report(e.Message());
         }

@@ -7,6 +7,7 @@
 #include "store/dataset.h"
 #include "store/datasource.h"
 
+#include <exception>
 #include <functional>
 
 // Which of the main table's fields the data module reads: all of them, for the windows
@@ -49,11 +50,16 @@ public:
     const QString& SearchText() const { return FSearchText; }
     void SetSearchText(const QString& text);
 
+    // The first failure start-up reported, to be thrown again whole (in both of its
+    // languages) by a caller that stops at it; null when there was none.
+    std::exception_ptr FirstFailure() const { return FFirstFailure; }
+
     // Handlers of BookTable's events that belong to the catalogue itself.
     void BookTableCalcFields(TDataSet& ds);
     void BookTableFilterRecord(TDataSet& ds, bool& accept);
 
 private:
     QString FSearchText;
+    std::exception_ptr FFirstFailure;
     TField* FProductName = nullptr;
 };

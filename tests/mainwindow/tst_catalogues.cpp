@@ -300,7 +300,7 @@ private slots:
         FDialogs.AnswerFile(second);
         Item(u"OpenBase1")->trigger();
         QCOMPARE(FDialogs.Messages().size(), 1);
-        QVERIFY2(FDialogs.Messages()[0].Text.contains(u"another user changed it"_s),
+        QVERIFY2(FDialogs.Messages()[0].Text.contains(u"изменил другой пользователь"_s),
                  qPrintable(FDialogs.Messages()[0].Text));
         QVERIFY(Table().Active());
         QCOMPARE(Names(Table()), QStringList{u"Alpha"_s});

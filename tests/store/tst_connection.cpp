@@ -24,13 +24,14 @@ QByteArray FileHash(const QString& path)
     return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
 }
 
+// The failure to open PATH: its English and its Russian wording, a line each.
 QString OpenError(const QString& path)
 {
     TADOConnection c(Catalogue::ConnectionStringFor(path));
     try {
         c.Open();
     } catch (const EDatabaseError& e) {
-        return e.Message();
+        return e.EnglishMessage() + u'\n' + e.Message();
     }
     return QString();
 }
@@ -56,25 +57,28 @@ void TestConnection::badFilesFailClearlyAndStayUnchanged_data()
 {
     QTest::addColumn<QByteArray>("content"); // null: no file at all
     QTest::addColumn<QString>("mentions");
-    QTest::newRow("missing") << QByteArray() << u"does not exist"_s;
-    QTest::newRow("empty") << QByteArray("") << u"empty"_s;
+    QTest::addColumn<QString>("mentionsRu");
+    QTest::newRow("missing") << QByteArray() << u"does not exist"_s << u"не существует"_s;
+    QTest::newRow("empty") << QByteArray("") << u"empty"_s << u"пуст"_s;
     QByteArray noise(4096, '\0');
     QRandomGenerator rng(7);
     for (char& c : noise)
         c = char(rng.bounded(256));
-    QTest::newRow("random bytes") << noise << u"unknown format"_s;
+    QTest::newRow("random bytes") << noise << u"unknown format"_s << u"неизвестный формат"_s;
     QByteArray jet(2048, '\0');
     jet.replace(0, 19, QByteArray("\x00\x01\x00\x00Standard Jet DB", 19));
-    QTest::newRow("jet file") << jet << u"Convert it"_s;
+    QTest::newRow("jet file") << jet << u"Convert it"_s << u"Access (Jet)"_s;
     QByteArray sqliteNoise("SQLite format 3", 16);
     sqliteNoise += noise;
-    QTest::newRow("damaged sqlite") << sqliteNoise << u"not a catalogue"_s;
+    QTest::newRow("damaged sqlite") << sqliteNoise << u"not a catalogue"_s
+                                    << u"это не файл каталога"_s;
 }
 
 void TestConnection::badFilesFailClearlyAndStayUnchanged()
 {
     QFETCH(QByteArray, content);
     QFETCH(QString, mentions);
+    QFETCH(QString, mentionsRu);
     QTemporaryDir dir;
     const QString path = dir.filePath(u"Tresmol.mdb"_s);
     if (!content.isNull()) {
@@ -84,8 +88,9 @@ void TestConnection::badFilesFailClearlyAndStayUnchanged()
     }
     const QByteArray before = FileHash(path);
     const QString error = OpenError(path);
-    QVERIFY2(error.contains(mentions), qPrintable(error));
-    QVERIFY(error.contains(path));
+    QVERIFY2(error.section(u'\n', 0, 0).contains(mentions), qPrintable(error));
+    QVERIFY2(error.section(u'\n', 1, 1).contains(mentionsRu), qPrintable(error));
+    QVERIFY(error.section(u'\n', 0, 0).contains(path) && error.section(u'\n', 1, 1).contains(path));
     QCOMPARE(FileHash(path), before);
     QCOMPARE(QFile::exists(path), !content.isNull());
     QVERIFY(!QFile::exists(path + u"-wal"_s));
@@ -164,9 +169,13 @@ void TestConnection::rowChangedByAnotherWriterIsNotOverwritten_data()
     QTest::addColumn<bool>("otherDeletes");
     QTest::addColumn<bool>("weDelete");
     QTest::addColumn<QString>("mentions");
-    QTest::newRow("changed, we edit") << false << false << u"changed"_s;
-    QTest::newRow("deleted, we edit") << true << false << u"deleted"_s;
-    QTest::newRow("changed, we delete") << false << true << u"changed"_s;
+    QTest::addColumn<int>("fault");
+    QTest::newRow("changed, we edit")
+        << false << false << u"изменил другой пользователь"_s << int(TDbFault::Conflict);
+    QTest::newRow("deleted, we edit")
+        << true << false << u"удалил другой пользователь"_s << int(TDbFault::DeletedElsewhere);
+    QTest::newRow("changed, we delete")
+        << false << true << u"изменил другой пользователь"_s << int(TDbFault::Conflict);
 }
 
 void TestConnection::rowChangedByAnotherWriterIsNotOverwritten()
@@ -174,6 +183,7 @@ void TestConnection::rowChangedByAnotherWriterIsNotOverwritten()
     QFETCH(bool, otherDeletes);
     QFETCH(bool, weDelete);
     QFETCH(QString, mentions);
+    QFETCH(int, fault);
     TTestCatalogue cat;
     auto mine = cat.Open();
     mine->BookTable.Open();
@@ -199,7 +209,9 @@ void TestConnection::rowChangedByAnotherWriterIsNotOverwritten()
         }
         QFAIL("a row changed elsewhere was overwritten");
     } catch (const EDatabaseError& e) {
+        QCOMPARE(int(e.Fault()), fault);
         QVERIFY2(e.Message().contains(mentions), qPrintable(e.Message()));
+        QVERIFY2(e.EnglishMessage().contains(u"another user"_s), qPrintable(e.EnglishMessage()));
     }
     auto check = cat.Open();
     check->BookTable.Open();

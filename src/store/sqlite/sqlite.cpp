@@ -75,6 +75,8 @@ bool TSqliteStatement::Step()
 
 void TSqliteStatement::Reset()
 {
+    if (!FSt)
+        return;
     sqlite3_reset(FSt);
     sqlite3_clear_bindings(FSt);
 }
