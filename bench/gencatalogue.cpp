@@ -98,18 +98,18 @@ void GenerateCatalogue(const QString& path, int count, quint32 seed)
             row.Run();
         }
     }
-    TSqliteStatement insert = db.Prepare(
-        "INSERT INTO SoftTable (ProductName, CompanyName, FileName, Language, Size, "
-        "Year, Rating, ProductVersion, FileVersion, InternalName, OriginalFilename, "
-        "LangID, CodePage, LegalCopyright, FileDescription, Installed, Platform, "
-        "Category, Programtype, ManufacturerDisc, TypeDisc, PlacingProgram, "
-        "ExtractFileName) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+    TSqliteStatement insert =
+        db.Prepare("INSERT INTO SoftTable (ProductName, CompanyName, FileName, Language, Size, "
+                   "Year, Rating, ProductVersion, FileVersion, InternalName, OriginalFilename, "
+                   "LangID, CodePage, LegalCopyright, FileDescription, Installed, Platform, "
+                   "Category, Programtype, ManufacturerDisc, TypeDisc, PlacingProgram, "
+                   "ExtractFileName) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
     TBinder row(insert);
     for (int i = 0; i < count; ++i) {
         const QString product = Phrase(rng, 1 + rng.bounded(3)) + u' ' + QString::number(i);
         const QString exe = Words[rng.bounded(int(Words.size()))].toLower() + u".exe"_s;
-        const QString folder = u"D:\\Distrib\\Disc "_s + QString::number(rng.bounded(400)) +
-                               u'\\' + product + u'\\';
+        const QString folder =
+            u"D:\\Distrib\\Disc "_s + QString::number(rng.bounded(400)) + u'\\' + product + u'\\';
         const QString version =
             QString::number(rng.bounded(12)) + u'.' + QString::number(rng.bounded(100));
         const QString maker = Makers[rng.bounded(int(Makers.size()))];

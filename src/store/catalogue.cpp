@@ -125,8 +125,7 @@ void WriteTables(const QString& path, const QString& shownPath)
         // that pays is the key's, which SQLite keeps anyway.
         transaction.Commit();
     } catch (const ESqliteError& e) {
-        throw EDatabaseError(TDbAction::Create, SqliteFault(e), shownPath, QString(),
-                             e.Detail());
+        throw EDatabaseError(TDbAction::Create, SqliteFault(e), shownPath, QString(), e.Detail());
     }
 }
 

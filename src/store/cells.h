@@ -2,18 +2,21 @@
 // How a value of the catalogue travels between the file and memory. This is the one
 // rule for empty and null, used when a row is read, bound, compared and shown:
 //
-//   Text     An empty text and a null one are the same value, "no text". The file may
-//            hold either (earlier versions of the program wrote '' for an empty version
-//            item, other programs write either); both read as null, the program writes
-//            NULL for it, and a check of "still unchanged" finds '' and NULL equal. It shows as an empty box, and a
-//            box the user empties stores it. So a field the user emptied and one never
-//            filled read, compare and save alike.
+//   Text     An empty text and a null one are the same value, "no text". The file
+//            may hold either (earlier versions of the program wrote '' for an empty
+//            version item, other programs write either); both read as null, the
+//            program writes NULL for it, and a check of "still unchanged" finds ''
+//            and NULL equal. It shows as an empty box, and a box the user empties
+//            stores it. So a field the user emptied and one never filled read,
+//            compare and save alike.
 //   Integer  A whole number that fits 32 bits reads as it is. NULL, and anything
-//            else another program may have put there (a larger number, a fraction, a
-//            text), reads as null: it shows empty, and the record stays editable; the
-//            cell itself is left as it was until the user writes that field.
-//   Boolean  0 is false, NULL is null (a grey check box) and anything else true. A
-//            new record's Booleans are written false unless they are set.
+//            else another program may have put there (a larger number, a fraction,
+//            a text), reads as null: it shows empty, and the record stays editable;
+//            the cell itself is left as it was until the user writes that field.
+//   Boolean  0 is false, NULL is null (a grey check box) and anything else true.
+//            The program's own files refuse NULL there, and a new record's
+//            Booleans are written false unless they are set; only a file another
+//            program made holds null flags.
 //
 // "Still unchanged" compares the row read again from the file, through the same rule,
 // with the row as it was read before: what the program read is what it compares.

@@ -11,11 +11,11 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <map>
-#include <mutex>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <map>
+#include <mutex>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -164,9 +164,9 @@ TSqliteDatabase TADOConnection::OpenSideHandle(bool writable) const
     if (!FConnected)
         return {};
     try {
-        TSqliteDatabase db = TSqliteDatabase::Open(
-            FUri.toUtf8(), writable ? TSqliteDatabase::TAccess::ReadWrite
-                                    : TSqliteDatabase::TAccess::ReadOnly);
+        TSqliteDatabase db =
+            TSqliteDatabase::Open(FUri.toUtf8(), writable ? TSqliteDatabase::TAccess::ReadWrite
+                                                          : TSqliteDatabase::TAccess::ReadOnly);
         db.SetBusyTimeout(writable ? 0 : FBusyTimeoutMs);
         return db;
     } catch (const ESqliteError&) {
@@ -191,7 +191,8 @@ void TADOConnection::CheckFileIsCatalogue(const QString& path)
     const QByteArray native = PathToNative(path);
     struct stat info {};
     if (::stat(native.constData(), &info) != 0)
-        throw errno == ENOENT ? fail(TDbFault::NoSuchFile) : fail(TDbFault::System, SystemError(errno));
+        throw errno == ENOENT ? fail(TDbFault::NoSuchFile)
+                              : fail(TDbFault::System, SystemError(errno));
     if (S_ISDIR(info.st_mode))
         throw fail(TDbFault::IsFolder);
     FFileKey = {info.st_dev, info.st_ino};

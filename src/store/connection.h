@@ -8,9 +8,9 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <sys/types.h>
 #include <utility>
-#include <optional>
 #include <vector>
 
 class TDataSet;

@@ -113,7 +113,7 @@ void TField::SetAsString(const QString& s)
             throw EDatabaseError(u"«"_s + s + u"» — недопустимое логическое значение для поля «"_s +
                                      FDef.FieldName + u'»',
                                  u"'"_s + s + u"' is not a valid boolean value for field '"_s +
-                                 FDef.FieldName + u'\'');
+                                     FDef.FieldName + u'\'');
         return;
     }
     case TFieldType::ftInteger:
@@ -129,7 +129,7 @@ void TField::SetAsString(const QString& s)
             throw EDatabaseError(u"«"_s + s + u"» — недопустимое целое значение для поля «"_s +
                                      FDef.FieldName + u'»',
                                  u"'"_s + s + u"' is not a valid integer value for field '"_s +
-                                 FDef.FieldName + u'\'');
+                                     FDef.FieldName + u'\'');
         SetValue(n);
         return;
     }
@@ -444,10 +444,9 @@ void TDataSet::SetFieldValue(TField& f, const QVariant& value)
                 ref ? ref->Locate(f.Def().LookupResultField, text, f.Def().LookupKeyFields)
                     : QVariant();
             if (k.isNull())
-                throw EDatabaseError(u"«"_s + text + u"» нет в списке «"_s + f.DisplayLabel() +
-                                         u'»',
-                                     u"'"_s + text + u"' is not in the list of "_s +
-                                         f.DisplayLabel());
+                throw EDatabaseError(
+                    u"«"_s + text + u"» нет в списке «"_s + f.DisplayLabel() + u'»',
+                    u"'"_s + text + u"' is not in the list of "_s + f.DisplayLabel());
             SetFieldValue(*key, k);
         }
         NotifyRecordChanged(&f);

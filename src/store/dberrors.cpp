@@ -39,16 +39,16 @@ QString ConflictText(TDbAction action, TDbFault fault, bool english)
 {
     const bool deleting = action == TDbAction::Delete;
     if (english) {
-        const QString head = deleting ? u"Cannot delete the record: "_s
-                                      : u"Cannot save the record: "_s;
+        const QString head =
+            deleting ? u"Cannot delete the record: "_s : u"Cannot save the record: "_s;
         if (fault == TDbFault::DeletedElsewhere)
             return head + u"another user deleted it after it was read"_s;
         return head + u"another user changed it after it was read. "_s +
                (deleting ? u"Refresh to see the change"_s
                          : u"Cancel your change and refresh to see theirs"_s);
     }
-    const QString head = deleting ? u"Не удалось удалить запись: "_s
-                                  : u"Не удалось сохранить запись: "_s;
+    const QString head =
+        deleting ? u"Не удалось удалить запись: "_s : u"Не удалось сохранить запись: "_s;
     if (fault == TDbFault::DeletedElsewhere)
         return head + u"после того как она была прочитана, её удалил другой пользователь"_s;
     return head + u"после того как она была прочитана, её изменил другой пользователь. "_s +

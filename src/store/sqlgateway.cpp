@@ -19,8 +19,8 @@ namespace {
 int ExpectedRows(const TSqliteDatabase& db, const QString& table, const QString& key, int columns)
 {
     const QString from = u" FROM "_s + SqlName(table);
-    const qint64 keys =
-        db.QueryInteger((u"SELECT max("_s + key + u") - min("_s + key + u") + 1"_s + from).toUtf8());
+    const qint64 keys = db.QueryInteger(
+        (u"SELECT max("_s + key + u") - min("_s + key + u") + 1"_s + from).toUtf8());
     // A row takes at least a byte per column in the file, and a few more for its cell.
     const qint64 fileRows =
         db.QueryInteger("PRAGMA page_count") * db.QueryInteger("PRAGMA page_size") / (columns + 4);
@@ -76,11 +76,11 @@ int TSqlGateway::Insert(TADOConnection& connection, const TValues& now) const
                 names << SqlName(c.Name);
                 marks << u"?"_s;
             }
-            FInsert = db.Prepare((u"INSERT INTO "_s + SqlName(FTable) + u" ("_s +
-                                  names.join(u", "_s) + u") VALUES ("_s + marks.join(u", "_s) +
-                                  u')')
-                                     .toUtf8(),
-                                 true);
+            FInsert =
+                db.Prepare((u"INSERT INTO "_s + SqlName(FTable) + u" ("_s + names.join(u", "_s) +
+                            u") VALUES ("_s + marks.join(u", "_s) + u')')
+                               .toUtf8(),
+                           true);
             FPreparedOn = &db;
         }
         int at = 0;
@@ -147,10 +147,10 @@ void TSqlGateway::Update(TADOConnection& connection, const TValues& before,
         if (!StillUnchanged(connection, db, TDbAction::Save, before))
             throw EDatabaseError(TDbAction::Save, TDbFault::DeletedElsewhere,
                                  connection.DataSourcePath());
-        TSqliteStatement update = db.Prepare((u"UPDATE "_s + SqlName(FTable) + u" SET "_s +
-                                              sets.join(u", "_s) + u" WHERE "_s + FKeyName +
-                                              u" = ?"_s)
-                                                 .toUtf8());
+        TSqliteStatement update =
+            db.Prepare((u"UPDATE "_s + SqlName(FTable) + u" SET "_s + sets.join(u", "_s) +
+                        u" WHERE "_s + FKeyName + u" = ?"_s)
+                           .toUtf8());
         int at = 0;
         for (const TColumnSlot* c : changed)
             Cells::Bind(update, ++at, c->Type, now[c->Field]);

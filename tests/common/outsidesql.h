@@ -45,6 +45,8 @@ inline QVariantList QueryColumn(const TSqliteDatabase& db, const QString& sql)
     QVariantList out;
     TSqliteStatement st = db.Prepare(sql.toUtf8());
     while (st.Step())
-        out << (st.IsNull(0) ? QVariant() : st.IsInteger(0) ? QVariant(st.Integer(0)) : QVariant(st.Text(0)));
+        out << (st.IsNull(0)      ? QVariant()
+                : st.IsInteger(0) ? QVariant(st.Integer(0))
+                                  : QVariant(st.Text(0)));
     return out;
 }

@@ -161,10 +161,10 @@ public:
     {
         const TSqliteDatabase db = OutsideConnection(FPath);
         TSqliteTransaction transaction(db);
-        const QStringList refs = {
-            u"TypeDiscBase:TypeDisc"_s, u"ManufacturerDiscBase:ManufacturerDiscType"_s,
-            u"ProgramtypeBase:ProgramtypeType"_s, u"PlatformBase:TypePlatform"_s,
-            u"CategoryBase:CategoryType"_s};
+        const QStringList refs = {u"TypeDiscBase:TypeDisc"_s,
+                                  u"ManufacturerDiscBase:ManufacturerDiscType"_s,
+                                  u"ProgramtypeBase:ProgramtypeType"_s,
+                                  u"PlatformBase:TypePlatform"_s, u"CategoryBase:CategoryType"_s};
         for (const QString& ref : refs) {
             const QStringList tc = ref.split(u':');
             for (int i = 1; i <= 4; ++i)
@@ -1145,8 +1145,8 @@ void TestSpreadsheetExport::commandLineSaysWhatWasCut()
     Catalogue::Create(catalogue);
     {
         const TSqliteDatabase db = OutsideConnection(catalogue);
-        TSqliteStatement q = db.Prepare(
-            R"(INSERT INTO "SoftTable" ("ProductName", "Label") VALUES (?, ?))");
+        TSqliteStatement q =
+            db.Prepare(R"(INSERT INTO "SoftTable" ("ProductName", "Label") VALUES (?, ?))");
         BindAll(q, {u"Первая"_s, QString(40000, u'ж')});
         q.Step();
     }

@@ -399,7 +399,8 @@ private slots:
         FDialogs.AnswerSaveFile(other);
         Item(u"CreateBase1")->trigger();
         QCOMPARE(FDialogs.Messages().size(), 1);
-        QVERIFY(FDialogs.Messages()[0].Text.contains(u"already exists"_s));
+        QVERIFY2(FDialogs.Messages()[0].Text.contains(u"уже существует"_s),
+                 qPrintable(FDialogs.Messages()[0].Text));
         QCOMPARE(Names(Table()), QStringList{u"Alpha"_s});
         const std::unique_ptr<TDataModule1> dm = Catalogue::Open(other, TBookFields::All);
         QCOMPARE(Names(dm->BookTable), QStringList{u"Bravo"_s});

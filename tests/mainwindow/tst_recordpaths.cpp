@@ -74,16 +74,15 @@ enum class TWay {
 const char* WayName(TWay way)
 {
     static const char* const names[] = {
-        "harvest-cli", "harvest-wizard", "second-scan", "file-info", "editor",
+        "harvest-cli", "harvest-wizard", "second-scan", "file-info",      "editor",
         "details",     "grid",           "picture-add", "picture-remove", "registration",
         "rating",      "cli-set",        "list-editor", "conflict"};
     return names[int(way)];
 }
 
 // The ways that change a record that exists, and those that delete one.
-const TWay Changers[] = {TWay::Editor,        TWay::Details,      TWay::Grid,
-                         TWay::PictureAdd,    TWay::PictureRemove, TWay::Registration,
-                         TWay::Rating,        TWay::CliSet};
+const TWay Changers[] = {TWay::Editor,        TWay::Details,      TWay::Grid,   TWay::PictureAdd,
+                         TWay::PictureRemove, TWay::Registration, TWay::Rating, TWay::CliSet};
 enum class TDeleter { Cli, Window, ClearWithSearch, Count };
 
 // One step: a way of writing, and the seed of every choice it makes.
@@ -353,7 +352,8 @@ private:
             });
             Ui().ActFileInfo->trigger();
             NoErrorBox(u"file information"_s);
-            Expect(Table().RecordCount() == before + 1, u"the file information window saved no record"_s);
+            Expect(Table().RecordCount() == before + 1,
+                   u"the file information window saved no record"_s);
             return {CurrentKey()};
         }
         case TWay::Conflict:
@@ -374,18 +374,20 @@ private:
     // Changes record ID by WAY and checks that the file then holds the change.
     void ChangeBy(TWay way, int id)
     {
-        const QString during = QString::fromLatin1(WayName(way)) + u" on record "_s +
-                               QString::number(id);
+        const QString during =
+            QString::fromLatin1(WayName(way)) + u" on record "_s + QString::number(id);
         QString field, value;
         switch (way) {
         case TWay::Editor: {
-            const std::pair<const char*, const char16_t*> boxes[] = {
-                {"DBEdit2", u"ProductName"}, {"DBEdit8", u"Comments"},
-                {"DBEdit11", u"InternalName"}, {"DBEdit9", u"Year"}};
+            const std::pair<const char*, const char16_t*> boxes[] = {{"DBEdit2", u"ProductName"},
+                                                                     {"DBEdit8", u"Comments"},
+                                                                     {"DBEdit11", u"InternalName"},
+                                                                     {"DBEdit9", u"Year"}};
             const auto& [box, name] = boxes[FRng->bounded(int(std::size(boxes)))];
             field = QString::fromUtf16(name);
-            value = field == u"Year"_s ? (FRng->bounded(3) ? QString::number(1990 + FRng->bounded(30)) : QString())
-                                       : NewText();
+            value = field == u"Year"_s
+                        ? (FRng->bounded(3) ? QString::number(1990 + FRng->bounded(30)) : QString())
+                        : NewText();
             TEditRecordForm* editor = FApp->EditRecordForm;
             editor->show();
             auto* edit = editor->findChild<TDBEdit*>(QString::fromLatin1(box));
@@ -398,8 +400,8 @@ private:
             break;
         }
         case TWay::Details: {
-            const std::pair<TDBEdit*, const char16_t*> boxes[] = {
-                {Ui().DBEdit6, u"ProductVersion"}, {Ui().DBEdit2, u"FileVersion"}};
+            const std::pair<TDBEdit*, const char16_t*> boxes[] = {{Ui().DBEdit6, u"ProductVersion"},
+                                                                  {Ui().DBEdit2, u"FileVersion"}};
             const auto& [edit, name] = boxes[FRng->bounded(int(std::size(boxes)))];
             field = QString::fromUtf16(name);
             value = NewText();
@@ -594,7 +596,7 @@ private:
         SameAsTheFile(u"list editor"_s);
     }
 
-  public:
+public:
     // The window holds what a new reading of the file gives, row for row.
     void SameAsTheFile(const QString& during)
     {
@@ -618,12 +620,14 @@ private:
         const auto shown = rows(Table()), stored = rows(other.BookTable);
         for (const auto& [key, line] : stored) {
             const auto it = shown.find(key);
-            Expect(it != shown.end(), during + u": the window lacks record "_s + QString::number(key));
+            Expect(it != shown.end(),
+                   during + u": the window lacks record "_s + QString::number(key));
             Expect(it->second == line, during + u": record "_s + QString::number(key) +
                                            u" differs:\nwindow "_s + QString::fromUtf8(it->second) +
                                            u"\nfile   "_s + QString::fromUtf8(line));
         }
-        Expect(shown.size() == stored.size(), during + u": the window holds records the file lacks"_s);
+        Expect(shown.size() == stored.size(),
+               during + u": the window holds records the file lacks"_s);
         for (TDataSet* list : FApp->DataModule1->ReferenceTables())
             Expect(list->State() == TDataSetState::dsBrowse,
                    during + u": "_s + list->TableName() + u" is left being edited"_s);
@@ -638,7 +642,8 @@ std::optional<QString> RunSteps(const QVector<TStep>& steps)
         try {
             run.Step(steps[i]);
         } catch (const EModelFailure& f) {
-            return u"step %1 (%2): %3"_s.arg(i + 1).arg(QString::fromLatin1(WayName(steps[i].Way)), f.What);
+            return u"step %1 (%2): %3"_s.arg(i + 1).arg(QString::fromLatin1(WayName(steps[i].Way)),
+                                                        f.What);
         } catch (const EError& e) {
             return u"step %1 (%2): unexpected failure: %3"_s.arg(i + 1).arg(
                 QString::fromLatin1(WayName(steps[i].Way)), e.Message());
@@ -691,9 +696,9 @@ private slots:
         const QByteArray seed = qgetenv("TRESMOL_MODEL_SEED");
         const QByteArray steps = qgetenv("TRESMOL_MODEL_STEPS");
         if (!seed.isEmpty() || !steps.isEmpty()) {
-            QTest::newRow("given") << (seed.isEmpty() ? QRandomGenerator::global()->generate()
-                                                      : seed.toUInt())
-                                   << (steps.isEmpty() ? 40 : steps.toInt());
+            QTest::newRow("given")
+                << (seed.isEmpty() ? QRandomGenerator::global()->generate() : seed.toUInt())
+                << (steps.isEmpty() ? 40 : steps.toInt());
             return;
         }
         // A new sequence every run, besides fixed ones that cover every way.
@@ -706,8 +711,8 @@ private slots:
     {
         QFETCH(quint32, seed);
         QFETCH(int, steps);
-        qInfo("seed %u, %d steps (TRESMOL_MODEL_SEED=%u TRESMOL_MODEL_STEPS=%d replays them)",
-              seed, steps, seed, steps);
+        qInfo("seed %u, %d steps (TRESMOL_MODEL_SEED=%u TRESMOL_MODEL_STEPS=%d replays them)", seed,
+              steps, seed, steps);
         const QVector<TStep> sequence = Draw(seed, steps);
         std::optional<QString> failure = RunSteps(sequence);
         if (!failure)

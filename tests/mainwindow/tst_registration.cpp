@@ -8,6 +8,8 @@
 #include "platform/shell.h"
 #include "store/catalogue.h"
 #include "store/datamodule.h"
+#include "store/schema.h"
+#include "tests/common/outsidesql.h"
 #include "tests/common/scripteddialogs.h"
 #include "tests/common/testcatalogue.h"
 #include "tests/mainwindow/form1controls.h"
@@ -73,7 +75,15 @@ private:
     // holds its own name in every text column. Shown on the first record.
     void Start(bool withRecords = true)
     {
-        Catalogue::Create(FPath);
+        {
+            // Made as another program may have made it: its flags allow NULL.
+            const TSqliteDatabase db = TSqliteDatabase::Open(
+                SqliteUri(FPath).toUtf8(), TSqliteDatabase::TAccess::ReadWriteCreate);
+            for (const TTableDef& table : Schema::Tables())
+                db.Exec(Schema::CreateTableSql(table)
+                            .replace(u" NOT NULL DEFAULT 0"_s, QString())
+                            .toUtf8());
+        }
         FApp = std::make_unique<TTresmolApp>(Catalogue::ConnectionStringFor(FPath));
         FApp->Form1->resize(1000, 700);
         FApp->Form1->show();
@@ -88,14 +98,19 @@ private:
             Table().Append();
             Table().FieldByName(u"ProductName"_s)->SetAsString(name);
             for (const TRowNames& r : Rows) {
-                if (flag.isNull())
-                    Table().FieldByName(S(r.Flag))->Clear(); // a new row holds false
-                else
+                if (!flag.isNull())
                     Table().FieldByName(S(r.Flag))->SetAsBoolean(flag.toBool());
                 Table().FieldByName(S(r.Text))->SetAsString(name);
             }
             Table().Post();
         }
+        // A new record's flags are false; null ones come from another program.
+        QStringList nulls;
+        for (const TRowNames& r : Rows)
+            nulls << u'"' + S(r.Flag) + u"\" = NULL"_s;
+        RunOutside(FPath, u"UPDATE SoftTable SET "_s + nulls.join(u", "_s) +
+                              u" WHERE ProductName = 'Null'"_s);
+        Table().Refresh();
         Table().First();
     }
 

@@ -70,8 +70,8 @@ void TestConnection::badFilesFailClearlyAndStayUnchanged_data()
     QTest::newRow("jet file") << jet << u"Convert it"_s << u"Access (Jet)"_s;
     QByteArray sqliteNoise("SQLite format 3", 16);
     sqliteNoise += noise;
-    QTest::newRow("damaged sqlite") << sqliteNoise << u"not a catalogue"_s
-                                    << u"это не файл каталога"_s;
+    QTest::newRow("damaged sqlite")
+        << sqliteNoise << u"not a catalogue"_s << u"это не файл каталога"_s;
 }
 
 void TestConnection::badFilesFailClearlyAndStayUnchanged()
@@ -102,8 +102,8 @@ void TestConnection::readOnlyCatalogueKeepsThePendingRow()
     QTemporaryDir dir;
     const QString foreign = dir.filePath(u"other.db"_s);
     {
-        const TSqliteDatabase db = TSqliteDatabase::Open(
-            SqliteUri(foreign).toUtf8(), TSqliteDatabase::TAccess::ReadWriteCreate);
+        const TSqliteDatabase db = TSqliteDatabase::Open(SqliteUri(foreign).toUtf8(),
+                                                         TSqliteDatabase::TAccess::ReadWriteCreate);
         db.Exec("CREATE TABLE Books (Title TEXT)");
     }
     const QByteArray before = FileHash(foreign);

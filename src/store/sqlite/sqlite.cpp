@@ -55,8 +55,8 @@ void TSqliteStatement::BindText(int at, QStringView text)
     // An empty view may have no data at all, which SQLite would bind as NULL.
     static const char16_t empty = 0;
     const void* data = text.isEmpty() ? &empty : static_cast<const void*>(text.utf16());
-    Check(sqlite3_bind_text16(FSt, at, data, int(text.size() * sizeof(char16_t)),
-                              SQLITE_TRANSIENT));
+    Check(
+        sqlite3_bind_text16(FSt, at, data, int(text.size() * sizeof(char16_t)), SQLITE_TRANSIENT));
 }
 
 bool TSqliteStatement::Step()
