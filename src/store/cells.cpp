@@ -60,13 +60,20 @@ bool Same(TFieldType type, const QVariant& a, const QVariant& b)
 
 void Bind(TSqliteStatement& st, int at, TFieldType type, const QVariant& v)
 {
-    const QVariant value = Normal(type, v);
-    if (value.isNull())
-        st.BindNull(at);
-    else if (type == TFieldType::ftString)
-        st.BindText(at, *static_cast<const QString*>(value.constData()));
-    else
-        st.BindInteger(at, value.toInt());
+    // The rule of Normal, without making a value: a harvest binds every field of
+    // thousands of rows.
+    if (type == TFieldType::ftString) {
+        if (v.typeId() == QMetaType::QString) {
+            const auto* text = static_cast<const QString*>(v.constData());
+            text->isEmpty() ? st.BindNull(at) : st.BindText(at, *text);
+        } else {
+            const QVariant value = Normal(type, v);
+            value.isNull() ? st.BindNull(at) : st.BindText(at, value.toString());
+        }
+        return;
+    }
+    const QVariant value = v.typeId() == QMetaType::Int ? v : Normal(type, v);
+    value.isNull() ? st.BindNull(at) : st.BindInteger(at, value.toInt());
 }
 
 QVariant Read(const TSqliteStatement& st, int column, TFieldType type)

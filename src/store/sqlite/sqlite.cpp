@@ -81,26 +81,6 @@ void TSqliteStatement::Reset()
     sqlite3_clear_bindings(FSt);
 }
 
-bool TSqliteStatement::IsNull(int column) const
-{
-    return sqlite3_column_type(FSt, column) == SQLITE_NULL;
-}
-
-bool TSqliteStatement::IsInteger(int column) const
-{
-    return sqlite3_column_type(FSt, column) == SQLITE_INTEGER;
-}
-
-qint64 TSqliteStatement::Integer(int column) const { return sqlite3_column_int64(FSt, column); }
-
-std::string_view TSqliteStatement::Utf8(int column) const
-{
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(FSt, column));
-    if (!text)
-        return {};
-    return {text, size_t(sqlite3_column_bytes(FSt, column))};
-}
-
 QString TSqliteStatement::Text(int column) const
 {
     const std::string_view utf8 = Utf8(column);

@@ -12,11 +12,10 @@
 #include <QString>
 #include <QStringView>
 
+#include <sqlite3.h>
+
 #include <exception>
 #include <string_view>
-
-struct sqlite3;
-struct sqlite3_stmt;
 
 class ESqliteError : public std::exception {
 public:
@@ -59,12 +58,19 @@ public:
     // left mid-way would keep its snapshot of the file, and a writing one its lock.
     void Reset();
 
-    bool IsNull(int column) const;
+    // Inline: reading a large table asks these of every cell.
+    bool IsNull(int column) const { return sqlite3_column_type(FSt, column) == SQLITE_NULL; }
     // True when the cell holds a whole number (not a text, a fraction or a blob).
-    bool IsInteger(int column) const;
-    qint64 Integer(int column) const;
+    bool IsInteger(int column) const { return sqlite3_column_type(FSt, column) == SQLITE_INTEGER; }
+    qint64 Integer(int column) const { return sqlite3_column_int64(FSt, column); }
     // The cell as UTF-8, valid until the next step; empty for a null.
-    std::string_view Utf8(int column) const;
+    std::string_view Utf8(int column) const
+    {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(FSt, column));
+        if (!text)
+            return {};
+        return {text, size_t(sqlite3_column_bytes(FSt, column))};
+    }
     QString Text(int column) const;
 
 private:
