@@ -3,6 +3,7 @@
 #include "mainwindow/mainform.h"
 #include "mainwindow/startup.h"
 #include "platform/command.h"
+#include "platform/nativepath.h"
 #include "platform/translations.h"
 #include "store/hugepages.h"
 #include "store/startcatalogue.h"
@@ -35,7 +36,12 @@ int main(int argc, char** argv)
         u"каталог пользователя (~/.local/share/tresmol/Tresmol.mdb), созданный при первом "
         u"запуске."_s,
         u"[каталог]"_s);
-    parser.process(app);
+    // The arguments as the system handed them over, so that a catalogue whose name is
+    // not UTF-8 opens by its very bytes (Qt's own list would replace them).
+    QStringList given;
+    for (int i = 0; i < argc; ++i)
+        given << PathFromNative(QByteArray(argv[i]));
+    parser.process(given);
     const QStringList arguments = parser.positionalArguments();
     if (arguments.size() > 1)
         parser.showHelp(1);

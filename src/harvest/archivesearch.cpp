@@ -12,11 +12,13 @@ namespace {
 
 // The matching members of STREAM, named from PREFIX, into OUT; false when the
 // container is to be passed over (PROBLEM has been told why).
-bool List(TArchiveStream& stream, const QString& prefix, int level, const QString& mask,
-          QStringList& out, const TContainerProblem& problem)
+bool List(TArchiveStream& stream, TInflateBudget& budget, const QString& prefix, int level,
+          const QString& mask, QStringList& out, const TContainerProblem& problem)
 {
+    stream.SetBudget(&budget);
     const auto fail = [&](const QString& why) {
-        if (problem)
+        // Past the budget the whole container goes, and it alone is named.
+        if (problem && !budget.Spent())
             problem(prefix, why);
         return false;
     };
@@ -42,6 +44,8 @@ bool List(TArchiveStream& stream, const QString& prefix, int level, const QStrin
             QByteArray bytes;
             if (!stream.ReadData(MaxNestedBytes, bytes))
                 return fail(stream.Error());
+            if (budget.Spent())
+                return false;
             if (stream.Truncated()) {
                 if (problem)
                     problem(path, u"larger than %1 MiB"_s.arg(MaxNestedBytes / (1024 * 1024)));
@@ -49,8 +53,10 @@ bool List(TArchiveStream& stream, const QString& prefix, int level, const QStrin
             }
             const std::unique_ptr<TArchiveStream> inner = TArchiveStream::OpenMemory(bytes);
             QStringList innerFound;
-            if (List(*inner, path, level + 1, mask, innerFound, problem))
+            if (List(*inner, budget, path, level + 1, mask, innerFound, problem))
                 out << innerFound;
+            else if (budget.Spent())
+                return false;
         }
     }
 }
@@ -64,8 +70,12 @@ bool SearchContainer(const QString& path, const QString& mask, const TFoundFile&
     // Nothing is passed on before the whole container has been read: a damaged or
     // encrypted one gives no half list.
     QStringList members;
-    if (!List(*stream, path, 1, mask, members, problem))
+    TInflateBudget budget;
+    if (!List(*stream, budget, path, 1, mask, members, problem)) {
+        if (budget.Spent() && problem)
+            problem(path, u"too large to search"_s);
         return true;
+    }
     for (const QString& member : members)
         if (!found(member))
             return false;

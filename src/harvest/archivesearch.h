@@ -14,7 +14,9 @@ namespace Harvest {
 // member that is itself a disc image or archive is read into memory and searched at
 // its place the same way, up to MaxNesting levels. A container that cannot be read to
 // its end, or that holds an encrypted member, gives nothing at all and is told to
-// PROBLEM; one inside another is passed over alone. Returns false when FOUND stopped.
+// PROBLEM; one inside another is passed over alone. A container whose search goes
+// past its budget (see TInflateBudget) gives nothing either, and is told to PROBLEM as
+// "too large to search". Returns false when FOUND stopped.
 bool SearchContainer(const QString& path, const QString& mask, const TFoundFile& found,
                      const TContainerProblem& problem);
 

@@ -66,11 +66,33 @@ std::unique_ptr<TArchiveStream> TArchiveStream::OpenMemory(const QByteArray& byt
     return stream;
 }
 
+bool TArchiveStream::Account(qint64 delivered)
+{
+    if (!FBudget)
+        return true;
+    bool within = true;
+    if (archive_filter_count(FArchive) > 1) {
+        // A compressed stream: what it inflated, members passed over included.
+        const qint64 now = qint64(archive_filter_bytes(FArchive, 0));
+        within = FBudget->Spend(now - FStreamBytes);
+        FStreamBytes = now;
+    } else {
+        within = FBudget->Spend(delivered);
+    }
+    if (!within)
+        FError = u"too large to search"_s;
+    return within;
+}
+
 TArchiveStream::TNext TArchiveStream::Next()
 {
     if (!FError.isEmpty())
         return TNext::Failed;
     const int r = archive_read_next_header(FArchive, &FEntry);
+    if (!Account(0)) {
+        FEntry = nullptr;
+        return TNext::Failed;
+    }
     if (r == ARCHIVE_EOF)
         return TNext::End;
     if (r != ARCHIVE_OK && r != ARCHIVE_WARN) {
@@ -125,6 +147,8 @@ bool TArchiveStream::ReadData(qint64 limit, QByteArray& out)
         if (n == 0)
             return true;
         out.append(buffer, qsizetype(n));
+        if (!Account(n))
+            return false;
     }
     FTruncated = size < 0 || size > limit;
     return true;

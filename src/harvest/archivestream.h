@@ -4,6 +4,7 @@
 // path ("D:/iso/office.iso!/SETUP/SETUP.EXE").
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QString>
 
 #include <memory>
@@ -25,6 +26,31 @@ inline constexpr qint64 MaxNestedBytes = 512LL * 1024 * 1024;
 // resource that lies further on (behind a large installer's appended data, say) is
 // not found.
 inline constexpr qint64 MaxMemberBytes = 64LL * 1024 * 1024;
+
+// What searching one disc image or archive may cost in all, the archives inside it
+// included, besides the caps on each member above: the bytes inflated (read from its
+// members, or passed over in a compressed stream) and the time. A nested archive of
+// nested archives, or members that inflate a thousandfold, end at these instead of
+// taking the memory or the hour; such a container is passed over as too large.
+inline constexpr qint64 MaxInflatedBytes = 512LL * 1024 * 1024;
+inline constexpr qint64 MaxSearchMs = 10000;
+
+class TInflateBudget {
+public:
+    TInflateBudget() : FDeadline(MaxSearchMs) {}
+    // Counts BYTES inflated; false once the budget is spent.
+    bool Spend(qint64 bytes)
+    {
+        FSpent += bytes;
+        return !Spent();
+    }
+    bool Spent() const { return FSpent > MaxInflatedBytes || FDeadline.hasExpired(); }
+    qint64 Left() const { return qMax<qint64>(0, MaxInflatedBytes - FSpent); }
+
+private:
+    QDeadlineTimer FDeadline;
+    qint64 FSpent = 0;
+};
 
 // NAME (a file name without its folder) is that of an ISO 9660 or UDF image, or of a
 // zip, 7z, cab or tar archive (compressed tar included), by its extension in any case.
@@ -57,9 +83,19 @@ public:
     bool Truncated() const { return FTruncated; }
     QString Error() const;
 
+    // Counts what this stream inflates against BUDGET, which must outlive it; once it
+    // is spent, Next and ReadData fail and OverBudget() is true.
+    void SetBudget(TInflateBudget* budget) { FBudget = budget; }
+    bool OverBudget() const { return FBudget && FBudget->Spent(); }
+
 private:
     explicit TArchiveStream(archive* a);
+    // Counts DELIVERED bytes of member data, or the compressed stream's progress for
+    // an archive inside one (which holds that data too); false past the budget.
+    bool Account(qint64 delivered);
     archive* FArchive;
+    TInflateBudget* FBudget = nullptr;
+    qint64 FStreamBytes = 0;
     archive_entry* FEntry = nullptr;
     QString FMemberPath;
     QString FError;

@@ -56,7 +56,8 @@ TFileFacts ReadFileFacts(const QString& path, TMemberReader* members, bool wantS
                 facts.Icon = ReadMainIcon(member->Bytes);
             facts.Values = VersionValues(TVerInfoRes(member->Bytes, path));
         } else {
-            if (wantIcon && !PathHasEscapes(path))
+            // The icon's reader opens any name by its bytes, as the version's does.
+            if (wantIcon)
                 facts.Icon = ReadMainIcon(path);
             if (wantSize) {
                 struct stat info {};

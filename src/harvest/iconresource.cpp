@@ -6,6 +6,8 @@
 
 #include <QList>
 
+#include <algorithm>
+
 namespace {
 
 // The group (GRPICONDIR): reserved word, type 1 for icons, count; then 14-byte
@@ -21,9 +23,11 @@ constexpr qsizetype FileEntrySize = 16;
 // Bitmap headers an icon image may start with: the core, info and later versions.
 constexpr quint32 BitmapHeaderSizes[] = {12, 40, 52, 56, 108, 124};
 
-// More than any real icon holds; keeps a damaged group from piling up copies of one
-// large image.
+// More than any real icon holds. Every image read counts against it, kept or not,
+// so that a damaged group naming one large resource again and again ends soon.
 constexpr qsizetype MaxIconBytes = 16 * 1024 * 1024;
+// Real groups list a few dozen images at most; the entries after these are not read.
+constexpr qsizetype MaxGroupEntries = 256;
 
 bool IsIconImage(const QByteArray& data)
 {
@@ -68,23 +72,28 @@ std::optional<QByteArray> ReadMainIcon(TByteSource& source, quint16 userLangId)
         return std::nullopt;
     // Only the entries that lie inside the group's data count.
     const qsizetype count =
-        qMin<qsizetype>(LeU16(g + 4), (group.size() - GroupHeaderSize) / GroupEntrySize);
+        std::min<qsizetype>({qsizetype(LeU16(g + 4)),
+                             (group.size() - GroupHeaderSize) / GroupEntrySize, MaxGroupEntries});
 
     struct TImage {
         const char* Entry;
         QByteArray Data;
     };
     QList<TImage> images;
-    qsizetype total = 0;
+    qsizetype total = 0; // of the images kept
+    qsizetype read = 0;  // of every image read
     for (qsizetype i = 0; i < count; ++i) {
         const char* e = g + GroupHeaderSize + i * GroupEntrySize;
         const auto found = resources.Find(ResourceTypeIcon, LeU16(e + 12), groupLang);
+        if (!found)
+            continue;
+        if (found->Size > quint64(MaxIconBytes - read))
+            break;
+        read += qsizetype(found->Size);
         QByteArray data;
-        if (!found || !resources.Read(*found, data) || !IsIconImage(data))
+        if (!resources.Read(*found, data) || !IsIconImage(data))
             continue;
         total += data.size();
-        if (total > MaxIconBytes)
-            break;
         images.append({e, std::move(data)});
     }
     if (images.isEmpty())

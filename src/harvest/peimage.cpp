@@ -1,6 +1,9 @@
 #include "harvest/peimage.h"
 
+#include <QHash>
 #include <QList>
+
+#include <unordered_map>
 
 namespace {
 
@@ -65,8 +68,15 @@ private:
         quint32 Name;
         quint32 Target;
     };
-    // The entries of the directory at OFFSET within the resource section.
-    std::optional<QList<TEntry>> ReadDirectory(quint32 offset, qsizetype& namedCount);
+    struct TDirectory {
+        QList<TEntry> Entries; // the named ones first, then the numbered ones
+        qsizetype Named = 0;
+        QHash<quint32, qsizetype> ById; // the first numbered entry of each id
+    };
+    // The directory at OFFSET within the resource section; null when it cannot be
+    // read. Each directory is read once per image: a group of icons asks the same
+    // directories once for every image it lists.
+    const TDirectory* ReadDirectory(quint32 offset);
     std::optional<quint32> SubdirectoryById(quint32 dirOffset, quint16 id);
 
     TByteSource& FSource;
@@ -74,6 +84,7 @@ private:
     quint32 FSizeOfHeaders = 0;
     quint32 FResourceRva = 0;
     QList<TSection> FSections;
+    std::unordered_map<quint32, std::optional<TDirectory>> FDirectories;
 };
 
 bool TPeImage::LoadHeaders()
@@ -144,45 +155,49 @@ bool TPeImage::ReadRva(quint64 rva, quint64 length, QByteArray& out)
     return offset && FSource.Read(*offset, length, out);
 }
 
-std::optional<QList<TPeImage::TEntry>> TPeImage::ReadDirectory(quint32 offset,
-                                                               qsizetype& namedCount)
+const TPeImage::TDirectory* TPeImage::ReadDirectory(quint32 offset)
 {
+    const auto cached = FDirectories.find(offset);
+    if (cached != FDirectories.end())
+        return cached->second ? &*cached->second : nullptr;
+    std::optional<TDirectory>& slot = FDirectories[offset];
     const quint64 rva = static_cast<quint64>(FResourceRva) + offset;
     QByteArray header;
     if (!ReadRva(rva, ResDirHeaderSize, header))
-        return std::nullopt;
+        return nullptr;
     const quint16 named = LeU16(header.constData() + 12);
     const quint16 numbered = LeU16(header.constData() + 14);
     const quint64 count = static_cast<quint64>(named) + numbered;
     QByteArray raw;
     if (!ReadRva(rva + ResDirHeaderSize, count * ResDirEntrySize, raw))
-        return std::nullopt;
-    QList<TEntry> entries;
-    entries.reserve(static_cast<qsizetype>(count));
+        return nullptr;
+    TDirectory directory;
+    directory.Entries.reserve(static_cast<qsizetype>(count));
     for (quint64 i = 0; i < count; ++i) {
         const char* e = raw.constData() + i * ResDirEntrySize;
-        entries.append({LeU32(e), LeU32(e + 4)});
+        directory.Entries.append({LeU32(e), LeU32(e + 4)});
+        if (i >= named)
+            if (!directory.ById.contains(LeU32(e)))
+                directory.ById.insert(LeU32(e), qsizetype(i));
     }
-    namedCount = named;
-    return entries;
+    directory.Named = named;
+    slot = std::move(directory);
+    return &*slot;
 }
 
 std::optional<quint32> TPeImage::SubdirectoryById(quint32 dirOffset, quint16 id)
 {
-    qsizetype named = 0;
-    const auto entries = ReadDirectory(dirOffset, named);
-    if (!entries)
+    const TDirectory* directory = ReadDirectory(dirOffset);
+    if (!directory)
         return std::nullopt;
     // Numbered entries follow the named ones; a name never matches a number.
-    for (qsizetype i = named; i < entries->size(); ++i) {
-        const TEntry& e = entries->at(i);
-        if (e.Name == id) {
-            if (!(e.Target & ResHighBit))
-                return std::nullopt;
-            return e.Target & ~ResHighBit;
-        }
-    }
-    return std::nullopt;
+    const auto found = directory->ById.constFind(id);
+    if (found == directory->ById.constEnd())
+        return std::nullopt;
+    const TEntry& e = directory->Entries.at(*found);
+    if (!(e.Target & ResHighBit))
+        return std::nullopt;
+    return e.Target & ~ResHighBit;
 }
 
 std::optional<TVersionResource> TPeImage::Find(quint16 userLangId)
@@ -219,17 +234,18 @@ std::optional<TPeImage::TDataEntry> TPeImage::DataEntry(quint16 type, std::optio
     } else {
         // The first name the directory lists, named or numbered: the one Windows
         // shows for the file.
-        qsizetype named = 0;
-        const auto entries = ReadDirectory(*names, named);
-        if (entries && !entries->isEmpty() && (entries->first().Target & ResHighBit))
-            langDir = entries->first().Target & ~ResHighBit;
+        const TDirectory* directory = ReadDirectory(*names);
+        if (directory && !directory->Entries.isEmpty() &&
+            (directory->Entries.first().Target & ResHighBit))
+            langDir = directory->Entries.first().Target & ~ResHighBit;
     }
     if (!langDir)
         return std::nullopt;
-    qsizetype named = 0;
-    const auto entries = ReadDirectory(*langDir, named);
-    if (!entries || entries->isEmpty())
+    const TDirectory* directory = ReadDirectory(*langDir);
+    if (!directory || directory->Entries.isEmpty())
         return std::nullopt;
+    const QList<TEntry>* entries = &directory->Entries;
+    const qsizetype named = directory->Named;
 
     const TEntry* chosen = nullptr;
     for (const quint16 wanted : languages) {

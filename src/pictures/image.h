@@ -4,8 +4,9 @@
 // picture it shows only its parent's background.
 //
 // The pixels are decoded at the size shown, when the control is painted, and kept
-// until that size changes. A raster file is decoded on a worker thread, so that a
-// large photograph never holds up the window: the control shows nothing of a new
+// until that size changes. A file's picture is decoded (a metafile converted and
+// drawn) on a worker thread, so that neither a large photograph nor a metafile that
+// takes its whole time budget holds up the window: the control shows nothing of a new
 // picture until its pixels are ready (a resized one stays, scaled, meanwhile), and a
 // picture replaced before its turn is never decoded at all.
 

@@ -57,6 +57,7 @@ TSvg WmfToSvg(const QByteArray& data)
         }
         wmf_mem_close(api);
     }
+    result.OutOfMemory = api->err == wmf_E_InsMem;
     wmf_api_destroy(api);
     return result;
 }

@@ -5,8 +5,10 @@
 #include "tests/common/outsidesql.h"
 #include "tests/common/readonlyuser.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -23,6 +25,7 @@ namespace {
 
 const QString CliPath = QStringLiteral(TRESMOL_BINARY_DIR "/tools/tresmol-cli/tresmol-cli");
 const QString Fixture = QStringLiteral(VERINFO_FIXTURES "/english64.exe");
+const QString IconFixture = QStringLiteral(VERINFO_FIXTURES "/icons64.exe");
 
 struct TRun {
     int Status;
@@ -96,6 +99,10 @@ private slots:
     void harvestOfAPathThatIsNotThereAddsNothing_data();
     void harvestOfAPathThatIsNotThereAddsNothing();
     void createNeverLeavesAHalfCatalogue();
+    void staleTemporariesOfAKilledCreateGo_data();
+    void staleTemporariesOfAKilledCreateGo();
+    void iconNeverReplacesAFile_data();
+    void iconNeverReplacesAFile();
     void driverTextsBecomeCauses_data();
     void driverTextsBecomeCauses();
     void textListingEscapesCarriageReturns();
@@ -126,6 +133,14 @@ void TestCliEdges::namesThatAreNotUtf8_data()
                                 u"$CLI verinfo \"$D/$(printf 'a\\377.exe')\""_s
                              << QByteArray("a\xff.exe")
                              << QByteArray("\"CompanyName\": \"Tresmol Test Works\"");
+    QTest::newRow("icon") << u"$CLI icon \"$I\" \"$D/$(printf 'o\\375.ico')\""_s
+                          << QByteArray("o\xfd.ico") << QByteArray();
+    QTest::newRow("harvest --icons into a picture folder")
+        << u"cp \"$I\" \"$D/$(printf 'a\\377.exe')\" && $CLI create \"$D/c.mdb\" && "
+           u"$CLI harvest \"$D/c.mdb\" \"$D/$(printf 'a\\377.exe')\" --icons "
+           u"--picture-folder \"$D/$(printf 'p\\374')\" && $CLI list \"$D/c.mdb\" --json"_s
+        << QByteArray("p\xfc/a\xee\xbf\xbf.ico")
+        << QByteArray("\"CompanyName\":\"Tresmol Test Works\"");
     QTest::newRow("export") << u"$CLI demo \"$D/c.mdb\" && "
                                u"$CLI export \"$D/c.mdb\" \"$D/$(printf 'o\\377.xlsx')\""_s
                             << QByteArray("o\xff.xlsx") << QByteArray();
@@ -137,7 +152,7 @@ void TestCliEdges::namesThatAreNotUtf8()
     QFETCH(QByteArray, created);
     QFETCH(QByteArray, mentions);
     QTemporaryDir dir;
-    const QString prelude = u"D='%1'; F='%2'; "_s.arg(dir.path(), Fixture);
+    const QString prelude = u"D='%1'; F='%2'; I='%3'; "_s.arg(dir.path(), Fixture, IconFixture);
     const TRun r = Shell(prelude + script);
     const bool made = NativeExists(QFile::encodeName(dir.path()) + '/' + created);
     // QTemporaryDir cannot remove names that are not valid UTF-8.
@@ -155,6 +170,8 @@ void TestCliEdges::outputThatCannotBeWrittenFails_data()
     QTest::newRow("list") << QStringList{u"list"_s, u"@CAT@"_s};
     QTest::newRow("list --json") << QStringList{u"list"_s, u"@CAT@"_s, u"--json"_s};
     QTest::newRow("verinfo") << QStringList{u"verinfo"_s, Fixture};
+    QTest::newRow("--help") << QStringList{u"--help"_s};
+    QTest::newRow("clear") << QStringList{u"clear"_s, u"@CAT@"_s};
 }
 
 void TestCliEdges::outputThatCannotBeWrittenFails()
@@ -218,6 +235,110 @@ void TestCliEdges::createNeverLeavesAHalfCatalogue()
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::System | QDir::Hidden),
              (QStringList{u"demo.mdb"_s, u"link.mdb"_s}));
     QVERIFY(ListedNames(demo).size() >= 45);
+}
+
+void TestCliEdges::staleTemporariesOfAKilledCreateGo_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::newRow("create") << u"create"_s;
+    QTest::newRow("demo") << u"demo"_s;
+}
+
+void TestCliEdges::staleTemporariesOfAKilledCreateGo()
+{
+    QFETCH(QString, command);
+    QTemporaryDir dir;
+    // What killed runs of create c.mdb leave, and names that only look like it.
+    const QDateTime old = QDateTime::currentDateTime().addSecs(-120);
+    const QStringList stale = {u".c.mdb.Ab12Cd"_s, u".c.mdb.Ab12Cd-wal"_s, u".c.mdb.Ab12Cd-shm"_s,
+                               u".c.mdb.Qr78St-journal"_s};
+    const QStringList kept = {
+        u".c.mdb.Xy34Zw"_s,      // written a moment ago: a run may still be on it
+        u".c.mdb.Lk56Mn"_s,      // locked: a run has it open
+        u".c.mdb.Lk56Mn-wal"_s,  // beside a locked one
+        u".d.mdb.Ab12Cd"_s,      // another catalogue's
+        u".c.mdb.Ab12Cde"_s,     // not six characters
+        u".c.mdb.Ab12Cd.part"_s, // not a suffix SQLite writes
+        u"c.mdb.Ab12Cd"_s,       // not hidden
+    };
+    for (const QString& name : stale + kept) {
+        QFile f(dir.filePath(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("x");
+        QVERIFY(f.flush()); // before the time is set: a later write would set it again
+        if (name != u".c.mdb.Xy34Zw"_s)
+            QVERIFY(f.setFileTime(old, QFileDevice::FileModificationTime));
+    }
+    // A lock as SQLite takes one, held by this process while the command runs.
+    const int fd = ::open(QFile::encodeName(dir.filePath(u".c.mdb.Lk56Mn"_s)).constData(), O_RDWR);
+    QVERIFY(fd >= 0);
+    struct flock lock {};
+    lock.l_type = F_RDLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = 0x40000000;
+    lock.l_len = 1;
+    QCOMPARE(::fcntl(fd, F_SETLK, &lock), 0);
+    const TRun r = Cli({command, dir.filePath(u"c.mdb"_s)});
+    ::close(fd);
+    QVERIFY2(r.Status == 0, r.Err.constData());
+    QStringList expected = kept;
+    expected << u"c.mdb"_s;
+    expected.sort();
+    QStringList listed = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    listed.sort();
+    QCOMPARE(listed, expected);
+}
+
+void TestCliEdges::iconNeverReplacesAFile_data()
+{
+    // What stands at the output's name before the command: a file, a link to one, a
+    // link to nothing.
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("an existing file") << u"file"_s;
+    QTest::newRow("a link to a file") << u"link"_s;
+    QTest::newRow("a dangling link") << u"dangling"_s;
+}
+
+void TestCliEdges::iconNeverReplacesAFile()
+{
+    QFETCH(QString, kind);
+    QTemporaryDir dir;
+    const QString precious = dir.filePath(u"precious.txt"_s);
+    const QString out = dir.filePath(u"out.ico"_s);
+    const QByteArray keep = "keep me\n";
+    if (kind != u"dangling"_s) {
+        QFile f(precious);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(keep);
+    }
+    if (kind == u"file"_s)
+        QVERIFY(QFile::copy(precious, out));
+    else
+        QVERIFY(QFile::link(precious, out));
+    const TRun r = Cli({u"icon"_s, IconFixture, out});
+    QCOMPARE(r.Status, 1);
+    QVERIFY2(r.Err.contains("already exists"), r.Err.constData());
+    QCOMPARE(QFileInfo(out).isSymLink(), kind != u"file"_s);
+    if (kind == u"dangling"_s) {
+        QVERIFY(!QFileInfo::exists(precious));
+    } else {
+        QFile f(precious);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), keep);
+        QFile o(out);
+        QVERIFY(o.open(QIODevice::ReadOnly));
+        QCOMPARE(o.readAll(), keep);
+    }
+    // A free name gets the icon, and nothing else is left in the folder.
+    const QString fresh = dir.filePath(u"fresh.ico"_s);
+    QCOMPARE(Cli({u"icon"_s, IconFixture, fresh}).Status, 0);
+    QFile written(fresh);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QVERIFY(written.readAll().startsWith(QByteArray("\0\0\1\0", 4)));
+    QCOMPARE(QDir(dir.path())
+                 .entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot)
+                 .size(),
+             kind == u"dangling"_s ? 2 : 3);
 }
 
 void TestCliEdges::driverTextsBecomeCauses_data()

@@ -23,7 +23,19 @@ add_custom_command(
 add_custom_target(archive_fixtures ALL DEPENDS ${ARCHIVE_FIXTURES}/MEMBERS.txt)
 add_dependencies(archive_fixtures verinfo_fixtures)
 
+# Containers small on the disc and large inside, made by tests/fixtures/archives/bombs.py.
+set(ARCHIVE_BOMBS ${CMAKE_CURRENT_BINARY_DIR}/archive-bombs)
+add_custom_command(
+  OUTPUT ${ARCHIVE_BOMBS}/nested.zip
+  COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tests/fixtures/archives/bombs.py
+          ${ARCHIVE_BOMBS}
+  DEPENDS ${PROJECT_SOURCE_DIR}/tests/fixtures/archives/bombs.py
+  COMMENT "Building the archive bombs"
+  VERBATIM)
+add_custom_target(archive_bombs ALL DEPENDS ${ARCHIVE_BOMBS}/nested.zip)
+
 tresmol_test(tst_archivesearch SOURCES tst_archivesearch.cpp LINKS tresmol_harvesting)
 target_compile_definitions(tst_archivesearch PRIVATE
-  VERINFO_FIXTURES="${VERINFO_FIXTURES}" ARCHIVE_FIXTURES="${ARCHIVE_FIXTURES}")
-add_dependencies(tst_archivesearch archive_fixtures tresmol-cli)
+  VERINFO_FIXTURES="${VERINFO_FIXTURES}" ARCHIVE_FIXTURES="${ARCHIVE_FIXTURES}"
+  ARCHIVE_BOMBS="${ARCHIVE_BOMBS}")
+add_dependencies(tst_archivesearch archive_fixtures archive_bombs tresmol-cli)

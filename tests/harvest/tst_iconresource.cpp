@@ -51,6 +51,24 @@ QStringList Entries(const QByteArray& ico)
     return out;
 }
 
+// A source that counts what is read through it.
+class TCountingSource : public TByteSource {
+public:
+    explicit TCountingSource(TByteSource& inner) : FInner(inner) {}
+    quint64 Size() const override { return FInner.Size(); }
+    bool Read(quint64 offset, quint64 length, QByteArray& out) override
+    {
+        ++Reads;
+        Bytes += length;
+        return FInner.Read(offset, length, out);
+    }
+    quint64 Reads = 0;
+    quint64 Bytes = 0;
+
+private:
+    TByteSource& FInner;
+};
+
 } // namespace
 
 class TestIconResource : public QObject {
@@ -61,6 +79,8 @@ private slots:
     void noIcon_data();
     void noIcon();
     void fromMemoryAsFromFile();
+    void craftedGroupsCostLittle_data();
+    void craftedGroupsCostLittle();
     void commandLine();
 };
 
@@ -122,6 +142,36 @@ void TestIconResource::fromMemoryAsFromFile()
     const std::optional<QByteArray> fromMemory = ReadMainIcon(ReadAll(Fixtures + u"icons64.exe"_s));
     QVERIFY(fromMemory);
     QCOMPARE(*fromMemory, *ReadMainIcon(Fixtures + u"icons64.exe"_s));
+}
+
+void TestIconResource::craftedGroupsCostLittle_data()
+{
+    // Groups of 2,000 entries. What is read for them stays far below what reading
+    // the directory again for each entry, or each entry's image whatever it holds,
+    // would cost: 2,000 x 16 KiB of directory, 2,000 x 1 MiB of data.
+    QTest::addColumn<QString>("fixture");
+    QTest::addColumn<int>("images");        // in the icon written; 0 for none
+    QTest::addColumn<quint64>("mostBytes"); // read from the file in all
+    QTest::addColumn<quint64>("mostReads"); // calls to read
+    QTest::newRow("2,000 images: cut after 256")
+        << u"iconmany.exe"_s << 256 << quint64(1) << quint64(256 * 4 + 64);
+    QTest::newRow("2,000 names of one large resource: stops at the budget")
+        << u"iconheavy.exe"_s << 0 << quint64(17) << quint64(256 * 4 + 64);
+}
+
+void TestIconResource::craftedGroupsCostLittle()
+{
+    QFETCH(QString, fixture);
+    QFETCH(int, images);
+    QFETCH(quint64, mostBytes);
+    QFETCH(quint64, mostReads);
+    TFileSource file(Fixtures + fixture);
+    QVERIFY(file.IsOpen());
+    TCountingSource counted(file);
+    const std::optional<QByteArray> icon = ReadMainIcon(counted, 0x0409);
+    QCOMPARE(icon ? int(LeU16(icon->constData() + 4)) : 0, images);
+    QVERIFY2(counted.Bytes <= mostBytes << 20, qPrintable(QString::number(counted.Bytes)));
+    QVERIFY2(counted.Reads <= mostReads, qPrintable(QString::number(counted.Reads)));
 }
 
 void TestIconResource::commandLine()

@@ -8,8 +8,10 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -252,10 +254,101 @@ private slots:
         image.resize(200, 400);
         const QImage resized = Settled(image);
         QVERIFY(Close(Drawn(resized, background), QRect(0, 22, 200, 356), 2));
-        // A metafile is drawn at once, on the window's thread.
+        // A metafile too is converted and drawn on the worker.
         image.SetPicture(TPicture::Load(Fixture(u"wmf.wmf"_s)));
         image.grab();
-        QVERIFY(!image.Decoding());
+        QVERIFY(image.Decoding());
+        QVERIFY(Close(Drawn(Settled(image), background), QRect(0, 144, 200, 112), 2));
+    }
+
+    // A metafile that holds libwmf in an endless loop: loading reads only its header,
+    // the conversion is stopped at its time budget with one line on standard error,
+    // nothing is drawn, and the window's thread goes on serving events meanwhile.
+    void hostileMetafileNeverHoldsTheWindow()
+    {
+        const QString hang =
+            QStringLiteral(TRESMOL_SOURCE_DIR "/fuzz/picture_regressions/hang.wmf");
+        TImage image;
+        image.resize(300, 200);
+        const QColor background = image.palette().color(QPalette::Window);
+        const TPicture picture = TPicture::Load(hang);
+        QVERIFY(!picture.IsNull());
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression(u"hang\\.wmf: not shown: converting the metafile "
+                                                u"took longer than 3 s$"_s));
+        image.SetPicture(picture);
+        image.grab();
+        QVERIFY(image.Decoding());
+        int ticks = 0;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, &image, [&] { ++ticks; });
+        timer.start(50);
+        QVERIFY(QTest::qWaitFor([&] { return !image.Decoding(); }, 60000));
+        QVERIFY2(ticks >= 20, qPrintable(QString::number(ticks)));
+        QCOMPARE(Drawn(image.grab().toImage(), background), QRect());
+        // The outcome is kept with the picture: drawing it again costs nothing more.
+        QVERIFY(picture.Render(QSize(30, 20)).isNull());
+        // The next picture shows as ever.
+        image.SetPicture(TPicture::Load(Fixture(u"png.png"_s)));
+        QVERIFY(!Drawn(Settled(image), background).isEmpty());
+    }
+
+    // Files or pictures too large to show are refused from their size and header,
+    // before their bytes are read.
+    void tooLargeIsRefused_data()
+    {
+        QTest::addColumn<QSize>("claimed");    // the header's width and height
+        QTest::addColumn<qint64>("fileBytes"); // the file's size, holes included
+        QTest::newRow("a 10 x 10 bitmap in a file of 300 MB")
+            << QSize(10, 10) << qint64(300) * 1024 * 1024;
+        QTest::newRow("a header of 20,000 x 6,000 pixels in a small file")
+            << QSize(20000, 6000) << qint64(4096);
+        QTest::newRow("within both limits") << QSize(10, 10) << qint64(4096);
+    }
+
+    void tooLargeIsRefused()
+    {
+        QFETCH(QSize, claimed);
+        QFETCH(qint64, fileBytes);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"x.bmp"_s);
+        // A 24-bit bitmap: file header, information header, then the rows.
+        const qint64 stride = (qint64(claimed.width()) * 3 + 3) / 4 * 4;
+        QByteArray header("BM");
+        const auto u32 = [&](quint32 v) {
+            for (int i = 0; i < 4; ++i)
+                header.append(char((v >> (8 * i)) & 0xFF));
+        };
+        const auto u16 = [&](quint16 v) {
+            header.append(char(v & 0xFF));
+            header.append(char(v >> 8));
+        };
+        u32(quint32(qMin<qint64>(fileBytes, 0xFFFFFFFF)));
+        u32(0);
+        u32(54);
+        u32(40);
+        u32(quint32(claimed.width()));
+        u32(quint32(claimed.height()));
+        u16(1);
+        u16(24);
+        u32(0);
+        u32(quint32(qMin<qint64>(stride * claimed.height(), 0xFFFFFFFF)));
+        u32(2835);
+        u32(2835);
+        u32(0);
+        u32(0);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(header);
+        file.write(QByteArray(int(qMin<qint64>(stride * claimed.height(), 1024)), '\x60'));
+        QVERIFY(file.resize(fileBytes));
+        file.close();
+        const bool fits = fileBytes <= TPicture::MaxFileBytes &&
+                          qint64(claimed.width()) * claimed.height() <= TPicture::MaxPixels;
+        const TPicture picture = TPicture::Load(path);
+        QCOMPARE(picture.IsNull(), !fits);
+        if (fits)
+            QCOMPARE(picture.Size(), claimed);
     }
 
     void clickIsReported()

@@ -27,6 +27,7 @@ int CmdClear(const QStringList& args)
         QTextStream(stdout) << (deleted == 1 ? u"1 record deleted"_s
                                              : u"%1 records deleted"_s.arg(deleted))
                             << Qt::endl;
+        FinishOutput();
         return 0;
     });
 }

@@ -25,6 +25,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -69,6 +70,42 @@ private:
     bool FTty;
     QElapsedTimer FTimer;
     qint64 FLast = -1000;
+};
+
+// The picture folder by the bytes of its name. The picture folder names its files
+// through Qt, which spells every name in UTF-8; a folder whose name is not UTF-8 is
+// therefore created and opened here by its bytes and reached through this process's
+// handle on it, so that the icons go into the very folder the user named.
+class TNativeFolder {
+public:
+    explicit TNativeFolder(const QString& path) : FPath(path)
+    {
+        if (!PathHasEscapes(path))
+            return;
+        const QByteArray native = PathToNative(QDir::current().absoluteFilePath(path));
+        for (qsizetype slash = native.indexOf('/', 1); slash != -1;
+             slash = native.indexOf('/', slash + 1))
+            ::mkdir(native.left(slash).constData(), 0777);
+        ::mkdir(native.constData(), 0777);
+        FHandle = ::open(native.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        // A folder that cannot be had leaves the name as it is: storing an icon then
+        // fails, and the record is saved without one, as for any other such folder.
+        if (FHandle >= 0)
+            FPath = u"/proc/self/fd/"_s + QString::number(FHandle);
+    }
+    ~TNativeFolder()
+    {
+        if (FHandle >= 0)
+            ::close(FHandle);
+    }
+    TNativeFolder(const TNativeFolder&) = delete;
+    TNativeFolder& operator=(const TNativeFolder&) = delete;
+
+    const QString& Path() const { return FPath; }
+
+private:
+    QString FPath;
+    int FHandle = -1;
 };
 
 } // namespace
@@ -130,9 +167,10 @@ int CmdHarvest(const QStringList& args)
         if (a.Options.contains(u"--skip-known"_s))
             known = std::make_unique<Harvest::TKnownFiles>(table);
         // The program itself is "tresmol" beside tresmol-cli.
-        const TPictureFolder pictures(a.Options.value(
+        const TNativeFolder folder(a.Options.value(
             u"--picture-folder"_s,
             AppPaths::PictureFolder(QCoreApplication::applicationDirPath() + u"/tresmol"_s)));
+        const TPictureFolder pictures(folder.Path());
         Harvest::THarvestOptions options;
         options.Members = inside ? &members : nullptr;
         options.Known = known.get();

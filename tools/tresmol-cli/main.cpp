@@ -2,6 +2,7 @@
 
 #include "platform/nativepath.h"
 #include "store/hugepages.h"
+#include "tools/tresmol-cli/cli_util.h"
 #include "tools/tresmol-cli/commands.h"
 
 #include <QCoreApplication>
@@ -56,8 +57,11 @@ int main(int argc, char** argv)
         {u"delete"_s, CmdDelete},
     };
     if (args.size() == 1 && args.first() == u"--help"_s) {
-        QTextStream(stdout) << Usage;
-        return 0;
+        return RunCommand([] {
+            QTextStream(stdout) << Usage;
+            FinishOutput();
+            return 0;
+        });
     }
     if (args.isEmpty() || !commands.contains(args.first())) {
         QTextStream(stderr) << Usage;
