@@ -2,10 +2,10 @@
 
 #include "mainwindow/mainform.h"
 #include "mainwindow/startup.h"
+#include "platform/apppaths.h"
 #include "platform/command.h"
 #include "platform/translations.h"
 #include "store/hugepages.h"
-#include "store/startcatalogue.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -32,20 +32,23 @@ int main(int argc, char** argv)
     parser.addPositionalArgument(
         u"каталог"_s,
         u"Файл каталога. Без него: Tresmol.mdb в текущей папке, если он есть, иначе "
-        u"каталог пользователя (~/.local/share/tresmol/Tresmol.mdb), созданный при первом "
-        u"запуске."_s,
+        u"последняя открытая база, иначе каталог пользователя "
+        u"(~/.local/share/tresmol/Tresmol.mdb), созданный при первом запуске."_s,
         u"[каталог]"_s);
     parser.process(app);
     const QStringList arguments = parser.positionalArguments();
     if (arguments.size() > 1)
         parser.showHelp(1);
 
-    const QString connectionString = StartCatalogue::Prepare(
-        arguments.value(0), [](const QString& message) { ShowErrorBox(message); });
+    const TStartCatalogue start =
+        ChooseStartCatalogue(arguments.value(0), AppPaths::SettingsFile(),
+                             [](const QString& message) { ShowErrorBox(message); });
     // Every window, hidden, and the data module with its connection; destroyed when
     // the event loop has ended.
-    TTresmolApp tresmol(connectionString);
+    TTresmolApp tresmol(start.ConnectionString);
     tresmol.Form1->setWindowIcon(QApplication::windowIcon());
+    if (!start.Note.isEmpty())
+        tresmol.Form1->ShowOutcome(start.Note);
     // The main window opens maximised; its first activation connects the catalogue.
     tresmol.Form1->showMaximized();
     tresmol.Form1->activateWindow();
