@@ -26,7 +26,7 @@ const char* const Usage = "usage:\n"
                           "[--skip-known] [--icons [--picture-folder DIR]]\n"
                           "  tresmol-cli list CATALOGUE [--search TEXT] [--sort KEY] [--json]\n"
                           "  tresmol-cli export CATALOGUE OUT.xlsx [--search TEXT] [--sort KEY]\n"
-                          "  tresmol-cli clear CATALOGUE [--search TEXT]\n"
+                          "  tresmol-cli clear CATALOGUE (--all | --search TEXT)\n"
                           "  tresmol-cli --help\n"
                           "KEY: name, platform, category, type, maker, size\n";
 
