@@ -461,8 +461,11 @@ void TForm1::SetupRegistrationPage()
         QFont bold = row.Button->font();
         bold.setBold(true);
         row.Button->setFont(bold);
+        // Blue while it can be pressed; greyed by the style's own colour when not, so
+        // that a locked row's button looks locked.
         QPalette blue = row.Button->palette();
-        blue.setColor(QPalette::ButtonText, Qt::blue);
+        blue.setColor(QPalette::Active, QPalette::ButtonText, Qt::blue);
+        blue.setColor(QPalette::Inactive, QPalette::ButtonText, Qt::blue);
         row.Button->setPalette(blue);
         // The state changes by a click and whenever another record is shown.
         connect(row.CheckBox, &QCheckBox::stateChanged, this,
