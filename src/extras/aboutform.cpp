@@ -68,7 +68,7 @@ TAboutForm::~TAboutForm() = default;
 // returns.
 void TAboutForm::SpeedButton1Click() { close(); }
 
-void TAboutForm::Label9Click() { Shell::OpenUrl(ui->Label9->Address()); }
+void TAboutForm::Label9Click() { OpenLink(this, ui->Label9->Address()); }
 
 void TAboutForm::Label9MouseMove() { ui->Label9->SetLinkColor(ColorToRGB(clRed, palette())); }
 

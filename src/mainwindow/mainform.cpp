@@ -1077,7 +1077,7 @@ void TForm1::ActClearExecute()
 
 // ---------------------------------------------------------------- search and sort
 
-void TForm1::Label7Click() { Shell::OpenUrl(ui->Label7->Address()); }
+void TForm1::Label7Click() { OpenLink(this, ui->Label7->Address()); }
 
 void TForm1::Label7MouseMove() { ui->Label7->SetLinkColor(ColorToRGB(clRed, palette())); }
 

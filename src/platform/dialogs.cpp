@@ -63,6 +63,8 @@ TMsgResult TQtDialogs::MessageBox(QWidget* parent, const QString& text, const QS
                                   TMsgButtons buttons, TMsgIcon icon)
 {
     QMessageBox box(QtIcon(icon), caption, text, QMessageBox::NoButton, parent);
+    // What a box says can be selected and copied: an address, a path, an error.
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     switch (buttons) {
     case TMsgButtons::mbOK:
         box.setStandardButtons(QMessageBox::Ok);
