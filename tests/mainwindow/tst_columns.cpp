@@ -273,7 +273,9 @@ private slots:
     {
         Start();
         QCOMPARE(FApp->ColumnForm->windowTitle(), u"Настройка столбцов"_s);
-        QCOMPARE(FApp->ColumnForm->size(), QSize(383, 193));
+        // The designed size, or larger where the captions need it; fixed either way.
+        QVERIFY(FApp->ColumnForm->width() >= 383 && FApp->ColumnForm->height() >= 193);
+        QCOMPARE(FApp->ColumnForm->minimumSize(), FApp->ColumnForm->maximumSize());
         QPoint first;
         WithChooser([&] {
             QCOMPARE(Ticks()->count(), 23);
