@@ -2,6 +2,7 @@
 
 #include "extras/aboutpicture.h"
 #include "extras/weblink.h"
+#include "platform/fitwindow.h"
 #include "platform/shell.h"
 #include "ui_aboutform.h"
 
@@ -88,10 +89,6 @@ void TAboutForm::keyPressEvent(QKeyEvent* event)
 
 void TAboutForm::showEvent(QShowEvent* event)
 {
-    if (const QScreen* s = screen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(s->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    FitWindow::CentreFrame(this, false);
     QDialog::showEvent(event);
 }

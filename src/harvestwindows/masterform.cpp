@@ -147,8 +147,11 @@ void TMasterForm::ActionList1Update()
 void TMasterForm::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    if (!event->spontaneous())
+    if (!event->spontaneous()) {
         FormShow();
+        // Centred with the height it has now, not the one it had before.
+        FitWindow::CentreFrame(this, true);
+    }
 }
 
 void TMasterForm::FormShow()
