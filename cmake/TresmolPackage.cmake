@@ -20,10 +20,11 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${TRESMOL_HOMEPAGE})
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Plugins and data Qt finds at run time: pictures (GIF, TIFF, WebP and more), the
-# catalogue's SQLite driver, Qt's Russian texts, the icon theme the command icons
-# fall back on, and the SVG icon engine for the program's own icon.
+# catalogue's SQLite driver, Qt's Russian texts and the icon theme the command icons
+# fall back on. The SVG icon engine comes with libqt6svg6, which dpkg-shlibdeps lists
+# already (the program links Qt SVG): each package is named once.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-  "qt6-image-formats-plugins, libqt6sql6-sqlite, qt6-translations-l10n, adwaita-icon-theme, libqt6svg6")
+  "qt6-image-formats-plugins, libqt6sql6-sqlite, qt6-translations-l10n, adwaita-icon-theme")
 # The desktop's own file pickers (GTK's, or the desktop portal's) where Qt can reach
 # them; the Arial-compatible face the logo asks for; Wayland without XWayland.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
