@@ -925,12 +925,17 @@ void TForm1::ActAddImgExecute()
         try {
             table.Post();
         } catch (...) {
-            // The copy goes with the failed post: no record names it.
+            // The copy goes with the failed post, unless it is a file that was there
+            // already and other records name.
             if (wasBrowsing)
                 table.Cancel();
             else
                 images->SetAsString(before);
-            folder.Remove(name);
+            try {
+                if (PictureUses(*table.Connection(), name) == 0)
+                    folder.Remove(name);
+            } catch (const EError&) {
+            }
             throw;
         }
     });
