@@ -80,10 +80,11 @@ QSize ContentSize(QWidget* window, QSize designed)
 
 namespace {
 
+// The frame the window manager last gave W; none before W was first shown.
 QMargins KnownFrame(const QWidget* w)
 {
     const QWindow* handle = w ? w->windowHandle() : nullptr;
-    return handle && handle->isVisible() ? handle->frameMargins() : QMargins();
+    return handle ? handle->frameMargins() : QMargins();
 }
 
 class TPlacer : public QObject {
@@ -116,7 +117,8 @@ void CentreFrame(QWidget* window, bool onOwner)
     const QWidget* owner =
         onOwner && window->parentWidget() ? window->parentWidget()->window() : nullptr;
     QMargins frame = KnownFrame(window);
-    if (frame.isNull())
+    const bool ownFrame = !frame.isNull();
+    if (!ownFrame)
         frame = KnownFrame(owner ? owner : window->parentWidget());
     const QScreen* screen = owner ? owner->screen() : window->screen();
     if (!screen)
@@ -131,7 +133,13 @@ void CentreFrame(QWidget* window, bool onOwner)
         outer.moveTop(
             std::max(area.top(), std::min(outer.top(), area.bottom() + 1 - outer.height())));
     }
-    window->move(outer.topLeft());
+    // A window whose frame is not known yet, the first time it is shown, is placed by
+    // its inside, the window manager putting the frame around it; once it has been
+    // on the screen, or where the platform knows the frame at once, by its frame.
+    const char* const shownBefore = "FitWindowShownBefore";
+    const bool framed = ownFrame || window->property(shownBefore).toBool();
+    window->setProperty(shownBefore, true);
+    window->move(framed ? outer.topLeft() : outer.topLeft() + QPoint(frame.left(), frame.top()));
 }
 
 void PlaceWhenShown(QWidget* window, TPlace place)

@@ -98,6 +98,10 @@ private slots:
                 QWidget* w = QApplication::activeModalWidget();
                 if (!w)
                     return;
+                // Under a window manager the frame is known once the window is up.
+                if (QTest::qWaitForWindowExposed(w) &&
+                    QGuiApplication::platformName() != u"offscreen"_s)
+                    QTest::qWait(300);
                 opened << w->frameGeometry();
                 w->close();
             });
