@@ -108,6 +108,15 @@ private slots:
             "GNU GENERAL PUBLIC LICENSE\n                       Version 2"));
     }
 
+    // A Debian package carries its changelog, compressed, beside the copyright.
+    void changelogIsInstalled()
+    {
+        const TRun r = Run(u"gzip"_s, {u"-dc"_s, Installed(u"share/doc/tresmol/changelog.gz"_s)});
+        QCOMPARE(r.Status, 0);
+        QVERIFY2(r.Out.startsWith(u"tresmol ("_s + QStringLiteral(TRESMOL_VERSION) + u')'),
+                 qPrintable(r.Out));
+    }
+
     void programsAreInstalled_data()
     {
         QTest::addColumn<QString>("path");
