@@ -21,8 +21,8 @@ int CmdClear(const QStringList& args)
         if (a.Positional.size() != 1)
             return Fail(u"usage: tresmol-cli clear CATALOGUE (--all | --search TEXT)"_s);
         if (!a.Options.contains(u"--search"_s) && !a.Options.contains(u"--all"_s)) {
-            Warn(u"tresmol-cli clear: without --search this deletes every record of "_s +
-                 a.Positional[0] + u"; add --all to do so. Nothing was changed."_s);
+            Warn(u"clear without --search deletes every record of "_s + a.Positional[0] +
+                 u"; add --all to do so. Nothing was changed."_s);
             return 2;
         }
         const std::unique_ptr<TDataModule1> opened =
