@@ -20,11 +20,12 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${TRESMOL_HOMEPAGE})
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Plugins and data Qt finds at run time: pictures (GIF, TIFF, WebP and more), Qt's
-# Russian texts, the icon theme the command icons fall back on, the SVG icon engine
-# for the program's own icon, and the Type 1 fonts without which libwmf converts no
-# metafile.
+# Russian texts, the icon theme the command icons fall back on, and the Type 1 fonts
+# without which libwmf converts no metafile. The SVG icon engine comes with
+# libqt6svg6, which dpkg-shlibdeps lists already (the program links Qt SVG): each
+# package is named once.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-  "qt6-image-formats-plugins, qt6-translations-l10n, adwaita-icon-theme, libqt6svg6, gsfonts")
+  "qt6-image-formats-plugins, qt6-translations-l10n, adwaita-icon-theme, gsfonts")
 # The desktop's own file pickers (GTK's, or the desktop portal's) where Qt can reach
 # them; the Arial-compatible face the logo asks for; Wayland without XWayland.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS

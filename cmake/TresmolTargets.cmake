@@ -87,7 +87,9 @@ function(tresmol_test name)
     TRESMOL_BINARY_DIR="${PROJECT_BINARY_DIR}")
   tresmol_target_defaults(${name})
   add_test(NAME ${name} COMMAND ${name})
-  set(environment "QT_QPA_PLATFORM=offscreen;LANG=C.UTF-8;LC_ALL=C.UTF-8;TZ=UTC")
+  # The settings a window writes go to a folder of the test's own, never the user's.
+  set(environment "QT_QPA_PLATFORM=offscreen;LANG=C.UTF-8;LC_ALL=C.UTF-8;TZ=UTC"
+    "XDG_CONFIG_HOME=${CMAKE_CURRENT_BINARY_DIR}/${name}.config")
   set(timeout 300)
   if(TRESMOL_ASAN)
     # Undefined behaviour fails the test, as an AddressSanitizer finding does, instead

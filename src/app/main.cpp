@@ -2,11 +2,11 @@
 
 #include "mainwindow/mainform.h"
 #include "mainwindow/startup.h"
+#include "platform/apppaths.h"
 #include "platform/command.h"
 #include "platform/nativepath.h"
 #include "platform/translations.h"
 #include "store/hugepages.h"
-#include "store/startcatalogue.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -33,8 +33,8 @@ int main(int argc, char** argv)
     parser.addPositionalArgument(
         u"каталог"_s,
         u"Файл каталога. Без него: Tresmol.mdb в текущей папке, если он есть, иначе "
-        u"каталог пользователя (~/.local/share/tresmol/Tresmol.mdb), созданный при первом "
-        u"запуске."_s,
+        u"последняя открытая база, иначе каталог пользователя "
+        u"(~/.local/share/tresmol/Tresmol.mdb), созданный при первом запуске."_s,
         u"[каталог]"_s);
     // The arguments as the system handed them over, so that a catalogue whose name is
     // not UTF-8 opens by its very bytes (Qt's own list would replace them).
@@ -46,12 +46,15 @@ int main(int argc, char** argv)
     if (arguments.size() > 1)
         parser.showHelp(1);
 
-    const QString connectionString = StartCatalogue::Prepare(
-        arguments.value(0), [](const QString& message) { ShowErrorBox(message); });
+    const TStartCatalogue start =
+        ChooseStartCatalogue(arguments.value(0), AppPaths::SettingsFile(),
+                             [](const QString& message) { ShowErrorBox(message); });
     // Every window, hidden, and the data module with its connection; destroyed when
     // the event loop has ended.
-    TTresmolApp tresmol(connectionString);
+    TTresmolApp tresmol(start.ConnectionString);
     tresmol.Form1->setWindowIcon(QApplication::windowIcon());
+    if (!start.Note.isEmpty())
+        tresmol.Form1->ShowOutcome(start.Note);
     // The main window opens maximised; its first activation connects the catalogue.
     tresmol.Form1->showMaximized();
     tresmol.Form1->activateWindow();

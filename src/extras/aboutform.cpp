@@ -2,6 +2,7 @@
 
 #include "extras/aboutpicture.h"
 #include "extras/weblink.h"
+#include "platform/fitwindow.h"
 #include "platform/shell.h"
 #include "ui_aboutform.h"
 
@@ -68,7 +69,7 @@ TAboutForm::~TAboutForm() = default;
 // returns.
 void TAboutForm::SpeedButton1Click() { close(); }
 
-void TAboutForm::Label9Click() { Shell::OpenUrl(ui->Label9->Address()); }
+void TAboutForm::Label9Click() { OpenLink(this, ui->Label9->Address()); }
 
 void TAboutForm::Label9MouseMove() { ui->Label9->SetLinkColor(ColorToRGB(clRed, palette())); }
 
@@ -88,10 +89,6 @@ void TAboutForm::keyPressEvent(QKeyEvent* event)
 
 void TAboutForm::showEvent(QShowEvent* event)
 {
-    if (const QScreen* s = screen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(s->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    FitWindow::CentreFrame(this, false);
     QDialog::showEvent(event);
 }

@@ -1,5 +1,9 @@
 #include "extras/weblink.h"
 
+#include "platform/command.h"
+#include "platform/dialogs.h"
+#include "platform/shell.h"
+
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QMouseEvent>
@@ -77,4 +81,14 @@ QUrl HomePageUrl()
         if (QFileInfo(path).isFile())
             return QUrl::fromLocalFile(QFileInfo(path).canonicalFilePath());
     return QUrl::fromLocalFile(QStringLiteral(TRESMOL_SOURCE_README));
+}
+
+void OpenLink(QWidget* window, const QUrl& url)
+{
+    if (Shell::OpenUrl(url))
+        return;
+    Dialogs().MessageBox(window,
+                         u"Не удалось открыть адрес в браузере. Откройте его сами:\n\n"_s +
+                             url.toDisplayString(QUrl::PreferLocalFile),
+                         ApplicationTitle(), TMsgButtons::mbOK, TMsgIcon::miInformation);
 }

@@ -43,3 +43,8 @@ private:
 // the one installed with the program, else the one of the source tree it was built
 // from.
 QUrl HomePageUrl();
+
+// Opens URL as a click on a link does. Where the desktop cannot open it (no browser,
+// no desktop at all) an information box over WINDOW gives the address, so that the
+// user can copy it.
+void OpenLink(QWidget* window, const QUrl& url);

@@ -37,6 +37,7 @@ TInfoForm::TInfoForm(QWidget* parent, TDataSource* source)
       ui(std::make_unique<Ui::TInfoForm>())
 {
     ui->setupUi(this);
+    FitWindow::PlaceWhenShown(this, FitWindow::TPlace::OnOwner);
     setObjectName(u"InfoForm"_s);
     const QList<TDBEdit*> edits = Edits();
     for (int i = 0; i < edits.size(); ++i)

@@ -22,7 +22,7 @@ namespace {
 
 const QString FoldersHeading = u"Выберите дирректории для сканирования"_s;
 const QString FilesHeading = u"Выберите файлы для сканирования"_s;
-const QString BrowseTitle = u"Select a folder to scan"_s;
+const QString BrowseTitle = u"Выберите папку для поиска программ"_s;
 const QString KnownMark = u"уже в базе"_s;
 const QString ChangedMark = u"изменён"_s;
 const QString SkippedArchives = u"Пропущено архивов: %1"_s;
@@ -147,8 +147,11 @@ void TMasterForm::ActionList1Update()
 void TMasterForm::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    if (!event->spontaneous())
+    if (!event->spontaneous()) {
         FormShow();
+        // Centred with the height it has now, not the one it had before.
+        FitWindow::CentreFrame(this, true);
+    }
 }
 
 void TMasterForm::FormShow()

@@ -13,6 +13,7 @@ TEditRecordForm::TEditRecordForm(TDataModule1* dm, QWidget* parent)
     : QDialog(parent), ui(std::make_unique<::Ui::TEditRecordForm>()), FDataModule(dm)
 {
     ui->setupUi(this);
+    FitWindow::PlaceWhenShown(this, FitWindow::TPlace::FirstOnOwner);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     // The designed 653 by 406, or more where the current font needs it.

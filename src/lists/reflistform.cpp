@@ -2,6 +2,7 @@
 
 #include "dbaware/dbgrid.h"
 #include "platform/command.h"
+#include "platform/fitwindow.h"
 #include "store/datamodule.h"
 #include "store/dberrors.h"
 #include "store/recordops.h"
@@ -40,6 +41,8 @@ TRefListForm::TRefListForm(const TSetup& setup, QWidget* parent)
     // A dialog with a parent opens centred on it unless it has been placed.
     if (setup.FixedPosition)
         move(300, 397);
+    else
+        FitWindow::PlaceWhenShown(this, FitWindow::TPlace::OnOwner);
     if (setup.SaveFirst) {
         setTabOrder(ui->BitBtn3, ui->BitBtn4);
         setTabOrder(ui->BitBtn4, ui->BitBtn2);

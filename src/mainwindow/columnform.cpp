@@ -58,32 +58,44 @@ TColumnForm::TColumnForm(QWidget* parent)
     // A single fixed border with only a close box.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(ClientWidth, ClientHeight);
-
-    const int buttonsHeight = 49;
     Panel1->setObjectName(u"Panel1"_s);
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    Panel1->setGeometry(0, 0, ClientWidth, ClientHeight - buttonsHeight);
     CheckListBox1->setObjectName(u"CheckListBox1"_s);
-    CheckListBox1->setGeometry(Panel1->contentsRect());
     // Three columns, filled top to bottom.
     CheckListBox1->setFlow(QListView::TopToBottom);
     CheckListBox1->setWrapping(true);
     CheckListBox1->setResizeMode(QListView::Adjust);
     CheckListBox1->setUniformItemSizes(true);
-    const int rows = (ItemCount + Columns - 1) / Columns;
-    const int itemHeight = std::max(ItemHeight, CheckListBox1->fontMetrics().height());
-    CheckListBox1->setGridSize(
-        QSize((CheckListBox1->contentsRect().width() - 2) / Columns,
-              std::min(itemHeight, (CheckListBox1->contentsRect().height() - 2) / rows)));
+    CheckListBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    CheckListBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     for (const char16_t* caption : ItemCaptions) {
         auto* item = new QListWidgetItem(QString::fromUtf16(caption), CheckListBox1);
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
         item->setCheckState(Qt::Unchecked);
     }
+    // The designed size is the least: at a larger font the window grows until every
+    // caption, with its tick box, is whole.
+    QSize cell(0, ItemHeight);
+    for (int i = 0; i < CheckListBox1->count(); ++i)
+        cell =
+            cell.expandedTo(CheckListBox1->sizeHintForIndex(CheckListBox1->model()->index(i, 0)));
+    cell.rwidth() += 4;
+    const int rows = (ItemCount + Columns - 1) / Columns;
+    const int frame = 2 * (Panel1->frameWidth() + CheckListBox1->frameWidth()) + 2;
+    const int buttonsHeight = 49;
+    const int width = std::max(ClientWidth, Columns * cell.width() + frame);
+    const int listHeight = std::max(ClientHeight - buttonsHeight, rows * cell.height() + frame);
+    const int height = listHeight + buttonsHeight;
+    setFixedSize(width, height);
+    Panel1->setGeometry(0, 0, width, listHeight);
+    CheckListBox1->setGeometry(Panel1->contentsRect());
+    CheckListBox1->setGridSize(QSize((CheckListBox1->contentsRect().width() - 2) / Columns,
+                                     (CheckListBox1->contentsRect().height() - 2) / rows));
 
     Panel2->setObjectName(u"Panel2"_s);
-    Panel2->setGeometry(112, ClientHeight - buttonsHeight, 177, buttonsHeight);
+    // The buttons keep their designed place, centred when the window has grown.
+    Panel2->setGeometry(112 + (width - ClientWidth) / 2, height - buttonsHeight, 177,
+                        buttonsHeight);
     SpeedButton1->setObjectName(u"SpeedButton1"_s);
     SpeedButton1->setText(u"Ok"_s);
     SpeedButton1->setAutoRaise(true);

@@ -13,6 +13,7 @@
 #include "mainwindow/barlayout.h"
 #include "mainwindow/columnform.h"
 #include "mainwindow/imgviewform.h"
+#include "mainwindow/recentbases.h"
 #include "mainwindow/updown.h"
 #include "pictures/image.h"
 #include "pictures/picture.h"
@@ -52,12 +53,17 @@
 #include <QToolButton>
 #include <QWindow>
 
+#include <climits>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
 // The texts of the window that are not in its form file.
 const QString ConnectedText = u"Подключены к "_s;
+const QString ReadOnlyText = u" (только чтение)"_s;
+const QString ReadOnlyTitle = u"%1 — только чтение"_s;
+const QString RecentGoneText = u"Файл базы не найден:\n%1\n\nОн убран из списка недавних баз."_s;
 const QString DisconnectedText = u"Отключено"_s;
 const QString PositionText = u"Запись %1 из %2"_s;
 const QString DeleteQuestion = u"Вы действительно хотите удалить "_s;
@@ -117,6 +123,7 @@ void BindItemToAction(QAction* item, QAction* action)
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<::Ui::TForm1>())
 {
     ui->setupUi(this);
+    FTitle = windowTitle();
     FSettingsFileName = AppPaths::SettingsFile();
     // Chosen once: every move looks a picture up in it.
     FPictureFolder = AppPaths::PictureFolder();
@@ -322,6 +329,10 @@ void TForm1::SetupActions()
     // Menu items with their own handlers.
     connect(ui->CreateBase1, &QAction::triggered, this, [this] { CreateBase1Click(); });
     connect(ui->OpenBase1, &QAction::triggered, this, [this] { OpenBase1Click(); });
+    // Read afresh each time the menu opens: another copy of the program may have
+    // changed the list meanwhile.
+    connect(ui->N1, &QMenu::aboutToShow, this, [this] { FillRecentBases(); });
+    FillRecentBases();
     connect(ui->N5, &QAction::triggered, this, [this] { ActAddExecute(); });
     connect(ui->N6, &QAction::triggered, this, [this] { ActDelExecute(); });
     connect(ui->N7, &QAction::triggered, this, [this] { ActRedExecute(); });
@@ -450,8 +461,11 @@ void TForm1::SetupRegistrationPage()
         QFont bold = row.Button->font();
         bold.setBold(true);
         row.Button->setFont(bold);
+        // Blue while it can be pressed; greyed by the style's own colour when not, so
+        // that a locked row's button looks locked.
         QPalette blue = row.Button->palette();
-        blue.setColor(QPalette::ButtonText, Qt::blue);
+        blue.setColor(QPalette::Active, QPalette::ButtonText, Qt::blue);
+        blue.setColor(QPalette::Inactive, QPalette::ButtonText, Qt::blue);
         row.Button->setPalette(blue);
         // The state changes by a click and whenever another record is shown.
         connect(row.CheckBox, &QCheckBox::stateChanged, this,
@@ -526,10 +540,13 @@ void TForm1::BindDataModule(TDataModule1* dm)
     connect(model, &QAbstractItemModel::layoutChanged, this, [this] { ShowSort(); });
     connect(model, &QAbstractItemModel::columnsInserted, this, [this] { ShowSort(); });
     connect(model, &QAbstractItemModel::columnsRemoved, this, [this] { ShowSort(); });
-    // A click on a column title turns its indicator over without sorting anything;
-    // the mark goes back to the sort in force.
+    // A click on the title of a column that shows one of the sort keys sorts by it, as
+    // its menu item does; other columns sort nothing. Either way the indicator, which
+    // the header turns over by itself, goes back to the sort in force.
     connect(ui->DBGrid1->horizontalHeader(), &QHeaderView::sortIndicatorChanged, this,
             [this] { ShowSort(); });
+    connect(ui->DBGrid1->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            [this](int column) { HeaderClick(column); });
 
     TDataSet& table = dm->BookTable;
     table.AfterScroll = [this](TDataSet& ds) { BookTableAfterScroll(ds); };
@@ -572,6 +589,7 @@ void TForm1::CatalogueCommand(const std::function<void()>& body)
 
 void TForm1::ActConnectExecute()
 {
+    const bool wasOpen = FDataModule && FDataModule->BookTable.Active();
     CatalogueCommand([this] {
         TDataModule1& dm = *FDataModule;
         if (!dm.ADOConnection.Connected())
@@ -580,10 +598,30 @@ void TForm1::ActConnectExecute()
         for (TDataSet* ref : dm.ReferenceTables())
             if (!ref->Active())
                 ref->Open();
-        if (const std::optional<QString> name = dm.ADOConnection.DataSourceName())
-            FPanels[0]->setText(ConnectedText + *name);
+        ShowConnection();
     });
+    if (!wasOpen && FDataModule && FDataModule->BookTable.Active()) {
+        // The next start opens the catalogue worked in last. The list is a convenience:
+        // a settings file that cannot be written keeps the catalogue from nothing.
+        try {
+            RecentBases::Remember(FSettingsFileName, FDataModule->ADOConnection.DataSourcePath());
+        } catch (const EError&) {
+        }
+    }
     ActionList1Update();
+}
+
+void TForm1::ShowConnection()
+{
+    const TADOConnection& connection = FDataModule->ADOConnection;
+    // Said as the catalogue opens rather than first by a save that fails: a disc, a
+    // folder or a file the user may not write, or a connection asked to only read.
+    const bool readOnly =
+        connection.Connected() && (connection.ReadOnlyMedia() || connection.ReadOnlyMode() ||
+                                   !QFileInfo(connection.DataSourcePath()).isWritable());
+    setWindowTitle(readOnly ? ReadOnlyTitle.arg(FTitle) : FTitle);
+    if (const std::optional<QString> name = connection.DataSourceName())
+        FPanels[0]->setText(ConnectedText + *name + (readOnly ? ReadOnlyText : QString()));
 }
 
 void TForm1::ActDisconnectExecute()
@@ -599,6 +637,7 @@ void TForm1::ActDisconnectExecute()
         for (TDataSet* ref : dm.ReferenceTables())
             ref->Close();
         FPanels[0]->setText(DisconnectedText);
+        setWindowTitle(FTitle);
     });
     ActionList1Update();
 }
@@ -639,9 +678,13 @@ void TForm1::SwitchCatalogue(const QString& path)
     if (dm.ADOConnection.Connected())
         return; // the pending change could not be posted; its error has been shown
     dm.ADOConnection.SetConnectionString(next);
-    // The position belongs to the catalogue left behind.
+    // The position, the outcome of the last command and the picture belong to the
+    // catalogue left behind.
     FPanels[1]->clear();
+    ShowOutcome(QString());
     ActConnectExecute();
+    // An empty catalogue runs no after-scroll step that would replace the picture.
+    ShowRecordImage();
     if (dm.BookTable.Active())
         return;
     // The chosen file is no catalogue (the connect routine said why): the previous one
@@ -652,6 +695,44 @@ void TForm1::SwitchCatalogue(const QString& path)
     });
     if (wasConnected)
         ActConnectExecute();
+}
+
+void TForm1::OpenRecentBase(const QString& path)
+{
+    CatalogueCommand([&] {
+        if (!QFileInfo::exists(path)) {
+            RecentBases::Forget(FSettingsFileName, path);
+            FillRecentBases();
+            Dialogs().MessageBox(this, RecentGoneText.arg(QDir::toNativeSeparators(path)),
+                                 ApplicationTitle(), TMsgButtons::mbOK, TMsgIcon::miWarning);
+            return;
+        }
+        if (FDataModule->ADOConnection.Connected() &&
+            QFileInfo(FDataModule->ADOConnection.DataSourcePath()) == QFileInfo(path))
+            return; // the catalogue open now
+        SwitchCatalogue(path);
+    });
+}
+
+void TForm1::FillRecentBases()
+{
+    QMenu* menu = ui->RecentBases1;
+    menu->clear();
+    const QStringList recent = RecentBases::Read(FSettingsFileName);
+    for (int i = 0; i < recent.size(); ++i) {
+        // The number is the item's key; the path is shown whole, as the file is found.
+        QString shown = QDir::toNativeSeparators(recent[i]);
+        shown.replace(u'&', u"&&"_s);
+        QAction* item = menu->addAction(u"&%1 %2"_s.arg(i + 1).arg(shown));
+        item->setObjectName(u"RecentBase%1"_s.arg(i + 1));
+        connect(item, &QAction::triggered, this, [this, path = recent[i]] {
+            // Run once the menu has closed, so that a message or an error box opens
+            // over the window and not over a menu on its way out.
+            QMetaObject::invokeMethod(
+                this, [this, path] { OpenRecentBase(path); }, Qt::QueuedConnection);
+        });
+    }
+    menu->setEnabled(!recent.isEmpty());
 }
 
 void TForm1::ActionList1Update()
@@ -687,6 +768,12 @@ void TForm1::ShowStatusPosition(TDataSet& ds)
     FPanels[1]->setText(PositionText.arg(ds.RecNo()).arg(ds.RecordCount()));
 }
 
+void TForm1::ShowCurrentPosition()
+{
+    if (FDataModule && FDataModule->BookTable.Active() && !FDataModule->BookTable.IsEmpty())
+        ShowStatusPosition(FDataModule->BookTable);
+}
+
 void TForm1::BookTableAfterScroll(TDataSet& ds)
 {
     ShowStatusPosition(ds);
@@ -712,8 +799,15 @@ void TForm1::BookTableAfterOpen(TDataSet& ds)
     const TIniFile ini(FSettingsFileName);
     for (int i = 0; i < ds.FieldCount(); ++i) {
         TField* field = ds.Fields(i);
-        field->SetVisible(
-            ini.ReadBool(ColumnsSection, field->FieldName() + VisibleKey, field->Visible()));
+        const bool now = field->Visible();
+        const bool byName = ini.ReadBool(ColumnsSection, field->FieldName() + VisibleKey, now);
+        // The first fields have a second key, the column chooser's tick (Visible0 for
+        // the first item). Both are written alike, so where they differ one was edited
+        // by hand, and the one that asks for a change is taken up.
+        const bool byItem = i < TColumnForm::ItemCount
+                                ? ini.ReadBool(ColumnsSection, VisibleKey + QString::number(i), now)
+                                : now;
+        field->SetVisible(byName != now ? byName : byItem);
     }
     TDBGrid* grid = ui->DBGrid1;
     grid->RefreshColumns();
@@ -725,18 +819,25 @@ void TForm1::BookTableAfterOpen(TDataSet& ds)
 
 void TForm1::BookTableBeforeClose(TDataSet& ds)
 {
-    WriteSettings([&] {
-        TIniFile ini(FSettingsFileName);
-        for (int i = 0; i < ds.FieldCount(); ++i) {
-            const TField* field = ds.Fields(i);
-            ini.WriteBool(ColumnsSection, field->FieldName() + VisibleKey, field->Visible());
-        }
-        const TDBGrid* grid = ui->DBGrid1;
-        for (int c = 0; c < grid->GridModel()->columnCount(); ++c)
-            if (const TField* field = grid->GridModel()->ColumnField(c))
-                ini.WriteInteger(ColumnsSection, field->FieldName() + WidthKey,
-                                 grid->columnWidth(c));
-    });
+    // While the window closes, its own writes gather these too; a disconnection
+    // writes them at once, in one replacement of the file.
+    TIniFile own(FSettingsFileName);
+    TIniFile& ini = FClosingSettings ? *FClosingSettings : own;
+    if (!FClosingSettings)
+        own.BeginUpdate();
+    for (int i = 0; i < ds.FieldCount(); ++i) {
+        const TField* field = ds.Fields(i);
+        ini.WriteBool(ColumnsSection, field->FieldName() + VisibleKey, field->Visible());
+    }
+    // The chooser's keys, read at the next open like the rest.
+    for (int i = 0; i < TColumnForm::ItemCount && i < ds.FieldCount(); ++i)
+        ini.WriteBool(ColumnsSection, VisibleKey + QString::number(i), ds.Fields(i)->Visible());
+    const TDBGrid* grid = ui->DBGrid1;
+    for (int c = 0; c < grid->GridModel()->columnCount(); ++c)
+        if (const TField* field = grid->GridModel()->ColumnField(c))
+            ini.WriteInteger(ColumnsSection, field->FieldName() + WidthKey, grid->columnWidth(c));
+    if (!FClosingSettings)
+        WriteSettings([&] { own.EndUpdate(); });
 }
 
 void TForm1::WriteSettings(const std::function<void()>& body)
@@ -824,12 +925,17 @@ void TForm1::ActAddImgExecute()
         try {
             table.Post();
         } catch (...) {
-            // The copy goes with the failed post: no record names it.
+            // The copy goes with the failed post, unless it is a file that was there
+            // already and other records name.
             if (wasBrowsing)
                 table.Cancel();
             else
                 images->SetAsString(before);
-            folder.Remove(name);
+            try {
+                if (PictureUses(*table.Connection(), name) == 0)
+                    folder.Remove(name);
+            } catch (const EError&) {
+            }
             throw;
         }
     });
@@ -914,7 +1020,11 @@ void TForm1::BookTableRecordModified()
 
 void TForm1::ActReflExecute()
 {
-    CatalogueCommand([this] { FDataModule->BookTable.Refresh(); });
+    // The current record may stand elsewhere in the refreshed rows.
+    CatalogueCommand([this] {
+        FDataModule->BookTable.Refresh();
+        ShowCurrentPosition();
+    });
 }
 
 void TForm1::ActNextExecute()
@@ -972,7 +1082,7 @@ void TForm1::ActClearExecute()
 
 // ---------------------------------------------------------------- search and sort
 
-void TForm1::Label7Click() { Shell::OpenUrl(ui->Label7->Address()); }
+void TForm1::Label7Click() { OpenLink(this, ui->Label7->Address()); }
 
 void TForm1::Label7MouseMove() { ui->Label7->SetLinkColor(ColorToRGB(clRed, palette())); }
 
@@ -985,8 +1095,11 @@ void TForm1::Edit1Change()
 
 void TForm1::Sort(int keyIndex)
 {
-    CatalogueCommand(
-        [&] { FDataModule->BookTable.SetSort(Search::SortKeys().at(keyIndex).Field); });
+    // The current record keeps its place in the catalogue but not its number.
+    CatalogueCommand([&] {
+        FDataModule->BookTable.SetSort(Search::SortKeys().at(keyIndex).Field);
+        ShowCurrentPosition();
+    });
     ShowSort();
 }
 
@@ -1022,6 +1135,24 @@ void TForm1::ShowSort()
     header->setSortIndicatorShown(column >= 0);
     header->setSortIndicator(column, Qt::AscendingOrder);
     header->viewport()->update();
+}
+
+void TForm1::HeaderClick(int column)
+{
+    const TField* f = ui->DBGrid1->GridModel()->ColumnField(column);
+    if (!f)
+        return;
+    const QVector<TSortKey>& keys = Search::SortKeys();
+    const QList<QAction*> items = SortItems();
+    // The column of a stored key shows the looked-up text under another name.
+    for (int i = 0; i < keys.size() && i < items.size(); ++i)
+        if (f->FieldName().compare(keys[i].Field, Qt::CaseInsensitive) == 0 ||
+            (f->IsLookup() &&
+             f->Def().KeyFields.compare(keys[i].Field, Qt::CaseInsensitive) == 0)) {
+            items[i]->trigger();
+            return;
+        }
+    ShowSort();
 }
 
 void TForm1::N24Click() { Sort(0); }
@@ -1183,11 +1314,24 @@ const QString FormSection = u"Form1"_s;
 void TForm1::SetGridWidth(int width)
 {
     // The grid does not stretch with the window, so the width set here stays when the
-    // window is later maximised.
+    // window is later maximised. A stored width is kept between the grid's least width
+    // and the room there is, whatever the file says.
     const QList<int> sizes = ui->Splitter1->sizes();
-    const int total = sizes.size() == 2 ? sizes[0] + sizes[1] : width;
+    const int total = sizes.size() == 2 ? sizes[0] + sizes[1] : ui->DBGrid1->minimumWidth();
+    const int least = ui->DBGrid1->minimumWidth();
+    width = std::clamp(width, least, std::max(least, total));
     ui->Splitter1->setSizes({width, std::max(0, total - width)});
 }
+
+namespace {
+
+// V brought within LEAST and MOST; V may be any value a settings file holds.
+int Within(qint64 v, int least, int most)
+{
+    return int(std::clamp<qint64>(v, least, std::max(least, most)));
+}
+
+} // namespace
 
 void TForm1::FormShow()
 {
@@ -1200,26 +1344,32 @@ void TForm1::FormShow()
     if (maximized)
         setWindowState(windowState() & ~Qt::WindowMaximized);
     const QSize frame = frameGeometry().size() - size();
-    move(ini.ReadInteger(FormSection, u"Left"_s, frameGeometry().x()), frameGeometry().y());
-    move(frameGeometry().x(), ini.ReadInteger(FormSection, u"Top"_s, frameGeometry().y()));
-    resize(width(),
-           ini.ReadInteger(FormSection, u"Height"_s, frameGeometry().height()) - frame.height());
-    resize(ini.ReadInteger(FormSection, u"Width"_s, frameGeometry().width()) - frame.width(),
-           height());
-    resize(width(), ini.ReadInteger(FormSection, u"ClientHeight"_s, height()));
-    resize(ini.ReadInteger(FormSection, u"ClientWidth"_s, width()), height());
+    // The outer size, then the client size, which has the last word. The file may
+    // have been written on a larger screen, or by hand: the window is kept to the
+    // screen it opens on, frame and all, so that its title bar can be reached and it
+    // never asks for more than the screen can show.
+    const qint64 outerHeight = ini.ReadInteger(FormSection, u"Height"_s, frameGeometry().height());
+    const qint64 outerWidth = ini.ReadInteger(FormSection, u"Width"_s, frameGeometry().width());
+    const int clientHeight = ini.ReadInteger(FormSection, u"ClientHeight"_s,
+                                             Within(outerHeight - frame.height(), 0, INT_MAX));
+    const int clientWidth = ini.ReadInteger(FormSection, u"ClientWidth"_s,
+                                            Within(outerWidth - frame.width(), 0, INT_MAX));
+    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    const QRect area = s ? s->availableGeometry() : QRect(0, 0, 640, 480);
+    const QSize least = minimumSizeHint().expandedTo(minimumSize()).boundedTo(area.size());
+    resize(Within(clientWidth, least.width(), area.width() - frame.width()),
+           Within(clientHeight, least.height(), area.height() - frame.height()));
 
     // The grid's width within the window's new size.
     if (QLayout* l = layout())
         l->activate();
     SetGridWidth(gridWidth);
 
-    // The designed placement: centred on the desktop with this size.
-    if (const QScreen* s = screen()) {
-        QRect placed(QPoint(), frameGeometry().size());
-        placed.moveCenter(s->availableGeometry().center());
-        move(placed.topLeft());
-    }
+    // The designed placement: centred on the screen with this size; the stored
+    // position has no say.
+    QRect placed(QPoint(), frameGeometry().size());
+    placed.moveCenter(area.center());
+    move(placed.topLeft());
     if (maximized)
         setWindowState(windowState() | Qt::WindowMaximized);
 }
@@ -1227,32 +1377,34 @@ void TForm1::FormShow()
 void TForm1::FormClose()
 {
     FSettingsWriteFailed = false;
+    // Everything the closing writes reaches the file at once, at the end: one new file
+    // renamed over the old rather than a rewrite per key.
+    TIniFile ini(FSettingsFileName);
+    ini.BeginUpdate();
+    FClosingSettings = &ini;
+    const auto done = qScopeGuard([this] { FClosingSettings = nullptr; });
     if (FDataModule) {
         TDataSet& table = FDataModule->BookTable;
         RunCommand(this, [&] { table.Close(); });
     }
-    if (FSettingsWriteFailed)
-        return; // shown once already; the file will refuse these writes as well
-    WriteSettings([&] {
-        TIniFile ini(FSettingsFileName);
-        ini.WriteInteger(GridSection, WidthKey, ui->DBGrid1->width());
-        // A maximised window is saved with the size it takes when restored.
-        QRect client = geometry();
-        QRect outer = frameGeometry();
-        if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) {
-            const QMargins margins(geometry().left() - outer.left(), geometry().top() - outer.top(),
-                                   outer.right() - geometry().right(),
-                                   outer.bottom() - geometry().bottom());
-            client = normalGeometry();
-            outer = client.marginsAdded(margins);
-        }
-        ini.WriteInteger(FormSection, u"Left"_s, outer.x());
-        ini.WriteInteger(FormSection, u"Top"_s, outer.y());
-        ini.WriteInteger(FormSection, u"Height"_s, outer.height());
-        ini.WriteInteger(FormSection, u"Width"_s, outer.width());
-        ini.WriteInteger(FormSection, u"ClientHeight"_s, client.height());
-        ini.WriteInteger(FormSection, u"ClientWidth"_s, client.width());
-    });
+    ini.WriteInteger(GridSection, WidthKey, ui->DBGrid1->width());
+    // A maximised window is saved with the size it takes when restored.
+    QRect client = geometry();
+    QRect outer = frameGeometry();
+    if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) {
+        const QMargins margins(geometry().left() - outer.left(), geometry().top() - outer.top(),
+                               outer.right() - geometry().right(),
+                               outer.bottom() - geometry().bottom());
+        client = normalGeometry();
+        outer = client.marginsAdded(margins);
+    }
+    ini.WriteInteger(FormSection, u"Left"_s, outer.x());
+    ini.WriteInteger(FormSection, u"Top"_s, outer.y());
+    ini.WriteInteger(FormSection, u"Height"_s, outer.height());
+    ini.WriteInteger(FormSection, u"Width"_s, outer.width());
+    ini.WriteInteger(FormSection, u"ClientHeight"_s, client.height());
+    ini.WriteInteger(FormSection, u"ClientWidth"_s, client.width());
+    WriteSettings([&] { ini.EndUpdate(); });
 }
 
 void TForm1::closeEvent(QCloseEvent* event)

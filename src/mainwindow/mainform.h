@@ -82,6 +82,12 @@ public:
     // first) and connects to the one at PATH. When PATH cannot be opened, its error
     // shown, the previous catalogue comes back as it was.
     void SwitchCatalogue(const QString& path);
+    // An item of "Недавние базы": the catalogue at PATH, switched to; a file that is
+    // gone leaves the list with a message, and nothing is made in its place.
+    void OpenRecentBase(const QString& path);
+    // The last panel of the status bar: what the last command did, or a note of the
+    // start-up (the catalogue it could not reopen).
+    void ShowOutcome(const QString& text);
 
     // --- record commands
     void ActAddExecute();
@@ -107,6 +113,8 @@ public:
     void N25Click();
     void N26Click();
     void N27Click();
+    // A click on the title of grid column COLUMN.
+    void HeaderClick(int column);
 
     // --- harvesting (harvestcommands.cpp)
     // Adds one record for the executable at PATH and posts it; errors of the catalogue
@@ -185,6 +193,12 @@ private:
     void FitDetails();
     void SetupPictureStrip();
     void ShowStatusPosition(TDataSet& ds);
+    // The position of the current record, when the table has one to name.
+    void ShowCurrentPosition();
+    // "Недавние базы" as the settings file has it now.
+    void FillRecentBases();
+    // The title and the connection panel say whether the catalogue can be changed.
+    void ShowConnection();
     void FocusWindowChanged(QWindow* window);
     // Runs BODY as a command on the catalogue, refused while clearing runs.
     void CatalogueCommand(const std::function<void()>& body);
@@ -196,8 +210,6 @@ private:
     bool SaveRecord();
     // The record started editing or a value of it was written.
     void BookTableRecordModified();
-    // The status bar's last panel: what the last export or scan did.
-    void ShowOutcome(const QString& text);
     // The end of a scan: how many records it added.
     void ShowScanned(int added);
     void ShowModalWindow(QWidget* window);
@@ -237,8 +249,12 @@ private:
     bool FExporting = false; // the export writes its workbook
     bool FCloseRequested = false;
     QString FSettingsFileName;
+    QString FTitle; // the window's title as designed
     QString FPictureFolder;
     bool FShown = false;
     bool FSettingsWriteFailed = false;
+    // The settings file while the window closes: every write of the closing, the
+    // catalogue table's included, goes into it and reaches the disk once.
+    class TIniFile* FClosingSettings = nullptr;
     int FInstalledField = -1;
 };

@@ -8,8 +8,43 @@
 #include "mainwindow/columnform.h"
 #include "mainwindow/imgviewform.h"
 #include "mainwindow/mainform.h"
+#include "mainwindow/recentbases.h"
 #include "platform/command.h"
+#include "platform/errors.h"
 #include "store/datamodule.h"
+#include "store/startcatalogue.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+using namespace Qt::Literals::StringLiterals;
+
+TStartCatalogue ChooseStartCatalogue(const QString& argument, const QString& settings,
+                                     const std::function<void(const QString&)>& report)
+{
+    TStartCatalogue start;
+    if (argument.isEmpty()) {
+        StartCatalogue::TChoice plain;
+        try {
+            plain = StartCatalogue::Choose(QString());
+        } catch (const EError&) {
+            // Only a name given on the command line can be refused.
+        }
+        if (plain.Source != StartCatalogue::TSource::WorkingDirectory) {
+            const QString last = RecentBases::Last(settings);
+            // A broken symbolic link counts as gone: nothing is made through it.
+            if (!last.isEmpty() && QFileInfo::exists(last)) {
+                start.ConnectionString = StartCatalogue::Prepare(last, report);
+                return start;
+            }
+            if (!last.isEmpty())
+                start.Note = u"Последняя база не найдена: %1. Открыта база пользователя."_s.arg(
+                    QDir::toNativeSeparators(last));
+        }
+    }
+    start.ConnectionString = StartCatalogue::Prepare(argument, report);
+    return start;
+}
 
 TTresmolApp::TTresmolApp(const QString& connectionString)
 {

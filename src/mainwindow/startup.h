@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class TAboutForm;
 class TAddManufacturerForm;
 class TCategoryForm;
@@ -17,6 +19,21 @@ class TMasterForm;
 class TPlatformForm;
 class TProgramTypeForm;
 class TTypeDiscForm;
+
+// The catalogue the program starts on, and what the status bar says about the choice.
+struct TStartCatalogue {
+    QString ConnectionString;
+    // Set when the catalogue worked in last is gone and the user's catalogue opens in
+    // its place.
+    QString Note;
+};
+
+// The catalogue named by ARGUMENT; without one, Tresmol.mdb in the working directory;
+// else the catalogue worked in last, as the settings file SETTINGS names it; else,
+// when there is none or it is gone, the user's own catalogue, made on the first start.
+// A failure to make it goes to REPORT.
+TStartCatalogue ChooseStartCatalogue(const QString& argument, const QString& settings,
+                                     const std::function<void(const QString&)>& report);
 
 class TTresmolApp {
 public:

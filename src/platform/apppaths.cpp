@@ -43,12 +43,12 @@ QString AppPaths::SettingsFile(const QString& executable)
     const QFileInfo exe(executable.isEmpty() ? QCoreApplication::applicationFilePath()
                                              : executable);
     const QString name = exe.completeBaseName() + u".ini"_s;
-    const QString folder = exe.absolutePath();
-    if (Writable(folder))
-        return QDir(folder).filePath(name);
-    const QString config = ConfigFolder();
-    QDir().mkpath(config);
-    return QDir(config).filePath(name);
+    // A portable copy carries its settings file beside it; an installed program never
+    // writes next to itself.
+    const QString beside = QDir(exe.absolutePath()).filePath(name);
+    if (QFileInfo(beside).isFile())
+        return beside;
+    return QDir(ConfigFolder()).filePath(name);
 }
 
 QString AppPaths::PictureFolder(const QString& executable)

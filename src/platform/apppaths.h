@@ -1,8 +1,9 @@
 #pragma once
-// Where the program keeps its own files. Beside the executable when its folder can be
-// written, as the program always did; otherwise (an installed copy under /usr) under
-// the user's configuration folder, $XDG_CONFIG_HOME/tresmol, with the same file name.
-// The picture folder follows the same rule with the user's data folder.
+// Where the program keeps its own files. The settings file is beside the executable
+// only when one is already there (a portable copy carried with its settings);
+// otherwise it is in the user's configuration folder, $XDG_CONFIG_HOME/tresmol, with
+// the same file name. The picture folder is beside the executable when an "Images"
+// folder there can be written, else in the user's data folder.
 // The name follows the executable's actual name, so two copies under different names
 // keep separate files.
 
@@ -11,11 +12,12 @@
 namespace AppPaths {
 
 // The settings file for the executable at EXECUTABLE: its name with ".ini" for its
-// extension, in its folder when that folder is writable, else in the configuration
-// folder. Empty EXECUTABLE means the running program's.
+// extension, in its folder when a file of that name is there, else in the
+// configuration folder (made by the first write, not here). Empty EXECUTABLE means the
+// running program's.
 QString SettingsFile(const QString& executable = QString());
 
-// The folder that holds the settings file when the executable's is not writable.
+// The folder that holds the settings file when none is beside the executable.
 QString ConfigFolder();
 
 // The picture folder for the executable at EXECUTABLE: "Images" in its folder while

@@ -1,10 +1,16 @@
 #include "platform/dialogs.h"
 
 #include <QFileDialog>
+#include <QFutureWatcher>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <atomic>
+#include <memory>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -29,6 +35,15 @@ QMessageBox::Icon QtIcon(TMsgIcon icon)
         break;
     }
     return QMessageBox::NoIcon;
+}
+
+// The picker's previews take their turns on one thread of their own, apart from the
+// pool that decodes the window's pictures.
+QThreadPool* PreviewPool()
+{
+    static QThreadPool pool;
+    pool.setMaxThreadCount(1);
+    return &pool;
 }
 
 } // namespace
@@ -63,6 +78,8 @@ TMsgResult TQtDialogs::MessageBox(QWidget* parent, const QString& text, const QS
                                   TMsgButtons buttons, TMsgIcon icon)
 {
     QMessageBox box(QtIcon(icon), caption, text, QMessageBox::NoButton, parent);
+    // What a box says can be selected and copied: an address, a path, an error.
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     switch (buttons) {
     case TMsgButtons::mbOK:
         box.setStandardButtons(QMessageBox::Ok);
@@ -110,10 +127,27 @@ QString TQtDialogs::OpenPictureName(QWidget* parent, const QString& caption, con
         shown->setFrameShape(QFrame::StyledPanel);
         if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()))
             grid->addWidget(shown, 0, grid->columnCount(), grid->rowCount(), 1);
+        // Decoded on a worker, so that the dialog, and the window under it once the
+        // dialog closes, never waits for a large picture. Only the newest request is
+        // served: one overtaken before its turn is never decoded, and an older result
+        // that arrives late is dropped.
+        auto latest = std::make_shared<std::atomic<quint64>>(0);
         QObject::connect(&dialog, &QFileDialog::currentChanged, shown,
-                         [shown, preview](const QString& path) {
-                             const QImage image = preview(path, shown->contentsRect().size());
-                             shown->setPixmap(QPixmap::fromImage(image));
+                         [shown, preview, latest](const QString& path) {
+                             const quint64 ticket = ++*latest;
+                             shown->clear();
+                             const QSize size = shown->contentsRect().size();
+                             auto* watcher = new QFutureWatcher<QImage>(shown);
+                             QObject::connect(watcher, &QFutureWatcher<QImage>::finished, shown,
+                                              [shown, watcher, latest, ticket] {
+                                                  if (*latest == ticket)
+                                                      shown->setPixmap(
+                                                          QPixmap::fromImage(watcher->result()));
+                                                  watcher->deleteLater();
+                                              });
+                             watcher->setFuture(QtConcurrent::run(PreviewPool(), [=] {
+                                 return *latest == ticket ? preview(path, size) : QImage();
+                             }));
                          });
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

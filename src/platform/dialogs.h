@@ -13,7 +13,8 @@
 class QWidget;
 
 // Draws the picture in a file for a picker's preview, fitted into the given size; a
-// null image when the file shows no picture.
+// null image when the file shows no picture. It runs on a worker thread, not the
+// window's, and must be safe there.
 using TPicturePreview = std::function<QImage(const QString& path, const QSize& size)>;
 
 enum class TMsgButtons { mbOK, mbOKCancel, mbYesNo };

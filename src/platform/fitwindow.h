@@ -21,4 +21,20 @@ void GrowControls(QWidget* root);
 // its form). Controls are grown first (GrowControls).
 QSize ContentSize(QWidget* window, QSize designed);
 
+// Moves WINDOW, about to be shown, so that its frame is centred on its owner's frame
+// (ON_OWNER, when it has one) or on its screen's free area, and lies on that screen.
+// Until the window manager has framed the window once, its frame is taken to be the
+// owner's (the same manager draws both), so that the first opening lands where the
+// later ones do.
+void CentreFrame(QWidget* window, bool onOwner);
+
+// How a secondary window is placed each time it is shown.
+enum class TPlace {
+    OnOwner,      // centred on the main window, every time
+    OnScreen,     // centred on the screen, every time
+    FirstOnOwner, // centred on the main window the first time, then where the user left it
+};
+// Places WINDOW so whenever it is shown, before it reaches the screen.
+void PlaceWhenShown(QWidget* window, TPlace place);
+
 } // namespace FitWindow

@@ -1,6 +1,8 @@
 #include "platform/inifile.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringList>
 
@@ -47,7 +49,8 @@ std::optional<QString> KeyOf(const QString& line)
 
 bool Same(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
-std::optional<QString> Find(const QString& fileName, const QString& section, const QString& key)
+std::optional<QString> FindInFile(const QString& fileName, const QString& section,
+                                  const QString& key)
 {
     bool inSection = false;
     for (const QString& line : ReadLines(fileName)) {
@@ -93,34 +96,15 @@ std::optional<int> ParseInteger(const QString& text)
     // Hexadecimal values wrap to 32 bits, as 0xFFFFFFFF means -1.
     if (base == 16 ? v > 0xFFFFFFFFLL : v > 0x80000000LL)
         return std::nullopt;
-    const auto value = qint32(quint32(v));
-    return negative ? -value : value;
+    // The sign is applied before the value is cut to 32 bits: -2147483648 is a valid
+    // value whose magnitude no int can hold, and "-0x80000000" wraps like the rest.
+    return qint32(quint32(negative ? -v : v));
 }
 
-} // namespace
-
-QString TIniFile::ReadString(const QString& section, const QString& key,
-                             const QString& defaultValue) const
+// LINES with SECTION / KEY set to VALUE: the key in place when it is there, else at
+// the end of its section, else in a new section at the end.
+void Apply(QStringList& lines, const QString& section, const QString& key, const QString& value)
 {
-    return Find(FFileName, section, key).value_or(defaultValue);
-}
-
-int TIniFile::ReadInteger(const QString& section, const QString& key, int defaultValue) const
-{
-    const auto text = Find(FFileName, section, key);
-    if (!text)
-        return defaultValue;
-    return ParseInteger(*text).value_or(defaultValue);
-}
-
-bool TIniFile::ReadBool(const QString& section, const QString& key, bool defaultValue) const
-{
-    return ReadInteger(section, key, defaultValue ? 1 : 0) != 0;
-}
-
-void TIniFile::WriteString(const QString& section, const QString& key, const QString& value)
-{
-    QStringList lines = ReadLines(FFileName);
     qsizetype sectionAt = -1; // the line that opens the section
     qsizetype insertAt = -1;  // after the section's last non-blank line
     qsizetype keyAt = -1;
@@ -154,9 +138,80 @@ void TIniFile::WriteString(const QString& section, const QString& key, const QSt
             lines << QString();
         lines << u'[' + section + u']' << entry;
     }
+}
 
+} // namespace
+
+std::optional<QString> TIniFile::Find(const QString& section, const QString& key) const
+{
+    // A value held for the next update is what the file will say.
+    if (FHeld)
+        for (auto w = FHeld->crbegin(); w != FHeld->crend(); ++w)
+            if (Same(w->Section, section) && Same(w->Key, key))
+                return w->Value;
+    return FindInFile(FFileName, section, key);
+}
+
+QString TIniFile::ReadString(const QString& section, const QString& key,
+                             const QString& defaultValue) const
+{
+    return Find(section, key).value_or(defaultValue);
+}
+
+int TIniFile::ReadInteger(const QString& section, const QString& key, int defaultValue) const
+{
+    const auto text = Find(section, key);
+    if (!text)
+        return defaultValue;
+    return ParseInteger(*text).value_or(defaultValue);
+}
+
+bool TIniFile::ReadBool(const QString& section, const QString& key, bool defaultValue) const
+{
+    return ReadInteger(section, key, defaultValue ? 1 : 0) != 0;
+}
+
+void TIniFile::WriteString(const QString& section, const QString& key, const QString& value)
+{
+    if (FHeld) {
+        FHeld->append({section, key, value});
+        return;
+    }
+    QStringList lines = ReadLines(FFileName);
+    Apply(lines, section, key, value);
+    Save(lines);
+}
+
+void TIniFile::BeginUpdate()
+{
+    if (!FHeld)
+        FHeld.emplace();
+}
+
+void TIniFile::EndUpdate()
+{
+    if (!FHeld)
+        return;
+    const QList<THeldWrite> held = std::move(*FHeld);
+    FHeld.reset();
+    if (held.isEmpty())
+        return;
+    // Read afresh, so that what was edited by hand meanwhile stays beside our values.
+    QStringList lines = ReadLines(FFileName);
+    for (const THeldWrite& w : held)
+        Apply(lines, w.Section, w.Key, w.Value);
+    Save(lines);
+}
+
+void TIniFile::CancelUpdate() { FHeld.reset(); }
+
+void TIniFile::Save(const QStringList& lines) const
+{
+    // A new file is written beside the old one and renamed over it, so that a reader,
+    // a crash or a full disk never meets half a file. Its folder is made on the first
+    // write: the configuration folder need not exist before.
+    QDir().mkpath(QFileInfo(FFileName).absolutePath());
     QSaveFile file(FFileName);
-    file.setDirectWriteFallback(true);
     const QByteArray bytes = (lines.join(u"\n"_s) + u'\n').toUtf8();
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
         throw EIniFileError(u"Unable to write to %1"_s.arg(FFileName));

@@ -61,12 +61,43 @@ QString TPictureFolder::FreeName(const QString& name, int maxLength) const
     return candidate;
 }
 
+namespace {
+
+// Pictures larger than this are always copied, never compared.
+constexpr qint64 SameFileLimit = 64 * 1024 * 1024;
+
+} // namespace
+
+QString TPictureFolder::SameFile(const QString& name, const QByteArray& data) const
+{
+    // The same picture added again, or the same icon harvested again, would otherwise
+    // leave one more copy under the next free name each time. Only the names it would
+    // have been given are looked at, and their contents only when the sizes agree.
+    const QDir folder(FPath);
+    for (const QFileInfo& file : folder.entryInfoList(QDir::Files | QDir::Hidden)) {
+        const QString candidate = file.fileName();
+        const qsizetype underscore = candidate.indexOf(u'_');
+        bool numbered = false;
+        if (underscore > 0 && candidate.mid(underscore + 1) == name)
+            candidate.left(underscore).toUInt(&numbered);
+        if ((candidate != name && !numbered) || file.size() != data.size())
+            continue;
+        QFile f(file.filePath());
+        if (f.open(QIODevice::ReadOnly) && f.readAll() == data)
+            return candidate;
+    }
+    return QString();
+}
+
 QString TPictureFolder::Store(const QString& source, int maxLength) const
 {
     const QFileInfo from(source);
     if (!from.isFile())
         throw EError(u"Не удалось скопировать картинку: файл %1 не найден"_s.arg(
             QDir::toNativeSeparators(source)));
+    if (QFile in(source); from.size() <= SameFileLimit && in.open(QIODevice::ReadOnly))
+        if (const QString same = SameFile(from.fileName(), in.readAll()); !same.isEmpty())
+            return same;
     if (!QDir().mkpath(FPath))
         throw EError(
             u"Не удалось создать папку для картинок %1"_s.arg(QDir::toNativeSeparators(FPath)));
@@ -88,6 +119,8 @@ QString TPictureFolder::Store(const QString& source, int maxLength) const
 
 QString TPictureFolder::StoreData(const QString& name, const QByteArray& data, int maxLength) const
 {
+    if (const QString same = SameFile(name, data); !same.isEmpty())
+        return same;
     if (!QDir().mkpath(FPath))
         throw EError(
             u"Не удалось создать папку для картинок %1"_s.arg(QDir::toNativeSeparators(FPath)));

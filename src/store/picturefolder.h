@@ -34,14 +34,21 @@ public:
     // name a record can hold is the name of the file.
     QString FreeName(const QString& name, int maxLength) const;
 
+    // The name of a file in the folder that holds exactly DATA and is named as a
+    // picture called NAME is stored (NAME itself, or a number and "_" before it); ""
+    // when there is none.
+    QString SameFile(const QString& name, const QByteArray& data) const;
+
     // Copies the file at SOURCE into the folder (created when missing) under
     // FreeName(its file name, MAXLENGTH), never over an existing file, and returns the
-    // name. A failure throws EError saying why; the folder is left as it was.
+    // name; a file of that name with the same bytes is used as it is (SameFile). A
+    // failure throws EError saying why; the folder is left as it was.
     QString Store(const QString& source, int maxLength) const;
 
     // Writes DATA into the folder (created when missing) as a new file under
-    // FreeName(NAME, MAXLENGTH), never over an existing file, and returns the name. A
-    // failure throws EError saying why.
+    // FreeName(NAME, MAXLENGTH), never over an existing file, and returns the name; a
+    // file of that name with the same bytes is used as it is (SameFile). A failure
+    // throws EError saying why.
     QString StoreData(const QString& name, const QByteArray& data, int maxLength) const;
 
     // Deletes the file NAME stands for when NAME is safe and names a file; true when a

@@ -3,6 +3,7 @@
 // the AppStream metadata, the icons, and the manual page against `tresmol-cli --help`.
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
@@ -72,6 +73,48 @@ private slots:
             Run(QStringLiteral(TRESMOL_CMAKE), {u"--install"_s, QStringLiteral(TRESMOL_BINARY_DIR),
                                                 u"--prefix"_s, FPrefix.path()});
         QVERIFY2(r.Status == 0, qPrintable(r.Out));
+    }
+
+    // The installed README, the program's home page, shows every picture it names.
+    void readmeShowsNoBrokenPicture()
+    {
+        const QString readme = Installed(u"share/doc/tresmol/README.md"_s);
+        QFile f(readme);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(f.readAll());
+        static const QRegularExpression picture(uR"(!\[[^\]]*\]\(([^)\s]+)\))"_s);
+        int pictures = 0;
+        for (const QRegularExpressionMatch& m : picture.globalMatch(text)) {
+            ++pictures;
+            const QString target = QFileInfo(readme).dir().filePath(m.captured(1));
+            QVERIFY2(!QImage(target).isNull(), qPrintable(m.captured(1)));
+        }
+        QVERIFY(pictures > 0);
+    }
+
+    // The licence, in the form Debian's tools read, and the project's LICENSE.
+    void copyrightIsMachineReadable()
+    {
+        QFile f(Installed(u"share/doc/tresmol/copyright"_s));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(f.readAll()).split(u'\n');
+        QCOMPARE(lines.first(),
+                 u"Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/"_s);
+        QVERIFY(lines.contains(u"Files: *"_s));
+        QVERIFY(lines.contains(u"License: GPL-2+"_s));
+        QFile license(QStringLiteral(TRESMOL_SOURCE_DIR "/LICENSE"));
+        QVERIFY(license.open(QIODevice::ReadOnly));
+        QVERIFY(license.readAll().contains(
+            "GNU GENERAL PUBLIC LICENSE\n                       Version 2"));
+    }
+
+    // A Debian package carries its changelog, compressed, beside the copyright.
+    void changelogIsInstalled()
+    {
+        const TRun r = Run(u"gzip"_s, {u"-dc"_s, Installed(u"share/doc/tresmol/changelog.gz"_s)});
+        QCOMPARE(r.Status, 0);
+        QVERIFY2(r.Out.startsWith(u"tresmol ("_s + QStringLiteral(TRESMOL_VERSION) + u')'),
+                 qPrintable(r.Out));
     }
 
     void programsAreInstalled_data()

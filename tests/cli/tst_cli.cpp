@@ -1,6 +1,7 @@
 #include "store/catalogue.h"
 #include "store/datamodule.h"
 
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -64,6 +65,8 @@ private slots:
     void listsWithinAMemoryLimit();
     void failuresExitWithAClearMessage_data();
     void failuresExitWithAClearMessage();
+    void clearWithoutASearchAsksForAll_data();
+    void clearWithoutASearchAsksForAll();
     void clearDeletesWhatTheViewShows_data();
     void clearDeletesWhatTheViewShows();
     void createMakesTheStandardLists_data();
@@ -190,7 +193,7 @@ void TestCli::failuresExitWithAClearMessage_data()
     QTest::newRow("unknown option")
         << QStringList{u"list"_s, u"@DEMO@"_s, u"--fast"_s} << u"unknown option"_s;
     QTest::newRow("clear a missing catalogue")
-        << QStringList{u"clear"_s, u"/nonexistent/x.mdb"_s} << u"does not exist"_s;
+        << QStringList{u"clear"_s, u"/nonexistent/x.mdb"_s, u"--all"_s} << u"does not exist"_s;
     QTest::newRow("clear without a catalogue") << QStringList{u"clear"_s} << u"usage"_s;
     QTest::newRow("clear, search without text")
         << QStringList{u"clear"_s, u"@DEMO@"_s, u"--search"_s} << u"needs a value"_s;
@@ -205,6 +208,39 @@ void TestCli::failuresExitWithAClearMessage()
     QCOMPARE(r.Status, 1);
     QVERIFY2(r.Err.contains(mentions), qPrintable(r.Err));
     QVERIFY(r.Out.isEmpty());
+}
+
+void TestCli::clearWithoutASearchAsksForAll_data()
+{
+    QTest::addColumn<QStringList>("extra");
+    QTest::newRow("nothing else") << QStringList();
+    QTest::newRow("another option's flag") << QStringList{u"--json"_s};
+}
+
+void TestCli::clearWithoutASearchAsksForAll()
+{
+    QFETCH(QStringList, extra);
+    QTemporaryDir dir;
+    const QString catalogue = dir.filePath(u"clear.mdb"_s);
+    QCOMPARE(Cli({u"demo"_s, catalogue}).Status, 0);
+    const QStringList before = ListedNames({catalogue});
+    QVERIFY(!before.isEmpty());
+    QFile file(catalogue);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    file.close();
+    const TRun r = Cli(QStringList{u"clear"_s, catalogue} + extra);
+    if (!extra.isEmpty()) {
+        // An option clear does not know is refused as before.
+        QCOMPARE(r.Status, 1);
+    } else {
+        QCOMPARE(r.Status, 2);
+        QVERIFY2(r.Err.contains(u"--all"_s), qPrintable(r.Err));
+    }
+    QVERIFY(r.Out.isEmpty());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), bytes);
+    QCOMPARE(ListedNames({catalogue}), before);
 }
 
 void TestCli::clearDeletesWhatTheViewShows_data()
@@ -235,6 +271,8 @@ void TestCli::clearDeletesWhatTheViewShows()
     QStringList args{u"clear"_s, catalogue};
     if (!search.isEmpty())
         args << u"--search"_s << search;
+    else
+        args << u"--all"_s;
     const TRun r = Cli(args);
     QCOMPARE(r.Status, 0);
     QVERIFY2(r.Err.isEmpty(), qPrintable(r.Err));

@@ -6,12 +6,15 @@
 #include "extras/apitext.h"
 #include "extras/gpanel.h"
 #include "extras/weblink.h"
+#include "platform/shell.h"
 #include "tests/common/controls.h"
+#include "tests/common/scripteddialogs.h"
 
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QListWidget>
 #include <QMouseEvent>
+#include <QScopeGuard>
 #include <QTest>
 #include <QToolButton>
 
@@ -256,6 +259,27 @@ private slots:
         QVERIFY(QFileInfo(HomePageUrl().toLocalFile()).isFile());
         QVERIFY(link->text().startsWith(u' '));
         QCOMPARE(link->toolTip(), HomePageUrl().toString());
+    }
+
+    // Where nothing can open the address, a box gives it to be copied.
+    void linkThatCannotBeOpenedGivesTheAddress()
+    {
+        TScriptedDialogs dialogs;
+        SetDialogs(&dialogs);
+        Shell::SetOpener([](const QUrl&) { return false; });
+        const auto restore = qScopeGuard([] {
+            Shell::SetOpener({});
+            SetDialogs(nullptr);
+        });
+        ShowForm();
+        auto* link = Control<TWebLink>(FForm.get(), u"Label9"_s);
+        QTest::mouseClick(link, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+        QCOMPARE(dialogs.Messages().size(), 1);
+        QCOMPARE(dialogs.Messages()[0].Icon, TMsgIcon::miInformation);
+        QVERIFY2(dialogs.Messages()[0].Text.contains(
+                     HomePageUrl().toDisplayString(QUrl::PreferLocalFile)),
+                 qPrintable(dialogs.Messages()[0].Text));
+        QVERIFY(FForm->isVisible());
     }
 };
 

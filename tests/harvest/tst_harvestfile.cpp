@@ -558,19 +558,28 @@ void TestHarvestFile::iconsBecomePictures()
     QVERIFY(source.open(QIODevice::ReadOnly));
     const QByteArray icon = source.readAll();
 
-    // The picture naming rule: the name, then 1_, 2_..., a gap filled first.
+    // The same icon harvested again names the file already there, rather than adding
+    // one more copy of the same bytes each time.
     QStringList names;
     for (int i = 0; i < 3; ++i) {
         QVERIFY(Harvest::HarvestFile(t, Fixture(u"icons64.exe"_s), options));
         names << images();
     }
-    QCOMPARE(names, (QStringList{u"icons64.ico"_s, u"1_icons64.ico"_s, u"2_icons64.ico"_s}));
-    for (const QString& n : names) {
-        QFile stored(pictures.FilePath(n));
+    QCOMPARE(names, (QStringList{u"icons64.ico"_s, u"icons64.ico"_s, u"icons64.ico"_s}));
+    QCOMPARE(QDir(pictures.Path()).entryList(QDir::Files), QStringList{u"icons64.ico"_s});
+    {
+        QFile stored(pictures.FilePath(names.first()));
         QVERIFY(stored.open(QIODevice::ReadOnly));
         QCOMPARE(stored.readAll(), icon);
     }
-    QVERIFY(pictures.Remove(u"1_icons64.ico"_s));
+    // Another file's bytes under that name go to the first free name (1_, 2_..., a gap
+    // filled first).
+    QVERIFY(pictures.Remove(u"icons64.ico"_s));
+    {
+        QFile other(pictures.FilePath(u"icons64.ico"_s));
+        QVERIFY(other.open(QIODevice::WriteOnly));
+        other.write("another picture");
+    }
     Harvest::HarvestFile(t, Fixture(u"icons64.exe"_s), options);
     QCOMPARE(images(), u"1_icons64.ico"_s);
 

@@ -230,7 +230,7 @@ void TestMasterForm::sameFolderTwiceInAnotherCaseKeepsOne()
     QCOMPARE(ui->FoldersList->item(1)->text(), FOther);
     QCOMPARE(ui->FoldersList->currentRow(), 1);
     QCOMPARE(FDialogs.Asked().size(), 5);
-    QCOMPARE(FDialogs.Asked().first().Caption, u"Select a folder to scan"_s);
+    QCOMPARE(FDialogs.Asked().first().Caption, u"Выберите папку для поиска программ"_s);
 }
 
 void TestMasterForm::deleteFolder()

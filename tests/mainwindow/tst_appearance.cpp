@@ -8,6 +8,7 @@
 #include "harvestwindows/infoform.h"
 #include "harvestwindows/masterform.h"
 #include "lists/editrecordform.h"
+#include "mainwindow/columnform.h"
 #include "mainwindow/mainform.h"
 #include "mainwindow/startup.h"
 #include "platform/icons.h"
@@ -19,6 +20,7 @@
 
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFrame>
@@ -318,6 +320,51 @@ private slots:
             Control<QPushButton>(wizard, u"CancelBtn"_s)->click();
         });
         Ui().ActScan->trigger();
+    }
+
+    void columnChooserKeepsEveryCaptionWhole_data()
+    {
+        QTest::addColumn<int>("points"); // the desktop's font size; 0 as it is
+        QTest::newRow("default font") << 0;
+        QTest::newRow("10 points") << 10;
+        QTest::newRow("12 points") << 12;
+    }
+
+    void columnChooserKeepsEveryCaptionWhole()
+    {
+        QFETCH(int, points);
+        const QFont before = QApplication::font();
+        const auto restore = qScopeGuard([&] { QApplication::setFont(before); });
+        if (points > 0) {
+            QFont f = before;
+            f.setPointSize(points);
+            QApplication::setFont(f);
+        }
+        TColumnForm chooser;
+        chooser.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&chooser));
+        Settle(&chooser);
+        // At least the designed size.
+        QVERIFY(chooser.width() >= 383 && chooser.height() >= 193);
+        auto* list = Control<QListWidget>(&chooser, u"CheckListBox1"_s);
+        QCOMPARE(list->count(), TColumnForm::ItemCount);
+        for (int i = 0; i < list->count(); ++i) {
+            const QModelIndex index = list->model()->index(i, 0);
+            const QRect cell = list->visualRect(index);
+            const QSize needs = list->sizeHintForIndex(index);
+            QVERIFY2(cell.width() >= needs.width() && cell.height() >= needs.height(),
+                     qPrintable(u"%1: %2x%3, needs %4x%5"_s.arg(list->item(i)->text())
+                                    .arg(cell.width())
+                                    .arg(cell.height())
+                                    .arg(needs.width())
+                                    .arg(needs.height())));
+            QVERIFY2(list->viewport()->rect().contains(cell), qPrintable(list->item(i)->text()));
+        }
+        // The buttons stay inside the window.
+        for (const QString& name : {u"SpeedButton1"_s, u"SpeedButton2"_s}) {
+            const QWidget* b = Control<QToolButton>(&chooser, name);
+            QVERIFY(chooser.rect().contains(QRect(b->mapTo(&chooser, QPoint()), b->size())));
+        }
     }
 
     void everyCommandHasAPictureOfItsOwn()

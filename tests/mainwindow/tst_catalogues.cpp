@@ -4,17 +4,19 @@
 
 #include "mainwindow/mainform.h"
 #include "mainwindow/startup.h"
+#include "pictures/image.h"
 #include "platform/apppaths.h"
 #include "platform/command.h"
 #include "store/catalogue.h"
 #include "store/datamodule.h"
-#include "store/startcatalogue.h"
 #include "tests/common/scripteddialogs.h"
 #include "tests/common/testcatalogue.h"
 #include "tests/mainwindow/form1controls.h"
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
+#include <QMenu>
 #include <QTest>
 
 using namespace Qt::Literals::StringLiterals;
@@ -83,14 +85,19 @@ private:
         return Control<QAction>(FApp->Form1, QString::fromUtf16(name));
     }
 
+    QString Ini() const { return FDir->filePath(u"tresmol.ini"_s); }
+
     // Start-up as the program does it: the catalogue chosen (and made) for ARGUMENT,
     // every window created, the main window shown and activated, which connects.
-    void Start(const QString& argument)
+    void Start(const QString& argument, const QString& connectionString = QString())
     {
-        const QString connectionString = StartCatalogue::Prepare(
-            argument, [](const QString& message) { ShowErrorBox(message); });
-        FApp = std::make_unique<TTresmolApp>(connectionString);
-        FApp->Form1->SetSettingsFileName(FDir->filePath(u"tresmol.ini"_s));
+        const TStartCatalogue start = ChooseStartCatalogue(
+            argument, Ini(), [](const QString& message) { ShowErrorBox(message); });
+        FApp = std::make_unique<TTresmolApp>(connectionString.isEmpty() ? start.ConnectionString
+                                                                        : connectionString);
+        FApp->Form1->SetSettingsFileName(Ini());
+        if (!start.Note.isEmpty())
+            FApp->Form1->ShowOutcome(start.Note);
         FApp->Form1->show();
         FApp->Form1->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(FApp->Form1));
@@ -100,6 +107,39 @@ private:
     {
         Start(path);
         QVERIFY(Table().Active());
+    }
+
+    // The program closed and started again from the menu: no argument.
+    void Restart()
+    {
+        FApp->Form1->close();
+        FApp.reset();
+        Start(QString());
+    }
+
+    QStringList RecentItems()
+    {
+        auto* menu = FApp->Form1->findChild<QMenu*>(u"RecentBases1"_s);
+        emit FApp->Form1->findChild<QMenu*>(u"N1"_s)->aboutToShow();
+        QStringList texts;
+        for (QAction* a : menu->actions())
+            texts << a->text();
+        return texts;
+    }
+
+    // Runs the item of "Недавние базы" that names PATH, as a click does.
+    void ChooseRecent(const QString& path)
+    {
+        RecentItems();
+        auto* menu = FApp->Form1->findChild<QMenu*>(u"RecentBases1"_s);
+        QAction* chosen = nullptr;
+        for (QAction* a : menu->actions())
+            if (a->text().endsWith(u' ' + path))
+                chosen = a;
+        QVERIFY2(chosen, qPrintable(path));
+        chosen->trigger();
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
     }
 
 private slots:
@@ -352,6 +392,161 @@ private slots:
         QCOMPARE(Names(Table()), QStringList{u"Bravo"_s});
         FApp->Form1->ActionList1Update();
         QVERIFY(Ui().ActAdd->isEnabled());
+    }
+
+    void restartOpensTheCatalogueWorkedInLast_data()
+    {
+        QTest::addColumn<QString>("workFile"); // Tresmol.mdb in the working folder
+        QTest::addColumn<bool>("gone");        // the last catalogue removed before restart
+        QTest::addColumn<QString>("opened");   // the record shown after the restart
+        QTest::newRow("the last one") << u"none"_s << false << u"Bravo"_s;
+        QTest::newRow("gone: the user's, said once") << u"none"_s << true << QString();
+        QTest::newRow("working folder first") << u"catalogue"_s << false << u"Tresmol.mdb"_s;
+    }
+
+    void restartOpensTheCatalogueWorkedInLast()
+    {
+        QFETCH(QString, workFile);
+        QFETCH(bool, gone);
+        QFETCH(QString, opened);
+        const QString second = FDir->filePath(u"Мои диски.mdb"_s);
+        MakeFile(second, u"catalogue"_s, u"Bravo"_s);
+        Start(QString()); // the user's catalogue, made now
+        QVERIFY(Table().Active());
+        FDialogs.AnswerFile(second);
+        Item(u"OpenBase1")->trigger();
+        QCOMPARE(Names(Table()), QStringList{u"Bravo"_s});
+
+        MakeFile(u"Tresmol.mdb"_s, workFile, u"Tresmol.mdb"_s);
+        if (gone)
+            QVERIFY(QFile::remove(second));
+        Restart();
+        QVERIFY(FDialogs.Messages().isEmpty());
+        QVERIFY(Table().Active());
+        QCOMPARE(Names(Table()), opened.isEmpty() ? QStringList() : QStringList{opened});
+        // Nothing is made in place of the catalogue that is gone.
+        QCOMPARE(QFileInfo::exists(second), !gone);
+        if (gone) {
+            QCOMPARE(Ui().StatusText(0), u"Подключены к "_s + AppPaths::UserCatalogue());
+            QVERIFY2(Ui().StatusText(2).contains(second), qPrintable(Ui().StatusText(2)));
+            // Said once: the next start opens the user's catalogue without a word.
+            Restart();
+            QCOMPARE(Ui().StatusText(0), u"Подключены к "_s + AppPaths::UserCatalogue());
+            QVERIFY(Ui().StatusText(2).isEmpty());
+        } else {
+            QVERIFY(Ui().StatusText(2).isEmpty());
+        }
+    }
+
+    void recentBasesKeepTheLastFive()
+    {
+        QStringList paths;
+        for (int i = 0; i < 7; ++i) {
+            paths << FDir->filePath(u"c%1.mdb"_s.arg(i));
+            MakeFile(paths.last(), u"catalogue"_s, u"Name%1"_s.arg(i));
+        }
+        StartOn(paths[0]);
+        for (int i = 1; i < 7; ++i) {
+            FDialogs.AnswerFile(paths[i]);
+            Item(u"OpenBase1")->trigger();
+        }
+        // Newest first, five of them, each once.
+        QStringList expected;
+        for (int i = 6; i > 1; --i)
+            expected << u"&%1 %2"_s.arg(7 - i).arg(paths[i]);
+        QCOMPARE(RecentItems(), expected);
+        QVERIFY(FApp->Form1->findChild<QMenu*>(u"RecentBases1"_s)->isEnabled());
+
+        // An item switches to its catalogue, which goes to the head of the list.
+        ChooseRecent(paths[3]);
+        QVERIFY(FDialogs.Messages().isEmpty());
+        QCOMPARE(Names(Table()), QStringList{u"Name3"_s});
+        QCOMPARE(RecentItems().first(), u"&1 "_s + paths[3]);
+        QCOMPARE(RecentItems().size(), 5);
+    }
+
+    void recentBaseThatIsGoneIsRemovedWithAMessage()
+    {
+        const QString first = FDir->filePath(u"first.mdb"_s);
+        const QString second = FDir->filePath(u"second.mdb"_s);
+        MakeFile(first, u"catalogue"_s, u"Alpha"_s);
+        MakeFile(second, u"catalogue"_s, u"Bravo"_s);
+        StartOn(first);
+        FDialogs.AnswerFile(second);
+        Item(u"OpenBase1")->trigger();
+        FDialogs.AnswerFile(first);
+        Item(u"OpenBase1")->trigger();
+        QCOMPARE(RecentItems().size(), 2);
+        QVERIFY(QFile::remove(second));
+
+        ChooseRecent(second);
+        QCOMPARE(FDialogs.Messages().size(), 1);
+        QVERIFY2(FDialogs.Messages()[0].Text.contains(second),
+                 qPrintable(FDialogs.Messages()[0].Text));
+        QCOMPARE(FDialogs.Messages()[0].Icon, TMsgIcon::miWarning);
+        QVERIFY(!QFileInfo::exists(second));
+        QCOMPARE(Names(Table()), QStringList{u"Alpha"_s});
+        QCOMPARE(RecentItems(), QStringList{u"&1 "_s + first});
+    }
+
+    void readOnlyCatalogueIsSaidAtOpen()
+    {
+        const QString first = FDir->filePath(u"first.mdb"_s);
+        const QString second = FDir->filePath(u"second.mdb"_s);
+        MakeFile(first, u"catalogue"_s, u"Alpha"_s);
+        MakeFile(second, u"catalogue"_s, u"Bravo"_s);
+        Start(QString(), Catalogue::ConnectionStringFor(first) + u";Mode=Read"_s);
+        QVERIFY(Table().Active());
+        QVERIFY(FDialogs.Messages().isEmpty());
+        QCOMPARE(FApp->Form1->windowTitle(), u"Tresmol — только чтение"_s);
+        QCOMPARE(Ui().StatusText(0), u"Подключены к "_s + first + u" (только чтение)"_s);
+        // A catalogue that can be written says nothing of the kind.
+        FDialogs.AnswerFile(second);
+        Item(u"OpenBase1")->trigger();
+        QCOMPARE(FApp->Form1->windowTitle(), u"Tresmol"_s);
+        QCOMPARE(Ui().StatusText(0), u"Подключены к "_s + second);
+    }
+
+    void switchingLeavesNothingOfTheCatalogueBefore_data()
+    {
+        QTest::addColumn<QString>("item"); // CreateBase1 or OpenBase1
+        QTest::newRow("Создать базу") << u"CreateBase1"_s;
+        QTest::newRow("Открыть базу") << u"OpenBase1"_s;
+    }
+
+    void switchingLeavesNothingOfTheCatalogueBefore()
+    {
+        QFETCH(QString, item);
+        const QString first = FDir->filePath(u"first.mdb"_s);
+        const QString empty = FDir->filePath(u"empty.mdb"_s);
+        MakeFile(first, u"catalogue"_s, u"Alpha"_s);
+        if (item == u"OpenBase1"_s)
+            Catalogue::CreateNew(empty);
+        // The record's picture, in a picture folder of the test's own.
+        const QString pictures = FDir->filePath(u"Images"_s);
+        QDir().mkpath(pictures);
+        QImage red(8, 8, QImage::Format_RGB32);
+        red.fill(Qt::red);
+        QVERIFY(red.save(QDir(pictures).filePath(u"red.png"_s)));
+        StartOn(first);
+        FApp->Form1->SetPictureFolder(pictures);
+        Table().Edit();
+        Table().FieldByName(u"Images"_s)->SetAsString(u"red.png"_s);
+        Table().Post();
+        auto* image = Control<TImage>(FApp->Form1, u"Image1"_s);
+        QVERIFY(!image->Picture().IsNull());
+        FApp->Form1->ShowOutcome(u"Добавлено записей: 3"_s);
+
+        if (item == u"CreateBase1"_s)
+            FDialogs.AnswerSaveFile(empty);
+        else
+            FDialogs.AnswerFile(empty);
+        Item(reinterpret_cast<const char16_t*>(item.utf16()))->trigger();
+        QVERIFY(FDialogs.Messages().isEmpty());
+        QCOMPARE(Table().RecordCount(), 0);
+        QVERIFY(image->Picture().IsNull());
+        QVERIFY(Ui().StatusText(1).isEmpty());
+        QVERIFY(Ui().StatusText(2).isEmpty());
     }
 
     void createBase_data()

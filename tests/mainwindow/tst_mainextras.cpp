@@ -8,14 +8,19 @@
 #include "mainwindow/startup.h"
 #include "platform/dialogs.h"
 #include "store/catalogue.h"
+#include "store/datamodule.h"
 #include "tests/common/controls.h"
 #include "tests/common/scripteddialogs.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QDesktopServices>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -65,6 +70,60 @@ private slots:
     }
 
     // Silver to white inside the lowered bevel, behind the transparent caption.
+    // Each secondary window opens where it belongs from the first opening on: the
+    // wizard, the list editors, the file information window and the record editor
+    // centred on the main window, the About window on the screen; and the second
+    // opening finds it in the same place.
+    void windowsOpenInPlaceTheFirstTime_data()
+    {
+        QTest::addColumn<QString>("item"); // the menu item or action that opens it
+        QTest::addColumn<bool>("onScreen");
+        QTest::newRow("wizard") << u"ActScan"_s << false;
+        QTest::newRow("About") << u"N11"_s << true;
+        QTest::newRow("disc types") << u"N13"_s << false;
+        QTest::newRow("disc makers") << u"ManufN12"_s << false;
+        QTest::newRow("file information") << u"ActFileInfo"_s << false;
+        QTest::newRow("record editor") << u"ActRed"_s << false;
+    }
+    void windowsOpenInPlaceTheFirstTime()
+    {
+        QFETCH(QString, item);
+        QFETCH(bool, onScreen);
+        // The main window off the screen's centre, so that the two kinds differ.
+        FApp->Form1->move(20, 10);
+        QCoreApplication::processEvents();
+        QList<QRect> opened;
+        for (int time = 0; time < 2; ++time) {
+            QTimer::singleShot(0, this, [&] {
+                QWidget* w = QApplication::activeModalWidget();
+                if (!w)
+                    return;
+                // Under a window manager the frame is known once the window is up.
+                if (QTest::qWaitForWindowExposed(w) &&
+                    QGuiApplication::platformName() != u"offscreen"_s)
+                    QTest::qWait(300);
+                opened << w->frameGeometry();
+                w->close();
+            });
+            // The wizard asks for nothing before it shows; the record editor needs a
+            // record, made on the way.
+            Control<QAction>(Form1(), item)->trigger();
+            if (FApp->DataModule1->BookTable.State() != TDataSetState::dsBrowse)
+                FApp->DataModule1->BookTable.Cancel();
+        }
+        QCOMPARE(opened.size(), 2);
+        QCOMPARE(opened[1], opened[0]);
+        const QRect screen = Form1()->screen()->availableGeometry();
+        const QPoint centre = onScreen ? screen.center() : FApp->Form1->frameGeometry().center();
+        const QPoint offset = opened[0].center() - centre;
+        QVERIFY2(offset.manhattanLength() <= 2 || !screen.contains(opened[0].translated(offset)),
+                 qPrintable(u"%1, %2 off"_s.arg(offset.x()).arg(offset.y())));
+        QVERIFY2(screen.contains(opened[0]), qPrintable(u"%1,%2 %3x%4"_s.arg(opened[0].x())
+                                                            .arg(opened[0].y())
+                                                            .arg(opened[0].width())
+                                                            .arg(opened[0].height())));
+    }
+
     void filterBarGradient()
     {
         auto* bar = Control<TGPanel>(Form1(), u"GPanel1"_s);

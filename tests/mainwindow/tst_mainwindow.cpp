@@ -714,8 +714,13 @@ private slots:
             QVERIFY(!FApp->Form1->findChild<QAction*>(name)->isChecked());
         QVERIFY(!header->isSortIndicatorShown());
 
+        // The current record keeps its place in the catalogue; the status bar names
+        // its new position.
+        const QString current = Name();
         FApp->Form1->findChild<QAction*>(item)->trigger();
         QCOMPARE(Shown(), order);
+        QCOMPARE(Name(), current);
+        QCOMPARE(Ui().StatusText(1), u"Запись %1 из 3"_s.arg(order.indexOf(current) + 1));
         QCOMPARE(Ui().DBGrid1->model()->index(0, 1).data().toString(), order.first());
         QCOMPARE(Ui().DBGrid1->model()->index(2, 0).data().toString(), u"3"_s);
 
@@ -731,10 +736,15 @@ private slots:
                      ->headerData(header->sortIndicatorSection(), Qt::Horizontal)
                      .toString(),
                  column);
-        // A click on a column title sorts nothing, so the mark stays where the sort is.
-        const int other = header->sortIndicatorSection() == 0 ? 1 : 0;
-        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
-                          QPoint(header->sectionViewportPosition(other) + 3, 3));
+        // A click on the title of a column that is no sort key sorts nothing, and the
+        // mark stays where the sort is.
+        const int language =
+            Ui().DBGrid1->GridModel()->FieldColumn(Table().FieldByName(u"Language"_s));
+        QVERIFY(language >= 0);
+        QTest::mouseClick(
+            header->viewport(), Qt::LeftButton, {},
+            QPoint(header->sectionViewportPosition(language) + header->sectionSize(language) / 2,
+                   3));
         QCOMPARE(Shown(), order);
         QCOMPARE(Ui().DBGrid1->model()
                      ->headerData(header->sortIndicatorSection(), Qt::Horizontal)
@@ -747,6 +757,50 @@ private slots:
                      ->headerData(header->sortIndicatorSection(), Qt::Horizontal)
                      .toString(),
                  column);
+    }
+
+    void headerClickSorts_data() { sort_data(); }
+
+    void headerClickSorts()
+    {
+        QFETCH(QString, item);
+        QFETCH(QStringList, order);
+        QFETCH(QString, column);
+        StartWith({});
+        struct TRow {
+            QString Name;
+            int Platform, Category, TypeDisc, Maker;
+            QString Size;
+        };
+        const TRow rows[] = {{u"Charlie"_s, 2, 1, 2, 3, u"10"_s},
+                             {u"Alpha"_s, 3, 2, 1, 2, u"9"_s},
+                             {u"Bravo"_s, 1, 3, 3, 1, u"100"_s}};
+        for (const TRow& r : rows) {
+            Table().Append();
+            Table().FieldByName(u"ProductName"_s)->SetAsString(r.Name);
+            Table().FieldByName(u"Platform"_s)->SetAsInteger(r.Platform);
+            Table().FieldByName(u"Category"_s)->SetAsInteger(r.Category);
+            Table().FieldByName(u"TypeDisc"_s)->SetAsInteger(r.TypeDisc);
+            Table().FieldByName(u"ManufacturerDisc"_s)->SetAsInteger(r.Maker);
+            Table().FieldByName(u"Size"_s)->SetAsString(r.Size);
+            Table().Post();
+        }
+        QHeaderView* header = Ui().DBGrid1->horizontalHeader();
+        int section = -1;
+        for (int c = 0; c < header->count(); ++c)
+            if (Ui().DBGrid1->model()->headerData(c, Qt::Horizontal).toString() == column)
+                section = c;
+        QVERIFY(section >= 0);
+        Ui().DBGrid1->scrollTo(Ui().DBGrid1->model()->index(0, section));
+        QTest::mouseClick(
+            header->viewport(), Qt::LeftButton, {},
+            QPoint(header->sectionViewportPosition(section) + header->sectionSize(section) / 2, 3));
+        // The same command as the menu item: order, check mark and header mark.
+        QCOMPARE(Shown(), order);
+        QVERIFY(FApp->Form1->findChild<QAction*>(item)->isChecked());
+        QVERIFY(header->isSortIndicatorShown());
+        QCOMPARE(header->sortIndicatorSection(), section);
+        QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
     }
 
     void reconnectionKeepsSortAndSearch()

@@ -344,29 +344,49 @@ private slots:
     void addingNamesWithAGap()
     {
         Start();
-        const QString source = FDir->filePath(u"shots/shot.jpg"_s);
-        QDir().mkpath(FDir->filePath(u"shots"_s));
-        QVERIFY(QFile::copy(Fixture(u"jpeg.jpg"_s), source));
+        // Four pictures of one name and different bytes (a JPEG reads to its end
+        // marker, so bytes after it change nothing shown).
+        QStringList sources;
+        for (int i = 0; i < 4; ++i) {
+            sources << FDir->filePath(u"shots%1/shot.jpg"_s.arg(i));
+            QDir().mkpath(QFileInfo(sources[i]).absolutePath());
+            QFile f(sources[i]);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            QFile fixture(Fixture(u"jpeg.jpg"_s));
+            QVERIFY(fixture.open(QIODevice::ReadOnly));
+            f.write(fixture.readAll() + QByteArray(i, 'x'));
+        }
         const QStringList records = {u"Alpha"_s, u"Bravo"_s, u"Charlie"_s};
         const QStringList expected = {u"shot.jpg"_s, u"1_shot.jpg"_s, u"2_shot.jpg"_s};
         for (int i = 0; i < 3; ++i) {
             GoTo(records[i]);
-            AddPicture(source);
+            AddPicture(sources[i]);
             QCOMPARE(Table().State(), TDataSetState::dsBrowse);
             QCOMPARE(StoredImages(records[i]), expected[i]);
             QVERIFY(!Shown().isEmpty()); // the post showed it
         }
         QCOMPARE(FolderFiles(), QStringList({u"1_shot.jpg"_s, u"2_shot.jpg"_s, u"shot.jpg"_s}));
-        // The source stays where it was.
-        QVERIFY(QFileInfo::exists(source));
+        // The sources stay where they were.
+        QVERIFY(QFileInfo::exists(sources[0]));
         // Removing 1_shot.jpg leaves a gap that the next one fills.
         GoTo(u"Bravo"_s);
         Ui().ActDelImg->trigger();
         QCOMPARE(FolderFiles(), QStringList({u"2_shot.jpg"_s, u"shot.jpg"_s}));
         GoTo(u"Alpha"_s);
-        AddPicture(source);
+        AddPicture(sources[3]);
         QCOMPARE(StoredImages(u"Alpha"_s), u"1_shot.jpg"_s);
         QVERIFY(ErrorBoxes().isEmpty());
+        // A picture whose bytes are in the folder already under its name is not copied
+        // again: the record names that file.
+        AddPicture(sources[2]);
+        QVERIFY(ErrorBoxes().isEmpty());
+        QCOMPARE(StoredImages(u"Alpha"_s), u"2_shot.jpg"_s);
+        QVERIFY(!Shown().isEmpty());
+        QCOMPARE(FolderFiles(), QStringList({u"1_shot.jpg"_s, u"2_shot.jpg"_s, u"shot.jpg"_s}));
+        // Shared, it stays while another record names it.
+        Ui().ActDelImg->trigger();
+        QCOMPARE(StoredImages(u"Alpha"_s), QString());
+        QCOMPARE(FolderFiles(), QStringList({u"1_shot.jpg"_s, u"2_shot.jpg"_s, u"shot.jpg"_s}));
     }
 
     void addingCancelledChangesNothing()

@@ -167,7 +167,8 @@ private slots:
             QCOMPARE(Button(i)->text(), u"..."_s);
             QCOMPARE(Button(i)->toolTip(), u"Путь к файлу"_s);
             QVERIFY(Button(i)->font().bold());
-            QCOMPARE(Button(i)->palette().color(QPalette::ButtonText), QColor(Qt::blue));
+            QCOMPARE(Button(i)->palette().color(QPalette::Active, QPalette::ButtonText),
+                     QColor(Qt::blue));
             if (i > 0)
                 QVERIFY(CheckBox(i)->y() > CheckBox(i - 1)->y());
         }
@@ -225,6 +226,38 @@ private slots:
         QCOMPARE(Button(row)->isEnabled(), enabled);
         QCOMPARE(Edit(row)->text(), text);
         QVERIFY(FDialogs.Messages().isEmpty());
+    }
+
+    // The "..." buttons: blue text while they can be pressed, the style's grey when not.
+    void buttonsLookDisabledWhenDisabled_data()
+    {
+        QTest::addColumn<int>("row");
+        for (int row = 0; row < 8; ++row)
+            QTest::addRow("row %d", row) << row;
+    }
+    void buttonsLookDisabledWhenDisabled()
+    {
+        QFETCH(int, row);
+        Start();
+        Control<QTabWidget>(Form1(), u"PageControl1"_s)->setCurrentIndex(1);
+        const auto bluePixels = [](const QImage& image) {
+            int count = 0;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x) {
+                    const QColor c = image.pixelColor(x, y);
+                    count += c.blue() > 180 && c.red() < 90 && c.green() < 90;
+                }
+            return count;
+        };
+        GoTo(u"Ticked"_s);
+        QVERIFY(Button(row)->isEnabled());
+        const QImage enabled = Button(row)->grab().toImage();
+        GoTo(u"Unticked"_s);
+        QVERIFY(!Button(row)->isEnabled());
+        const QImage disabled = Button(row)->grab().toImage();
+        QVERIFY(bluePixels(enabled) > 0);
+        QCOMPARE(bluePixels(disabled), 0);
+        QVERIFY(enabled != disabled);
     }
 
     // Ticking by hand unlocks the row and starts editing; unticking locks it again and

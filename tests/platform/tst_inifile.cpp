@@ -10,6 +10,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <climits>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -53,6 +54,18 @@ private slots:
         QTest::newRow("number then junk") << QByteArray("[A]\nK=12px\n") << u"A"_s << u"K"_s << -7;
         QTest::newRow("empty value") << QByteArray("[A]\nK=\n") << u"A"_s << u"K"_s << -7;
         QTest::newRow("bare 0x") << QByteArray("[A]\nK=0x\n") << u"A"_s << u"K"_s << -7;
+        // The extremes of a 32-bit value, as another program or a hand edit may leave
+        // them; the sanitizer build checks that none overflows on the way.
+        QTest::newRow("least int")
+            << QByteArray("[Form1]\nLeft=-2147483648\n") << u"Form1"_s << u"Left"_s << int(INT_MIN);
+        QTest::newRow("greatest int")
+            << QByteArray("[Form1]\nLeft=2147483647\n") << u"Form1"_s << u"Left"_s << int(INT_MAX);
+        QTest::newRow("hex 0x80000000 wraps") << QByteArray("[DBGrid]\nWidth=0x80000000\n")
+                                              << u"DBGrid"_s << u"Width"_s << int(INT_MIN);
+        QTest::newRow("negative hex 0x80000000") << QByteArray("[DBGrid]\nWidth=-0x80000000\n")
+                                                 << u"DBGrid"_s << u"Width"_s << int(INT_MIN);
+        QTest::newRow("past the least int")
+            << QByteArray("[A]\nK=-2147483649\n") << u"A"_s << u"K"_s << -7;
         QTest::newRow("missing key") << plain << u"Columns"_s << u"Height"_s << -7;
         QTest::newRow("key in another section")
             << QByteArray("[B]\nK=5\n[A]\nL=1\n") << u"A"_s << u"K"_s << -7;
@@ -161,8 +174,13 @@ private slots:
         }
     }
 
-    void settingsFileBesideAWritableExecutable()
+    void settingsFileBesideTheExecutableOnlyWhenOneIsThere()
     {
+        // A portable copy: the files already beside the executables are used.
+        for (const char16_t* name : {u"tresmol.ini", u"catalog.ini", u"tresmol-copy.ini"}) {
+            QFile f(FDir->filePath(QString::fromUtf16(name)));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
         const QString exe = FDir->filePath(u"tresmol"_s);
         QCOMPARE(AppPaths::SettingsFile(exe), FDir->filePath(u"tresmol.ini"_s));
         QCOMPARE(AppPaths::SettingsFile(FDir->filePath(u"catalog.exe"_s)),
@@ -172,23 +190,90 @@ private slots:
                  FDir->filePath(u"tresmol-copy.ini"_s));
     }
 
+    void settingsFileInTheConfigFolderOtherwise_data()
+    {
+        QTest::addColumn<QString>("blocker"); // a file that stands where "bin" would be
+        // An installed program's folder, writable or not (root may write anywhere):
+        // nothing is written beside the executable.
+        QTest::newRow("writable folder without a settings file") << QString();
+        QTest::newRow("folder that cannot be written") << u"bin"_s;
+        // A folder of that name is no settings file.
+        QTest::newRow("a folder named like the file") << u"bin/tresmol.ini/"_s;
+    }
+
     void settingsFileInTheConfigFolderOtherwise()
     {
-        // The folder "bin" is a file here, so nothing can be written into it.
-        QFile blocker(FDir->filePath(u"bin"_s));
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
+        QFETCH(QString, blocker);
+        QDir(FDir->path()).mkpath(blocker.endsWith(u'/') ? blocker : u"bin"_s);
+        if (blocker == u"bin"_s) {
+            QDir(FDir->path()).rmdir(u"bin"_s);
+            QFile f(FDir->filePath(u"bin"_s));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
         const QString config = AppPaths::ConfigFolder();
         QVERIFY(config.endsWith(u"/tresmol"_s));
         QVERIFY(!config.startsWith(FDir->path()));
         QCOMPARE(AppPaths::SettingsFile(FDir->filePath(u"bin/tresmol"_s)),
                  config + u"/tresmol.ini"_s);
         QCOMPARE(AppPaths::SettingsFile(FDir->filePath(u"bin/other"_s)), config + u"/other.ini"_s);
-        // The file can be written there.
+        // The file can be written there, its folder made by the first write.
+        QDir(config).removeRecursively();
         TIniFile ini(AppPaths::SettingsFile(FDir->filePath(u"bin/tresmol"_s)));
         ini.WriteInteger(u"A"_s, u"K"_s, 5);
         QCOMPARE(ini.ReadInteger(u"A"_s, u"K"_s, 0), 5);
-        QFile::remove(ini.FileName());
+        QVERIFY(!QFileInfo::exists(FDir->filePath(u"bin/tresmol.ini"_s)) ||
+                QFileInfo(FDir->filePath(u"bin/tresmol.ini"_s)).isDir());
+        QDir(config).removeRecursively();
+    }
+
+    void heldWritesReachTheFileOnceAndKeepHandEdits()
+    {
+        Put("[Form1]\nLeft=1\n");
+        TIniFile ini(Path());
+        ini.BeginUpdate();
+        ini.WriteInteger(u"Form1"_s, u"Left"_s, 10);
+        ini.WriteInteger(u"Form1"_s, u"Top"_s, 20);
+        ini.WriteBool(u"Columns"_s, u"IdVisible"_s, false);
+        ini.WriteInteger(u"form1"_s, u"left"_s, 11);
+        // Held: the file is untouched, this object's reads see the held values.
+        QCOMPARE(Contents(), QByteArray("[Form1]\nLeft=1\n"));
+        QCOMPARE(ini.ReadInteger(u"Form1"_s, u"Left"_s, 0), 11);
+        QCOMPARE(TIniFile(Path()).ReadInteger(u"Form1"_s, u"Left"_s, 0), 1);
+        // Edited by hand meanwhile.
+        Put("[Form1]\nLeft=1\n[Mine]\nNote=kept\n");
+        ini.EndUpdate();
+        QCOMPARE(Contents(), QByteArray("[Form1]\nLeft=11\nTop=20\n[Mine]\nNote=kept\n\n"
+                                        "[Columns]\nIdVisible=0\n"));
+        // Write-through again.
+        ini.WriteInteger(u"Form1"_s, u"Top"_s, 21);
+        QCOMPARE(TIniFile(Path()).ReadInteger(u"Form1"_s, u"Top"_s, 0), 21);
+    }
+
+    void aWriteReplacesTheFileWhole()
+    {
+        // A reader holding the old file keeps reading the old text: the new one is
+        // renamed over it, never written into it.
+        Put("[A]\nK=1\n");
+        QFile old(Path());
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        TIniFile ini(Path());
+        ini.BeginUpdate();
+        for (int i = 0; i < 50; ++i)
+            ini.WriteInteger(u"A"_s, u"K"_s, i);
+        ini.EndUpdate();
+        QCOMPARE(old.readAll(), QByteArray("[A]\nK=1\n"));
+        QCOMPARE(Contents(), QByteArray("[A]\nK=49\n"));
+        QCOMPARE(QDir(FDir->path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{u"test.ini"_s});
+    }
+
+    void cancelledUpdateWritesNothing()
+    {
+        TIniFile ini(Path());
+        ini.BeginUpdate();
+        ini.WriteInteger(u"A"_s, u"K"_s, 1);
+        ini.CancelUpdate();
+        QVERIFY(!QFileInfo::exists(Path()));
     }
 
     void pictureFolderBesideTheExecutableWhenItIsThere()

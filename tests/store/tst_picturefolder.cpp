@@ -115,11 +115,43 @@ private slots:
         QVERIFY(!QFileInfo::exists(Folder())); // created by the first copy
         QCOMPARE(folder.Store(a, 150), u"shot.jpg"_s);
         QCOMPARE(folder.Store(b, 150), u"1_shot.jpg"_s);
-        QCOMPARE(folder.Store(a, 150), u"2_shot.jpg"_s);
         // Two pictures of one name from different folders never overwrite each other.
         QCOMPARE(Read(Folder() + u"/shot.jpg"_s), QByteArray("first"));
         QCOMPARE(Read(Folder() + u"/1_shot.jpg"_s), QByteArray("second"));
-        QCOMPARE(Read(Folder() + u"/2_shot.jpg"_s), QByteArray("first"));
+    }
+
+    void sameBytesReuseTheFileOfThatName_data()
+    {
+        QTest::addColumn<bool>("data"); // stored from memory (an icon) or copied (a file)
+        QTest::newRow("copied") << false;
+        QTest::newRow("from memory") << true;
+    }
+    void sameBytesReuseTheFileOfThatName()
+    {
+        QFETCH(bool, data);
+        const TPictureFolder folder(Folder());
+        const QString a = FDir->filePath(u"a/notepad.ico"_s);
+        const QString b = FDir->filePath(u"b/notepad.ico"_s);
+        const QString c = FDir->filePath(u"c/notepad.ico"_s);
+        Put(a, "first");
+        Put(b, "second");
+        Put(c, "third!"); // the size of neither
+        const auto store = [&](const QString& path) {
+            return data ? folder.StoreData(u"notepad.ico"_s, Read(path), 150)
+                        : folder.Store(path, 150);
+        };
+        QCOMPARE(store(a), u"notepad.ico"_s);
+        QCOMPARE(store(b), u"1_notepad.ico"_s);
+        // Again and again: the files already there, no copy.
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(store(a), u"notepad.ico"_s);
+            QCOMPARE(store(b), u"1_notepad.ico"_s);
+        }
+        QCOMPARE(store(c), u"2_notepad.ico"_s);
+        QCOMPARE(QDir(Folder()).entryList(QDir::Files).size(), 3);
+        // The same bytes under another name are another picture.
+        QCOMPARE(folder.StoreData(u"other.ico"_s, "first", 150), u"other.ico"_s);
+        QCOMPARE(Read(Folder() + u"/2_notepad.ico"_s), QByteArray("third!"));
     }
 
     void storeFailureChangesNothing_data()

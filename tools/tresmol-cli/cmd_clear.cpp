@@ -1,6 +1,7 @@
-// tresmol-cli clear CATALOGUE [--search TEXT]: what "Очистить базу" does, without the
-// question: every record the view shows is deleted, and with a search only those the
-// search shows.
+// tresmol-cli clear CATALOGUE (--all | --search TEXT): what "Очистить базу" does. The
+// window asks before it deletes every record; here --all is that answer, so that a
+// command typed without a search never empties a catalogue by surprise. With a search
+// only the records it shows are deleted.
 
 #include "store/catalogue.h"
 #include "store/datamodule.h"
@@ -16,9 +17,14 @@ using namespace Qt::Literals::StringLiterals;
 int CmdClear(const QStringList& args)
 {
     return RunCommand([&] {
-        const TCliArgs a = ParseCliArgs(args, {u"--search"_s}, {});
+        const TCliArgs a = ParseCliArgs(args, {u"--search"_s}, {u"--all"_s});
         if (a.Positional.size() != 1)
-            return Fail(u"usage: tresmol-cli clear CATALOGUE [--search TEXT]"_s);
+            return Fail(u"usage: tresmol-cli clear CATALOGUE (--all | --search TEXT)"_s);
+        if (!a.Options.contains(u"--search"_s) && !a.Options.contains(u"--all"_s)) {
+            Warn(u"clear without --search deletes every record of "_s + a.Positional[0] +
+                 u"; add --all to do so. Nothing was changed."_s);
+            return 2;
+        }
         const std::unique_ptr<TDataModule1> opened =
             Catalogue::Open(a.Positional[0], TBookFields::All);
         TDataModule1& dm = *opened;
