@@ -171,7 +171,7 @@ void TestCliEdges::outputThatCannotBeWrittenFails_data()
     QTest::newRow("list --json") << QStringList{u"list"_s, u"@CAT@"_s, u"--json"_s};
     QTest::newRow("verinfo") << QStringList{u"verinfo"_s, Fixture};
     QTest::newRow("--help") << QStringList{u"--help"_s};
-    QTest::newRow("clear") << QStringList{u"clear"_s, u"@CAT@"_s};
+    QTest::newRow("clear") << QStringList{u"clear"_s, u"@CAT@"_s, u"--all"_s};
 }
 
 void TestCliEdges::outputThatCannotBeWrittenFails()

@@ -537,9 +537,12 @@ private:
     {
         const int id = AnyRecord();
         GoTo(id);
-        TypeInto(Ui().DBEdit6, u"from the window"_s);
-        RunOutside(FPath, u"UPDATE SoftTable SET ProductVersion = 'from outside' WHERE Id = "_s +
-                              QString::number(id));
+        // Texts of their own, so that the other program's is a change whatever the
+        // record held.
+        const QString theirs = u"from outside "_s + QString::number(++FNames);
+        TypeInto(Ui().DBEdit6, u"from the window "_s + QString::number(++FNames));
+        RunOutside(FPath, u"UPDATE SoftTable SET ProductVersion = '"_s + theirs +
+                              u"' WHERE Id = "_s + QString::number(id));
         Ui().N20->trigger();
         const auto boxes = FDialogs.Messages();
         FDialogs.ClearAsked();
@@ -549,12 +552,12 @@ private:
                    (boxes.isEmpty() ? u"no message"_s : boxes[0].Text));
         const TSqliteDatabase db = OutsideConnection(FPath, true);
         Expect(QueryColumn(db, u"SELECT ProductVersion FROM SoftTable WHERE Id = "_s +
-                                   QString::number(id)) == QVariantList{u"from outside"_s},
+                                   QString::number(id)) == QVariantList{theirs},
                u"the change from outside was overwritten"_s);
         Table().Cancel();
         Refresh();
         GoTo(id);
-        Expect(Table().FieldByName(u"ProductVersion"_s)->AsString() == u"from outside"_s,
+        Expect(Table().FieldByName(u"ProductVersion"_s)->AsString() == theirs,
                u"the refresh did not bring the change from outside"_s);
         SameAsTheFile(u"conflict"_s);
     }

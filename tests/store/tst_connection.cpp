@@ -47,6 +47,8 @@ private slots:
     void lockedCatalogueFailsThenPostsAgain();
     void rowChangedByAnotherWriterIsNotOverwritten_data();
     void rowChangedByAnotherWriterIsNotOverwritten();
+    void cellsWrittenElsewhereStayEditable_data();
+    void cellsWrittenElsewhereStayEditable();
     void closingTheConnectionClosesItsDatasets();
     void killedWriterLeavesEveryEarlierPost();
     void dataSourceName_data();
@@ -274,6 +276,57 @@ void TestConnection::killedWriterLeavesEveryEarlierPost()
     for (t.First(); !t.Eof(); t.Next())
         QCOMPARE(t.FieldByName(u"ProductName"_s)->AsString(),
                  u"row "_s + QString::number(expected++));
+}
+
+void TestConnection::cellsWrittenElsewhereStayEditable_data()
+{
+    // What another program may have put in a cell, and how the record shows it.
+    QTest::addColumn<QString>("column");
+    QTest::addColumn<QString>("stored"); // an SQL literal
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("an empty text") << u"InternalName"_s << u"''"_s << QString();
+    QTest::newRow("a null text") << u"Comments"_s << u"NULL"_s << QString();
+    QTest::newRow("a number past 64 bits' half")
+        << u"Year"_s << u"9223372036854775807"_s << QString();
+    QTest::newRow("a number past 32 bits") << u"Year"_s << u"4294967296"_s << QString();
+    QTest::newRow("a huge fraction") << u"Rating"_s << u"1e300"_s << QString();
+    QTest::newRow("a text in a number") << u"Rating"_s << u"'five'"_s << QString();
+    QTest::newRow("a number") << u"Rating"_s << u"-7"_s << u"-7"_s;
+}
+
+// Whatever another program stored, the record shows it as the rule reads it, and a
+// change of any field saves and deletes without a false conflict. An untouched odd
+// cell is left as it was.
+void TestConnection::cellsWrittenElsewhereStayEditable()
+{
+    QFETCH(QString, column);
+    QFETCH(QString, stored);
+    QFETCH(QString, shown);
+    TTestCatalogue cat;
+    {
+        auto dm = cat.Open();
+        dm->BookTable.Open();
+        TTestCatalogue::AddNames(dm->BookTable, {u"Odd"_s, u"Plain"_s});
+    }
+    RunOutside(cat.Path(), u"UPDATE SoftTable SET \""_s + column + u"\" = "_s + stored +
+                               u" WHERE ProductName = 'Odd'"_s);
+    const TSqliteDatabase db = OutsideConnection(cat.Path(), true);
+    const auto StoredAs = [&] {
+        return QueryColumn(db, u"SELECT quote(\""_s + column +
+                                   u"\") FROM SoftTable WHERE ProductName = 'Odd'"_s);
+    };
+    const QVariantList before = StoredAs();
+    auto dm = cat.Open();
+    TDataSet& t = dm->BookTable;
+    t.Open();
+    QCOMPARE(t.FieldByName(u"ProductName"_s)->AsString(), u"Odd"_s);
+    QCOMPARE(t.FieldByName(column)->AsString(), shown);
+    t.Edit();
+    t.FieldByName(u"Label"_s)->SetAsString(u"edited"_s);
+    t.Post();
+    QCOMPARE(StoredAs(), before);
+    t.Delete();
+    QCOMPARE(QueryColumn(db, u"SELECT count(*) FROM SoftTable"_s), QVariantList{qint64(1)});
 }
 
 void TestConnection::dataSourceName_data()
