@@ -98,10 +98,18 @@ private slots:
                 QWidget* w = QApplication::activeModalWidget();
                 if (!w)
                     return;
-                // Under a window manager the frame is known once the window is up.
+                // Under a window manager the frame is known once the window manager
+                // has framed and placed it: its frame has stayed the same for a while.
                 if (QTest::qWaitForWindowExposed(w) &&
-                    QGuiApplication::platformName() != u"offscreen"_s)
-                    QTest::qWait(300);
+                    QGuiApplication::platformName() != u"offscreen"_s) {
+                    QRect last;
+                    for (int still = 0, polls = 0; still < 4 && polls < 50; ++polls) {
+                        QTest::qWait(100);
+                        const QRect now = w->frameGeometry();
+                        still = now == last ? still + 1 : 0;
+                        last = now;
+                    }
+                }
                 opened << w->frameGeometry();
                 w->close();
             });

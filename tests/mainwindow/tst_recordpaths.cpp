@@ -6,7 +6,7 @@
 //
 // The sequence is drawn from a seed, printed with every failure; a failing sequence is
 // shrunk to a short one that still fails. TRESMOL_MODEL_SEED and TRESMOL_MODEL_STEPS
-// replay a given sequence or run a long one.
+// replay a given sequence or run a long one (with QTEST_FUNCTION_TIMEOUT raised).
 
 #include "dbaware/dbcontrols.h"
 #include "harvestwindows/infoform.h"
@@ -642,6 +642,8 @@ std::optional<QString> RunSteps(const QVector<TStep>& steps)
 {
     TRun run;
     for (int i = 0; i < steps.size(); ++i) {
+        if (i > 0 && i % 1000 == 0)
+            qInfo("%d steps: %s", i, qPrintable(run.Counts()));
         try {
             run.Step(steps[i]);
         } catch (const EModelFailure& f) {
