@@ -2,6 +2,7 @@
 
 #include "platform/command.h"
 #include "store/dataset.h"
+#include "store/recordops.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -361,14 +362,8 @@ void TDBGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hi
 
 void TDBGrid::PostRow()
 {
-    TDataSet* ds = DataSet();
-    if (!ds || !ds->Active())
-        return;
-    RunCommand(window(), [&] {
-        ds->UpdateRecord();
-        if (ds->State() != TDataSetState::dsBrowse && ds->Modified())
-            ds->Post();
-    });
+    if (TDataSet* ds = DataSet())
+        RunCommand(window(), [ds] { RecordOps::SaveIfModified(*ds); });
 }
 
 void TDBGrid::focusOutEvent(QFocusEvent* event)

@@ -60,8 +60,8 @@ bool Same(TFieldType type, const QVariant& a, const QVariant& b)
 
 void Bind(TSqliteStatement& st, int at, TFieldType type, const QVariant& v)
 {
-    // The rule of Normal, without making a value: a harvest binds every field of
-    // thousands of rows.
+    // A text by the rule of Normal without making a value: a harvest binds every
+    // field of thousands of rows.
     if (type == TFieldType::ftString) {
         if (v.typeId() == QMetaType::QString) {
             const auto* text = static_cast<const QString*>(v.constData());
@@ -72,7 +72,7 @@ void Bind(TSqliteStatement& st, int at, TFieldType type, const QVariant& v)
         }
         return;
     }
-    const QVariant value = v.typeId() == QMetaType::Int ? v : Normal(type, v);
+    const QVariant value = Normal(type, v);
     value.isNull() ? st.BindNull(at) : st.BindInteger(at, value.toInt());
 }
 

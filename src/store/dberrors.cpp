@@ -56,9 +56,8 @@ QString ConflictText(TDbAction action, TDbFault fault, bool english)
                      : u"Отмените своё изменение и обновите данные, чтобы увидеть чужое"_s);
 }
 
-} // namespace
-
-QString DbFaultText(TDbFault fault, bool english, const QString& subject, const QString& detail)
+// The cause of FAULT alone, in Russian or in English.
+QString FaultText(TDbFault fault, bool english, const QString& subject, const QString& detail)
 {
     const auto say = [english](const QString& en, const QString& ru) { return english ? en : ru; };
     switch (fault) {
@@ -135,15 +134,13 @@ QString DbFaultText(TDbFault fault, bool english, const QString& subject, const 
     return detail;
 }
 
-namespace {
-
 QString Worded(TDbAction action, TDbFault fault, bool english, const QString& path,
                const QString& subject, const QString& detail)
 {
     if (fault == TDbFault::Conflict || fault == TDbFault::DeletedElsewhere)
         return ConflictText(action, fault, english);
     const QString head = ActionText(action, english, path, subject);
-    const QString cause = DbFaultText(fault, english, subject, detail);
+    const QString cause = FaultText(fault, english, subject, detail);
     return head.isEmpty() ? cause : head + u": "_s + cause;
 }
 
@@ -153,7 +150,7 @@ EDatabaseError::EDatabaseError(TDbAction action, TDbFault fault, const QString& 
                                const QString& subject, const QString& detail)
     : EError(Worded(action, fault, false, path, subject, detail),
              Worded(action, fault, true, path, subject, detail)),
-      FHasFault(true), FFault(fault)
+      FFault(fault)
 {
 }
 

@@ -62,15 +62,9 @@ public:
     // A failure with its Russian and English wording given.
     EDatabaseError(QString russian, QString english);
 
-    // The fault, when the engine worded the failure from one.
-    bool HasFault() const { return FHasFault; }
+    // The fault the engine worded the failure from; Other for a text given as it is.
     TDbFault Fault() const { return FFault; }
 
 private:
-    bool FHasFault = false;
     TDbFault FFault = TDbFault::Other;
 };
-
-// The cause of FAULT alone, as EDatabaseError words it: in Russian, or in English.
-QString DbFaultText(TDbFault fault, bool english, const QString& subject = QString(),
-                    const QString& detail = QString());

@@ -101,9 +101,6 @@ void SetFields(TDataSet& table, int key, const QVector<TFieldText>& values)
         if (!f || f->FieldKind() != TFieldKind::fkData)
             throw EDatabaseError(u"Неизвестное поле «"_s + v.Field + u'»',
                                  u"unknown field \""_s + v.Field + u'"');
-        if (f->ReadOnly() || f->DataType() == TFieldType::ftAutoInc)
-            throw EDatabaseError(u"Поле «"_s + f->FieldName() + u"» нельзя изменить"_s,
-                                 u"Field '"_s + f->FieldName() + u"' cannot be modified"_s);
         fields << f;
     }
     GoToKey(table, key);

@@ -43,7 +43,6 @@ void TSqlGateway::Release() const
 {
     FInsert = TSqliteStatement();
     FReadRow = TSqliteStatement();
-    FPreparedOn = nullptr;
 }
 
 void TSqlGateway::Load(TADOConnection& connection, TRowStore& rows) const
@@ -66,8 +65,6 @@ int TSqlGateway::Insert(TADOConnection& connection, const TValues& now) const
 {
     const TSqliteDatabase& db = connection.Database(FTable);
     try {
-        if (FPreparedOn != &db)
-            Release();
         if (!FInsert.Prepared()) {
             QStringList names, marks;
             for (const TColumnSlot& c : FColumns) {
@@ -81,7 +78,6 @@ int TSqlGateway::Insert(TADOConnection& connection, const TValues& now) const
                             u") VALUES ("_s + marks.join(u", "_s) + u')')
                                .toUtf8(),
                            true);
-            FPreparedOn = &db;
         }
         int at = 0;
         for (const TColumnSlot& c : FColumns)
@@ -100,8 +96,6 @@ int TSqlGateway::Insert(TADOConnection& connection, const TValues& now) const
 bool TSqlGateway::StillUnchanged(TADOConnection& connection, const TSqliteDatabase& db,
                                  TDbAction action, const TValues& before) const
 {
-    if (FPreparedOn != &db)
-        Release();
     if (!FReadRow.Prepared()) {
         QStringList names;
         for (const TColumnSlot& c : FColumns)
@@ -110,7 +104,6 @@ bool TSqlGateway::StillUnchanged(TADOConnection& connection, const TSqliteDataba
                                u" WHERE "_s + FKeyName + u" = ?"_s)
                                   .toUtf8(),
                               true);
-        FPreparedOn = &db;
     }
     FReadRow.BindInteger(1, before[FKeyField].toLongLong());
     if (!FReadRow.Step()) {

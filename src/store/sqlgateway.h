@@ -68,5 +68,4 @@ private:
     // Kept from their first use: a harvest inserts thousands of rows, and preparing
     // per row would cost more than the writing.
     mutable TSqliteStatement FInsert, FReadRow;
-    mutable const TSqliteDatabase* FPreparedOn = nullptr;
 };

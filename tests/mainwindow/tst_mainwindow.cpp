@@ -83,6 +83,30 @@ private:
         Table().First();
     }
 
+    // Three records whose six sort keys each order them differently. The lookups'
+    // keys are the order in which reference entries were made, not their texts.
+    void AddSortRows()
+    {
+        struct TRow {
+            QString Name;
+            int Platform, Category, TypeDisc, Maker;
+            QString Size;
+        };
+        const TRow rows[] = {{u"Charlie"_s, 2, 1, 2, 3, u"10"_s},
+                             {u"Alpha"_s, 3, 2, 1, 2, u"9"_s},
+                             {u"Bravo"_s, 1, 3, 3, 1, u"100"_s}};
+        for (const TRow& r : rows) {
+            Table().Append();
+            Table().FieldByName(u"ProductName"_s)->SetAsString(r.Name);
+            Table().FieldByName(u"Platform"_s)->SetAsInteger(r.Platform);
+            Table().FieldByName(u"Category"_s)->SetAsInteger(r.Category);
+            Table().FieldByName(u"TypeDisc"_s)->SetAsInteger(r.TypeDisc);
+            Table().FieldByName(u"ManufacturerDisc"_s)->SetAsInteger(r.Maker);
+            Table().FieldByName(u"Size"_s)->SetAsString(r.Size);
+            Table().Post();
+        }
+    }
+
 private slots:
     void init()
     {
@@ -688,25 +712,7 @@ private slots:
         QFETCH(QStringList, order);
         QFETCH(QString, column);
         StartWith({});
-        struct TRow {
-            QString Name;
-            int Platform, Category, TypeDisc, Maker;
-            QString Size;
-        };
-        // Keys: the order in which reference entries were made, not their texts.
-        const TRow rows[] = {{u"Charlie"_s, 2, 1, 2, 3, u"10"_s},
-                             {u"Alpha"_s, 3, 2, 1, 2, u"9"_s},
-                             {u"Bravo"_s, 1, 3, 3, 1, u"100"_s}};
-        for (const TRow& r : rows) {
-            Table().Append();
-            Table().FieldByName(u"ProductName"_s)->SetAsString(r.Name);
-            Table().FieldByName(u"Platform"_s)->SetAsInteger(r.Platform);
-            Table().FieldByName(u"Category"_s)->SetAsInteger(r.Category);
-            Table().FieldByName(u"TypeDisc"_s)->SetAsInteger(r.TypeDisc);
-            Table().FieldByName(u"ManufacturerDisc"_s)->SetAsInteger(r.Maker);
-            Table().FieldByName(u"Size"_s)->SetAsString(r.Size);
-            Table().Post();
-        }
+        AddSortRows();
         // Before any sort nothing claims to be in force.
         const QStringList items{u"N24"_s, u"N23"_s, u"N34"_s, u"N25"_s, u"N26"_s, u"N27"_s};
         QHeaderView* header = Ui().DBGrid1->horizontalHeader();
@@ -767,24 +773,7 @@ private slots:
         QFETCH(QStringList, order);
         QFETCH(QString, column);
         StartWith({});
-        struct TRow {
-            QString Name;
-            int Platform, Category, TypeDisc, Maker;
-            QString Size;
-        };
-        const TRow rows[] = {{u"Charlie"_s, 2, 1, 2, 3, u"10"_s},
-                             {u"Alpha"_s, 3, 2, 1, 2, u"9"_s},
-                             {u"Bravo"_s, 1, 3, 3, 1, u"100"_s}};
-        for (const TRow& r : rows) {
-            Table().Append();
-            Table().FieldByName(u"ProductName"_s)->SetAsString(r.Name);
-            Table().FieldByName(u"Platform"_s)->SetAsInteger(r.Platform);
-            Table().FieldByName(u"Category"_s)->SetAsInteger(r.Category);
-            Table().FieldByName(u"TypeDisc"_s)->SetAsInteger(r.TypeDisc);
-            Table().FieldByName(u"ManufacturerDisc"_s)->SetAsInteger(r.Maker);
-            Table().FieldByName(u"Size"_s)->SetAsString(r.Size);
-            Table().Post();
-        }
+        AddSortRows();
         QHeaderView* header = Ui().DBGrid1->horizontalHeader();
         int section = -1;
         for (int c = 0; c < header->count(); ++c)

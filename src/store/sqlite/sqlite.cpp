@@ -185,10 +185,6 @@ void TSqliteDatabase::SetBusyTimeout(int ms) const
 
 qint64 TSqliteDatabase::LastInsertRowId() const { return sqlite3_last_insert_rowid(FDb); }
 
-int TSqliteDatabase::Changes() const { return sqlite3_changes(FDb); }
-
-bool TSqliteDatabase::ReadOnly() const { return FDb && sqlite3_db_readonly(FDb, "main") == 1; }
-
 bool TSqliteDatabase::InTransaction() const { return FDb && sqlite3_get_autocommit(FDb) == 0; }
 
 // ---------------------------------------------------------------- TSqliteTransaction

@@ -110,10 +110,6 @@ public:
 
     void SetBusyTimeout(int ms) const;
     qint64 LastInsertRowId() const;
-    // Rows the last INSERT, UPDATE or DELETE changed.
-    int Changes() const;
-    // True when the handle cannot write (a read-only open, or a read-only file).
-    bool ReadOnly() const;
     // True while a transaction is open.
     bool InTransaction() const;
 
