@@ -99,14 +99,16 @@ private slots:
                 if (!w)
                     return;
                 // Under a window manager the frame is known once the window manager
-                // has framed and placed it: its frame has stayed the same for a while.
+                // has framed and placed it: it has a frame, and the frame has stayed
+                // the same for a while.
                 if (QTest::qWaitForWindowExposed(w) &&
                     QGuiApplication::platformName() != u"offscreen"_s) {
                     QRect last;
                     for (int still = 0, polls = 0; still < 4 && polls < 50; ++polls) {
                         QTest::qWait(100);
                         const QRect now = w->frameGeometry();
-                        still = now == last ? still + 1 : 0;
+                        const bool framed = now != w->geometry() && now.contains(w->geometry());
+                        still = framed && now == last ? still + 1 : 0;
                         last = now;
                     }
                 }
