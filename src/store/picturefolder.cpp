@@ -8,6 +8,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+
+#include <optional>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -48,17 +51,111 @@ bool TPictureFolder::Holds(const QString& name) const
     return !path.isEmpty() && QFileInfo(path).isFile();
 }
 
+namespace {
+
+// The picture name NAME was stored under as a numbered copy ("12_setup.ico" for
+// "setup.ico"), with its number; an empty name when NAME is not numbered.
+std::pair<QString, int> Numbered(const QString& name)
+{
+    const qsizetype underscore = name.indexOf(u'_');
+    if (underscore <= 0)
+        return {};
+    bool ok = false;
+    const int number = name.left(underscore).toInt(&ok);
+    if (!ok || number <= 0 || name.at(0) == u'+')
+        return {};
+    return {name.mid(underscore + 1), number};
+}
+
+} // namespace
+
+struct TPictureFolder::TIndex {
+    struct TFile {
+        qint64 Size = -1;        // -1: not a file, or not known
+        std::optional<size_t> Hash; // of the content, once read
+    };
+    // Every name in the folder, files and anything else.
+    QHash<QString, TFile> Files;
+    // A picture's name -> the files it may be stored as: itself and its numbered copies.
+    QMultiHash<QString, QString> Family;
+    // (picture name, length limit) -> the lowest number whose name may be free.
+    QHash<std::pair<QString, int>, int> Next;
+
+    void Add(const QString& name, TFile file)
+    {
+        if (!Files.contains(name)) {
+            Family.insert(name, name);
+            if (const auto [base, number] = Numbered(name); !base.isEmpty())
+                Family.insert(base, name);
+        }
+        Files.insert(name, std::move(file));
+    }
+    void Remove(const QString& name)
+    {
+        if (!Files.remove(name))
+            return;
+        Family.remove(name, name);
+        if (const auto [base, number] = Numbered(name); !base.isEmpty()) {
+            Family.remove(base, name);
+            for (auto it = Next.begin(); it != Next.end(); ++it)
+                if (it.key().first == base)
+                    it.value() = std::min(it.value(), number);
+        }
+    }
+};
+
+TPictureFolder::TPictureFolder(QString path) : FPath(std::move(path)) {}
+TPictureFolder::~TPictureFolder() = default;
+
+TPictureFolder::TIndex& TPictureFolder::Index() const
+{
+    if (!FIndex) {
+        FIndex = std::make_unique<TIndex>();
+        const QDir folder(FPath);
+        const QFileInfoList entries = folder.entryInfoList(
+            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        FIndex->Files.reserve(entries.size());
+        for (const QFileInfo& entry : entries)
+            FIndex->Add(entry.fileName(), {entry.isFile() ? entry.size() : -1, std::nullopt});
+    }
+    return *FIndex;
+}
+
+void TPictureFolder::Added(const QString& name, qint64 size, const QByteArray* data) const
+{
+    std::optional<size_t> hash;
+    if (data)
+        hash = qHash(*data);
+    Index().Add(name, {size, hash});
+}
+
 QString TPictureFolder::FreeName(const QString& name, int maxLength) const
 {
-    // A name taken by anything, a folder or a dangling link included, is not free.
-    const auto taken = [this](const QString& candidate) {
+    TIndex& index = Index();
+    // A name taken by anything, a folder or a dangling link included, is not free; one
+    // that another program took since the folder was listed is learnt here.
+    const auto taken = [&](const QString& candidate) {
+        if (index.Files.contains(candidate))
+            return true;
         const QFileInfo info(QDir(FPath).filePath(candidate));
-        return info.exists() || info.isSymLink();
+        if (!info.exists() && !info.isSymLink())
+            return false;
+        index.Add(candidate, {});
+        return true;
     };
     QString candidate = Fit(name, maxLength);
-    for (int n = 1; taken(candidate); ++n)
-        candidate = Fit(QString::number(n) + u'_' + name, maxLength);
-    return candidate;
+    if (!taken(candidate))
+        return candidate;
+    // Every number below NEXT was found taken, so the search goes on from there.
+    auto found = index.Next.find(std::pair(name, maxLength));
+    if (found == index.Next.end())
+        found = index.Next.insert(std::pair(name, maxLength), 1);
+    int& next = found.value();
+    for (;; ++next) {
+        candidate = Fit(QString::number(next) + u'_' + name, maxLength);
+        if (!taken(candidate))
+            return candidate;
+    }
 }
 
 namespace {
@@ -66,25 +163,35 @@ namespace {
 // Pictures larger than this are always copied, never compared.
 constexpr qint64 SameFileLimit = 64 * 1024 * 1024;
 
+QByteArray Content(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 } // namespace
 
 QString TPictureFolder::SameFile(const QString& name, const QByteArray& data) const
 {
     // The same picture added again, or the same icon harvested again, would otherwise
     // leave one more copy under the next free name each time. Only the names it would
-    // have been given are looked at, and their contents only when the sizes agree.
-    const QDir folder(FPath);
-    for (const QFileInfo& file : folder.entryInfoList(QDir::Files | QDir::Hidden)) {
-        const QString candidate = file.fileName();
-        const qsizetype underscore = candidate.indexOf(u'_');
-        bool numbered = false;
-        if (underscore > 0 && candidate.mid(underscore + 1) == name)
-            candidate.left(underscore).toUInt(&numbered);
-        if ((candidate != name && !numbered) || file.size() != data.size())
+    // have been given are looked at, their contents only when the sizes agree, and
+    // each file is read once for its hash however often the name comes back.
+    TIndex& index = Index();
+    const size_t hash = qHash(data);
+    for (auto it = index.Family.constFind(name); it != index.Family.cend() && it.key() == name;
+         ++it) {
+        TIndex::TFile& file = index.Files[it.value()];
+        if (file.Size != data.size() || (file.Hash && *file.Hash != hash))
             continue;
-        QFile f(file.filePath());
-        if (f.open(QIODevice::ReadOnly) && f.readAll() == data)
-            return candidate;
+        const QByteArray content = Content(QDir(FPath).filePath(it.value()));
+        if (content.size() != file.Size) {
+            file.Size = -1; // changed or gone since the folder was listed
+            continue;
+        }
+        file.Hash = qHash(content);
+        if (content == data)
+            return it.value();
     }
     return QString();
 }
@@ -95,9 +202,14 @@ QString TPictureFolder::Store(const QString& source, int maxLength) const
     if (!from.isFile())
         throw EError(u"Не удалось скопировать картинку: файл %1 не найден"_s.arg(
             QDir::toNativeSeparators(source)));
-    if (QFile in(source); from.size() <= SameFileLimit && in.open(QIODevice::ReadOnly))
-        if (const QString same = SameFile(from.fileName(), in.readAll()); !same.isEmpty())
+    QByteArray content;
+    bool compared = false;
+    if (QFile in(source); from.size() <= SameFileLimit && in.open(QIODevice::ReadOnly)) {
+        content = in.readAll();
+        compared = content.size() == from.size();
+        if (const QString same = SameFile(from.fileName(), content); !same.isEmpty())
             return same;
+    }
     if (!QDir().mkpath(FPath))
         throw EError(
             u"Не удалось создать папку для картинок %1"_s.arg(QDir::toNativeSeparators(FPath)));
@@ -107,8 +219,10 @@ QString TPictureFolder::Store(const QString& source, int maxLength) const
     for (int attempt = 0; attempt < 3; ++attempt) {
         const QString name = FreeName(from.fileName(), maxLength);
         QFile file(source);
-        if (file.copy(QDir(FPath).filePath(name)))
+        if (file.copy(QDir(FPath).filePath(name))) {
+            Added(name, from.size(), compared ? &content : nullptr);
             return name;
+        }
         lastError = file.errorString();
         if (!QFileInfo::exists(QDir(FPath).filePath(name)))
             break;
@@ -132,6 +246,7 @@ QString TPictureFolder::StoreData(const QString& name, const QByteArray& data, i
         if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
             if (file.write(data) == data.size() && file.flush()) {
                 file.close();
+                Added(stored, data.size(), &data);
                 return stored;
             }
             lastError = file.errorString();
@@ -149,7 +264,11 @@ QString TPictureFolder::StoreData(const QString& name, const QByteArray& data, i
 
 bool TPictureFolder::Remove(const QString& name) const
 {
-    return Holds(name) && QFile::remove(FilePath(name));
+    if (!Holds(name) || !QFile::remove(FilePath(name)))
+        return false;
+    if (FIndex)
+        FIndex->Remove(name);
+    return true;
 }
 
 int PictureUses(TADOConnection& connection, const QString& name)
