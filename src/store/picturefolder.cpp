@@ -71,36 +71,67 @@ std::pair<QString, int> Numbered(const QString& name)
 
 struct TPictureFolder::TIndex {
     struct TFile {
-        qint64 Size = -1;        // -1: not a file, or not known
+        qint64 Size = -1;           // -1: not a file, or not known
         std::optional<size_t> Hash; // of the content, once read
     };
+    // A picture's name, a size and a content hash: the files that may hold those bytes.
+    struct TKey {
+        QString Family;
+        qint64 Size;
+        size_t Hash;
+        bool operator==(const TKey&) const = default;
+        friend size_t qHash(const TKey& key, size_t seed = 0)
+        {
+            return qHashMulti(seed, key.Family, key.Size, key.Hash);
+        }
+    };
+
     // Every name in the folder, files and anything else.
     QHash<QString, TFile> Files;
-    // A picture's name -> the files it may be stored as: itself and its numbered copies.
-    QMultiHash<QString, QString> Family;
+    // The files a picture may be stored as (itself and its numbered copies), by the
+    // picture's name, their size and hash; those not read yet under hash 0 in Unread.
+    QMultiHash<TKey, QString> Read, Unread;
     // (picture name, length limit) -> the lowest number whose name may be free.
     QHash<std::pair<QString, int>, int> Next;
 
+    // The picture names a file NAME may stand for.
+    static QStringList Families(const QString& name)
+    {
+        const QString base = Numbered(name).first;
+        return base.isEmpty() ? QStringList{name} : QStringList{name, base};
+    }
+
     void Add(const QString& name, TFile file)
     {
-        if (!Files.contains(name)) {
-            Family.insert(name, name);
-            if (const auto [base, number] = Numbered(name); !base.isEmpty())
-                Family.insert(base, name);
-        }
-        Files.insert(name, std::move(file));
+        Forget(name);
+        if (file.Size >= 0)
+            for (const QString& family : Families(name))
+                (file.Hash ? Read : Unread)
+                    .insert({family, file.Size, file.Hash.value_or(0)}, name);
+        Files.insert(name, file);
     }
+    // NAME went from the folder: a gap to fill first when it was a numbered copy.
     void Remove(const QString& name)
     {
-        if (!Files.remove(name))
+        if (!Forget(name))
             return;
-        Family.remove(name, name);
-        if (const auto [base, number] = Numbered(name); !base.isEmpty()) {
-            Family.remove(base, name);
+        if (const auto [base, number] = Numbered(name); !base.isEmpty())
             for (auto it = Next.begin(); it != Next.end(); ++it)
                 if (it.key().first == base)
                     it.value() = std::min(it.value(), number);
-        }
+    }
+    bool Forget(const QString& name)
+    {
+        const auto found = Files.constFind(name);
+        if (found == Files.cend())
+            return false;
+        const TFile file = found.value();
+        Files.erase(found);
+        if (file.Size >= 0)
+            for (const QString& family : Families(name))
+                (file.Hash ? Read : Unread)
+                    .remove({family, file.Size, file.Hash.value_or(0)}, name);
+        return true;
     }
 };
 
@@ -112,8 +143,8 @@ TPictureFolder::TIndex& TPictureFolder::Index() const
     if (!FIndex) {
         FIndex = std::make_unique<TIndex>();
         const QDir folder(FPath);
-        const QFileInfoList entries = folder.entryInfoList(
-            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        const QFileInfoList entries = folder.entryInfoList(QDir::AllEntries | QDir::Hidden |
+                                                           QDir::System | QDir::NoDotAndDotDot);
         FIndex->Files.reserve(entries.size());
         for (const QFileInfo& entry : entries)
             FIndex->Add(entry.fileName(), {entry.isFile() ? entry.size() : -1, std::nullopt});
@@ -175,23 +206,24 @@ QString TPictureFolder::SameFile(const QString& name, const QByteArray& data) co
 {
     // The same picture added again, or the same icon harvested again, would otherwise
     // leave one more copy under the next free name each time. Only the names it would
-    // have been given are looked at, their contents only when the sizes agree, and
-    // each file is read once for its hash however often the name comes back.
+    // have been given are looked at, and only those of the same size and hash: each
+    // file is read once for its hash however often the name comes back.
     TIndex& index = Index();
-    const size_t hash = qHash(data);
-    for (auto it = index.Family.constFind(name); it != index.Family.cend() && it.key() == name;
-         ++it) {
-        TIndex::TFile& file = index.Files[it.value()];
-        if (file.Size != data.size() || (file.Hash && *file.Hash != hash))
-            continue;
-        const QByteArray content = Content(QDir(FPath).filePath(it.value()));
-        if (content.size() != file.Size) {
-            file.Size = -1; // changed or gone since the folder was listed
-            continue;
-        }
-        file.Hash = qHash(content);
-        if (content == data)
-            return it.value();
+    const QString folder = FPath;
+    const auto content = [&folder](const QString& file) {
+        return Content(QDir(folder).filePath(file));
+    };
+    const QStringList unread = index.Unread.values({name, data.size(), 0});
+    for (const QString& file : unread) {
+        const QByteArray bytes = content(file);
+        index.Add(file, {bytes.size(), qHash(bytes)});
+    }
+    const QStringList candidates = index.Read.values({name, data.size(), qHash(data)});
+    for (const QString& file : candidates) {
+        const QByteArray bytes = content(file);
+        if (bytes == data)
+            return file;
+        index.Add(file, {bytes.size(), qHash(bytes)}); // changed since it was read
     }
     return QString();
 }
