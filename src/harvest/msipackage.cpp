@@ -119,6 +119,10 @@ void TMsiPackage::Open(const QByteArray& nativePath)
     }
     g_clear_error(&error);
 
+    // The table is small and every value of it is asked for: it is read once, whole.
+    for (const QStringList& row : Rows("SELECT `Property`, `Value` FROM `Property`", 2))
+        FProperties.insert(row.value(0), row.value(1));
+
     // The summary information is optional: a package without one still has its tables.
     TRef<LibmsiSummaryInfo> info(libmsi_summary_info_new(FDb->Db.get(), 0, &error));
     g_clear_error(&error);
@@ -179,14 +183,7 @@ QList<QStringList> TMsiPackage::Rows(const char* query, int fields) const
     return rows;
 }
 
-QString TMsiPackage::Property(const QString& name) const
-{
-    // The table is small; reading it whole keeps any text out of the query.
-    for (const QStringList& row : Rows("SELECT `Property`, `Value` FROM `Property`", 2))
-        if (row.value(0) == name)
-            return row.value(1);
-    return QString();
-}
+QString TMsiPackage::Property(const QString& name) const { return FProperties.value(name); }
 
 QHash<QString, QString> TMsiPackage::InstalledPaths() const
 {

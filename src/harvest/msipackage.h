@@ -73,6 +73,7 @@ private:
 
     std::unique_ptr<TDatabase> FDb;
     int FMemoryFile = -1;
+    QHash<QString, QString> FProperties;
     QString FSubject;
     QString FAuthor;
     QString FComments;
