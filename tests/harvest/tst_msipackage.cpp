@@ -127,6 +127,7 @@ private slots:
     void searchFindsPackages();
     void membersAreTheInstalledFiles_data();
     void membersAreTheInstalledFiles();
+    void cabinetOutsideThePackage();
     void memberRecordIsTheProgram();
     void packageInsideAnArchive();
     void secondScanKnowsThePackage();
@@ -348,6 +349,61 @@ void TestMsiPackage::membersAreTheInstalledFiles()
     QVERIFY(all.contains(Packages + package));
     for (const QString& member : expected)
         QVERIFY(all.contains(member));
+}
+
+void TestMsiPackage::cabinetOutsideThePackage()
+{
+    const QString outside = QStringLiteral(MSI_FIXTURES "/outside/external.msi");
+    const QString alone = QStringLiteral(MSI_FIXTURES "/alone/external.msi");
+    QVERIFY(Run(u"msiinfo"_s, {u"export"_s, outside, u"Media"_s}).contains(u"\torganizer.cab\t"_s));
+    const QString gcab =
+        Run(u"gcab"_s, {u"-l"_s, QStringLiteral(MSI_FIXTURES "/outside/organizer.cab")});
+    QVERIFY2(gcab.contains(u"AppExe "_s), qPrintable(gcab));
+    // Found beside the package, the cabinet gives what msiextract would install.
+    QStringList expected;
+    for (const QString& file : MsiExtractList(outside))
+        if (Harvest::MatchesMask(file.section(u'/', -1), Harvest::ExeMask.toString()))
+            expected << outside + u'!' + file;
+    QVERIFY(!expected.isEmpty());
+    expected.sort();
+    QStringList found;
+    QStringList problems;
+    Harvest::TSearchOptions options;
+    options.InsideContainers = true;
+    options.Packages = true;
+    options.Problem = [&](const QString& p, const QString& why) { problems << p + why; };
+    const auto collect = [&](const QString& folder) {
+        found.clear();
+        Harvest::CollectFiles(
+            {folder}, Harvest::ExeMask.toString(),
+            [&](const QString& p) {
+                found << p;
+                return true;
+            },
+            Harvest::TOtherPaths::Skip, options);
+        found.sort();
+    };
+    collect(QFileInfo(outside).path());
+    expected.prepend(outside);
+    QCOMPARE(found, expected);
+    QCOMPARE(problems, QStringList());
+    // Without it, the package alone is found, and nothing is wrong with it.
+    collect(QFileInfo(alone).path());
+    QCOMPARE(found, QStringList{alone});
+    QCOMPARE(problems, QStringList());
+
+    // The member is read from the cabinet beside the package.
+    TTestCatalogue catalogue;
+    const auto dm = catalogue.Open();
+    TDataSet& table = dm->BookTable;
+    table.Open();
+    Harvest::TMemberReader reader;
+    Harvest::THarvestOptions harvest;
+    harvest.Members = &reader;
+    harvest.Packages = true;
+    QVERIFY(Harvest::HarvestFile(table, expected.value(1), harvest));
+    QCOMPARE(Field(table, "CompanyName"),
+             TVerInfoRes(Fixtures + u"english64.exe"_s).GetVerValue(viCompanyName));
 }
 
 void TestMsiPackage::memberRecordIsTheProgram()
