@@ -58,7 +58,8 @@ add_dependencies(msi_fixtures verinfo_fixtures)
 tresmol_test(tst_msipackage SOURCES tst_msipackage.cpp LINKS tresmol_harvesting)
 target_compile_definitions(tst_msipackage PRIVATE
   VERINFO_FIXTURES="${VERINFO_FIXTURES}" MSI_FIXTURES="${MSI_FIXTURES}"
-  MSI_SOURCES="${PROJECT_SOURCE_DIR}/tests/fixtures/msi")
+  MSI_SOURCES="${PROJECT_SOURCE_DIR}/tests/fixtures/msi"
+  MSI_REGRESSIONS="${PROJECT_SOURCE_DIR}/fuzz/msi_regressions")
 add_dependencies(tst_msipackage msi_fixtures tresmol-cli)
 
 # The package fuzzer's entry point over the package fixtures and its kept inputs.

@@ -123,6 +123,7 @@ private slots:
     void record();
     void unreadablePackages_data();
     void unreadablePackages();
+    void crashingPackageCostsTheHelperOnly();
     void withoutPackagesNothingChanges();
     void searchFindsPackages();
     void membersAreTheInstalledFiles_data();
@@ -282,6 +283,43 @@ void TestMsiPackage::unreadablePackages()
         QCOMPARE(found, QStringList());
         QCOMPARE(problems.size(), 1);
     }
+}
+
+void TestMsiPackage::crashingPackageCostsTheHelperOnly()
+{
+    // A damaged package that makes libmsi read through a null pointer, found by the
+    // fuzzer: the helper ends on it, the scan goes on with a new one.
+    QTemporaryDir dir;
+    const QString crash = dir.filePath(u"crash.msi"_s);
+    QVERIFY(QFile::copy(QStringLiteral(MSI_REGRESSIONS "/libmsi-null-read.msi"), crash));
+    QVERIFY(QFile::copy(Packages + u"latin.msi"_s, dir.filePath(u"latin.msi"_s)));
+    int status = 0;
+    Run(u"msiinfo"_s, {u"tables"_s, crash}, &status);
+    QVERIFY(status != 0);
+
+    TTestCatalogue catalogue;
+    const auto dm = catalogue.Open();
+    TDataSet& table = dm->BookTable;
+    table.Open();
+    Harvest::THarvestOptions options;
+    options.Packages = true;
+    for (int round = 0; round < 2; ++round) {
+        QVERIFY(Harvest::HarvestFile(table, crash, options));
+        QCOMPARE(Field(table, "ProductName"), u"NO_INFO"_s);
+        QVERIFY(Harvest::HarvestFile(table, dir.filePath(u"latin.msi"_s), options));
+        QCOMPARE(Field(table, "ProductName"),
+                 WixAttribute(u"latin.wxs"_s, u"Product"_s, u"Name"_s));
+    }
+
+    QProcess p;
+    p.setWorkingDirectory(catalogue.Folder());
+    p.start(Cli, {u"harvest"_s, u"Tresmol.mdb"_s, dir.path(), u"--msi"_s, u"--inside-archives"_s});
+    QVERIFY(p.waitForFinished(120000));
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), 0);
+    QVERIFY2(err.contains(u"4 files harvested, 2 without version information"_s), qPrintable(err));
+    QVERIFY2(err.contains(u"skipped "_s + crash + u": "_s), qPrintable(err));
 }
 
 void TestMsiPackage::withoutPackagesNothingChanges()
