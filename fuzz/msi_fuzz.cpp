@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     try {
-        const Harvest::TMsiPackage package(bytes);
+        const Harvest::TMsiPackage package(bytes, Harvest::TMsiPackage::TRead::Contents);
         for (const QString& name : {u"ProductName"_s, u"Manufacturer"_s, u"ProductVersion"_s,
                                     u"ProductLanguage"_s, u"ARPCOMMENTS"_s})
             (void)package.Property(name);

@@ -134,7 +134,7 @@ std::unique_ptr<TArchiveStream> TArchiveStream::OpenFile(const QString& path)
         std::unique_ptr<TMsiPackage> package;
         QString why;
         try {
-            package = std::make_unique<TMsiPackage>(path);
+            package = std::make_unique<TMsiPackage>(path, TMsiPackage::TRead::Contents);
         } catch (const EError& e) {
             why = e.Message();
         }
@@ -157,7 +157,7 @@ std::unique_ptr<TArchiveStream> TArchiveStream::OpenMemory(const QByteArray& byt
         std::unique_ptr<TMsiPackage> package;
         QString why;
         try {
-            package = std::make_unique<TMsiPackage>(bytes);
+            package = std::make_unique<TMsiPackage>(bytes, TMsiPackage::TRead::Contents);
         } catch (const EError& e) {
             why = e.Message();
         }

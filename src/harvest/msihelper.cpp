@@ -1,6 +1,8 @@
 // tresmol-msi: reads Windows Installer packages for the program, which asks over
 // standard input and hears back over standard output, one question after another
-// until standard input ends (see msipackage.cpp for the framing). libmsi crashes on
+// until standard input ends (see msipackage.cpp for the framing): F PATH for what a
+// package says of its product, C PATH for that and its contents, S PATH NAME LIMIT for
+// an embedded stream. libmsi crashes on
 // some damaged packages; here such a package ends this helper, and the program, which
 // starts a new one, records the package as unreadable.
 
@@ -60,10 +62,10 @@ int main()
         in >> kind >> path;
         QByteArray answer;
         QDataStream out(&answer, QIODevice::WriteOnly);
-        if (kind == 'F') {
+        if (kind == 'F' || kind == 'C') {
             Harvest::TPackageFacts facts;
             QString why;
-            const bool ok = Harvest::ReadPackageFacts(path, facts, why);
+            const bool ok = Harvest::ReadPackageFacts(path, kind == 'C', facts, why);
             out << ok << why;
             if (ok)
                 out << facts;

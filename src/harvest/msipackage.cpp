@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <fcntl.h>
 #include <memory>
 #include <poll.h>
 #include <spawn.h>
@@ -44,8 +45,9 @@ public:
             return false;
         const QDeadlineTimer deadline(PackageHelperTimeoutMs);
         const quint32 size = quint32(question.size());
-        if (!Send(reinterpret_cast<const char*>(&size), sizeof size, deadline) ||
-            !Send(question.constData(), size_t(question.size()), deadline)) {
+        const QByteArray frame =
+            QByteArray(reinterpret_cast<const char*>(&size), sizeof size) + question;
+        if (!Send(frame.constData(), size_t(frame.size()), deadline)) {
             Stop();
             return false;
         }
@@ -87,6 +89,8 @@ private:
         }
         FPid = pid;
         FSocket = pair[0];
+        // Our end waits in poll only when there is nothing to read or no room to write.
+        ::fcntl(FSocket, F_SETFL, ::fcntl(FSocket, F_GETFL) | O_NONBLOCK);
         return true;
     }
 
@@ -119,11 +123,14 @@ private:
     bool Send(const char* data, size_t size, const QDeadlineTimer& deadline)
     {
         while (size > 0) {
-            if (!Wait(POLLOUT, deadline))
-                return false;
             const ssize_t n = ::send(FSocket, data, size, MSG_NOSIGNAL);
             if (n < 0 && errno == EINTR)
                 continue;
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                if (!Wait(POLLOUT, deadline))
+                    return false;
+                continue;
+            }
             if (n <= 0)
                 return false;
             data += n;
@@ -135,11 +142,14 @@ private:
     bool Receive(char* data, size_t size, const QDeadlineTimer& deadline)
     {
         while (size > 0) {
-            if (!Wait(POLLIN, deadline))
-                return false;
             const ssize_t n = ::recv(FSocket, data, size, 0);
             if (n < 0 && errno == EINTR)
                 continue;
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                if (!Wait(POLLIN, deadline))
+                    return false;
+                continue;
+            }
             if (n <= 0)
                 return false;
             data += n;
@@ -202,9 +212,12 @@ QString PackageHelperPath()
     return path;
 }
 
-TMsiPackage::TMsiPackage(const QString& path) : FNativePath(PathToNative(path)) { Read(); }
+TMsiPackage::TMsiPackage(const QString& path, TRead what) : FNativePath(PathToNative(path))
+{
+    Read(what);
+}
 
-TMsiPackage::TMsiPackage(const QByteArray& bytes)
+TMsiPackage::TMsiPackage(const QByteArray& bytes, TRead what)
 {
     FMemoryFile = ::memfd_create("package.msi", MFD_CLOEXEC);
     if (FMemoryFile < 0)
@@ -223,7 +236,7 @@ TMsiPackage::TMsiPackage(const QByteArray& bytes)
     FNativePath =
         "/proc/" + QByteArray::number(::getpid()) + "/fd/" + QByteArray::number(FMemoryFile);
     try {
-        Read();
+        Read(what);
     } catch (...) {
         ::close(FMemoryFile);
         throw;
@@ -236,10 +249,11 @@ TMsiPackage::~TMsiPackage()
         ::close(FMemoryFile);
 }
 
-void TMsiPackage::Read()
+void TMsiPackage::Read(TRead what)
 {
     QByteArray question;
-    QDataStream(&question, QIODevice::WriteOnly) << quint8('F') << FNativePath;
+    QDataStream(&question, QIODevice::WriteOnly)
+        << quint8(what == TRead::Contents ? 'C' : 'F') << FNativePath;
     QByteArray answer;
     if (!Helper().Ask(question, answer))
         throw EPackageError(u"the package reader stopped on it"_s);

@@ -36,6 +36,7 @@ struct TPackageFacts {
     QString Author;
     QString Comments;
     int CodePage = 0;
+    // Only when asked for:
     QHash<QString, QString> Paths; // File key -> installed path
     QStringList Cabinets;          // the Media table's, in disk order, "#name" embedded
 };
@@ -44,11 +45,15 @@ QDataStream& operator>>(QDataStream& in, TPackageFacts& facts);
 
 class TMsiPackage {
 public:
+    // What is read: what the package says of its product, or that and where its files
+    // go and which cabinets hold them (three more tables, and only the archive search
+    // needs them).
+    enum class TRead { Product, Contents };
     // Reads the package at PATH (PathFromNative text); throws EPackageError.
-    explicit TMsiPackage(const QString& path);
+    explicit TMsiPackage(const QString& path, TRead what = TRead::Product);
     // The same over a package in memory: BYTES are copied into an unnamed file, since
     // libmsi reads only by name.
-    explicit TMsiPackage(const QByteArray& bytes);
+    explicit TMsiPackage(const QByteArray& bytes, TRead what = TRead::Product);
     ~TMsiPackage();
     TMsiPackage(const TMsiPackage&) = delete;
     TMsiPackage& operator=(const TMsiPackage&) = delete;
@@ -64,13 +69,13 @@ public:
     // information's; 0 when neither says (the texts are then ASCII).
     int CodePage() const { return FFacts.CodePage; }
 
-    // Where each file installs, keyed by its File table key (which is also its name
-    // inside the cabinets): the path under the target computer's root,
+    // With TRead::Contents: where each file installs, keyed by its File table key (which is also
+    // its name inside the cabinets): the path under the target computer's root,
     // "/Program Files/Maker/app.exe", from the File, Component and Directory tables.
     QHash<QString, QString> InstalledPaths() const { return FFacts.Paths; }
 
-    // The cabinets of the Media table, in disk order. An embedded one ("#name" in the
-    // table) is a stream of the package; any other is a file beside the package.
+    // With TRead::Contents: the cabinets of the Media table, in disk order. An embedded one
+    // ("#name" in the table) is a stream of the package; any other is a file beside the package.
     struct TCabinet {
         QString Name;
         bool Embedded = false;
@@ -81,7 +86,7 @@ public:
     bool ReadStream(const QString& name, qint64 limit, QByteArray& out) const;
 
 private:
-    void Read();
+    void Read(TRead what);
 
     QByteArray FNativePath; // as the helper opens it
     int FMemoryFile = -1;

@@ -160,7 +160,8 @@ QHash<QString, QString> InstalledPaths(LibmsiDatabase* db)
 
 } // namespace
 
-bool ReadPackageFacts(const QByteArray& nativePath, TPackageFacts& facts, QString& why)
+bool ReadPackageFacts(const QByteArray& nativePath, bool contents, TPackageFacts& facts,
+                      QString& why)
 {
     facts = TPackageFacts();
     const TRef<LibmsiDatabase> db = OpenDatabase(nativePath, why);
@@ -210,6 +211,8 @@ bool ReadPackageFacts(const QByteArray& nativePath, TPackageFacts& facts, QStrin
         ::close(fd);
     }
 
+    if (!contents)
+        return true;
     facts.Paths = InstalledPaths(db.get());
     for (const QStringList& row :
          Rows(db.get(), "SELECT `Cabinet` FROM `Media` ORDER BY `DiskId`", 1))

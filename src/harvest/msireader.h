@@ -10,9 +10,10 @@
 
 namespace Harvest {
 
-// What the package at NATIVEPATH says (see TPackageFacts); false with WHY when libmsi
-// cannot open it.
-bool ReadPackageFacts(const QByteArray& nativePath, TPackageFacts& facts, QString& why);
+// What the package at NATIVEPATH says (see TPackageFacts), its paths and cabinets only
+// with CONTENTS; false with WHY when libmsi cannot open it.
+bool ReadPackageFacts(const QByteArray& nativePath, bool contents, TPackageFacts& facts,
+                      QString& why);
 
 // Up to LIMIT bytes of the package's embedded stream NAME into OUT; false when there
 // is no such stream or it is longer than LIMIT.
