@@ -15,6 +15,7 @@
 #include <cstdio>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #if defined(__SANITIZE_ADDRESS__)
 #define TRESMOL_ADDRESS_SANITIZER 1
@@ -28,13 +29,12 @@ namespace {
 
 bool ReadExactly(char* data, size_t size) { return std::fread(data, 1, size, stdin) == size; }
 
-bool Answer(const QByteArray& answer)
+bool Answer(std::FILE* to, const QByteArray& answer)
 {
     const quint32 size = quint32(answer.size());
-    return std::fwrite(&size, sizeof size, 1, stdout) == 1 &&
-           std::fwrite(answer.constData(), 1, size_t(answer.size()), stdout) ==
-               size_t(answer.size()) &&
-           std::fflush(stdout) == 0;
+    return std::fwrite(&size, sizeof size, 1, to) == 1 &&
+           std::fwrite(answer.constData(), 1, size_t(answer.size()), to) == size_t(answer.size()) &&
+           std::fflush(to) == 0;
 }
 
 } // namespace
@@ -49,6 +49,12 @@ int main()
     const rlimit limit{budget, budget};
     ::setrlimit(RLIMIT_AS, &limit);
 #endif
+    // The answers go out on a descriptor of their own, and standard output becomes
+    // standard error: whatever a library prints cannot get into an answer.
+    const int answers = ::dup(STDOUT_FILENO);
+    std::FILE* to = answers >= 0 ? ::fdopen(answers, "w") : nullptr;
+    if (!to || ::dup2(STDERR_FILENO, STDOUT_FILENO) < 0)
+        return 1;
     while (true) {
         quint32 size = 0;
         if (!ReadExactly(reinterpret_cast<char*>(&size), sizeof size))
@@ -79,7 +85,7 @@ int main()
         } else {
             return 1;
         }
-        if (!Answer(answer))
+        if (!Answer(to, answer))
             return 1;
     }
 }
