@@ -237,24 +237,28 @@ TSummary Convert(const QString& oldPath, const QString& newPath, const TOptions&
     if (::lstat(PathToNative(QDir::current().absoluteFilePath(newPath)).constData(), &info) == 0)
         throw EDatabaseError(TDbAction::Create, TDbFault::AlreadyExists, newPath);
 
-    TJetFile jet(oldPath);
+    QStringList wanted;
+    for (const TTableDef& def : Schema::Tables())
+        wanted << def.Name;
+    TJetReader jet(oldPath, wanted);
     TSummary summary;
 
     // Which table and column goes where; what is missing is said all at once.
-    QVector<TTablePlan> plans;
+    QHash<int, TTablePlan> plans; // by the table's index in the old file
     QStringList missingTables, missingColumns;
+    qint64 total = 0;
     for (const TTableDef& def : Schema::Tables()) {
-        QString jetName;
-        for (const QString& name : jet.TableNames())
-            if (name.compare(def.Name, Qt::CaseInsensitive) == 0)
-                jetName = name;
-        if (jetName.isEmpty()) {
+        int index = -1;
+        for (int t = 0; t < jet.Tables().size(); ++t)
+            if (jet.Tables()[t].Name.compare(def.Name, Qt::CaseInsensitive) == 0)
+                index = t;
+        if (index < 0) {
             missingTables << def.Name;
             continue;
         }
-        const auto table = jet.Table(jetName);
-        const QVector<TJetColumn>& columns = table->Columns();
-        TTablePlan plan{&def, jetName, {}};
+        const TJetTableHead& head = jet.Tables()[index];
+        const QVector<TJetColumn>& columns = head.Columns;
+        TTablePlan plan{&def, head.Name, {}};
         QVector<bool> used(columns.size(), false);
         for (const TColumnDef& column : def.Columns) {
             const int at = FindColumn(columns, column.Name);
@@ -282,7 +286,8 @@ TSummary Convert(const QString& oldPath, const QString& newPath, const TOptions&
             if (!used[i])
                 summary.SkippedColumns
                     << def.Name + u'.' + columns[i].Name + u" (not a field of the catalogue)"_s;
-        plans.append(plan);
+        plans.insert(index, plan);
+        total += head.Rows;
     }
     if (!missingTables.isEmpty() || !missingColumns.isEmpty()) {
         QStringList parts;
@@ -303,24 +308,26 @@ TSummary Convert(const QString& oldPath, const QString& newPath, const TOptions&
                         russian.join(u" и "_s));
     }
 
-    qint64 total = 0;
-    for (const TTablePlan& plan : plans)
-        total += jet.Table(plan.JetName)->RowCount();
     qint64 done = 0;
     if (options.Progress)
         options.Progress(0, total);
 
     TPictureCopier pictures(oldPath, options.PictureFolder, summary);
+    QHash<QString, qint64> counts;
     try {
         Catalogue::Build(newPath, [&](const QString& temporary) {
             const TSqliteDatabase db = TSqliteDatabase::Open(SqliteUri(temporary).toUtf8(),
                                                              TSqliteDatabase::TAccess::ReadWrite);
             TSqliteTransaction transaction(db);
-            for (const TTablePlan& plan : plans) {
-                const auto table = jet.Table(plan.JetName);
+            for (int index; (index = jet.NextTable()) >= 0;) {
+                if (!plans.contains(index)) {
+                    while (jet.NextRow()) {
+                    }
+                    continue;
+                }
+                const TTablePlan& plan = plans[index];
                 QStringList names, marks;
                 for (const TMapping& m : plan.Mappings) {
-                    table->Read(m.JetIndex);
                     names << SqlName(m.Column);
                     marks << u"?"_s;
                 }
@@ -330,10 +337,10 @@ TSummary Convert(const QString& oldPath, const QString& newPath, const TOptions&
                                    .toUtf8(),
                                true);
                 qint64 rows = 0;
-                while (table->Next()) {
+                while (jet.NextRow()) {
                     for (int i = 0; i < plan.Mappings.size(); ++i) {
                         const TMapping& m = plan.Mappings[i];
-                        QVariant value = CellValue(table->Cell(m.JetIndex), m.Type);
+                        QVariant value = CellValue(jet.Cell(m.JetIndex), m.Type);
                         if (m.Picture && !value.isNull()) {
                             const std::optional<QString> copy = pictures.Bring(value.toString());
                             value = copy ? QVariant(*copy) : QVariant();
@@ -348,14 +355,16 @@ TSummary Convert(const QString& oldPath, const QString& newPath, const TOptions&
                     if (options.Progress && (++done % 1000) == 0)
                         options.Progress(done, total);
                 }
-                if (rows != table->RowCount())
-                    throw EJetError(
-                        TJetFault::Damaged, oldPath,
-                        u"%1: %2 / %3"_s.arg(plan.JetName).arg(rows).arg(table->RowCount()));
-                summary.Tables.append({plan.Def->Name, rows});
+                const qint64 meant = jet.Tables()[index].Rows;
+                if (rows != meant)
+                    throw EJetError(TJetFault::Damaged, oldPath,
+                                    u"%1: %2 / %3"_s.arg(plan.JetName).arg(rows).arg(meant));
+                counts.insert(plan.Def->Name, rows);
             }
             transaction.Commit();
         });
+        for (const TTableDef& def : Schema::Tables())
+            summary.Tables.append({def.Name, counts.value(def.Name)});
     } catch (const ESqliteError& e) {
         pictures.Undo();
         // The only write the file itself can refuse is a key given twice.

@@ -1,14 +1,18 @@
 #pragma once
-// A Jet database (.mdb) as libmdb reads it: its tables by name, their columns, and
-// their rows one at a time with every cell as text. libmdb keeps no state between
-// handles, so each reader owns one file handle.
+// A Jet database (.mdb) as libmdb reads it: the header of every user table (its name,
+// row count and columns), then the rows of the tables asked for, every cell as text.
+//
+// libmdb trusts the file: a damaged one can make it read past its buffers, and on
+// some layouts it ends the process itself. So it runs in a child process of its own,
+// which streams what it reads through a pipe; a child that dies or stops early means
+// a damaged file, never a crash of the program.
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QVector>
 
-#include <memory>
+#include <sys/types.h>
 
 namespace JetImport {
 
@@ -18,56 +22,55 @@ enum class TJetType { Boolean, Byte, Integer, Long, Text, Memo, DateTime, Other 
 struct TJetColumn {
     QString Name;
     TJetType Type = TJetType::Other;
-    QString TypeName; // libmdb's own name of the type, for messages
+    QString TypeName; // the type's name in Access, for messages
 };
 
-class TJetTable;
-
-class TJetFile {
-public:
-    // Opens PATH; a file libmdb cannot read as Jet throws EJetError (Damaged).
-    explicit TJetFile(const QString& path);
-    ~TJetFile();
-    TJetFile(const TJetFile&) = delete;
-    TJetFile& operator=(const TJetFile&) = delete;
-
-    // The user tables, in the catalogue's order.
-    const QStringList& TableNames() const { return FTables; }
-    // The table NAME (as TableNames gives it).
-    std::unique_ptr<TJetTable> Table(const QString& name);
-
-private:
-    friend class TJetTable;
-    struct THandle;
-    std::unique_ptr<THandle> F;
-    QString FPath;
-    QStringList FTables;
+struct TJetTableHead {
+    QString Name;
+    qint64 Rows = 0; // as the table's definition gives it
+    QVector<TJetColumn> Columns;
 };
 
-class TJetTable {
+class TJetReader {
 public:
-    ~TJetTable();
-    TJetTable(const TJetTable&) = delete;
-    TJetTable& operator=(const TJetTable&) = delete;
+    // Starts reading PATH; the rows of the tables named in WANTED (whatever the case)
+    // follow the headers. Throws EJetError when PATH is not a readable Jet file.
+    TJetReader(const QString& path, const QStringList& wanted);
+    // Stops the child when it is still reading.
+    ~TJetReader();
+    TJetReader(const TJetReader&) = delete;
+    TJetReader& operator=(const TJetReader&) = delete;
 
-    const QVector<TJetColumn>& Columns() const { return FColumns; }
-    // The row count the table's definition gives.
-    qint64 RowCount() const;
+    // Every user table, in the file's catalogue order.
+    const QVector<TJetTableHead>& Tables() const { return FTables; }
 
-    // Asks for the cells of the column at INDEX to be read by Next.
-    void Read(int index);
-    // Moves to the next row; false after the last one.
-    bool Next();
-    // The cell of column INDEX (asked for with Read) in the current row: its UTF-8
-    // text, empty for a null or an empty text, "1"/"0" for a Yes/No.
+    // The index (in Tables) of the table whose rows come next, or -1 once all the wanted
+    // tables have come.
+    int NextTable();
+    // Moves to the next row of the current table; false after its last one.
+    bool NextRow();
+    // The cell of column INDEX in the current row: its UTF-8 text, empty for a null or
+    // an empty text, "1"/"0" for a Yes/No.
     QByteArrayView Cell(int index) const;
 
 private:
-    friend class TJetFile;
-    TJetTable() = default;
-    struct TState;
-    std::unique_ptr<TState> F;
-    QVector<TJetColumn> FColumns;
+    [[noreturn]] void Fail();
+    void Fill(qsizetype needed);
+    char Byte();
+    quint32 Number();
+    QByteArray Bytes(quint32 size);
+
+    QString FPath;
+    pid_t FChild = -1;
+    int FPipe = -1;
+    QByteArray FBuffer;
+    qsizetype FAt = 0;
+    QVector<TJetTableHead> FTables;
+    int FCurrent = -1;
+    // The current row: where each cell starts in FRow, and its length.
+    QByteArray FRow;
+    QVector<qsizetype> FStart;
+    QVector<quint32> FLength;
 };
 
 } // namespace JetImport
