@@ -337,7 +337,12 @@ TSummary Convert(const QString& oldPath, const QString& newPath, const TOptions&
                                    .toUtf8(),
                                true);
                 qint64 rows = 0;
+                const qint64 meant = jet.Tables()[index].Rows;
                 while (jet.NextRow()) {
+                    // Pages that lead back to each other would give rows for ever.
+                    if (rows == meant)
+                        throw EJetError(TJetFault::Damaged, oldPath,
+                                        u"%1: more than %2 rows"_s.arg(plan.JetName).arg(meant));
                     for (int i = 0; i < plan.Mappings.size(); ++i) {
                         const TMapping& m = plan.Mappings[i];
                         QVariant value = CellValue(jet.Cell(m.JetIndex), m.Type);
@@ -355,7 +360,6 @@ TSummary Convert(const QString& oldPath, const QString& newPath, const TOptions&
                     if (options.Progress && (++done % 1000) == 0)
                         options.Progress(done, total);
                 }
-                const qint64 meant = jet.Tables()[index].Rows;
                 if (rows != meant)
                     throw EJetError(TJetFault::Damaged, oldPath,
                                     u"%1: %2 / %3"_s.arg(plan.JetName).arg(rows).arg(meant));

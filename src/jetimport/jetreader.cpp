@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <string>
 #include <strings.h>
 #include <sys/wait.h>
@@ -29,6 +30,10 @@ namespace {
 // row, and 'E' after its last row; 'Z' at the end. 'C' and the encoding's name instead
 // of 'H' when libmdb is told to give texts in another encoding than UTF-8.
 constexpr quint32 NullLength = 0xffffffffu;
+
+// How long the child may go without a byte before it counts as stuck: libmdb may loop
+// for ever on a damaged file, and a sound one yields rows at once.
+constexpr int StallMs = 20000;
 
 // A memo may be as long as a Jet text gets (64K characters, three bytes each in
 // UTF-8), so a cell's buffer holds that much.
@@ -291,6 +296,13 @@ void TJetReader::Fill(qsizetype needed)
     while (FBuffer.size() < needed) {
         const qsizetype had = FBuffer.size();
         FBuffer.resize(had + qMax(Chunk, needed - had));
+        pollfd ready{FPipe, POLLIN, 0};
+        int polled;
+        do
+            polled = ::poll(&ready, 1, StallMs);
+        while (polled < 0 && errno == EINTR);
+        if (polled == 0)
+            Fail();
         ssize_t got;
         do
             got = ::read(FPipe, FBuffer.data() + had, size_t(FBuffer.size() - had));
