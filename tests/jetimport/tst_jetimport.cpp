@@ -420,7 +420,7 @@ void TestJetImport::killedConversionLeavesWholeOrNothing()
                                 .size());
     QRandomGenerator random(30);
     int absent = 0, complete = 0;
-    for (int run = 0; run < 24; ++run) {
+    for (int run = 0; run < 12; ++run) {
         const QString target = dir.filePath(u"run%1.mdb"_s.arg(run));
         QProcess p;
         p.start(Cli,
@@ -468,7 +468,7 @@ void TestJetImport::damagedFilesEndCleanly()
     QRandomGenerator random(qEnvironmentVariableIntValue("TRESMOL_FUZZ_SEED") + 30);
     QTemporaryDir dir;
     int converted = 0, refused = 0;
-    for (int run = 0; run < 60; ++run) {
+    for (int run = 0; run < 30; ++run) {
         QByteArray bytes = original;
         const int changes = 1 << random.bounded(7);
         for (int i = 0; i < changes; ++i)
