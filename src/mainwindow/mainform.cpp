@@ -8,6 +8,7 @@
 #include "extras/gpanel.h"
 #include "extras/weblink.h"
 #include "harvest/harvestfile.h"
+#include "jetimport/jetimport.h"
 #include "lists/editrecordform.h"
 #include "lists/reflistform.h"
 #include "mainwindow/barlayout.h"
@@ -39,6 +40,7 @@
 #include <QBoxLayout>
 #include <QCloseEvent>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -75,6 +77,10 @@ const QString OpenBaseCaption = u"Открыть базу"_s;
 const QString CatalogueFilter = u"Базы Tresmol (*.mdb);;Все файлы (*)"_s;
 const QString CatalogueSuffix = u"mdb"_s;
 const QString ExportedText = u"Записан файл %1"_s;
+const QString JetQuestion = u"Это каталог в формате Jet. Преобразовать его в новый каталог?"_s;
+const QString ConvertCaption = u"Сохранить преобразованный каталог"_s;
+const QString ConvertedText = u"Преобразован каталог %1: записей %2, картинок %3"_s;
+const QString PicturesMissingText = u" (не найдено %1)"_s;
 const QString NotOpenedText =
     u"Экспорт записан в файл\n%1\nНо ни одно приложение не открыло его: откройте файл сами."_s;
 
@@ -589,6 +595,14 @@ void TForm1::CatalogueCommand(const std::function<void()>& body)
 
 void TForm1::ActConnectExecute()
 {
+    // The catalogue named at start-up may be one from Windows in its Jet form.
+    if (FDataModule && !FDataModule->ADOConnection.Connected()) {
+        const QString source = FDataModule->ADOConnection.DataSourcePath();
+        if (!source.isEmpty() && JetImport::IsJetFile(source)) {
+            ConvertJetCatalogue(source);
+            return;
+        }
+    }
     const bool wasOpen = FDataModule && FDataModule->BookTable.Active();
     CatalogueCommand([this] {
         TDataModule1& dm = *FDataModule;
@@ -670,6 +684,11 @@ void TForm1::OpenBase1Click()
 
 void TForm1::SwitchCatalogue(const QString& path)
 {
+    // A catalogue from Windows comes in its Jet form: it is converted, never opened.
+    if (JetImport::IsJetFile(path)) {
+        ConvertJetCatalogue(path);
+        return;
+    }
     TDataModule1& dm = *FDataModule;
     const QString next = Catalogue::ConnectionStringFor(path);
     const QString previous = dm.ADOConnection.ConnectionString();
@@ -695,6 +714,55 @@ void TForm1::SwitchCatalogue(const QString& path)
     });
     if (wasConnected)
         ActConnectExecute();
+}
+
+void TForm1::ConvertJetCatalogue(const QString& path)
+{
+    CatalogueCommand([&] {
+        if (Dialogs().MessageBox(this, JetQuestion, ApplicationTitle(), TMsgButtons::mbYesNo,
+                                 TMsgIcon::miQuestion) != TMsgResult::mrYes)
+            return;
+        QString target = Dialogs().SaveFileName(this, ConvertCaption, CatalogueFilter,
+                                                JetImport::ProposedName(path));
+        if (target.isEmpty())
+            return;
+        if (QFileInfo(target).suffix().isEmpty())
+            target += u'.' + CatalogueSuffix;
+        // The change goes in before anything is made, as for a new catalogue.
+        if (FDataModule->BookTable.Active())
+            FDataModule->BookTable.CheckBrowseMode();
+        FExporting = true;
+        const auto end = qScopeGuard([this] {
+            FProgressBar->hide();
+            FExporting = false;
+        });
+        QElapsedTimer clock;
+        clock.start();
+        JetImport::TOptions options;
+        options.PictureFolder = PictureFolder();
+        options.Progress = [&](qint64 done, qint64 total) {
+            // A small catalogue comes across before a bar would be seen.
+            if (clock.elapsed() < 300)
+                return;
+            FProgressBar->setMaximum(1000);
+            FProgressBar->setValue(total > 0 ? int(done * 1000 / total) : 0);
+            if (!FProgressBar->isVisible())
+                FProgressBar->show();
+            // The window keeps painting; the user's input waits for the end.
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        };
+        const JetImport::TSummary summary = JetImport::Convert(path, target, options);
+        FProgressBar->hide();
+        SwitchCatalogue(target);
+        QString outcome = ConvertedText.arg(QDir::toNativeSeparators(path))
+                              .arg(summary.Tables.value(0).Rows)
+                              .arg(summary.PicturesCopied);
+        if (summary.PicturesMissing > 0)
+            outcome += PicturesMissingText.arg(summary.PicturesMissing);
+        ShowOutcome(outcome);
+    });
+    if (FCloseRequested)
+        close();
 }
 
 void TForm1::OpenRecentBase(const QString& path)

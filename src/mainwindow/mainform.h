@@ -69,7 +69,8 @@ public:
     // True while "Очистить базу" runs its loop.
     bool Clearing() const { return FClearing; }
 
-    // --- connection (also run by the window's activation)
+    // --- connection (also run by the window's activation); a catalogue in its Jet form
+    // is offered for conversion instead (ConvertJetCatalogue)
     void ActConnectExecute();
     void ActDisconnectExecute();
     // The action list's enabling rule, run whenever the program is idle.
@@ -82,6 +83,11 @@ public:
     // first) and connects to the one at PATH. When PATH cannot be opened, its error
     // shown, the previous catalogue comes back as it was.
     void SwitchCatalogue(const QString& path);
+    // PATH is a catalogue in its old Jet form: asks whether to convert it and, on
+    // "Да", where to put the new catalogue (beside the old one by default), converts it
+    // under the progress bar and switches to the new catalogue. On "Нет", or when the
+    // save picker is cancelled, the window stays as it was.
+    void ConvertJetCatalogue(const QString& path);
     // An item of "Недавние базы": the catalogue at PATH, switched to; a file that is
     // gone leaves the list with a message, and nothing is made in its place.
     void OpenRecentBase(const QString& path);
@@ -246,7 +252,7 @@ private:
     bool FActivated = false;
     bool FClearing = false;
     bool FScanning = false;  // "Сканировать" runs its loop
-    bool FExporting = false; // the export writes its workbook
+    bool FExporting = false; // the export writes its workbook, or a conversion its catalogue
     bool FCloseRequested = false;
     QString FSettingsFileName;
     QString FTitle; // the window's title as designed

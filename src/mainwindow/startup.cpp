@@ -3,6 +3,7 @@
 #include "extras/aboutform.h"
 #include "harvestwindows/infoform.h"
 #include "harvestwindows/masterform.h"
+#include "jetimport/jetimport.h"
 #include "lists/editrecordform.h"
 #include "lists/reflistform.h"
 #include "mainwindow/columnform.h"
@@ -11,6 +12,7 @@
 #include "mainwindow/recentbases.h"
 #include "platform/command.h"
 #include "platform/errors.h"
+#include "store/connection.h"
 #include "store/datamodule.h"
 #include "store/startcatalogue.h"
 
@@ -49,8 +51,19 @@ TStartCatalogue ChooseStartCatalogue(const QString& argument, const QString& set
 TTresmolApp::TTresmolApp(const QString& connectionString)
 {
     Form1 = new TForm1;
-    DataModule1 =
-        new TDataModule1([](const QString& message) { ShowErrorBox(message); }, connectionString);
+    // A catalogue from Windows in its Jet form is not opened: the window offers to
+    // convert it when it connects, so the failure to open it as a catalogue goes unsaid.
+    QString jet = ConnectionStringValue(connectionString, u"Data Source"_s);
+    if (!jet.isEmpty())
+        jet = QDir::current().absoluteFilePath(jet);
+    if (jet.isEmpty() || !JetImport::IsJetFile(jet))
+        jet.clear();
+    DataModule1 = new TDataModule1(
+        [quiet = !jet.isEmpty()](const QString& message) {
+            if (!quiet)
+                ShowErrorBox(message);
+        },
+        connectionString);
     Form1->BindDataModule(DataModule1);
     EditRecordForm = new TEditRecordForm(DataModule1, Form1);
     AddManufacturerForm = new TAddManufacturerForm(DataModule1, Form1);

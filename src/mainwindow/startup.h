@@ -42,7 +42,8 @@ public:
     // standard error box), the record editor, the disc-maker and disc-type list editors,
     // the About window, the column chooser, the wizard, the platform, category and
     // program-type list editors, the file information window and the picture viewer.
-    // The main window then gets the windows it opens.
+    // The main window then gets the windows it opens. A catalogue in its old Jet form
+    // is not reported as unreadable: the main window offers to convert it on connecting.
     explicit TTresmolApp(const QString& connectionString);
     // Destroys every window, then the data module (which closes the connection).
     ~TTresmolApp();

@@ -160,8 +160,9 @@ QString TQtDialogs::BrowseFolder(QWidget* parent, const QString& caption)
     return QFileDialog::getExistingDirectory(parent, caption);
 }
 
-QString TQtDialogs::SaveFileName(QWidget* parent, const QString& caption, const QString& filter)
+QString TQtDialogs::SaveFileName(QWidget* parent, const QString& caption, const QString& filter,
+                                 const QString& proposed)
 {
-    return QFileDialog::getSaveFileName(parent, caption, QString(), filter, nullptr,
+    return QFileDialog::getSaveFileName(parent, caption, proposed, filter, nullptr,
                                         QFileDialog::DontConfirmOverwrite);
 }

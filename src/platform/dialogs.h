@@ -37,9 +37,10 @@ public:
     // A folder's path, or "" when the user cancels.
     virtual QString BrowseFolder(QWidget* parent, const QString& caption) = 0;
     // The path of a file to be made, or "" when the user cancels. An existing file may
-    // be chosen without a question: the caller refuses to overwrite it.
-    virtual QString SaveFileName(QWidget* parent, const QString& caption,
-                                 const QString& filter) = 0;
+    // be chosen without a question: the caller refuses to overwrite it. PROPOSED, when
+    // given, is the path the picker starts on.
+    virtual QString SaveFileName(QWidget* parent, const QString& caption, const QString& filter,
+                                 const QString& proposed = QString()) = 0;
 };
 
 // The platform's own dialogs.
@@ -51,7 +52,8 @@ public:
     QString OpenPictureName(QWidget* parent, const QString& caption, const QString& filter,
                             const TPicturePreview& preview = {}) override;
     QString BrowseFolder(QWidget* parent, const QString& caption) override;
-    QString SaveFileName(QWidget* parent, const QString& caption, const QString& filter) override;
+    QString SaveFileName(QWidget* parent, const QString& caption, const QString& filter,
+                         const QString& proposed = QString()) override;
 };
 
 // What a box with BUTTONS answers when the user closes it without choosing: OK for a

@@ -38,8 +38,9 @@ QString TScriptedDialogs::BrowseFolder(QWidget*, const QString& caption)
     return FFolders.isEmpty() ? QString() : FFolders.takeFirst();
 }
 
-QString TScriptedDialogs::SaveFileName(QWidget*, const QString& caption, const QString&)
+QString TScriptedDialogs::SaveFileName(QWidget*, const QString& caption, const QString& filter,
+                                       const QString& proposed)
 {
-    FAsked << TAsked{u"save"_s, QString(), caption};
+    FAsked << TAsked{u"save"_s, proposed, caption, TMsgButtons::mbOK, TMsgIcon::miNone, filter};
     return FSaveFiles.isEmpty() ? QString() : FSaveFiles.takeFirst();
 }

@@ -14,7 +14,7 @@ class TScriptedDialogs : public TDialogs {
 public:
     struct TAsked {
         QString Kind; // "message", "file", "picture", "folder", "save"
-        QString Text; // a message's text, a picture picker's filter
+        QString Text; // a message's text, a picture picker's filter, a save picker's proposal
         QString Caption;
         TMsgButtons Buttons = TMsgButtons::mbOK;
         TMsgIcon Icon = TMsgIcon::miNone;
@@ -45,7 +45,8 @@ public:
     QString OpenPictureName(QWidget* parent, const QString& caption, const QString& filter,
                             const TPicturePreview& preview = {}) override;
     QString BrowseFolder(QWidget* parent, const QString& caption) override;
-    QString SaveFileName(QWidget* parent, const QString& caption, const QString& filter) override;
+    QString SaveFileName(QWidget* parent, const QString& caption, const QString& filter,
+                         const QString& proposed = QString()) override;
 
 private:
     QList<TMsgResult> FMessages;

@@ -55,6 +55,8 @@ bool IsTemporaryTail(const QByteArray& tail, QByteArray* suffix)
     return false;
 }
 
+} // namespace
+
 void RemoveStaleTemporaries(const QString& catalogue)
 {
     const QByteArray target = PathToNative(QDir::current().absoluteFilePath(catalogue));
@@ -83,8 +85,6 @@ void RemoveStaleTemporaries(const QString& catalogue)
     for (const QByteArray& path : stale)
         ::unlink(path.constData());
 }
-
-} // namespace
 
 int CmdCreate(const QStringList& args)
 {

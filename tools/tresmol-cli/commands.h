@@ -14,3 +14,4 @@ int CmdExport(const QStringList& args);
 int CmdClear(const QStringList& args);
 int CmdSet(const QStringList& args);
 int CmdDelete(const QStringList& args);
+int CmdImport(const QStringList& args);

@@ -21,6 +21,7 @@ namespace {
 const char* const Usage = "usage:\n"
                           "  tresmol-cli create CATALOGUE [--empty]\n"
                           "  tresmol-cli demo CATALOGUE\n"
+                          "  tresmol-cli import OLD.mdb NEW.mdb [--picture-folder DIR]\n"
                           "  tresmol-cli verinfo FILE...\n"
                           "  tresmol-cli icon FILE OUT.ico\n"
                           "  tresmol-cli harvest CATALOGUE PATH... [--inside-archives] "
@@ -54,7 +55,7 @@ int main(int argc, char** argv)
         {u"create"_s, CmdCreate},   {u"demo"_s, CmdDemo},       {u"list"_s, CmdList},
         {u"verinfo"_s, CmdVerinfo}, {u"harvest"_s, CmdHarvest}, {u"export"_s, CmdExport},
         {u"clear"_s, CmdClear},     {u"icon"_s, CmdIcon},       {u"set"_s, CmdSet},
-        {u"delete"_s, CmdDelete},
+        {u"delete"_s, CmdDelete},   {u"import"_s, CmdImport},
     };
     if (args.size() == 1 && args.first() == u"--help"_s) {
         return RunCommand([] {
