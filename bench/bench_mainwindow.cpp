@@ -15,7 +15,6 @@
 #include "mainwindow/startup.h"
 #include "store/catalogue.h"
 #include "store/datamodule.h"
-#include "store/hugepages.h"
 #include "store/search.h"
 
 #include <QAction>
@@ -58,7 +57,6 @@ void PaintNow(QWidget* viewport)
 
 int main(int argc, char** argv)
 {
-    HugePages::UseForTheHeap();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

@@ -7,7 +7,6 @@
 #include "bench/gencatalogue.h"
 #include "store/catalogue.h"
 #include "store/datamodule.h"
-#include "store/hugepages.h"
 #include "store/search.h"
 
 #include <QCoreApplication>
@@ -19,7 +18,6 @@ using namespace Qt::Literals::StringLiterals;
 
 int main(int argc, char** argv)
 {
-    HugePages::UseForTheHeap();
     QCoreApplication app(argc, argv);
     const int count = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 100000;
     QTemporaryDir dir;

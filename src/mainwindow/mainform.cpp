@@ -55,6 +55,8 @@
 
 #include <climits>
 
+#include <malloc.h>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
@@ -636,6 +638,9 @@ void TForm1::ActDisconnectExecute()
         dm.BookTable.Close();
         for (TDataSet* ref : dm.ReferenceTables())
             ref->Close();
+        // A large catalogue leaves the heap full of holes that the allocator keeps for
+        // reuse; a window left open for hours on a small catalogue should not hold them.
+        malloc_trim(0);
         FPanels[0]->setText(DisconnectedText);
         setWindowTitle(FTitle);
     });

@@ -328,7 +328,7 @@ void TRowStore::SortByFoldedText()
         k.Rest = size - at < More ? size - at : More;
     };
     std::vector<int> nulls;
-    THugeVector<TKey> keys;
+    std::vector<TKey> keys;
     keys.reserve(FOrder.size());
     // The table's own order reads the folded column front to back.
     for (int r : FOrder) {

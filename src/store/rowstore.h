@@ -16,7 +16,6 @@
 // size. While no filter is on, the three lists are one.
 
 #include "store/filterexpr.h"
-#include "store/hugepages.h"
 #include "store/schema.h"
 #include "store/textcolumn.h"
 
@@ -150,9 +149,9 @@ private:
     // first characters packed in one integer (HeadAt), by which most comparisons end
     // without reading the pool.
     struct TFoldedColumn {
-        THugeVector<char16_t> Pool;
-        THugeVector<std::pair<quint32, quint32>> Span; // start, length
-        THugeVector<quint64> Head;
+        std::vector<char16_t> Pool;
+        std::vector<std::pair<quint32, quint32>> Span; // start, length
+        std::vector<quint64> Head;
     };
     // The expression when it is one comparison of a stored text field, answered from
     // the folded column; Field is -1 when the expression is anything else.
