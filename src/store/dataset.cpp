@@ -63,22 +63,14 @@ QVariant TField::Value() const { return FDataSet->ActiveValue(FIndex); }
 
 QString TField::AsString() const
 {
-    if (const QString* stored = FDataSet->StoredText(FIndex))
-        return *stored;
+    if (std::optional<QString> stored = FDataSet->StoredText(FIndex))
+        return *std::move(stored);
     const QVariant v = Value();
     if (v.isNull())
         return QString();
     if (FDef.Type == TFieldType::ftBoolean)
         return v.toBool() ? u"True"_s : u"False"_s;
     return v.toString();
-}
-
-QStringView TField::AsStringView(QString& holder) const
-{
-    if (const QString* stored = FDataSet->StoredText(FIndex))
-        return *stored;
-    holder = AsString();
-    return holder;
 }
 
 int TField::AsInteger() const { return Value().toInt(); }
@@ -341,19 +333,19 @@ QString TDataSet::StoredRowText(int row, int fieldIndex) const
     return FRows.Text(row, fieldIndex);
 }
 
-const QString* TDataSet::StoredText(int fieldIndex) const
+std::optional<QString> TDataSet::StoredText(int fieldIndex) const
 {
     if (!FRows.IsStored(fieldIndex) || !FRows.IsText(fieldIndex))
-        return nullptr;
+        return std::nullopt;
     int row = FCtxRow;
     if (row < 0) {
         if (FState != TDataSetState::dsBrowse)
-            return nullptr;
+            return std::nullopt;
         row = CurrentRow();
         if (row < 0)
-            return nullptr;
+            return std::nullopt;
     }
-    return &FRows.Text(row, fieldIndex);
+    return FRows.Text(row, fieldIndex);
 }
 
 QVariant TDataSet::ActiveValue(int fieldIndex) const
@@ -830,12 +822,12 @@ QString TDataSet::ViewText(int viewRow, int fieldIndex) const
     return v.toString();
 }
 
-const QString* TDataSet::ViewStoredText(int viewRow, int fieldIndex) const
+std::optional<QString> TDataSet::ViewStoredText(int viewRow, int fieldIndex) const
 {
     if (FState != TDataSetState::dsBrowse || viewRow < 0 || viewRow >= FRows.VisibleCount() ||
         !FRows.IsStored(fieldIndex) || !FRows.IsText(fieldIndex))
-        return nullptr;
-    return &FRows.Text(FRows.Visible()[viewRow], fieldIndex);
+        return std::nullopt;
+    return FRows.Text(FRows.Visible()[viewRow], fieldIndex);
 }
 
 void TDataSet::MoveToViewRow(int viewRow)

@@ -19,6 +19,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class TADOConnection;
@@ -53,9 +54,6 @@ public:
     bool IsNull() const { return Value().isNull(); }
     // Text as the user sees it: Boolean as "True"/"False", null as "".
     QString AsString() const;
-    // The same text, read in place when the field is stored text of a row in memory;
-    // otherwise kept in HOLDER. Valid until the row changes.
-    QStringView AsStringView(QString& holder) const;
     int AsInteger() const; // null and non-numbers read as 0
     bool AsBoolean() const;
 
@@ -168,10 +166,10 @@ public:
     int ViewCurrentRow() const; // -1 when there is no row
     QVariant ViewValue(int viewRow, int fieldIndex) const;
     QString ViewText(int viewRow, int fieldIndex) const;
-    // The text of a stored text field of a view row, read in place for readers of
-    // every row (the export); null when the cell is anything else (a lookup, a
-    // calculated value, a row being edited), which ViewText then gives.
-    const QString* ViewStoredText(int viewRow, int fieldIndex) const;
+    // The text of a stored text field of a view row, read straight from the rows for
+    // readers of every row (the export); nothing when the cell is anything else (a
+    // lookup, a calculated value, a row being edited), which ViewText then gives.
+    std::optional<QString> ViewStoredText(int viewRow, int fieldIndex) const;
     void MoveToViewRow(int viewRow);
     // Bumped on every change of rows, order or filter, for caches of readers.
     quint64 Version() const { return FRows.Version(); }
@@ -221,7 +219,7 @@ private:
     QVariant ActiveValue(int fieldIndex) const;
     // The stored text behind a text field of the active record when it is read
     // straight from the rows (not a pending row): a quick path for hot readers.
-    const QString* StoredText(int fieldIndex) const;
+    std::optional<QString> StoredText(int fieldIndex) const;
     int ActiveRow() const;
     QVariant RowValue(int row, int fieldIndex) const;
     QVariant CalcValue(int row, int fieldIndex) const;

@@ -2,6 +2,8 @@
 
 #include "store/casefold.h"
 
+#include <QStringDecoder>
+
 #include <algorithm>
 #include <limits>
 #include <numeric>
@@ -18,6 +20,18 @@ quint64 HeadAt(const char16_t* text, quint32 size, quint32 from)
     for (quint32 i = from; i < from + 4; ++i)
         head = (head << 16) | (i < size ? quint64(text[i]) : 0);
     return head;
+}
+
+// The UTF-16 length of BYTES, valid UTF-8: a character for each byte that begins one,
+// two for those of four bytes (beyond the 16-bit range).
+size_t Utf16Length(QUtf8StringView bytes)
+{
+    size_t n = 0;
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        n += size_t((b & 0xC0) != 0x80) + size_t(b >= 0xF0);
+    }
+    return n;
 }
 
 // The rows of LIST, in its order, that PASSES accepts. When the list holds most of the
@@ -120,8 +134,7 @@ QVariant TRowStore::Value(int row, int field) const
 {
     const TColumn& c = FColumns[field];
     if (IsText(field)) {
-        const QString& s = c.Text[row];
-        return s.isNull() ? QVariant() : QVariant(s);
+        return c.Text.IsNull(row) ? QVariant() : QVariant(c.Text[row]);
     }
     if (c.Nulls[row])
         return QVariant();
@@ -158,23 +171,24 @@ const TRowStore::TFoldedColumn& TRowStore::Folded(int field) const
         const TTextColumn& text = FColumns[field].Text;
         size_t chars = 0;
         for (int r = 0; r < text.size(); ++r)
-            chars += size_t(text[r].size());
+            chars += Utf16Length(text.Utf8(r));
         folded->Pool.resize(chars);
         folded->Span.reserve(size_t(text.size()));
         folded->Head.reserve(size_t(text.size()));
         char16_t* const pool = folded->Pool.data();
         char16_t* at = pool;
-        // The texts lie far apart in memory: each is asked for some rows ahead, so that
-        // their reads overlap instead of waiting one after another.
-        constexpr int Ahead = 16;
+        // Each text is read into the pool where it goes, then folded there.
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                         QStringDecoder::Flag::ConvertInitialBom);
         for (int r = 0; r < text.size(); ++r) {
-            if (r + Ahead < text.size())
-                __builtin_prefetch(text[r + Ahead].constData());
-            const QString& t = text[r];
+            const QUtf8StringView bytes = text.Utf8(r);
             char16_t* const start = at;
-            at = CaseFold::Write(t, at);
-            folded->Span.emplace_back(quint32(start - pool), quint32(t.size()));
-            folded->Head.push_back(HeadAt(start, quint32(t.size()), 0));
+            at = reinterpret_cast<char16_t*>(decoder.appendToBuffer(
+                reinterpret_cast<QChar*>(start), QByteArrayView(bytes.data(), bytes.size())));
+            const auto size = quint32(at - start);
+            CaseFold::Write(QStringView(start, size), start);
+            folded->Span.emplace_back(quint32(start - pool), size);
+            folded->Head.push_back(HeadAt(start, size, 0));
         }
         FFolded[field] = std::move(folded);
     }
@@ -184,7 +198,7 @@ const TRowStore::TFoldedColumn& TRowStore::Folded(int field) const
 void TRowStore::Refold(int row, int field) const
 {
     TFoldedColumn& f = *FFolded[field];
-    const QString& t = FColumns[field].Text[row];
+    const QString t = FColumns[field].Text[row];
     // A changed row's old text stays in the pool; should the pool ever outgrow its
     // 32-bit spans, the column is folded again from scratch on next use.
     if (f.Pool.size() + size_t(t.size()) >= std::numeric_limits<quint32>::max()) {
@@ -248,14 +262,14 @@ bool TRowStore::Less(int a, int b) const
         int c = 0;
         if (IsStored(FSortField) && IsText(FSortField)) {
             // As CompareText, over the folded column.
-            const QString& x = FColumns[FSortField].Text[a];
-            const QString& y = FColumns[FSortField].Text[b];
-            if (x.isNull() || y.isNull()) {
-                c = x.isNull() == y.isNull() ? 0 : (x.isNull() ? -1 : 1);
+            const TTextColumn& text = FColumns[FSortField].Text;
+            const bool xNull = text.IsNull(a), yNull = text.IsNull(b);
+            if (xNull || yNull) {
+                c = xNull == yNull ? 0 : (xNull ? -1 : 1);
             } else {
                 c = FoldedText(a, FSortField).compare(FoldedText(b, FSortField));
                 if (c == 0)
-                    c = x.compare(y);
+                    c = text[a].compare(text[b]);
             }
         } else if (IsStored(FSortField)) {
             const TColumn& col = FColumns[FSortField];
@@ -365,8 +379,11 @@ void TRowStore::SortByFoldedText()
         const auto last = keys.begin() + qsizetype(run.Last);
         if (first->Rest <= Width) {
             // Equal when folded: by case, then in the table's own order, as Less() has it.
-            const QString& one = text[int(first->Row)];
-            if (std::all_of(first, last, [&](const TKey& k) { return text[int(k.Row)] == one; }))
+            // Equal bytes are equal texts (see textcolumn.h).
+            const QUtf8StringView one = text.Utf8(int(first->Row));
+            if (std::all_of(first, last, [&](const TKey& k) {
+                    return QByteArrayView(text.Utf8(int(k.Row))) == QByteArrayView(one);
+                }))
                 std::sort(first, last, [](const TKey& x, const TKey& y) { return x.Row < y.Row; });
             else
                 std::sort(first, last, [&text](const TKey& x, const TKey& y) {
@@ -396,10 +413,12 @@ void TRowStore::SortByText()
     // (equal texts share a rank, only the distinct texts are sorted) and the rows then
     // sort by integer rank. A sample of the rows tells which case this is; both give
     // exactly the order Less() defines.
-    QHash<QStringView, int> ids;
+    // Equal bytes are equal texts (see textcolumn.h).
+    const auto bytes = [&text](int row) { return QByteArrayView(text.Utf8(row)); };
+    QHash<QByteArrayView, int> ids;
     const int sample = std::min(int(FOrder.size()), 2000);
     for (int i = 0; i < sample; ++i)
-        ids.insert(QStringView(text[FOrder[i]]), 0);
+        ids.insert(bytes(FOrder[i]), 0);
     if (ids.size() * 2 > sample) {
         SortByFoldedText();
         return;
@@ -409,14 +428,14 @@ void TRowStore::SortByText()
     std::vector<int> idOfRow(FRowCount, -1);
     std::vector<int> firstRowOfId;
     for (int r : FOrder) {
-        if (text[r].isNull())
+        if (text.IsNull(r))
             continue;
-        const auto it = ids.constFind(QStringView(text[r]));
+        const auto it = ids.constFind(bytes(r));
         if (it != ids.constEnd()) {
             idOfRow[r] = *it;
         } else {
             idOfRow[r] = int(firstRowOfId.size());
-            ids.insert(QStringView(text[r]), idOfRow[r]);
+            ids.insert(bytes(r), idOfRow[r]);
             firstRowOfId.push_back(r);
         }
     }
@@ -456,7 +475,7 @@ bool TRowStore::PassesExpr(int row) const
             const TColumn& c = FColumns[field];
             if (IsText(field)) {
                 // Folded once per change of the rows, not once per comparison.
-                if (!c.Text[row].isNull())
+                if (!c.Text.IsNull(row))
                     value = {TValue::TKind::Text, 0, FoldedText(row, field), true};
             } else if (!c.Nulls[row]) {
                 value = {TValue::TKind::Number, double(c.Ints[row]), {}};

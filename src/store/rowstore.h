@@ -70,8 +70,8 @@ public:
     bool IsText(int field) const { return FFields[field].Type == TFieldType::ftString; }
     // A stored field's value: null, text, an integer, or a Boolean.
     QVariant Value(int row, int field) const;
-    // A stored text field's value in place (null text for null).
-    const QString& Text(int row, int field) const { return FColumns[field].Text[row]; }
+    // A stored text field's value (null text for null).
+    QString Text(int row, int field) const { return FColumns[field].Text[row]; }
     void SetValue(int row, int field, const QVariant& v);
     // Quick setters for loading; the field must be of the matching kind.
     void SetText(int row, int field, QString text)

@@ -5,24 +5,91 @@
 #include <algorithm>
 #include <cstring>
 
-using namespace Qt::Literals::StringLiterals;
-
 namespace {
 
 // The most texts a column lists for sharing; a column with more distinct texts than
 // this is no column of repeated values.
 constexpr quint32 MaxSeen = 65536;
-// The characters of a column's first block of texts and of its largest, and the
-// longest text laid in one; a longer text has a block of its own, as any QString does.
-// Blocks double as the column fills, so that a small catalogue keeps small blocks and a
-// large one gets blocks of a huge page (2 MB), which the heap hands out whole.
-constexpr qsizetype FirstBlockChars = 32768, LargestBlockChars = qsizetype(1) << 20,
-                    MaxLaidChars = 1024;
+// The bytes of a column's first block of texts and of its largest, and the longest
+// text laid in one; a longer text has a block of its own. Blocks double as the column
+// fills, so that a small catalogue keeps small blocks and a large one large blocks,
+// which the allocator maps apart and gives back to the system whole when the column
+// is cleared.
+constexpr size_t FirstBlock = 16384, LargestBlock = size_t(4) << 20, MaxLaid = 4096;
+
+// True when BYTES are UTF-8 as RFC 3629 has it: no overlong forms, no surrogates,
+// nothing past U+10FFFF. Such bytes read as a text that writes back to the same bytes.
+bool ValidUtf8(std::string_view bytes)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* const end = p + bytes.size();
+    while (p < end) {
+        if (end - p >= 8) {
+            quint64 word;
+            std::memcpy(&word, p, 8);
+            if ((word & 0x8080808080808080ull) == 0) {
+                p += 8;
+                continue;
+            }
+        }
+        const unsigned lead = *p;
+        if (lead < 0x80) {
+            ++p;
+            continue;
+        }
+        int more;
+        if (lead >= 0xC2 && lead <= 0xDF)
+            more = 1;
+        else if (lead >= 0xE0 && lead <= 0xEF)
+            more = 2;
+        else if (lead >= 0xF0 && lead <= 0xF4)
+            more = 3;
+        else
+            return false;
+        if (end - p <= more)
+            return false;
+        char32_t code = lead & (0x3Fu >> more);
+        for (int i = 1; i <= more; ++i) {
+            if ((p[i] & 0xC0) != 0x80)
+                return false;
+            code = (code << 6) | (p[i] & 0x3F);
+        }
+        if ((more == 2 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF))) ||
+            (more == 3 && (code < 0x10000 || code > 0x10FFFF)))
+            return false;
+        p += more + 1;
+    }
+    return true;
+}
 
 } // namespace
 
-TTextColumn::TTextColumn() : FValues{QString(), u""_s}, FShared{1, 1}, FBlockChars(FirstBlockChars)
+QString TTextColumn::Read(QUtf8StringView bytes)
 {
+    if (bytes.isNull())
+        return QString();
+    if (bytes.size() >= 3 && bytes.data()[0] == '\xEF' && bytes.data()[1] == '\xBB' &&
+        bytes.data()[2] == '\xBF')
+        return QChar(0xFEFF) + QString::fromUtf8(bytes.sliced(3));
+    return QString::fromUtf8(bytes);
+}
+
+QUtf8StringView TTextColumn::Bytes(quint32 value) const
+{
+    if (value == NullSlot)
+        return QUtf8StringView();
+    if (value == EmptySlot)
+        return QUtf8StringView("", 0);
+    const quint64 at = FValues[value];
+    const char* p = FBlocks[size_t(at >> 32)].get() + quint32(at);
+    size_t size = 0;
+    for (int shift = 0;; shift += 7) {
+        const auto b = static_cast<unsigned char>(*p++);
+        size |= size_t(b & 0x7F) << shift;
+        if (b < 0x80)
+            break;
+    }
+    return QUtf8StringView(p, qsizetype(size));
 }
 
 void TTextColumn::Reserve(int rows)
@@ -41,7 +108,55 @@ void TTextColumn::FillSlots()
 
 void TTextColumn::Clear() { *this = TTextColumn(); }
 
-void TTextColumn::Set(int row, QString text)
+quint64 TTextColumn::Lay(std::string_view bytes)
+{
+    char length[10];
+    int lengthBytes = 0;
+    for (size_t n = bytes.size();; n >>= 7) {
+        length[lengthBytes++] = char((n & 0x7F) | (n >= 0x80 ? 0x80 : 0));
+        if (n < 0x80)
+            break;
+    }
+    const size_t need = size_t(lengthBytes) + bytes.size();
+    size_t block = FFill;
+    size_t offset = FFillUsed;
+    if (need > MaxLaid) {
+        FBlocks.push_back(std::make_unique_for_overwrite<char[]>(need));
+        block = FBlocks.size() - 1;
+        offset = 0;
+    } else {
+        if (FBlocks.empty() || FFillUsed + need > FFillSize) {
+            FNextSize = std::clamp(FNextSize * 2, FirstBlock, LargestBlock);
+            FBlocks.push_back(std::make_unique_for_overwrite<char[]>(FNextSize));
+            FFill = FBlocks.size() - 1;
+            FFillUsed = 0;
+            FFillSize = FNextSize;
+        }
+        block = FFill;
+        offset = FFillUsed;
+        FFillUsed += need;
+    }
+    char* p = FBlocks[block].get() + offset;
+    std::memcpy(p, length, size_t(lengthBytes));
+    std::memcpy(p + lengthBytes, bytes.data(), bytes.size());
+    return (quint64(block) << 32) | quint64(offset);
+}
+
+void TTextColumn::SetOwn(int row, std::string_view bytes)
+{
+    const quint64 at = Lay(bytes);
+    // A value of this row alone is changed in place; a shared one is left to the others.
+    const quint32 slot = FSlot[row];
+    if (!FShared[slot]) {
+        FValues[slot] = at;
+        return;
+    }
+    FSlot[row] = quint32(FValues.size());
+    FValues.push_back(at);
+    FShared.push_back(0);
+}
+
+void TTextColumn::Set(int row, QStringView text)
 {
     if (text.isNull()) {
         if (!FAllNull)
@@ -54,15 +169,8 @@ void TTextColumn::Set(int row, QString text)
         FSlot[row] = EmptySlot;
         return;
     }
-    // A value of this row alone is changed in place; a shared one is left to the others.
-    const quint32 slot = FSlot[row];
-    if (!FShared[slot]) {
-        FValues[slot] = std::move(text);
-        return;
-    }
-    FSlot[row] = quint32(FValues.size());
-    FValues.push_back(std::move(text));
-    FShared.push_back(0);
+    const QByteArray utf8 = text.toUtf8();
+    SetOwn(row, std::string_view(utf8.constData(), size_t(utf8.size())));
 }
 
 quint32 TTextColumn::FindSeen(std::string_view key, quint32 hash) const
@@ -74,13 +182,16 @@ quint32 TTextColumn::FindSeen(std::string_view key, quint32 hash) const
         const TSeen& s = FSeen[at];
         if (s.Value == ~0u)
             return ~0u;
-        if (s.Hash == hash && s.Bytes == key.size() &&
-            std::memcmp(FSeenBytes.data() + s.Start, key.data(), key.size()) == 0)
-            return s.Value;
+        if (s.Hash == hash) {
+            const QUtf8StringView seen = Bytes(s.Value);
+            if (size_t(seen.size()) == key.size() &&
+                std::memcmp(seen.data(), key.data(), key.size()) == 0)
+                return s.Value;
+        }
     }
 }
 
-void TTextColumn::AddSeen(std::string_view key, quint32 hash, quint32 value)
+void TTextColumn::AddSeen(quint32 hash, quint32 value)
 {
     // Kept at most half full, so that a search ends after a step or two.
     if ((FSeenCount + 1) * 2 > FSeen.size()) {
@@ -100,29 +211,8 @@ void TTextColumn::AddSeen(std::string_view key, quint32 hash, quint32 value)
     size_t at = hash & mask;
     while (FSeen[at].Value != ~0u)
         at = (at + 1) & mask;
-    FSeen[at] = {hash, value, quint32(FSeenBytes.size()), quint32(key.size())};
-    FSeenBytes.insert(FSeenBytes.end(), key.begin(), key.end());
+    FSeen[at] = {hash, value};
     ++FSeenCount;
-}
-
-QString TTextColumn::Decode(const char* utf8, int bytes)
-{
-    // UTF-16 takes no more characters than UTF-8 takes bytes; one more ends the text
-    // with a zero, as QString keeps it.
-    if (bytes >= MaxLaidChars)
-        return QString::fromUtf8(utf8, bytes);
-    if (!FBlock.d_ptr() || FBlock.freeSpaceAtEnd() < bytes + 1) {
-        FBlock = QString::DataPointer(QTypedArrayData<char16_t>::allocate(FBlockChars));
-        FBlockChars = std::min(FBlockChars * 2, LargestBlockChars);
-    }
-    char16_t* start = FBlock.data() + FBlock.size;
-    const QChar* end =
-        FDecoder.appendToBuffer(reinterpret_cast<QChar*>(start), QByteArrayView(utf8, bytes));
-    const qsizetype chars = end - reinterpret_cast<const QChar*>(start);
-    start[chars] = 0;
-    FBlock.size += chars + 1;
-    FBlock.d_ptr()->ref();
-    return QString(QString::DataPointer(FBlock.d_ptr(), start, chars));
 }
 
 void TTextColumn::StopSharing()
@@ -133,7 +223,6 @@ void TTextColumn::StopSharing()
     FValues.reserve(values);
     FShared.reserve(values);
     FSeen = {};
-    FSeenBytes = {};
     FSeenCount = 0;
 }
 
@@ -145,10 +234,15 @@ void TTextColumn::SetUtf8(int row, const char* utf8, int bytes)
         FSlot[row] = EmptySlot;
         return;
     }
+    std::string_view key(utf8, size_t(bytes));
+    QByteArray repaired;
+    if (!ValidUtf8(key)) {
+        repaired = QString::fromUtf8(utf8, bytes).toUtf8();
+        key = std::string_view(repaired.constData(), size_t(repaired.size()));
+    }
     const quint32 value = quint32(FValues.size());
     if (FSharing) {
-        const std::string_view key(utf8, size_t(bytes));
-        const quint32 hash = quint32(qHash(QByteArrayView(utf8, bytes)));
+        const quint32 hash = quint32(qHash(QByteArrayView(key.data(), qsizetype(key.size()))));
         ++FTries;
         const quint32 seen = FindSeen(key, hash);
         if (seen != ~0u) {
@@ -161,14 +255,14 @@ void TTextColumn::SetUtf8(int row, const char* utf8, int bytes)
             StopSharing();
         } else {
             // Listed values count as shared: rows read later may take them.
-            AddSeen(key, hash, value);
             FSlot[row] = value;
-            FValues.push_back(Decode(utf8, bytes));
+            FValues.push_back(Lay(key));
             FShared.push_back(1);
+            AddSeen(hash, value);
             return;
         }
     }
     FSlot[row] = value;
-    FValues.push_back(Decode(utf8, bytes));
+    FValues.push_back(Lay(key));
     FShared.push_back(0);
 }
