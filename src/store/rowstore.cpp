@@ -2,8 +2,6 @@
 
 #include "store/casefold.h"
 
-#include <QStringDecoder>
-
 #include <algorithm>
 #include <limits>
 #include <numeric>
@@ -20,18 +18,6 @@ quint64 HeadAt(const char16_t* text, quint32 size, quint32 from)
     for (quint32 i = from; i < from + 4; ++i)
         head = (head << 16) | (i < size ? quint64(text[i]) : 0);
     return head;
-}
-
-// The UTF-16 length of BYTES, valid UTF-8: a character for each byte that begins one,
-// two for those of four bytes (beyond the 16-bit range).
-size_t Utf16Length(QUtf8StringView bytes)
-{
-    size_t n = 0;
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        n += size_t((b & 0xC0) != 0x80) + size_t(b >= 0xF0);
-    }
-    return n;
 }
 
 // The rows of LIST, in its order, that PASSES accepts. When the list holds most of the
@@ -171,22 +157,16 @@ const TRowStore::TFoldedColumn& TRowStore::Folded(int field) const
         const TTextColumn& text = FColumns[field].Text;
         size_t chars = 0;
         for (int r = 0; r < text.size(); ++r)
-            chars += Utf16Length(text.Utf8(r));
+            chars += size_t(CaseFold::Utf16Length(text.Utf8(r)));
         folded->Pool.resize(chars);
         folded->Span.reserve(size_t(text.size()));
         folded->Head.reserve(size_t(text.size()));
         char16_t* const pool = folded->Pool.data();
         char16_t* at = pool;
-        // Each text is read into the pool where it goes, then folded there.
-        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
-                                                         QStringDecoder::Flag::ConvertInitialBom);
         for (int r = 0; r < text.size(); ++r) {
-            const QUtf8StringView bytes = text.Utf8(r);
             char16_t* const start = at;
-            at = reinterpret_cast<char16_t*>(decoder.appendToBuffer(
-                reinterpret_cast<QChar*>(start), QByteArrayView(bytes.data(), bytes.size())));
+            at = CaseFold::WriteUtf8(text.Utf8(r), at);
             const auto size = quint32(at - start);
-            CaseFold::Write(QStringView(start, size), start);
             folded->Span.emplace_back(quint32(start - pool), size);
             folded->Head.push_back(HeadAt(start, size, 0));
         }

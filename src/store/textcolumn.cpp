@@ -110,16 +110,11 @@ void TTextColumn::Clear() { *this = TTextColumn(); }
 
 quint64 TTextColumn::Lay(std::string_view bytes)
 {
-    char length[10];
-    int lengthBytes = 0;
-    for (size_t n = bytes.size();; n >>= 7) {
-        length[lengthBytes++] = char((n & 0x7F) | (n >= 0x80 ? 0x80 : 0));
-        if (n < 0x80)
-            break;
-    }
+    int lengthBytes = 1;
+    for (size_t n = bytes.size() >> 7; n != 0; n >>= 7)
+        ++lengthBytes;
     const size_t need = size_t(lengthBytes) + bytes.size();
-    size_t block = FFill;
-    size_t offset = FFillUsed;
+    size_t block, offset;
     if (need > MaxLaid) {
         FBlocks.push_back(std::make_unique_for_overwrite<char[]>(need));
         block = FBlocks.size() - 1;
@@ -137,8 +132,12 @@ quint64 TTextColumn::Lay(std::string_view bytes)
         FFillUsed += need;
     }
     char* p = FBlocks[block].get() + offset;
-    std::memcpy(p, length, size_t(lengthBytes));
-    std::memcpy(p + lengthBytes, bytes.data(), bytes.size());
+    for (size_t n = bytes.size();; n >>= 7) {
+        *p++ = char((n & 0x7F) | (n >= 0x80 ? 0x80 : 0));
+        if (n < 0x80)
+            break;
+    }
+    std::memcpy(p, bytes.data(), bytes.size());
     return (quint64(block) << 32) | quint64(offset);
 }
 
@@ -182,16 +181,13 @@ quint32 TTextColumn::FindSeen(std::string_view key, quint32 hash) const
         const TSeen& s = FSeen[at];
         if (s.Value == ~0u)
             return ~0u;
-        if (s.Hash == hash) {
-            const QUtf8StringView seen = Bytes(s.Value);
-            if (size_t(seen.size()) == key.size() &&
-                std::memcmp(seen.data(), key.data(), key.size()) == 0)
-                return s.Value;
-        }
+        if (s.Hash == hash && s.Bytes == key.size() &&
+            std::memcmp(FSeenBytes.data() + s.Start, key.data(), key.size()) == 0)
+            return s.Value;
     }
 }
 
-void TTextColumn::AddSeen(quint32 hash, quint32 value)
+void TTextColumn::AddSeen(std::string_view key, quint32 hash, quint32 value)
 {
     // Kept at most half full, so that a search ends after a step or two.
     if ((FSeenCount + 1) * 2 > FSeen.size()) {
@@ -211,7 +207,8 @@ void TTextColumn::AddSeen(quint32 hash, quint32 value)
     size_t at = hash & mask;
     while (FSeen[at].Value != ~0u)
         at = (at + 1) & mask;
-    FSeen[at] = {hash, value};
+    FSeen[at] = {hash, value, quint32(FSeenBytes.size()), quint32(key.size())};
+    FSeenBytes.insert(FSeenBytes.end(), key.begin(), key.end());
     ++FSeenCount;
 }
 
@@ -223,6 +220,7 @@ void TTextColumn::StopSharing()
     FValues.reserve(values);
     FShared.reserve(values);
     FSeen = {};
+    FSeenBytes = {};
     FSeenCount = 0;
 }
 
@@ -236,15 +234,26 @@ void TTextColumn::SetUtf8(int row, const char* utf8, int bytes)
     }
     std::string_view key(utf8, size_t(bytes));
     QByteArray repaired;
-    if (!ValidUtf8(key)) {
+    // Bytes seen before are valid: only new ones are checked.
+    const auto repair = [&] {
+        if (ValidUtf8(key))
+            return false;
         repaired = QString::fromUtf8(utf8, bytes).toUtf8();
         key = std::string_view(repaired.constData(), size_t(repaired.size()));
-    }
+        return true;
+    };
     const quint32 value = quint32(FValues.size());
     if (FSharing) {
-        const quint32 hash = quint32(qHash(QByteArrayView(key.data(), qsizetype(key.size()))));
+        const auto hashOf = [](std::string_view k) {
+            return quint32(qHash(QByteArrayView(k.data(), qsizetype(k.size()))));
+        };
+        quint32 hash = hashOf(key);
         ++FTries;
-        const quint32 seen = FindSeen(key, hash);
+        quint32 seen = FindSeen(key, hash);
+        if (seen == ~0u && repair()) {
+            hash = hashOf(key);
+            seen = FindSeen(key, hash);
+        }
         if (seen != ~0u) {
             ++FHits;
             FSlot[row] = seen;
@@ -258,9 +267,11 @@ void TTextColumn::SetUtf8(int row, const char* utf8, int bytes)
             FSlot[row] = value;
             FValues.push_back(Lay(key));
             FShared.push_back(1);
-            AddSeen(hash, value);
+            AddSeen(key, hash, value);
             return;
         }
+    } else {
+        repair();
     }
     FSlot[row] = value;
     FValues.push_back(Lay(key));

@@ -66,7 +66,7 @@ private:
 
     // The value listed for these bytes, or ~0u; HASH is theirs.
     quint32 FindSeen(std::string_view key, quint32 hash) const;
-    void AddSeen(quint32 hash, quint32 value);
+    void AddSeen(std::string_view key, quint32 hash, quint32 value);
     void StopSharing();
     // Lays BYTES (valid UTF-8, not empty) in the block being filled; where they lie.
     quint64 Lay(std::string_view bytes);
@@ -84,13 +84,16 @@ private:
     std::vector<char> FShared{1, 1}; // by value: held by more than one row
 
     // Texts seen so far, by their bytes: an open-addressed table (its size a power of
-    // two) of the texts' hashes and values. Given up on for a column whose texts are
-    // nearly all different (names, paths), where it would only cost time.
+    // two) of the texts' hashes and values, the bytes kept one after another, close
+    // together where the blocks would be read all over. Given up on for a column whose
+    // texts are nearly all different (names, paths), where it would only cost time.
     struct TSeen {
         quint32 Hash = 0;
         quint32 Value = ~0u; // ~0u: an empty place
+        quint32 Start = 0, Bytes = 0;
     };
     std::vector<TSeen> FSeen;
+    std::vector<char> FSeenBytes;
     quint32 FSeenCount = 0;
     int FTries = 0, FHits = 0;
     bool FSharing = true;
