@@ -151,7 +151,7 @@ void TForm1::ActScanExecute()
         close();
 }
 
-void TForm1::N14Click()
+void TForm1::ScanMedium()
 {
     CatalogueCommand([this] {
         Harvest::TMemberReader members;

@@ -406,7 +406,7 @@ private slots:
     void enabledAndDisabledPicturesDifferPlainly()
     {
         Start();
-        FApp->Form1->ActionList1Update();
+        FApp->Form1->UpdateActions();
         const QColor back = Ui().ToolBar1->palette().color(QPalette::Button);
         for (QAction* a : Ui().ToolBar1->actions()) {
             if (a->isSeparator())

@@ -249,7 +249,7 @@ private slots:
         if (errors) {
             // The disconnected window: nothing shown, only "Подключится" usable.
             QCOMPARE(Ui().DBGrid1->model()->rowCount(), 0);
-            FApp->Form1->ActionList1Update();
+            FApp->Form1->UpdateActions();
             QVERIFY(Ui().ActConnect->isEnabled());
             QVERIFY(!Ui().ActAdd->isEnabled());
         } else {
@@ -390,7 +390,7 @@ private slots:
         Item(u"OpenBase1")->trigger();
         QVERIFY(FDialogs.Messages().isEmpty());
         QCOMPARE(Names(Table()), QStringList{u"Bravo"_s});
-        FApp->Form1->ActionList1Update();
+        FApp->Form1->UpdateActions();
         QVERIFY(Ui().ActAdd->isEnabled());
     }
 

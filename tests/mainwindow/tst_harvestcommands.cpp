@@ -520,7 +520,7 @@ private slots:
         StartWith({u"Alpha"_s});
         MakeScanFolder({u"english64.exe"_s});
         Ui().ActDisconnect->trigger();
-        FApp->Form1->ActionList1Update();
+        FApp->Form1->UpdateActions();
         QVERIFY(!Ui().ActScan->isEnabled());
         QVERIFY(Ui().N14->isEnabled());
 

@@ -253,7 +253,7 @@ private slots:
     {
         Start();
         Ui().ActDisconnect->trigger();
-        Form1()->ActionList1Update();
+        Form1()->UpdateActions();
         QVERIFY(!Ui().ActAdd->isEnabled());
         for (QAction* a : {Ui().ActAddImg, Ui().ActDelImg, Ui().ActViewImg})
             QVERIFY(a->isEnabled());
