@@ -6,8 +6,8 @@
 #include "bench/benchutil.h"
 #include "bench/gencatalogue.h"
 #include "export/spreadsheetexport.h"
-#include "store/catalogue.h"
-#include "store/datamodule.h"
+#include "store/catalogue/catalogue.h"
+#include "store/catalogue/datamodule.h"
 
 #include <QCoreApplication>
 #include <QFile>

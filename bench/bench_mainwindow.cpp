@@ -13,9 +13,9 @@
 #include "harvest/harvestfile.h"
 #include "mainwindow/mainform.h"
 #include "mainwindow/startup.h"
-#include "store/catalogue.h"
-#include "store/datamodule.h"
-#include "store/search.h"
+#include "store/catalogue/catalogue.h"
+#include "store/catalogue/datamodule.h"
+#include "store/catalogue/search.h"
 
 #include <QAction>
 #include <QApplication>

@@ -9,8 +9,8 @@
 #include "bench/gencatalogue.h"
 #include "mainwindow/mainform.h"
 #include "mainwindow/startup.h"
-#include "store/catalogue.h"
-#include "store/datamodule.h"
+#include "store/catalogue/catalogue.h"
+#include "store/catalogue/datamodule.h"
 
 #include <QApplication>
 #include <QTemporaryDir>

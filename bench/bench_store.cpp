@@ -5,9 +5,9 @@
 
 #include "bench/benchutil.h"
 #include "bench/gencatalogue.h"
-#include "store/catalogue.h"
-#include "store/datamodule.h"
-#include "store/search.h"
+#include "store/catalogue/catalogue.h"
+#include "store/catalogue/datamodule.h"
+#include "store/catalogue/search.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>

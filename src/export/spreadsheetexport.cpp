@@ -1,8 +1,8 @@
 #include "export/spreadsheetexport.h"
 
 #include "platform/nativepath.h"
-#include "store/datamodule.h"
-#include "store/dataset.h"
+#include "store/catalogue/datamodule.h"
+#include "store/catalogue/dataset.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -4,8 +4,8 @@
 #include "harvest/knownfiles.h"
 #include "harvest/memberreader.h"
 #include "platform/nativepath.h"
-#include "store/dataset.h"
-#include "store/picturefolder.h"
+#include "store/catalogue/dataset.h"
+#include "store/catalogue/picturefolder.h"
 
 #include <QElapsedTimer>
 

@@ -5,8 +5,8 @@
 #include "platform/command.h"
 #include "platform/dialogs.h"
 #include "platform/fitwindow.h"
-#include "store/datamodule.h"
-#include "store/recordops.h"
+#include "store/catalogue/datamodule.h"
+#include "store/catalogue/recordops.h"
 #include "ui_infoform.h"
 
 #include <QHash>

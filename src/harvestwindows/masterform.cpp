@@ -7,7 +7,7 @@
 #include "platform/command.h"
 #include "platform/dialogs.h"
 #include "platform/fitwindow.h"
-#include "store/dataset.h"
+#include "store/catalogue/dataset.h"
 #include "ui_masterform.h"
 
 #include <QApplication>

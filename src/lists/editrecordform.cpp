@@ -2,8 +2,8 @@
 
 #include "platform/command.h"
 #include "platform/fitwindow.h"
-#include "store/datamodule.h"
-#include "store/recordops.h"
+#include "store/catalogue/datamodule.h"
+#include "store/catalogue/recordops.h"
 
 #include "ui_editrecordform.h"
 

@@ -3,9 +3,9 @@
 #include "dbaware/dbgrid.h"
 #include "platform/command.h"
 #include "platform/fitwindow.h"
-#include "store/datamodule.h"
-#include "store/dberrors.h"
-#include "store/recordops.h"
+#include "store/catalogue/datamodule.h"
+#include "store/rows/dberrors.h"
+#include "store/catalogue/recordops.h"
 
 #include "ui_reflistform.h"
 

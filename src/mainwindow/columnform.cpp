@@ -3,7 +3,7 @@
 #include "dbaware/dbgrid.h"
 #include "platform/command.h"
 #include "platform/dialogs.h"
-#include "store/dataset.h"
+#include "store/catalogue/dataset.h"
 
 #include <QFrame>
 #include <QListWidget>

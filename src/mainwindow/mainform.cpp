@@ -24,12 +24,12 @@
 #include "platform/icons.h"
 #include "platform/inifile.h"
 #include "platform/shell.h"
-#include "store/catalogue.h"
-#include "store/datamodule.h"
-#include "store/dberrors.h"
-#include "store/picturefolder.h"
-#include "store/recordops.h"
-#include "store/search.h"
+#include "store/catalogue/catalogue.h"
+#include "store/catalogue/datamodule.h"
+#include "store/rows/dberrors.h"
+#include "store/catalogue/picturefolder.h"
+#include "store/catalogue/recordops.h"
+#include "store/catalogue/search.h"
 
 #include "ui_mainform.h"
 

@@ -6,7 +6,7 @@
 #include <QList>
 #include <QMainWindow>
 
-#include "store/datasource.h"
+#include "store/catalogue/datasource.h"
 
 #include <functional>
 #include <memory>

@@ -1,7 +1,7 @@
 // The rows in memory and their views, with no database behind them.
 
-#include "store/filterexpr.h"
-#include "store/rowstore.h"
+#include "store/rows/filterexpr.h"
+#include "store/rows/rowstore.h"
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
 // The text of one column: UTF-8 in blocks of its own, handed out as copies or views.
 
-#include "store/textcolumn.h"
+#include "store/rows/textcolumn.h"
 
 #include <QTest>
 

@@ -1,7 +1,7 @@
-#include "store/search.h"
+#include "store/catalogue/search.h"
 
-#include "store/datamodule.h"
-#include "store/dberrors.h"
+#include "store/catalogue/datamodule.h"
+#include "store/rows/dberrors.h"
 
 using namespace Qt::Literals::StringLiterals;
 

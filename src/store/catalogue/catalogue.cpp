@@ -1,10 +1,10 @@
-#include "store/catalogue.h"
+#include "store/catalogue/catalogue.h"
 
 #include "platform/nativepath.h"
-#include "store/connection.h"
-#include "store/datamodule.h"
-#include "store/dberrors.h"
-#include "store/schema.h"
+#include "store/catalogue/connection.h"
+#include "store/catalogue/datamodule.h"
+#include "store/rows/dberrors.h"
+#include "store/catalogue/schema.h"
 
 #include <QDir>
 

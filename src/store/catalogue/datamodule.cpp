@@ -1,7 +1,7 @@
-#include "store/datamodule.h"
+#include "store/catalogue/datamodule.h"
 
 #include "platform/errors.h"
-#include "store/schema.h"
+#include "store/catalogue/schema.h"
 
 using namespace Qt::Literals::StringLiterals;
 

@@ -1,8 +1,8 @@
 // The reference lists a new catalogue starts with: the choices most users of a disc
 // catalogue need at once, written through the same engine the windows use.
 
-#include "store/catalogue.h"
-#include "store/datamodule.h"
+#include "store/catalogue/catalogue.h"
+#include "store/catalogue/datamodule.h"
 
 #include <QFile>
 

@@ -3,9 +3,9 @@
 // table and the five reference cursors, and the data sources every window binds to.
 // It lives for the whole run.
 
-#include "store/connection.h"
-#include "store/dataset.h"
-#include "store/datasource.h"
+#include "store/catalogue/connection.h"
+#include "store/catalogue/dataset.h"
+#include "store/catalogue/datasource.h"
 
 #include <exception>
 #include <functional>

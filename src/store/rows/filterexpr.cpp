@@ -1,7 +1,7 @@
-#include "store/filterexpr.h"
+#include "store/rows/filterexpr.h"
 
-#include "store/casefold.h"
-#include "store/dberrors.h"
+#include "store/rows/casefold.h"
+#include "store/rows/dberrors.h"
 
 #include <vector>
 

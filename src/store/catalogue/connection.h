@@ -2,7 +2,7 @@
 // The connection to the catalogue file. The connection string keeps the familiar
 // "Provider=...;Data Source=Tresmol.mdb;..." form; the file itself is SQLite.
 
-#include "store/dberrors.h"
+#include "store/rows/dberrors.h"
 #include "store/sqlite/sqlite.h"
 
 #include <QString>

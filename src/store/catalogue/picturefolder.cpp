@@ -1,9 +1,9 @@
-#include "store/picturefolder.h"
+#include "store/catalogue/picturefolder.h"
 
-#include "store/cells.h"
-#include "store/connection.h"
-#include "store/dberrors.h"
-#include "store/schema.h"
+#include "store/catalogue/cells.h"
+#include "store/catalogue/connection.h"
+#include "store/rows/dberrors.h"
+#include "store/catalogue/schema.h"
 
 #include <QDir>
 #include <QFile>

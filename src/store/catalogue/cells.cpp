@@ -1,4 +1,4 @@
-#include "store/cells.h"
+#include "store/catalogue/cells.h"
 
 #include "store/sqlite/sqlite.h"
 

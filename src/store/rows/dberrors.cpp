@@ -1,4 +1,4 @@
-#include "store/dberrors.h"
+#include "store/rows/dberrors.h"
 
 using namespace Qt::Literals::StringLiterals;
 

@@ -1,4 +1,4 @@
-#include "store/textcolumn.h"
+#include "store/rows/textcolumn.h"
 
 #include <QHashFunctions>
 

@@ -8,8 +8,8 @@
 // only then written, so a change another program made in the meantime is reported,
 // never overwritten.
 
-#include "store/dberrors.h"
-#include "store/schema.h"
+#include "store/rows/dberrors.h"
+#include "store/catalogue/schema.h"
 #include "store/sqlite/sqlite.h"
 
 #include <QString>

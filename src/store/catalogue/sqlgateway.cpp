@@ -1,9 +1,9 @@
-#include "store/sqlgateway.h"
+#include "store/catalogue/sqlgateway.h"
 
-#include "store/cells.h"
-#include "store/connection.h"
-#include "store/rowstore.h"
-#include "store/tableread.h"
+#include "store/catalogue/cells.h"
+#include "store/catalogue/connection.h"
+#include "store/rows/rowstore.h"
+#include "store/catalogue/tableread.h"
 
 #include <QStringList>
 

@@ -21,7 +21,7 @@
 // "Still unchanged" compares the row read again from the file, through the same rule,
 // with the row as it was read before: what the program read is what it compares.
 
-#include "store/schema.h"
+#include "store/catalogue/schema.h"
 
 #include <QVariant>
 

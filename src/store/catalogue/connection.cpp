@@ -1,9 +1,9 @@
-#include "store/connection.h"
+#include "store/catalogue/connection.h"
 
 #include "platform/nativepath.h"
-#include "store/dataset.h"
-#include "store/dberrors.h"
-#include "store/schema.h"
+#include "store/catalogue/dataset.h"
+#include "store/rows/dberrors.h"
+#include "store/catalogue/schema.h"
 
 #include <QDir>
 #include <QSet>

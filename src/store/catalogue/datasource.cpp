@@ -1,6 +1,6 @@
-#include "store/datasource.h"
+#include "store/catalogue/datasource.h"
 
-#include "store/dataset.h"
+#include "store/catalogue/dataset.h"
 
 #include <algorithm>
 

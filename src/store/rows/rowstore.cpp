@@ -1,6 +1,6 @@
-#include "store/rowstore.h"
+#include "store/rows/rowstore.h"
 
-#include "store/casefold.h"
+#include "store/rows/casefold.h"
 
 #include <algorithm>
 #include <limits>

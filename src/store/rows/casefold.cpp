@@ -1,4 +1,4 @@
-#include "store/casefold.h"
+#include "store/rows/casefold.h"
 
 namespace CaseFold {
 

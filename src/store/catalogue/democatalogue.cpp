@@ -1,9 +1,9 @@
 // The demo catalogue: the standard reference lists and a shelf of plausible
 // programs, written through the same engine the windows use.
 
-#include "store/catalogue.h"
-#include "store/datamodule.h"
-#include "store/dberrors.h"
+#include "store/catalogue/catalogue.h"
+#include "store/catalogue/datamodule.h"
+#include "store/rows/dberrors.h"
 
 #include <QDir>
 

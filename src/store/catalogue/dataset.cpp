@@ -1,9 +1,9 @@
-#include "store/dataset.h"
+#include "store/catalogue/dataset.h"
 
-#include "store/cells.h"
-#include "store/connection.h"
-#include "store/datasource.h"
-#include "store/dberrors.h"
+#include "store/catalogue/cells.h"
+#include "store/catalogue/connection.h"
+#include "store/catalogue/datasource.h"
+#include "store/rows/dberrors.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
-#include "store/tableread.h"
+#include "store/catalogue/tableread.h"
 
-#include "store/cells.h"
-#include "store/connection.h"
-#include "store/dberrors.h"
+#include "store/catalogue/cells.h"
+#include "store/catalogue/connection.h"
+#include "store/rows/dberrors.h"
 
 #include <QStringList>
 

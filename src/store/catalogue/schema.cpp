@@ -1,4 +1,4 @@
-#include "store/schema.h"
+#include "store/catalogue/schema.h"
 
 #include <QSet>
 

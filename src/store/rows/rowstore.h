@@ -15,9 +15,9 @@
 // order goes to the ends of the lists, so a harvest costs the same per record at any catalogue
 // size. While no filter is on, the three lists are one.
 
-#include "store/filterexpr.h"
-#include "store/schema.h"
-#include "store/textcolumn.h"
+#include "store/rows/filterexpr.h"
+#include "store/catalogue/schema.h"
+#include "store/rows/textcolumn.h"
 
 #include <QHash>
 #include <QString>

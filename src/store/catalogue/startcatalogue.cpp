@@ -1,9 +1,9 @@
-#include "store/startcatalogue.h"
+#include "store/catalogue/startcatalogue.h"
 
 #include "platform/apppaths.h"
 #include "platform/errors.h"
-#include "store/catalogue.h"
-#include "store/connection.h"
+#include "store/catalogue/catalogue.h"
+#include "store/catalogue/connection.h"
 
 #include <QDir>
 #include <QFileInfo>

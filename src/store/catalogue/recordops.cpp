@@ -1,10 +1,10 @@
-#include "store/recordops.h"
+#include "store/catalogue/recordops.h"
 
-#include "store/cells.h"
-#include "store/connection.h"
-#include "store/dataset.h"
-#include "store/dberrors.h"
-#include "store/schema.h"
+#include "store/catalogue/cells.h"
+#include "store/catalogue/connection.h"
+#include "store/catalogue/dataset.h"
+#include "store/rows/dberrors.h"
+#include "store/catalogue/schema.h"
 
 #include <QStringList>
 
