@@ -4,8 +4,8 @@
 #include "platform/command.h"
 #include "platform/fitwindow.h"
 #include "store/catalogue/datamodule.h"
-#include "store/rows/dberrors.h"
 #include "store/catalogue/recordops.h"
+#include "store/rows/dberrors.h"
 
 #include "ui_reflistform.h"
 

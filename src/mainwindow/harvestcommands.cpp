@@ -9,8 +9,8 @@
 #include "harvestwindows/infoform.h"
 #include "harvestwindows/masterform.h"
 #include "store/catalogue/datamodule.h"
-#include "store/rows/dberrors.h"
 #include "store/catalogue/picturefolder.h"
+#include "store/rows/dberrors.h"
 #include "ui_mainform.h"
 
 #include <QCoreApplication>

@@ -26,10 +26,10 @@
 #include "platform/shell.h"
 #include "store/catalogue/catalogue.h"
 #include "store/catalogue/datamodule.h"
-#include "store/rows/dberrors.h"
 #include "store/catalogue/picturefolder.h"
 #include "store/catalogue/recordops.h"
 #include "store/catalogue/search.h"
+#include "store/rows/dberrors.h"
 
 #include "ui_mainform.h"
 

@@ -6,9 +6,9 @@
 #include "export/unnamedfile.h"
 #include "store/catalogue/catalogue.h"
 #include "store/catalogue/datamodule.h"
-#include "store/rows/dberrors.h"
 #include "store/catalogue/schema.h"
 #include "store/catalogue/search.h"
+#include "store/rows/dberrors.h"
 #include "tests/common/outsidesql.h"
 
 #include <QDir>

@@ -7,9 +7,9 @@
 #include "platform/nativepath.h"
 #include "store/catalogue/catalogue.h"
 #include "store/catalogue/datamodule.h"
-#include "store/rows/dberrors.h"
 #include "store/catalogue/picturefolder.h"
 #include "store/catalogue/search.h"
+#include "store/rows/dberrors.h"
 #include "tests/common/outsidesql.h"
 
 #include <QDir>

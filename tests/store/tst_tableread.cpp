@@ -3,9 +3,9 @@
 // Reading only the shown fields: the same grid, and a post that leaves the rest alone.
 
 #include "store/catalogue/cells.h"
-#include "store/rows/dberrors.h"
 #include "store/catalogue/schema.h"
 #include "store/catalogue/search.h"
+#include "store/rows/dberrors.h"
 #include "tests/common/outsidesql.h"
 #include "tests/common/readonlyuser.h"
 #include "tests/common/testcatalogue.h"

@@ -13,8 +13,8 @@
 #include "platform/nativepath.h"
 #include "store/catalogue/catalogue.h"
 #include "store/catalogue/datamodule.h"
-#include "store/rows/dberrors.h"
 #include "store/catalogue/picturefolder.h"
+#include "store/rows/dberrors.h"
 #include "tools/tresmol-cli/cli_util.h"
 #include "tools/tresmol-cli/commands.h"
 

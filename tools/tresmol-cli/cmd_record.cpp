@@ -3,8 +3,8 @@
 
 #include "store/catalogue/catalogue.h"
 #include "store/catalogue/datamodule.h"
-#include "store/rows/dberrors.h"
 #include "store/catalogue/recordops.h"
+#include "store/rows/dberrors.h"
 #include "tools/tresmol-cli/cli_util.h"
 #include "tools/tresmol-cli/commands.h"
 

@@ -3,8 +3,8 @@
 #include "platform/nativepath.h"
 #include "store/catalogue/connection.h"
 #include "store/catalogue/datamodule.h"
-#include "store/rows/dberrors.h"
 #include "store/catalogue/schema.h"
+#include "store/rows/dberrors.h"
 
 #include <QDir>
 

@@ -2,8 +2,8 @@
 
 #include "platform/nativepath.h"
 #include "store/catalogue/dataset.h"
-#include "store/rows/dberrors.h"
 #include "store/catalogue/schema.h"
+#include "store/rows/dberrors.h"
 
 #include <QDir>
 #include <QSet>

@@ -8,9 +8,9 @@
 // The dataset itself holds the current row, the edit state and the pending record,
 // runs the dataset events and tells the bound widgets what changed.
 
-#include "store/rows/rowstore.h"
 #include "store/catalogue/schema.h"
 #include "store/catalogue/sqlgateway.h"
+#include "store/rows/rowstore.h"
 
 #include <QHash>
 #include <QString>

@@ -2,8 +2,8 @@
 
 #include "store/catalogue/cells.h"
 #include "store/catalogue/connection.h"
-#include "store/rows/dberrors.h"
 #include "store/catalogue/schema.h"
+#include "store/rows/dberrors.h"
 
 #include <QDir>
 #include <QFile>

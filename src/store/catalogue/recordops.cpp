@@ -3,8 +3,8 @@
 #include "store/catalogue/cells.h"
 #include "store/catalogue/connection.h"
 #include "store/catalogue/dataset.h"
-#include "store/rows/dberrors.h"
 #include "store/catalogue/schema.h"
+#include "store/rows/dberrors.h"
 
 #include <QStringList>
 

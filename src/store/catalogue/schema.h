@@ -2,10 +2,11 @@
 // What the catalogue file holds: six tables with their columns, and the field list
 // through which the program sees the main table.
 
+#include "store/rows/fieldtype.h"
+
 #include <QString>
 #include <QVector>
 
-enum class TFieldType { ftString, ftInteger, ftBoolean, ftAutoInc };
 enum class TFieldKind { fkData, fkLookup, fkCalculated };
 
 struct TColumnDef {

@@ -2,8 +2,8 @@
 
 #include "store/catalogue/cells.h"
 #include "store/catalogue/connection.h"
-#include "store/rows/rowstore.h"
 #include "store/catalogue/tableread.h"
+#include "store/rows/rowstore.h"
 
 #include <QStringList>
 

@@ -1,15 +1,15 @@
 #pragma once
 // The one way rows of a table travel between the catalogue file and memory: the whole
 // table read into a row store, and one row inserted, updated or deleted. Values cross
-// under the catalogue's rule for empty and null (store/cells.h).
+// under the catalogue's rule for empty and null (store/catalogue/cells.h).
 //
 // Updates and deletes are optimistic: inside one write transaction the row is read
 // again and compared, under that rule, with the values it held when it was read, and
 // only then written, so a change another program made in the meantime is reported,
 // never overwritten.
 
-#include "store/rows/dberrors.h"
 #include "store/catalogue/schema.h"
+#include "store/rows/dberrors.h"
 #include "store/sqlite/sqlite.h"
 
 #include <QString>

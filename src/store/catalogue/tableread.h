@@ -9,8 +9,8 @@
 // own snapshot to the end. When the lock cannot be had at once (another program is
 // writing), the table is read on one thread, as a small table always is.
 
-#include "store/rows/rowstore.h"
 #include "store/catalogue/sqlgateway.h"
+#include "store/rows/rowstore.h"
 
 #include <vector>
 

@@ -15,8 +15,8 @@
 // order goes to the ends of the lists, so a harvest costs the same per record at any catalogue
 // size. While no filter is on, the three lists are one.
 
+#include "store/rows/fieldtype.h"
 #include "store/rows/filterexpr.h"
-#include "store/catalogue/schema.h"
 #include "store/rows/textcolumn.h"
 
 #include <QHash>
