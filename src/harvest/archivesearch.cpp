@@ -1,6 +1,7 @@
 #include "harvest/archivesearch.h"
 
 #include "harvest/archivestream.h"
+#include "harvest/msipackage.h"
 
 #include <QStringList>
 
@@ -13,8 +14,9 @@ namespace {
 // The matching members of STREAM, named from PREFIX, into OUT; false when the
 // container is to be passed over (PROBLEM has been told why).
 bool List(TArchiveStream& stream, TInflateBudget& budget, const QString& prefix, int level,
-          const QString& mask, QStringList& out, const TContainerProblem& problem)
+          const QString& mask, QStringList& out, const TSearchOptions& options)
 {
+    const TContainerProblem& problem = options.Problem;
     stream.SetBudget(&budget);
     const auto fail = [&](const QString& why) {
         // Past the budget the whole container goes, and it alone is named.
@@ -38,9 +40,11 @@ bool List(TArchiveStream& stream, TInflateBudget& budget, const QString& prefix,
         const QString& member = stream.MemberPath();
         const QString name = member.mid(member.lastIndexOf(u'/') + 1);
         const QString path = prefix + MemberSeparator + member;
-        if (MatchesMask(name, mask)) {
+        const bool package = options.Packages && IsPackageName(name);
+        if (MatchesMask(name, mask) || package)
             out << path;
-        } else if (level < MaxNesting && IsContainerName(name)) {
+        if ((!MatchesMask(name, mask) || package) && level < MaxNesting && IsContainerName(name) &&
+            (options.Packages || !IsPackageName(name))) {
             QByteArray bytes;
             if (!stream.ReadData(MaxNestedBytes, bytes))
                 return fail(stream.Error());
@@ -53,7 +57,7 @@ bool List(TArchiveStream& stream, TInflateBudget& budget, const QString& prefix,
             }
             const std::unique_ptr<TArchiveStream> inner = TArchiveStream::OpenMemory(bytes);
             QStringList innerFound;
-            if (List(*inner, budget, path, level + 1, mask, innerFound, problem))
+            if (List(*inner, budget, path, level + 1, mask, innerFound, options))
                 out << innerFound;
             else if (budget.Spent())
                 return false;
@@ -66,12 +70,21 @@ bool List(TArchiveStream& stream, TInflateBudget& budget, const QString& prefix,
 bool SearchContainer(const QString& path, const QString& mask, const TFoundFile& found,
                      const TContainerProblem& problem)
 {
+    TSearchOptions options;
+    options.Problem = problem;
+    return SearchContainer(path, mask, found, options);
+}
+
+bool SearchContainer(const QString& path, const QString& mask, const TFoundFile& found,
+                     const TSearchOptions& options)
+{
+    const TContainerProblem& problem = options.Problem;
     const std::unique_ptr<TArchiveStream> stream = TArchiveStream::OpenFile(path);
     // Nothing is passed on before the whole container has been read: a damaged or
     // encrypted one gives no half list.
     QStringList members;
     TInflateBudget budget;
-    if (!List(*stream, budget, path, 1, mask, members, problem)) {
+    if (!List(*stream, budget, path, 1, mask, members, options)) {
         if (budget.Spent() && problem)
             problem(path, u"too large to search"_s);
         return true;

@@ -19,5 +19,11 @@ namespace Harvest {
 // "too large to search". Returns false when FOUND stopped.
 bool SearchContainer(const QString& path, const QString& mask, const TFoundFile& found,
                      const TContainerProblem& problem);
+// The same with the packages and the PROBLEM of OPTIONS: a Windows Installer package
+// inside (when OPTIONS ask for packages) is passed to FOUND and then searched at its
+// place; the container at PATH may itself be one, searched for the programs it
+// installs (see TArchiveStream).
+bool SearchContainer(const QString& path, const QString& mask, const TFoundFile& found,
+                     const TSearchOptions& options);
 
 } // namespace Harvest

@@ -52,14 +52,22 @@ private:
     qint64 FSpent = 0;
 };
 
-// NAME (a file name without its folder) is that of an ISO 9660 or UDF image, or of a
-// zip, 7z, cab or tar archive (compressed tar included), by its extension in any case.
+// NAME (a file name without its folder) is that of an ISO 9660 or UDF image, of a
+// zip, 7z, cab or tar archive (compressed tar included), or of a Windows Installer
+// package, by its extension in any case.
 bool IsContainerName(const QString& name);
 
-// An archive opened for reading, closed with the object.
+class TMsiPackage;
+
+// An archive opened for reading, closed with the object. A Windows Installer package
+// reads as an archive of the files it installs: each member of its cabinets, embedded
+// or beside the package, named by the path the File, Component and Directory tables
+// give it ("/Program Files/Maker/app.exe"). A cabinet beside a package held in memory,
+// or one that is missing, gives nothing.
 class TArchiveStream {
 public:
     // The file at PATH (PathFromNative text), or BYTES, which must outlive the stream.
+    // A package is told by its name on disc and by its signature in memory.
     static std::unique_ptr<TArchiveStream> OpenFile(const QString& path);
     static std::unique_ptr<TArchiveStream> OpenMemory(const QByteArray& bytes);
     ~TArchiveStream();
@@ -90,6 +98,11 @@ public:
 
 private:
     explicit TArchiveStream(archive* a);
+    struct TPackage;
+    static std::unique_ptr<TArchiveStream> OpenPackage(std::unique_ptr<TMsiPackage> package,
+                                                       const QString& folder);
+    // Opens the package's next cabinet in FArchive; false when there is none left.
+    bool NextCabinet();
     // Counts DELIVERED bytes of member data, or the compressed stream's progress for
     // an archive inside one (which holds that data too); false past the budget.
     bool Account(qint64 delivered);
@@ -100,6 +113,7 @@ private:
     QString FMemberPath;
     QString FError;
     bool FTruncated = false;
+    std::unique_ptr<TPackage> FPackage;
 };
 
 } // namespace Harvest

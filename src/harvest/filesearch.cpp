@@ -2,6 +2,7 @@
 
 #include "harvest/archivesearch.h"
 #include "harvest/archivestream.h"
+#include "harvest/msipackage.h"
 #include "platform/nativepath.h"
 
 #include <dirent.h>
@@ -79,11 +80,16 @@ public:
             const bool folder = IsFolder(e, nativeBase);
             if (folder && !Folder(path))
                 return false;
-            if (MatchesMask(name, FMask)) {
+            const bool package = FOptions.Packages && IsPackageName(name);
+            if (MatchesMask(name, FMask) || package) {
                 if (!FFound(path))
                     return false;
-            } else if (FOptions.InsideContainers && !folder && IsContainerName(name) &&
-                       !SearchContainer(path, FMask, FFound, FOptions.Problem)) {
+                if (!package)
+                    continue;
+            }
+            if (FOptions.InsideContainers && !folder && IsContainerName(name) &&
+                (FOptions.Packages || !IsPackageName(name)) &&
+                !SearchContainer(path, FMask, FFound, FOptions)) {
                 return false;
             }
         }
@@ -203,9 +209,17 @@ bool CollectFiles(const QStringList& paths, const QString& mask, const TFoundFil
         if (folder) {
             if (!SearchFiles(path, mask, found, options))
                 return false;
-        } else if (options.InsideContainers && IsContainerName(path.section(u'/', -1)) &&
-                   ::stat(PathToNative(path).constData(), &info) == 0) {
-            if (!SearchContainer(path, mask, found, options.Problem))
+            continue;
+        }
+        const QString name = path.section(u'/', -1);
+        const bool package = options.Packages && IsPackageName(name);
+        if (options.InsideContainers && IsContainerName(name) &&
+            (options.Packages || !IsPackageName(name)) &&
+            ::stat(PathToNative(path).constData(), &info) == 0) {
+            // A package given by name is harvested itself as well as searched.
+            if (package && others == TOtherPaths::Take && !found(path))
+                return false;
+            if (!SearchContainer(path, mask, found, options))
                 return false;
         } else if (others == TOtherPaths::Take && !found(path)) {
             return false;

@@ -18,6 +18,11 @@ struct TSearchOptions {
     // each is met.
     bool InsideContainers = false;
     TContainerProblem Problem;
+    // Windows Installer packages ("*.msi") are found beside the names that match the
+    // mask; inside disc images and archives too when those are searched. With
+    // InsideContainers, each package is then searched for the programs it installs, as
+    // an archive is, after the package itself has been passed on.
+    bool Packages = false;
 };
 
 // The wizard's mask.

@@ -3,6 +3,7 @@
 #include "harvest/iconresource.h"
 #include "harvest/knownfiles.h"
 #include "harvest/memberreader.h"
+#include "harvest/msipackage.h"
 #include "platform/nativepath.h"
 #include "store/catalogue/dataset.h"
 #include "store/catalogue/picturefolder.h"
@@ -42,9 +43,11 @@ std::unique_ptr<TVerInfoRes> ReadVerInfo(const QString& path)
     return std::make_unique<TVerInfoRes>(path);
 }
 
-TFileFacts ReadFileFacts(const QString& path, TMemberReader* members, bool wantSize, bool wantIcon)
+TFileFacts ReadFileFacts(const QString& path, TMemberReader* members, bool wantSize, bool wantIcon,
+                         bool packages)
 {
     TFileFacts facts;
+    const bool package = packages && IsPackageName(path.section(u'/', -1));
     try {
         if (members && TMemberReader::IsMemberPath(path)) {
             facts.Member = true;
@@ -52,19 +55,27 @@ TFileFacts ReadFileFacts(const QString& path, TMemberReader* members, bool wantS
             if (!member)
                 throw ENoVerInfoError();
             facts.Size = member->Size;
-            if (wantIcon)
-                facts.Icon = ReadMainIcon(member->Bytes);
-            facts.Values = VersionValues(TVerInfoRes(member->Bytes, path));
+            if (package) {
+                // Only a whole package can be read.
+                if (member->Size > member->Bytes.size())
+                    throw EPackageError(u"too large"_s);
+                facts.Values = PackageValues(TMsiPackage(member->Bytes));
+            } else {
+                if (wantIcon)
+                    facts.Icon = ReadMainIcon(member->Bytes);
+                facts.Values = VersionValues(TVerInfoRes(member->Bytes, path));
+            }
         } else {
             // The icon's reader opens any name by its bytes, as the version's does.
-            if (wantIcon)
+            if (wantIcon && !package)
                 facts.Icon = ReadMainIcon(path);
             if (wantSize) {
                 struct stat info {};
                 if (::stat(PathToNative(path).constData(), &info) == 0 && S_ISREG(info.st_mode))
                     facts.Size = qint64(info.st_size);
             }
-            facts.Values = VersionValues(*ReadVerInfo(path));
+            facts.Values =
+                package ? PackageValues(TMsiPackage(path)) : VersionValues(*ReadVerInfo(path));
         }
         facts.HaveInfo = true;
     } catch (const std::exception&) {
@@ -89,7 +100,7 @@ bool HarvestFile(TDataSet& table, const QString& path, const THarvestOptions& op
         TSpan span(stats ? &stats->ReadNs : nullptr);
         // The size matters only for a path some record holds.
         facts = ReadFileFacts(path, options.Members, options.Known && options.Known->HasPath(path),
-                              options.Icons != nullptr);
+                              options.Icons != nullptr, options.Packages);
     }
     const QString fileVersion = ValueOf(facts.Values, u"FileVersion");
     if (options.Known &&

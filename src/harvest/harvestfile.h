@@ -33,9 +33,12 @@ struct TFileFacts {
 
 // The facts of PATH. With MEMBERS, a path inside a disc image or archive is read
 // through it (see TMemberReader); without, every path is a file on disc. WANTSIZE
-// asks for the size too, WANTICON for the icon.
+// asks for the size too, WANTICON for the icon. With PACKAGES, a name ending in
+// ".msi" is read as a Windows Installer package (see PackageValues), without an icon;
+// one that cannot be read has no information, as an executable without a version
+// resource.
 TFileFacts ReadFileFacts(const QString& path, TMemberReader* members, bool wantSize,
-                         bool wantIcon = false);
+                         bool wantIcon = false, bool packages = false);
 
 // What harvesting does beyond the plain step; none of it by default.
 struct THarvestOptions {
@@ -49,6 +52,8 @@ struct THarvestOptions {
     // picture folder as NAME.ico after the file's name (1_NAME.ico... when taken) and
     // named in Images. An icon that cannot be stored leaves Images empty.
     const TPictureFolder* Icons = nullptr;
+    // Files named *.msi are read as Windows Installer packages.
+    bool Packages = false;
 };
 
 // What HarvestFile did, added up over calls.

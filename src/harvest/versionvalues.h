@@ -10,6 +10,10 @@
 class TVerInfoRes;
 
 namespace Harvest {
+class TMsiPackage;
+}
+
+namespace Harvest {
 
 // The text every version column gets when a file has no readable version information.
 inline constexpr QStringView NoInfo = u"NO_INFO";
@@ -30,6 +34,21 @@ using TVersionValues = std::array<TVersionValue, VersionColumnCount>;
 // file lacks one), the language's display name, the language id as four upper-case
 // hexadecimal digits and the code page in decimal.
 TVersionValues VersionValues(const TVerInfoRes& info);
+
+// What a Windows Installer package gives the same columns, so that it sits in the
+// catalogue beside the programs it installs:
+//   CompanyName      Manufacturer, else the summary's author
+//   FileDescription  ARPCOMMENTS, else the summary's subject
+//   FileVersion      ProductVersion (a package has one version; a second scan compares
+//                    it as it compares an executable's file version)
+//   InternalName     ProductCode
+//   ProductName      ProductName
+//   ProductVersion   ProductVersion
+//   Comments         ARPURLINFOABOUT, else ARPHELPLINK, else the summary's comments
+//   Language, LangID ProductLanguage, as a version resource's language id
+//   CodePage         the code page of the package's texts
+// LegalCopyright, LegalTrademarks and OriginalFilename have no counterpart: empty.
+TVersionValues PackageValues(const TMsiPackage& package);
 
 // "NO_INFO" in every version column.
 TVersionValues NoVersionValues();

@@ -236,6 +236,7 @@ void TMasterForm::ActNextExecute()
     QStringList problems;
     Harvest::TSearchOptions options;
     options.InsideContainers = InsideArchives();
+    options.Packages = SearchPackages();
     options.Problem = [&](const QString& path, const QString& why) {
         ++FSkippedArchives;
         problems << path + u": "_s + why;
@@ -252,6 +253,8 @@ void TMasterForm::ActNextExecute()
 
 bool TMasterForm::InsideArchives() const { return ui->CheckBox1->isChecked(); }
 
+bool TMasterForm::SearchPackages() const { return ui->CheckBox3->isChecked(); }
+
 bool TMasterForm::StoreIcons() const { return ui->CheckBox2->isChecked(); }
 
 void TMasterForm::MarkKnownFiles()
@@ -266,8 +269,8 @@ void TMasterForm::MarkKnownFiles()
         // Only a path some record holds is worth reading.
         if (!known.HasPath(path))
             continue;
-        const Harvest::TFileFacts facts =
-            Harvest::ReadFileFacts(path, InsideArchives() ? &members : nullptr, true);
+        const Harvest::TFileFacts facts = Harvest::ReadFileFacts(
+            path, InsideArchives() ? &members : nullptr, true, false, SearchPackages());
         switch (known.State(path, facts.Size, Harvest::ValueOf(facts.Values, u"FileVersion"))) {
         case Harvest::TKnownState::Known:
             SetMark(item, TFileMark::Known);

@@ -39,6 +39,8 @@ public:
     void SetCatalogue(const TDataSet* catalogue) { FCatalogue = catalogue; }
     // The user asked to search inside disc images and archives.
     bool InsideArchives() const;
+    // The user asked for Windows Installer packages too.
+    bool SearchPackages() const;
     // The user asked for each program's icon as its record's picture.
     bool StoreIcons() const;
 

@@ -49,6 +49,7 @@ QStringList CheckedFiles(TMasterForm* wizard, const TDataSet* catalogue,
         options.Members = &members;
     if (wizard->StoreIcons())
         options.Icons = &pictures;
+    options.Packages = wizard->SearchPackages();
     return files;
 }
 

@@ -1,5 +1,6 @@
 #include "store/catalogue/catalogue.h"
 #include "store/catalogue/datamodule.h"
+#include "tests/common/outsidesql.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -73,6 +74,20 @@ private slots:
     void createMakesTheStandardLists();
 
 private:
+    // The demo catalogue's records copied to some 27,000, made once.
+    QString Large()
+    {
+        const QString path = FDir.filePath(u"large.mdb"_s);
+        if (!QFile::exists(path)) {
+            QFile::copy(FDemo, path);
+            RunOutside(path, u"INSERT INTO SoftTable (ProductName, CompanyName, FileName) "_s
+                             u"SELECT ProductName || ' ' || n, CompanyName, FileName || n "_s
+                             u"FROM SoftTable, (WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL "_s
+                             u"SELECT n + 1 FROM c WHERE n < 600) SELECT n FROM c)"_s);
+        }
+        return path;
+    }
+
     QTemporaryDir FDir;
     QString FDemo;
 };
@@ -143,10 +158,15 @@ void TestCli::listsWithinAMemoryLimit_data()
 {
     QTest::addColumn<int>("resource");
     QTest::addColumn<int>("megabytes");
-    // The heap grows in steps: one the system refuses must not leave the program
-    // without memory, whichever limit refuses it.
-    QTest::newRow("address space") << int(RLIMIT_AS) << 600;
-    QTest::newRow("data") << int(RLIMIT_DATA) << 300;
+    QTest::addColumn<bool>("large"); // enough records to be read on two threads
+    // Memory the system refuses, whichever limit refuses it, must not leave the
+    // program without memory it could otherwise have.
+    QTest::newRow("address space") << int(RLIMIT_AS) << 600 << false;
+    QTest::newRow("data") << int(RLIMIT_DATA) << 300 << false;
+    // A limit just above a gigabyte once failed a large table's second reader
+    // ("Resource temporarily unavailable").
+    for (const int megabytes : {1000, 1015, 1030, 1045, 1060})
+        QTest::addRow("data %d MB, large", megabytes) << int(RLIMIT_DATA) << megabytes << true;
 }
 
 void TestCli::listsWithinAMemoryLimit()
@@ -156,9 +176,11 @@ void TestCli::listsWithinAMemoryLimit()
 #endif
     QFETCH(int, resource);
     QFETCH(int, megabytes);
-    const TRun unlimited = Cli({u"list"_s, FDemo});
+    QFETCH(bool, large);
+    const QString catalogue = large ? Large() : FDemo;
+    const TRun unlimited = Cli({u"list"_s, catalogue});
     QCOMPARE(unlimited.Status, 0);
-    const TRun limited = Cli({u"list"_s, FDemo}, [resource, megabytes] {
+    const TRun limited = Cli({u"list"_s, catalogue}, [resource, megabytes] {
         const rlim_t bytes = rlim_t(megabytes) << 20;
         const rlimit limit{bytes, bytes};
         setrlimit(resource, &limit);

@@ -20,3 +20,14 @@ inline std::optional<QStringList> AsUserWhoCannotWrite()
     return QStringList{QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"),
                        QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups")};
 }
+
+// The words to put before a command so that it runs as the user UID: only root may
+// switch, so nothing when this process is not root or setpriv is missing.
+inline std::optional<QStringList> AsUser(uid_t uid)
+{
+    if (::geteuid() != 0 || QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+        return std::nullopt;
+    const QString id = QString::number(uid);
+    return QStringList{QStringLiteral("setpriv"), QStringLiteral("--reuid=") + id,
+                       QStringLiteral("--regid=") + id, QStringLiteral("--clear-groups")};
+}

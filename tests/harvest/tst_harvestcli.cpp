@@ -60,6 +60,7 @@ private slots:
     void failures_data();
     void failures();
     void secondScanSkipsKnownFiles();
+    void longPathsAreKeptWhole();
     void iconsAsPictures();
 
 private:
@@ -224,6 +225,29 @@ void TestHarvestCli::secondScanSkipsKnownFiles()
     // Without the option the same scan doubles the catalogue.
     QCOMPARE(Run(Cli, {u"harvest"_s, u"Tresmol.mdb"_s, Fixtures}, FDir->path()).Status, 0);
     QCOMPARE(Records(FDir->path()).size(), 2 * count);
+}
+
+void TestHarvestCli::longPathsAreKeptWhole()
+{
+    // A path of more than 250 characters used to be stored cut: it then named no
+    // file, and every later scan added the file again.
+    QString deep = FDir->filePath(u"discs"_s);
+    for (int i = 0; deep.size() < 400; ++i)
+        deep += u"/Папка с дистрибутивами программ "_s + QString::number(i);
+    QVERIFY(QDir().mkpath(deep));
+    const QString path = deep + u"/english64.exe"_s;
+    QVERIFY(QFile::copy(Fixtures + u"/english64.exe"_s, path));
+    QCOMPARE(
+        Run(Cli, {u"harvest"_s, u"Tresmol.mdb"_s, FDir->filePath(u"discs"_s)}, FDir->path()).Status,
+        0);
+    const QList<QJsonObject> records = Records(FDir->path());
+    QCOMPARE(records.size(), 1);
+    QCOMPARE(records[0].value(u"FileName"_s).toString(), path);
+    const TRun second =
+        Run(Cli, {u"harvest"_s, u"--skip-known"_s, u"Tresmol.mdb"_s, FDir->filePath(u"discs"_s)},
+            FDir->path());
+    QVERIFY2(second.Err.contains("1 files already in the catalogue left out"), second.Err);
+    QCOMPARE(Records(FDir->path()).size(), 1);
 }
 
 void TestHarvestCli::iconsAsPictures()

@@ -2,6 +2,7 @@
 // GetCheckedFiles returns for each way of leaving it.
 
 #include "harvest/filesearch.h"
+#include "harvest/harvestfile.h"
 #include "harvestwindows/masterform.h"
 #include "tests/common/controls.h"
 #include "tests/common/scripteddialogs.h"
@@ -57,6 +58,7 @@ struct TWizardControls {
     QLabel* Label4 = Control<QLabel>(Form, u"Label4"_s);
     QCheckBox* CheckBox1 = Control<QCheckBox>(Form, u"CheckBox1"_s);
     QCheckBox* CheckBox2 = Control<QCheckBox>(Form, u"CheckBox2"_s);
+    QCheckBox* CheckBox3 = Control<QCheckBox>(Form, u"CheckBox3"_s);
     QPushButton* BackBtn = Control<QPushButton>(Form, u"BackBtn"_s);
     QPushButton* NextBtn = Control<QPushButton>(Form, u"NextBtn"_s);
     QPushButton* CancelBtn = Control<QPushButton>(Form, u"CancelBtn"_s);
@@ -89,6 +91,9 @@ private slots:
     void insideArchivesOnlyWhenTicked();
     void knownFilesAreMarked_data();
     void knownFilesAreMarked();
+    void packagesOnlyWhenTicked_data();
+    void packagesOnlyWhenTicked();
+    void knownPackagesAreMarked();
 
 private:
     // Runs the wizard modally, SCRIPT playing the user once it is up.
@@ -539,6 +544,82 @@ void TestMasterForm::knownFilesAreMarked()
     }
     QCOMPARE(got.contains(english), ticked);
     QVERIFY(got.contains(dir.filePath(u"new.exe"_s)));
+}
+
+void TestMasterForm::packagesOnlyWhenTicked_data()
+{
+    QTest::addColumn<bool>("packages");
+    QTest::addColumn<bool>("inside");
+    QTest::newRow("unticked, as at first") << false << false;
+    QTest::newRow("unticked, archives searched") << false << true;
+    QTest::newRow("packages") << true << false;
+    QTest::newRow("packages and what they install") << true << true;
+}
+
+void TestMasterForm::packagesOnlyWhenTicked()
+{
+    QFETCH(bool, packages);
+    QFETCH(bool, inside);
+    QCOMPARE(ui->CheckBox3->text(), u"Искать пакеты установки (*.msi)"_s);
+    QVERIFY(!ui->CheckBox3->isChecked());
+    const QString folder = QStringLiteral(MSI_FIXTURES "/packages");
+    QStringList expected;
+    if (packages) {
+        for (const QString& name : QDir(folder).entryList({u"*.msi"_s}, QDir::Files))
+            expected << folder + u'/' + name;
+        QCOMPARE(expected.size(), 4);
+    }
+    if (packages && inside)
+        expected << folder + u"/latin.msi!/Program Files/Example Organizer/bin/app.exe"_s
+                 << folder + u"/latin.msi!/Program Files/Example Organizer/nores.exe"_s
+                 << folder + u"/cyrillic.msi!/Program Files/Бухгалтерия/russian.exe"_s;
+    QStringList got = Wizard([&] {
+        AddFolder(folder);
+        if (packages)
+            QTest::mouseClick(ui->CheckBox3, Qt::LeftButton, {},
+                              QPoint(4, ui->CheckBox3->height() / 2));
+        ui->CheckBox1->setChecked(inside);
+        QCOMPARE(FForm->SearchPackages(), packages);
+        ui->ActNext->trigger();
+        // The damaged package and the text file so named cannot be searched inside.
+        QCOMPARE(ui->Label4->isHidden(), !(packages && inside));
+        if (ui->FilesCbL->count() > 0)
+            ui->ActFinish->trigger();
+        else
+            ui->ActCancel->trigger();
+    });
+    got.sort();
+    expected.sort();
+    QCOMPARE(got, expected);
+}
+
+void TestMasterForm::knownPackagesAreMarked()
+{
+    const QString folder = QStringLiteral(MSI_FIXTURES "/packages");
+    const QString latin = folder + u"/latin.msi"_s;
+    TTestCatalogue catalogue;
+    const auto dm = catalogue.Open();
+    TDataSet& table = dm->BookTable;
+    table.Open();
+    Harvest::THarvestOptions options;
+    options.Packages = true;
+    QVERIFY(Harvest::HarvestFile(table, latin, options));
+    FForm->SetCatalogue(&table);
+    ui->CheckBox3->setChecked(true);
+    const QStringList got = Wizard([&] {
+        AddFolder(folder);
+        ui->ActNext->trigger();
+        ui->ActFinish->trigger();
+    });
+    ui->CheckBox3->setChecked(false);
+    QVERIFY(!got.contains(latin));
+    QVERIFY(got.contains(folder + u"/cyrillic.msi"_s));
+    for (int i = 0; i < ui->FilesCbL->count(); ++i) {
+        const QListWidgetItem* item = ui->FilesCbL->item(i);
+        const bool isLatin = item->data(TMasterForm::PathRole).toString() == latin;
+        QCOMPARE(item->data(TMasterForm::MarkRole).toInt(),
+                 int(isLatin ? TMasterForm::TFileMark::Known : TMasterForm::TFileMark::None));
+    }
 }
 
 QTEST_MAIN(TestMasterForm)

@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
@@ -374,6 +375,73 @@ private slots:
         for (const QString& m : marks)
             QVERIFY2(m.endsWith(u"  — уже в базе [ ]"_s), qPrintable(m));
         QCOMPARE(Table().RecordCount(), 4);
+    }
+
+    // Packages from the window: each becomes a record with its own names, Latin and
+    // Cyrillic, the programs inside them members; a second scan knows them all.
+    void scanPackagesThenAgain()
+    {
+        StartWith({});
+        MakeScanFolder({});
+        for (const char* name : {"latin.msi", "cyrillic.msi"})
+            QVERIFY(QFile::copy(QStringLiteral(MSI_FIXTURES "/packages/") + QLatin1String(name),
+                                FScanFolder + u'/' + QLatin1String(name)));
+        QStringList marks;
+        const auto scan = [&](bool firstTime) {
+            WhileModal([&, firstTime] {
+                const QWidget* w = FApp->MasterForm;
+                auto* files = Control<QListWidget>(w, u"FilesCbL"_s);
+                if (firstTime) {
+                    Control<QCheckBox>(w, u"CheckBox1"_s)->setChecked(true);
+                    Control<QCheckBox>(w, u"CheckBox3"_s)->setChecked(true);
+                    FDialogs.AnswerFolder(FScanFolder);
+                    Control<QAction>(w, u"ActAddFolder"_s)->trigger();
+                }
+                Control<QAction>(w, u"ActNext"_s)->trigger();
+                marks.clear();
+                for (int i = 0; i < files->count(); ++i)
+                    marks << files->item(i)->text() + (files->item(i)->checkState() == Qt::Checked
+                                                           ? u" [x]"_s
+                                                           : u" [ ]"_s);
+                QTest::mouseClick(Control<QPushButton>(w, u"NextBtn"_s), Qt::LeftButton);
+            });
+            Ui().ActScan->trigger();
+        };
+        scan(true);
+        // Two packages, the two programs of the Latin one, the one of the Cyrillic one.
+        QCOMPARE(marks.size(), 5);
+        QCOMPARE(Table().RecordCount(), 5);
+        // The names as msitools reads them from each package.
+        const auto msiinfo = [](const QString& package, const QString& name) {
+            QProcess p;
+            p.start(u"msiinfo"_s, {u"export"_s, package, u"Property"_s});
+            p.waitForFinished(60000);
+            for (const QString& line : QString::fromUtf8(p.readAllStandardOutput()).split(u'\n'))
+                if (line.startsWith(name + u'\t'))
+                    return line.mid(name.size() + 1).trimmed();
+            return QString();
+        };
+        int packages = 0;
+        for (Table().First(); !Table().Eof(); Table().Next()) {
+            const QString path = Table().FieldByName(u"FileName"_s)->AsString();
+            if (!path.endsWith(u".msi"_s))
+                continue;
+            ++packages;
+            QCOMPARE(Table().FieldByName(u"ProductName"_s)->AsString(),
+                     msiinfo(path, u"ProductName"_s));
+            QCOMPARE(Table().FieldByName(u"CompanyName"_s)->AsString(),
+                     msiinfo(path, u"Manufacturer"_s));
+            if (path.endsWith(u"cyrillic.msi"_s))
+                QVERIFY(
+                    Table().FieldByName(u"ProductName"_s)->AsString().contains(u"Бухгалтерия"_s));
+        }
+        QCOMPARE(packages, 2);
+
+        scan(false);
+        QCOMPARE(marks.size(), 5);
+        for (const QString& m : marks)
+            QVERIFY2(m.endsWith(u"  — уже в базе [ ]"_s), qPrintable(m));
+        QCOMPARE(Table().RecordCount(), 5);
     }
 
     void scanPostsTheChangeTypedIntoTheRecord()

@@ -85,11 +85,36 @@ private slots:
         Put(Folder() + u"/1_shot.jpg"_s);
         Put(Folder() + u"/2_shot.jpg"_s);
         QCOMPARE(folder.FreeName(u"shot.jpg"_s, 150), u"3_shot.jpg"_s);
+        // A gap this instance makes is filled by it; one made by another program, by
+        // the next instance.
+        QVERIFY(folder.Remove(u"2_shot.jpg"_s));
+        QCOMPARE(folder.FreeName(u"shot.jpg"_s, 150), u"2_shot.jpg"_s);
         QVERIFY(QFile::remove(Folder() + u"/1_shot.jpg"_s));
-        QCOMPARE(folder.FreeName(u"shot.jpg"_s, 150), u"1_shot.jpg"_s);
-        // Anything of that name is taken, a folder too.
+        QCOMPARE(TPictureFolder(Folder()).FreeName(u"shot.jpg"_s, 150), u"1_shot.jpg"_s);
+        // Anything of that name is taken, a folder too, also when another program
+        // made it after the folder was listed.
         QVERIFY(QDir(Folder()).mkdir(u"1_shot.jpg"_s));
+        QVERIFY(QDir(Folder()).mkdir(u"2_shot.jpg"_s));
         QCOMPARE(folder.FreeName(u"shot.jpg"_s, 150), u"3_shot.jpg"_s);
+    }
+
+    // A harvest stores thousands of icons of one name: each store is a new name, an
+    // old file with the same bytes is found among all of them, and one changed by
+    // another program since the folder was listed is not taken for the same.
+    void manyOfOneName()
+    {
+        const TPictureFolder folder(Folder());
+        constexpr int Count = 3000;
+        for (int i = 0; i < Count; ++i) {
+            const QString expected = i == 0 ? u"setup.ico"_s : u"%1_setup.ico"_s.arg(i);
+            QCOMPARE(folder.StoreData(u"setup.ico"_s, QByteArray::number(1000000 + i), 150),
+                     expected);
+        }
+        QCOMPARE(folder.StoreData(u"setup.ico"_s, "1002999", 150), u"2999_setup.ico"_s);
+        QCOMPARE(folder.StoreData(u"setup.ico"_s, "1000000", 150), u"setup.ico"_s);
+        Put(Folder() + u"/1500_setup.ico"_s, "changed");
+        QCOMPARE(folder.StoreData(u"setup.ico"_s, "1001500", 150), u"3000_setup.ico"_s);
+        QCOMPARE(QDir(Folder()).entryList(QDir::Files).size(), Count + 1);
     }
 
     void freeNameFitsTheColumn()

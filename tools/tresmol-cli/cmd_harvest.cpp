@@ -1,9 +1,10 @@
-// tresmol-cli harvest CATALOGUE PATH... [--inside-archives] [--skip-known] [--icons
+// tresmol-cli harvest CATALOGUE PATH... [--inside-archives] [--msi] [--skip-known] [--icons
 // [--picture-folder DIR]]: the wizard's search over every folder given, then
 // HarvestFile for each path in order, as "Сканировать" does. --inside-archives
-// searches disc images and archives too, --skip-known leaves out the files the
-// catalogue already holds, --icons stores each program's icon as its record's picture
-// in the picture folder of the program installed beside tresmol-cli, or in DIR.
+// searches disc images and archives too, --msi finds Windows Installer packages and
+// reads them (with --inside-archives, the programs inside them too), --skip-known leaves out the
+// files the catalogue already holds, --icons stores each program's icon as its record's picture in
+// the picture folder of the program installed beside tresmol-cli, or in DIR.
 
 #include "harvest/filesearch.h"
 #include "harvest/harvestfile.h"
@@ -113,13 +114,15 @@ private:
 int CmdHarvest(const QStringList& args)
 {
     return RunCommand([&] {
-        const QStringList flags = {u"--inside-archives"_s, u"--skip-known"_s, u"--icons"_s};
+        const QStringList flags = {u"--inside-archives"_s, u"--msi"_s, u"--skip-known"_s,
+                                   u"--icons"_s};
         const TCliArgs a = ParseCliArgs(args, {u"--picture-folder"_s}, flags);
         if (a.Positional.size() < 2)
             return Fail(u"usage: tresmol-cli harvest CATALOGUE PATH... [--inside-archives] "
-                        u"[--skip-known] [--icons [--picture-folder DIR]]"_s);
+                        u"[--msi] [--skip-known] [--icons [--picture-folder DIR]]"_s);
         QStringList given = a.Positional;
         const bool inside = a.Options.contains(u"--inside-archives"_s);
+        const bool packages = a.Options.contains(u"--msi"_s);
         const QString catalogue = given.takeFirst();
         // Every path must be there before anything is added: a typo is an error, not a
         // record, and an empty argument does not stand for the working folder.
@@ -147,6 +150,7 @@ int CmdHarvest(const QStringList& args)
         QStringList paths;
         Harvest::TSearchOptions search;
         search.InsideContainers = inside;
+        search.Packages = packages;
         // A disc image or archive that cannot be read is passed over, never the run.
         int skippedContainers = 0;
         search.Problem = [&](const QString& path, const QString& why) {
@@ -174,6 +178,7 @@ int CmdHarvest(const QStringList& args)
         Harvest::THarvestOptions options;
         options.Members = inside ? &members : nullptr;
         options.Known = known.get();
+        options.Packages = packages;
         options.Icons = a.Options.contains(u"--icons"_s) ? &pictures : nullptr;
 
         Harvest::THarvestStats stats;

@@ -16,15 +16,27 @@
 #include <fcntl.h>
 #include <map>
 #include <mutex>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
+#include <vector>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
 QString SystemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+// The login name of user UID, or its number when the system knows no name for it.
+QString UserName(uid_t uid)
+{
+    std::vector<char> buffer(16384);
+    passwd entry{}, *found = nullptr;
+    if (::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) == 0 && found)
+        return QString::fromLocal8Bit(found->pw_name);
+    return QString::number(uid);
+}
 
 // The catalogue files this process has open, by device and inode. Closing any
 // descriptor of a file drops every POSIX lock the process holds on it, SQLite's
@@ -240,6 +252,23 @@ void TADOConnection::CheckTables() const
     }
 }
 
+namespace {
+
+// The state of the log beside a catalogue that this user cannot write.
+enum class TLogState { NoneOrEmpty, WithIndex, WithoutIndex };
+
+TLogState LogState(const QByteArray& native)
+{
+    struct stat log {};
+    struct stat index {};
+    if (::stat(QByteArray(native + "-wal").constData(), &log) != 0 || log.st_size == 0)
+        return TLogState::NoneOrEmpty;
+    return ::stat(QByteArray(native + "-shm").constData(), &index) == 0 ? TLogState::WithIndex
+                                                                        : TLogState::WithoutIndex;
+}
+
+} // namespace
+
 void TADOConnection::Open()
 {
     if (FConnected)
@@ -247,12 +276,35 @@ void TADOConnection::Open()
     const QString path = DataSourcePath();
     CheckFileIsCatalogue(path);
 
-    // Where nothing can be written (a disc, a read-only mount, a folder the user may
-    // not write to) the write-ahead log cannot keep its shared-memory file beside the
-    // catalogue. No one can change the file there either, so it is opened as
-    // immutable: read without the shared memory and without locks.
-    FReadOnlyMedia = FolderIsReadOnly(path);
-    FUri = SqliteUri(path, FReadOnlyMedia ? u"immutable=1"_s : QString());
+    // SQLite makes the log and its index beside the catalogue as the user who first
+    // opens it, with the catalogue's mode: made by a user who may only read, they would
+    // then keep its owner from writing. So a user who cannot write the file (or its
+    // folder: a disc, a read-only mount) opens it in a way that makes nothing there and
+    // still sees every committed record:
+    //  - the owner's log and index are both there (the owner's program has the file
+    //    open, or was killed): read through them, read-only;
+    //  - no log, or an empty one: every committed record is in the file itself, which
+    //    is read as immutable, without the index and without locks; what its owner
+    //    commits after that is seen at the next open;
+    //  - a log without its index: reading it would need a new index file, so the open
+    //    is refused rather than show an older state.
+    const QByteArray native = PathToNative(path);
+    FReadOnlyMedia = FolderIsReadOnly(path) || ::access(native.constData(), W_OK) != 0;
+    bool immutable = false;
+    if (FReadOnlyMedia) {
+        switch (LogState(native)) {
+        case TLogState::NoneOrEmpty:
+            immutable = true;
+            break;
+        case TLogState::WithIndex:
+            break;
+        case TLogState::WithoutIndex:
+            throw EDatabaseError(TDbAction::OpenFile, TDbFault::LogWithoutIndex, path,
+                                 QDir::toNativeSeparators(path + u"-wal"_s));
+        }
+    }
+    FImmutable = immutable;
+    FUri = SqliteUri(path, immutable ? u"immutable=1"_s : QString());
     try {
         FDb = TSqliteDatabase::Open(FUri.toUtf8(), ReadOnlyMode() || FReadOnlyMedia
                                                        ? TSqliteDatabase::TAccess::ReadOnly
@@ -345,6 +397,20 @@ TDbFault SqliteFault(const ESqliteError& error)
 EDatabaseError TADOConnection::Failure(TDbAction action, const ESqliteError& error,
                                        const QString& subject) const
 {
-    return EDatabaseError(action, SqliteFault(error), DataSourcePath(), subject,
-                          error.Detail().trimmed());
+    const TDbFault fault = SqliteFault(error);
+    const QString path = DataSourcePath();
+    // A write refused although the catalogue itself may be written: the log or its
+    // index beside it belongs to someone else (left by another user's program). Only
+    // that user, or whoever may clean the folder, can remove it, so it is named.
+    if (fault == TDbFault::ReadOnly && !FReadOnlyMedia) {
+        const QByteArray native = PathToNative(path);
+        for (const char* suffix : {"-wal", "-shm"}) {
+            const QByteArray side = native + suffix;
+            struct stat info {};
+            if (::stat(side.constData(), &info) == 0 && ::access(side.constData(), W_OK) != 0)
+                return EDatabaseError(action, TDbFault::SideFileOfAnotherUser, path,
+                                      path + QString::fromLatin1(suffix), UserName(info.st_uid));
+        }
+    }
+    return EDatabaseError(action, fault, path, subject, error.Detail().trimmed());
 }

@@ -76,8 +76,11 @@ public:
     void RegisterDataSet(TDataSet* ds);
     void UnregisterDataSet(TDataSet* ds);
 
-    // True when the catalogue was opened where nothing can be written (see Open).
+    // True when this user cannot write the catalogue file or its folder (see Open).
     bool ReadOnlyMedia() const { return FReadOnlyMedia; }
+    // True when the file was opened as one that nothing changes: read without its log's
+    // index and without locks (see Open).
+    bool Immutable() const { return FImmutable; }
 
     // The failure of ACTION on this catalogue that SQLite's ERROR stands for, in words a
     // user can act on; SUBJECT names the table where the action's wording needs one.
@@ -94,6 +97,7 @@ private:
     QString FUri; // the file as SQLite opened it
     bool FConnected = false;
     bool FReadOnlyMedia = false;
+    bool FImmutable = false;
     std::pair<dev_t, ino_t> FFileKey{}; // the file's device and inode, once checked
     int FBusyTimeoutMs = 2000;
     std::vector<TDataSet*> FDataSets;

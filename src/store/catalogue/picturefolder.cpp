@@ -8,6 +8,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+
+#include <optional>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -48,17 +51,142 @@ bool TPictureFolder::Holds(const QString& name) const
     return !path.isEmpty() && QFileInfo(path).isFile();
 }
 
+namespace {
+
+// The picture name NAME was stored under as a numbered copy ("12_setup.ico" for
+// "setup.ico"), with its number; an empty name when NAME is not numbered.
+std::pair<QString, int> Numbered(const QString& name)
+{
+    const qsizetype underscore = name.indexOf(u'_');
+    if (underscore <= 0)
+        return {};
+    bool ok = false;
+    const int number = name.left(underscore).toInt(&ok);
+    if (!ok || number <= 0 || name.at(0) == u'+')
+        return {};
+    return {name.mid(underscore + 1), number};
+}
+
+} // namespace
+
+struct TPictureFolder::TIndex {
+    struct TFile {
+        qint64 Size = -1;           // -1: not a file, or not known
+        std::optional<size_t> Hash; // of the content, once read
+    };
+    // A picture's name, a size and a content hash: the files that may hold those bytes.
+    struct TKey {
+        QString Family;
+        qint64 Size;
+        size_t Hash;
+        bool operator==(const TKey&) const = default;
+        friend size_t qHash(const TKey& key, size_t seed = 0)
+        {
+            return qHashMulti(seed, key.Family, key.Size, key.Hash);
+        }
+    };
+
+    // Every name in the folder, files and anything else.
+    QHash<QString, TFile> Files;
+    // The files a picture may be stored as (itself and its numbered copies), by the
+    // picture's name, their size and hash; those not read yet under hash 0 in Unread.
+    QMultiHash<TKey, QString> Read, Unread;
+    // (picture name, length limit) -> the lowest number whose name may be free.
+    QHash<std::pair<QString, int>, int> Next;
+
+    // The picture names a file NAME may stand for.
+    static QStringList Families(const QString& name)
+    {
+        const QString base = Numbered(name).first;
+        return base.isEmpty() ? QStringList{name} : QStringList{name, base};
+    }
+
+    void Add(const QString& name, TFile file)
+    {
+        Forget(name);
+        if (file.Size >= 0)
+            for (const QString& family : Families(name))
+                (file.Hash ? Read : Unread)
+                    .insert({family, file.Size, file.Hash.value_or(0)}, name);
+        Files.insert(name, file);
+    }
+    // NAME went from the folder: a gap to fill first when it was a numbered copy.
+    void Remove(const QString& name)
+    {
+        if (!Forget(name))
+            return;
+        if (const auto [base, number] = Numbered(name); !base.isEmpty())
+            for (auto it = Next.begin(); it != Next.end(); ++it)
+                if (it.key().first == base)
+                    it.value() = std::min(it.value(), number);
+    }
+    bool Forget(const QString& name)
+    {
+        const auto found = Files.constFind(name);
+        if (found == Files.cend())
+            return false;
+        const TFile file = found.value();
+        Files.erase(found);
+        if (file.Size >= 0)
+            for (const QString& family : Families(name))
+                (file.Hash ? Read : Unread)
+                    .remove({family, file.Size, file.Hash.value_or(0)}, name);
+        return true;
+    }
+};
+
+TPictureFolder::TPictureFolder(QString path) : FPath(std::move(path)) {}
+TPictureFolder::~TPictureFolder() = default;
+
+TPictureFolder::TIndex& TPictureFolder::Index() const
+{
+    if (!FIndex) {
+        FIndex = std::make_unique<TIndex>();
+        const QDir folder(FPath);
+        const QFileInfoList entries = folder.entryInfoList(QDir::AllEntries | QDir::Hidden |
+                                                           QDir::System | QDir::NoDotAndDotDot);
+        FIndex->Files.reserve(entries.size());
+        for (const QFileInfo& entry : entries)
+            FIndex->Add(entry.fileName(), {entry.isFile() ? entry.size() : -1, std::nullopt});
+    }
+    return *FIndex;
+}
+
+void TPictureFolder::Added(const QString& name, qint64 size, const QByteArray* data) const
+{
+    std::optional<size_t> hash;
+    if (data)
+        hash = qHash(*data);
+    Index().Add(name, {size, hash});
+}
+
 QString TPictureFolder::FreeName(const QString& name, int maxLength) const
 {
-    // A name taken by anything, a folder or a dangling link included, is not free.
-    const auto taken = [this](const QString& candidate) {
+    TIndex& index = Index();
+    // A name taken by anything, a folder or a dangling link included, is not free; one
+    // that another program took since the folder was listed is learnt here.
+    const auto taken = [&](const QString& candidate) {
+        if (index.Files.contains(candidate))
+            return true;
         const QFileInfo info(QDir(FPath).filePath(candidate));
-        return info.exists() || info.isSymLink();
+        if (!info.exists() && !info.isSymLink())
+            return false;
+        index.Add(candidate, {});
+        return true;
     };
     QString candidate = Fit(name, maxLength);
-    for (int n = 1; taken(candidate); ++n)
-        candidate = Fit(QString::number(n) + u'_' + name, maxLength);
-    return candidate;
+    if (!taken(candidate))
+        return candidate;
+    // Every number below NEXT was found taken, so the search goes on from there.
+    auto found = index.Next.find(std::pair(name, maxLength));
+    if (found == index.Next.end())
+        found = index.Next.insert(std::pair(name, maxLength), 1);
+    int& next = found.value();
+    for (;; ++next) {
+        candidate = Fit(QString::number(next) + u'_' + name, maxLength);
+        if (!taken(candidate))
+            return candidate;
+    }
 }
 
 namespace {
@@ -66,25 +194,36 @@ namespace {
 // Pictures larger than this are always copied, never compared.
 constexpr qint64 SameFileLimit = 64 * 1024 * 1024;
 
+QByteArray Content(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 } // namespace
 
 QString TPictureFolder::SameFile(const QString& name, const QByteArray& data) const
 {
     // The same picture added again, or the same icon harvested again, would otherwise
     // leave one more copy under the next free name each time. Only the names it would
-    // have been given are looked at, and their contents only when the sizes agree.
-    const QDir folder(FPath);
-    for (const QFileInfo& file : folder.entryInfoList(QDir::Files | QDir::Hidden)) {
-        const QString candidate = file.fileName();
-        const qsizetype underscore = candidate.indexOf(u'_');
-        bool numbered = false;
-        if (underscore > 0 && candidate.mid(underscore + 1) == name)
-            candidate.left(underscore).toUInt(&numbered);
-        if ((candidate != name && !numbered) || file.size() != data.size())
-            continue;
-        QFile f(file.filePath());
-        if (f.open(QIODevice::ReadOnly) && f.readAll() == data)
-            return candidate;
+    // have been given are looked at, and only those of the same size and hash: each
+    // file is read once for its hash however often the name comes back.
+    TIndex& index = Index();
+    const QString folder = FPath;
+    const auto content = [&folder](const QString& file) {
+        return Content(QDir(folder).filePath(file));
+    };
+    const QStringList unread = index.Unread.values({name, data.size(), 0});
+    for (const QString& file : unread) {
+        const QByteArray bytes = content(file);
+        index.Add(file, {bytes.size(), qHash(bytes)});
+    }
+    const QStringList candidates = index.Read.values({name, data.size(), qHash(data)});
+    for (const QString& file : candidates) {
+        const QByteArray bytes = content(file);
+        if (bytes == data)
+            return file;
+        index.Add(file, {bytes.size(), qHash(bytes)}); // changed since it was read
     }
     return QString();
 }
@@ -95,9 +234,14 @@ QString TPictureFolder::Store(const QString& source, int maxLength) const
     if (!from.isFile())
         throw EError(u"Не удалось скопировать картинку: файл %1 не найден"_s.arg(
             QDir::toNativeSeparators(source)));
-    if (QFile in(source); from.size() <= SameFileLimit && in.open(QIODevice::ReadOnly))
-        if (const QString same = SameFile(from.fileName(), in.readAll()); !same.isEmpty())
+    QByteArray content;
+    bool compared = false;
+    if (QFile in(source); from.size() <= SameFileLimit && in.open(QIODevice::ReadOnly)) {
+        content = in.readAll();
+        compared = content.size() == from.size();
+        if (const QString same = SameFile(from.fileName(), content); !same.isEmpty())
             return same;
+    }
     if (!QDir().mkpath(FPath))
         throw EError(
             u"Не удалось создать папку для картинок %1"_s.arg(QDir::toNativeSeparators(FPath)));
@@ -107,8 +251,10 @@ QString TPictureFolder::Store(const QString& source, int maxLength) const
     for (int attempt = 0; attempt < 3; ++attempt) {
         const QString name = FreeName(from.fileName(), maxLength);
         QFile file(source);
-        if (file.copy(QDir(FPath).filePath(name)))
+        if (file.copy(QDir(FPath).filePath(name))) {
+            Added(name, from.size(), compared ? &content : nullptr);
             return name;
+        }
         lastError = file.errorString();
         if (!QFileInfo::exists(QDir(FPath).filePath(name)))
             break;
@@ -132,6 +278,7 @@ QString TPictureFolder::StoreData(const QString& name, const QByteArray& data, i
         if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
             if (file.write(data) == data.size() && file.flush()) {
                 file.close();
+                Added(stored, data.size(), &data);
                 return stored;
             }
             lastError = file.errorString();
@@ -149,7 +296,11 @@ QString TPictureFolder::StoreData(const QString& name, const QByteArray& data, i
 
 bool TPictureFolder::Remove(const QString& name) const
 {
-    return Holds(name) && QFile::remove(FilePath(name));
+    if (!Holds(name) || !QFile::remove(FilePath(name)))
+        return false;
+    if (FIndex)
+        FIndex->Remove(name);
+    return true;
 }
 
 int PictureUses(TADOConnection& connection, const QString& name)

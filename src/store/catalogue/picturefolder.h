@@ -7,14 +7,25 @@
 #include <QByteArray>
 #include <QString>
 
+#include <memory>
 #include <utility>
 
 class TADOConnection;
 
+// A harvest stores thousands of icons, many of one name (every "setup.exe" gives a
+// "setup.ico"), so an instance lists the folder once, when a name is first chosen or
+// compared, and keeps that list up to date with what it stores and removes itself: the
+// cost of a store does not grow with the number of files of that name. What another
+// program does to the folder meanwhile is checked on disk where it matters: a name it
+// took is never written over. A gap it leaves, or a copy it adds, is seen by the next
+// instance. An instance is used by one thread at a time.
 class TPictureFolder {
 public:
     // The folder at PATH, which need not exist yet.
-    explicit TPictureFolder(QString path) : FPath(std::move(path)) {}
+    explicit TPictureFolder(QString path);
+    ~TPictureFolder();
+    TPictureFolder(const TPictureFolder&) = delete;
+    TPictureFolder& operator=(const TPictureFolder&) = delete;
 
     const QString& Path() const { return FPath; }
 
@@ -29,7 +40,8 @@ public:
 
     // The name a picture called NAME is stored under: NAME itself when the folder has
     // no file of that name, else the first of 1_NAME, 2_NAME, ... that is free, so that
-    // a gap left by a removed picture is filled first. Every candidate is kept to
+    // a gap left by a removed picture is filled first (a gap this instance knows of: see
+    // above). A name is free when nothing of that name is on disk. Every candidate is kept to
     // MAXLENGTH characters by shortening the part before the extension, so that the
     // name a record can hold is the name of the file.
     QString FreeName(const QString& name, int maxLength) const;
@@ -56,7 +68,14 @@ public:
     bool Remove(const QString& name) const;
 
 private:
+    struct TIndex;
+    TIndex& Index() const;
+    // Records that the folder now holds NAME with DATA, or nothing of that name.
+    // DATA is the file's whole content when it is at hand, to compare later stores with.
+    void Added(const QString& name, qint64 size, const QByteArray* data) const;
+
     QString FPath;
+    mutable std::unique_ptr<TIndex> FIndex; // built at first need
 };
 
 // How many records of the catalogue file hold NAME in their Images column, records

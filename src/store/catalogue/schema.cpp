@@ -81,7 +81,9 @@ QVector<TFieldDef> SoftTableFields()
                u"ProgramtypeType"_s),
         lookup(u"Платформа"_s, u"Platform"_s, u"PlatformBase"_s, u"key2"_s, u"TypePlatform"_s),
         lookup(u"Категория"_s, u"Category"_s, u"CategoryBase"_s, u"key3"_s, u"CategoryType"_s),
-        text(u"FileName"_s, 250, u"Размещение файла"_s, 20, true),
+        // A path is kept whole: a path cut to a field's length names no file, and a
+        // later scan would not know the file again. The file has no limit of its own.
+        text(u"FileName"_s, Schema::FileNameSize, u"Размещение файла"_s, 20, true),
         text(u"CompanyName"_s, 250, u"Производитель"_s, 20, true),
         text(u"Language"_s, 50, u"Язык"_s, 13, true),
         text(u"Size"_s, 20, u"Размер"_s, 10, true),

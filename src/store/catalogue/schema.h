@@ -47,6 +47,10 @@ inline constexpr auto ProgramtypeBase = u"ProgramtypeBase";
 inline constexpr auto PlatformBase = u"PlatformBase";
 inline constexpr auto CategoryBase = u"CategoryBase";
 
+// The characters FileName holds: a whole path as the system allows it (PATH_MAX), an
+// archive member's path after its archive's included.
+inline constexpr int FileNameSize = 8192;
+
 // The six tables, the main table first.
 const QVector<TTableDef>& Tables();
 const TTableDef* FindTable(const QString& name);

@@ -188,10 +188,10 @@ int Read(TADOConnection& connection, const QString& table, const QString& keyNam
         toSecond.push_back((c.Type == TFieldType::ftString ? texts++ : numbers++) % 2);
     bool two = expectedRows >= connection.ReadTuning.TwoReadersFromRows &&
                std::count(toSecond.begin(), toSecond.end(), 1) > 0;
-    // On read-only media the file is immutable: no writer can exist, and no lock is
-    // needed (nor could be had).
+    // A file opened as immutable takes no locks: the two readers see the same file
+    // without one (nor could one be had).
     std::optional<TWriteLock> lock;
-    if (two && !connection.ReadOnlyMedia()) {
+    if (two && !connection.Immutable()) {
         lock.emplace(connection);
         two = lock->Held();
     }

@@ -67,6 +67,24 @@ QString FaultText(TDbFault fault, bool english, const QString& subject, const QS
     case TDbFault::ReadOnly:
         return say(u"the catalogue file is read-only; the change was not saved"_s,
                    u"файл каталога доступен только для чтения; изменение не сохранено"_s);
+    case TDbFault::SideFileOfAnotherUser:
+        return say(u"the change was not saved: the file "_s + subject +
+                       u" beside the catalogue belongs to the user "_s + detail +
+                       u" and cannot be written. Ask that user to close the catalogue, or "_s
+                       u"remove the file while the catalogue is open nowhere"_s,
+                   u"изменение не сохранено: файл "_s + subject +
+                       u" рядом с каталогом принадлежит пользователю "_s + detail +
+                       u", и записать в него нельзя. Попросите этого пользователя закрыть "_s
+                       u"каталог или удалите файл, когда каталог нигде не открыт"_s);
+    case TDbFault::LogWithoutIndex:
+        return say(u"its log "_s + subject +
+                       u" holds records that can be read only where the catalogue may be "_s
+                       u"written. Open it once as its owner, or copy it with its log to a "_s
+                       u"folder you may write to"_s,
+                   u"в его журнале "_s + subject +
+                       u" есть записи, которые можно прочитать только там, где каталог "_s
+                       u"доступен для записи. Откройте его один раз от имени владельца или "_s
+                       u"скопируйте вместе с журналом в папку, где у вас есть право записи"_s);
     case TDbFault::Locked:
         return say(u"the catalogue file is locked by another program; the change was not "_s
                    u"saved, try again in a moment"_s,

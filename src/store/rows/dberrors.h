@@ -25,30 +25,32 @@ enum class TDbAction {
 
 // Why it failed.
 enum class TDbFault {
-    Conflict,         // the row was changed by someone else after it was read
-    DeletedElsewhere, // the row was deleted by someone else after it was read
-    ReadOnly,         // the file or its folder cannot be written
-    Locked,           // another program holds the file's lock
-    NotADatabase,     // SQLite does not recognise the file
-    Damaged,          // the file is corrupt
-    DiskFull,         //
-    InputOutput,      // the disk failed a read or a write
-    CannotOpen,       // the file could not be opened
-    Refused,          // a statement the file refuses (its tables changed by hand); DETAIL
-    Closed,           // the connection is closed; SUBJECT names the table
-    NoDataSource,     // the connection string names no file
-    NoSuchFile,       //
-    IsFolder,         //
-    EmptyFile,        //
-    JetFile,          // a Microsoft Access (Jet) database
-    UnknownFormat,    // neither SQLite nor Jet
-    MissingTable,     // SUBJECT: the table
-    MissingColumn,    // SUBJECT: the table, DETAIL: the column
-    AlreadyExists,    // the file to create is there
-    NotClosed,        // a new catalogue's side files stayed behind
-    PathHasSemicolon, // the connection string cannot name such a path
-    System,           // a system call failed; DETAIL is its error text
-    Other,            // DETAIL: the engine's own words
+    Conflict,              // the row was changed by someone else after it was read
+    DeletedElsewhere,      // the row was deleted by someone else after it was read
+    ReadOnly,              // the file or its folder cannot be written
+    SideFileOfAnotherUser, // SUBJECT: the log or index beside the file, DETAIL: its owner
+    LogWithoutIndex,       // SUBJECT: a log that this user could read only by making an index
+    Locked,                // another program holds the file's lock
+    NotADatabase,          // SQLite does not recognise the file
+    Damaged,               // the file is corrupt
+    DiskFull,              //
+    InputOutput,           // the disk failed a read or a write
+    CannotOpen,            // the file could not be opened
+    Refused,               // a statement the file refuses (its tables changed by hand); DETAIL
+    Closed,                // the connection is closed; SUBJECT names the table
+    NoDataSource,          // the connection string names no file
+    NoSuchFile,            //
+    IsFolder,              //
+    EmptyFile,             //
+    JetFile,               // a Microsoft Access (Jet) database
+    UnknownFormat,         // neither SQLite nor Jet
+    MissingTable,          // SUBJECT: the table
+    MissingColumn,         // SUBJECT: the table, DETAIL: the column
+    AlreadyExists,         // the file to create is there
+    NotClosed,             // a new catalogue's side files stayed behind
+    PathHasSemicolon,      // the connection string cannot name such a path
+    System,                // a system call failed; DETAIL is its error text
+    Other,                 // DETAIL: the engine's own words
 };
 
 class EDatabaseError : public EError {
