@@ -6,9 +6,8 @@
 #include "bench/benchutil.h"
 #include "bench/gencatalogue.h"
 #include "export/spreadsheetexport.h"
-#include "store/catalogue.h"
-#include "store/datamodule.h"
-#include "store/hugepages.h"
+#include "store/catalogue/catalogue.h"
+#include "store/catalogue/datamodule.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -62,7 +61,6 @@ QString SystemPython()
 
 int main(int argc, char** argv)
 {
-    HugePages::UseForTheHeap();
     QCoreApplication app(argc, argv);
     const int count = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 100000;
     QTemporaryDir dir;

@@ -13,10 +13,9 @@
 #include "harvest/harvestfile.h"
 #include "mainwindow/mainform.h"
 #include "mainwindow/startup.h"
-#include "store/catalogue.h"
-#include "store/datamodule.h"
-#include "store/hugepages.h"
-#include "store/search.h"
+#include "store/catalogue/catalogue.h"
+#include "store/catalogue/datamodule.h"
+#include "store/catalogue/search.h"
 
 #include <QAction>
 #include <QApplication>
@@ -58,7 +57,6 @@ void PaintNow(QWidget* viewport)
 
 int main(int argc, char** argv)
 {
-    HugePages::UseForTheHeap();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

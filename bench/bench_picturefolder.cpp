@@ -5,7 +5,7 @@
 //   bench_picturefolder [COUNT]   (default 8000)
 
 #include "bench/benchutil.h"
-#include "store/picturefolder.h"
+#include "store/catalogue/picturefolder.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -20,7 +20,9 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const int count = argc > 1 ? QByteArray(argv[1]).toInt() : 8000;
     QTemporaryDir dir;
-    const auto icon = [](int i) -> QByteArray { return QByteArray(766, 'i') + QByteArray::number(1000000 + i); };
+    const auto icon = [](int i) -> QByteArray {
+        return QByteArray(766, 'i') + QByteArray::number(1000000 + i);
+    };
     for (const bool again : {false, true}) {
         const TPictureFolder folder(dir.filePath(u"Images"_s));
         QElapsedTimer total;

@@ -14,8 +14,8 @@
 #include "mainwindow/mainform.h"
 #include "mainwindow/startup.h"
 #include "pictures/image.h"
-#include "store/catalogue.h"
-#include "store/datamodule.h"
+#include "store/catalogue/catalogue.h"
+#include "store/catalogue/datamodule.h"
 
 #include <QApplication>
 #include <QDir>

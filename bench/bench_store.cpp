@@ -5,10 +5,9 @@
 
 #include "bench/benchutil.h"
 #include "bench/gencatalogue.h"
-#include "store/catalogue.h"
-#include "store/datamodule.h"
-#include "store/hugepages.h"
-#include "store/search.h"
+#include "store/catalogue/catalogue.h"
+#include "store/catalogue/datamodule.h"
+#include "store/catalogue/search.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -19,7 +18,6 @@ using namespace Qt::Literals::StringLiterals;
 
 int main(int argc, char** argv)
 {
-    HugePages::UseForTheHeap();
     QCoreApplication app(argc, argv);
     const int count = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 100000;
     QTemporaryDir dir;

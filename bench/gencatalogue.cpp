@@ -1,8 +1,8 @@
 #include "bench/gencatalogue.h"
 
-#include "store/catalogue.h"
-#include "store/connection.h"
-#include "store/schema.h"
+#include "store/catalogue/catalogue.h"
+#include "store/catalogue/connection.h"
+#include "store/catalogue/schema.h"
 #include "store/sqlite/sqlite.h"
 
 #include <QRandomGenerator>

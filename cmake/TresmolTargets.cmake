@@ -24,10 +24,44 @@ endfunction()
 # without a position yet (one further up, or the library itself) stops the configure
 # step, so a layer never comes to reach into one above it.
 #
+# The same holds for includes: a source of the library may include a header of its own
+# folder, or of a folder (under src/) whose first library is defined before it. A
+# header of a folder further up stops the configure step, so no layer leans on one
+# above it through a header alone.
+#
 # NO_GUI: the library must not need Qt's GUI modules, directly or through the Tresmol
 # libraries it links.
 function(tresmol_library name)
   cmake_parse_arguments(ARG "NO_GUI" "" "SOURCES;LINKS" ${ARGN})
+  file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR}/src ${CMAKE_CURRENT_SOURCE_DIR})
+  foreach(source IN LISTS ARG_SOURCES)
+    if(IS_ABSOLUTE ${source})
+      set(path ${source})
+    else()
+      set(path ${CMAKE_CURRENT_SOURCE_DIR}/${source})
+    endif()
+    if(NOT EXISTS ${path})
+      continue()
+    endif()
+    file(STRINGS ${path} includes REGEX "^#include \"[^\"]+/[^\"/]+\"")
+    foreach(line IN LISTS includes)
+      string(REGEX REPLACE "^#include \"(.+)/[^\"/]+\".*$" "\\1" included "${line}")
+      if(included STREQUAL folder OR NOT IS_DIRECTORY ${PROJECT_SOURCE_DIR}/src/${included})
+        continue()
+      endif()
+      get_property(owner GLOBAL PROPERTY TRESMOL_FOLDER_LIBRARY_${included})
+      if("${owner}" STREQUAL "")
+        message(FATAL_ERROR
+          "Tresmol library ${name} (src/${folder}) includes a header of src/${included} in "
+          "${source}, a folder above its own. A library includes only from its own folder "
+          "and from those whose libraries are defined before it.")
+      endif()
+    endforeach()
+  endforeach()
+  get_property(owner GLOBAL PROPERTY TRESMOL_FOLDER_LIBRARY_${folder})
+  if("${owner}" STREQUAL "")
+    set_property(GLOBAL PROPERTY TRESMOL_FOLDER_LIBRARY_${folder} ${name})
+  endif()
   get_property(count GLOBAL PROPERTY TRESMOL_LIBRARY_COUNT)
   if(NOT count)
     set(count 0)

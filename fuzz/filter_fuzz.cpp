@@ -2,8 +2,8 @@
 // give an expression or throw EDatabaseError; an expression must then evaluate over
 // rows of every kind of value.
 
-#include "store/dberrors.h"
-#include "store/filterexpr.h"
+#include "store/rows/dberrors.h"
+#include "store/rows/filterexpr.h"
 
 #include <QStringList>
 

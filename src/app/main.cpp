@@ -6,7 +6,6 @@
 #include "platform/command.h"
 #include "platform/nativepath.h"
 #include "platform/translations.h"
-#include "store/hugepages.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -16,7 +15,6 @@ using namespace Qt::Literals::StringLiterals;
 
 int main(int argc, char** argv)
 {
-    HugePages::UseForTheHeap();
     QApplication app(argc, argv);
     QApplication::setApplicationVersion(QStringLiteral(TRESMOL_VERSION));
     // Ties the windows to the installed menu entry, so that the desktop shows its name

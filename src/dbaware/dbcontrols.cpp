@@ -1,7 +1,7 @@
 #include "dbaware/dbcontrols.h"
 
 #include "platform/command.h"
-#include "store/dataset.h"
+#include "store/catalogue/dataset.h"
 
 #include <QFocusEvent>
 #include <QKeyEvent>

@@ -1,8 +1,8 @@
 #include "dbaware/dbgrid.h"
 
 #include "platform/command.h"
-#include "store/dataset.h"
-#include "store/recordops.h"
+#include "store/catalogue/dataset.h"
+#include "store/catalogue/recordops.h"
 
 #include <QApplication>
 #include <QComboBox>

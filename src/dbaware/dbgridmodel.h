@@ -13,7 +13,7 @@
 // nothing when one of their rows changes; the model watches those datasets itself, so
 // a text edited in a reference list repaints the lookup columns at once.
 
-#include "store/datasource.h"
+#include "store/catalogue/datasource.h"
 
 #include <QAbstractTableModel>
 #include <QVector>

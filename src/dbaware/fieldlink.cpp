@@ -1,6 +1,6 @@
 #include "dbaware/fieldlink.h"
 
-#include "store/dataset.h"
+#include "store/catalogue/dataset.h"
 
 void TFieldDataLink::SetFieldName(const QString& name)
 {

@@ -2,7 +2,7 @@
 // The link between one data-aware widget and one field of a data source's dataset.
 // The widget implements TFieldLinkClient; the link passes the dataset's news on.
 
-#include "store/datasource.h"
+#include "store/catalogue/datasource.h"
 
 #include <QString>
 

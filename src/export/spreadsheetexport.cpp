@@ -1,8 +1,8 @@
 #include "export/spreadsheetexport.h"
 
 #include "platform/nativepath.h"
-#include "store/datamodule.h"
-#include "store/dataset.h"
+#include "store/catalogue/datamodule.h"
+#include "store/catalogue/dataset.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -243,13 +243,10 @@ void WriteSheet(TDataSet& table, int fd, int total, const TProgress& progress, c
                     continue;
                 }
             }
-            // Stored texts are read where they lie; only lookups make a text.
-            QString made;
-            const QString* stored = table.ViewStoredText(i, fields[c]);
-            if (!stored) {
-                made = table.ViewText(i, fields[c]);
-                stored = &made;
-            }
+            // Stored texts are read from the rows straight; lookups through the view.
+            std::optional<QString> stored = table.ViewStoredText(i, fields[c]);
+            if (!stored)
+                stored = table.ViewText(i, fields[c]);
             QStringView cell(*stored);
             if (cell.size() > TSheetWriter::MaxTextLength) {
                 qsizetype keep = TSheetWriter::MaxTextLength;

@@ -7,6 +7,12 @@
 //
 // Memory stays flat: a streamed entry holds a few buffers of BufferSize bytes at most.
 // Every failed write ends the archive with std::system_error carrying the errno.
+//
+// Why not libarchive's zip writer, which the program links already: it deflates on the
+// thread that writes the sheet. Exporting 100,000 generated records (`tresmol-cli
+// export`, six runs of each in turn, on a shared 2-core machine) took 3.12 s at best
+// and 3.5 s as a rule with this writer, 3.68 s and 4.2 s with libarchive's (zip format,
+// deflate at the same level, the same streamed entry): 18% longer, for the same CPU time.
 
 #include <QByteArray>
 

@@ -58,20 +58,20 @@ TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent), ui(std::make_unique<U
     list.setColor(QPalette::Text, ColorToRGB(clHotLight, palette()));
     ui->ListBox1->setPalette(list);
 
-    connect(ui->SpeedButton1, &QToolButton::clicked, this, &TAboutForm::SpeedButton1Click);
-    connect(ui->Label9, &TWebLink::Click, this, &TAboutForm::Label9Click);
-    connect(ui->Label9, &TWebLink::MouseMove, this, &TAboutForm::Label9MouseMove);
+    connect(ui->SpeedButton1, &QToolButton::clicked, this, &TAboutForm::CloseWindow);
+    connect(ui->Label9, &TWebLink::Click, this, &TAboutForm::OpenHomePage);
+    connect(ui->Label9, &TWebLink::MouseMove, this, &TAboutForm::HighlightHomePageLink);
 }
 
 TAboutForm::~TAboutForm() = default;
 
 // The close box and "OK" take the same road: the window closes and the modal call
 // returns.
-void TAboutForm::SpeedButton1Click() { close(); }
+void TAboutForm::CloseWindow() { close(); }
 
-void TAboutForm::Label9Click() { OpenLink(this, ui->Label9->Address()); }
+void TAboutForm::OpenHomePage() { OpenLink(this, ui->Label9->Address()); }
 
-void TAboutForm::Label9MouseMove() { ui->Label9->SetLinkColor(ColorToRGB(clRed, palette())); }
+void TAboutForm::HighlightHomePageLink() { ui->Label9->SetLinkColor(ColorToRGB(clRed, palette())); }
 
 void TAboutForm::keyPressEvent(QKeyEvent* event)
 {

@@ -16,9 +16,9 @@ public:
     explicit TAboutForm(QWidget* parent = nullptr);
     ~TAboutForm() override;
 
-    void SpeedButton1Click();
-    void Label9Click();
-    void Label9MouseMove();
+    void CloseWindow();
+    void OpenHomePage();
+    void HighlightHomePageLink();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -5,8 +5,8 @@
 #include "harvest/memberreader.h"
 #include "harvest/msipackage.h"
 #include "platform/nativepath.h"
-#include "store/dataset.h"
-#include "store/picturefolder.h"
+#include "store/catalogue/dataset.h"
+#include "store/catalogue/picturefolder.h"
 
 #include <QElapsedTimer>
 

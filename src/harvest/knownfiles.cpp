@@ -1,6 +1,6 @@
 #include "harvest/knownfiles.h"
 
-#include "store/dataset.h"
+#include "store/catalogue/dataset.h"
 
 using namespace Qt::Literals::StringLiterals;
 

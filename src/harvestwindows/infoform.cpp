@@ -5,8 +5,8 @@
 #include "platform/command.h"
 #include "platform/dialogs.h"
 #include "platform/fitwindow.h"
-#include "store/datamodule.h"
-#include "store/recordops.h"
+#include "store/catalogue/datamodule.h"
+#include "store/catalogue/recordops.h"
 #include "ui_infoform.h"
 
 #include <QHash>
@@ -46,11 +46,11 @@ TInfoForm::TInfoForm(QWidget* parent, TDataSource* source)
     // The designed 650 by 490, or more where the current font needs it.
     resize(FitWindow::ContentSize(this, QSize(650, 490)));
     connect(ui->SpeedButton1, &QPushButton::clicked, this,
-            [this] { RunCommand(this, [this] { SpeedButton1Click(); }); });
+            [this] { RunCommand(this, [this] { ChooseFile(); }); });
     connect(ui->SpeedButton2, &QPushButton::clicked, this,
-            [this] { RunCommand(this, [this] { SpeedButton2Click(); }); });
+            [this] { RunCommand(this, [this] { SaveRecord(); }); });
     connect(ui->SpeedButton3, &QPushButton::clicked, this,
-            [this] { RunCommand(this, [this] { SpeedButton3Click(); }); });
+            [this] { RunCommand(this, [this] { CloseWithoutSaving(); }); });
 }
 
 TInfoForm::~TInfoForm() = default;
@@ -69,7 +69,7 @@ QList<TDBEdit*> TInfoForm::Edits() const
             ui->DBEdit13, ui->DBEdit14, ui->DBEdit15, ui->DBEdit16};
 }
 
-void TInfoForm::SpeedButton1Click()
+void TInfoForm::ChooseFile()
 {
     const QString path = Dialogs().OpenFileName(this, QString(), OpenDialog3Filter);
     if (path.isEmpty())
@@ -88,7 +88,7 @@ void TInfoForm::SpeedButton1Click()
         edit->AssignText(texts.value(edit->DataField()));
 }
 
-void TInfoForm::SpeedButton2Click()
+void TInfoForm::SaveRecord()
 {
     // What "Обзор" or the user put into the edits counts as a change, whether or not
     // the focus has left the edit yet.
@@ -97,7 +97,7 @@ void TInfoForm::SpeedButton2Click()
     accept();
 }
 
-void TInfoForm::SpeedButton3Click() { reject(); }
+void TInfoForm::CloseWithoutSaving() { reject(); }
 
 void TInfoForm::done(int result)
 {

@@ -27,9 +27,9 @@ public:
     // The two filter entries of the file dialog.
     static const QString OpenDialog3Filter;
 
-    void SpeedButton1Click(); // "Обзор"
-    void SpeedButton2Click(); // "Сохранить"
-    void SpeedButton3Click(); // "Выход"
+    void ChooseFile();         // "Обзор"
+    void SaveRecord();         // "Сохранить"
+    void CloseWithoutSaving(); // "Выход"
 
     // Closing by any way: a new record left untouched is dropped.
     void done(int result) override;

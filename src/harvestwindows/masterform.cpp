@@ -7,7 +7,7 @@
 #include "platform/command.h"
 #include "platform/dialogs.h"
 #include "platform/fitwindow.h"
-#include "store/dataset.h"
+#include "store/catalogue/dataset.h"
 #include "ui_masterform.h"
 
 #include <QApplication>
@@ -68,16 +68,16 @@ TMasterForm::TMasterForm(QWidget* parent)
     Bind(ui->CancelBtn, ui->ActCancel);
     Bind(ui->Button1, ui->ActAddFolder);
     Bind(ui->Button2, ui->ActDeleteFolder);
-    // NextBtn runs whichever action ActionList1Update binds it to.
+    // NextBtn runs whichever action UpdateActions binds it to.
     connect(ui->NextBtn, &QPushButton::clicked, this, [this] {
         // During the search the button still reads "&Вперед >"; pressing it does
         // nothing but turn it into "Готово".
         if (FSearching && FNextBinding == ui->ActNext) {
             FNextPressedWhileSearching = true;
-            ActionList1Update();
+            UpdateActions();
             return;
         }
-        ActionList1Update();
+        UpdateActions();
         if (FNextBinding && FNextBinding->isEnabled())
             FNextBinding->trigger();
     });
@@ -85,11 +85,9 @@ TMasterForm::TMasterForm(QWidget* parent)
     // The lists changing is when the enabling can change; there is no idle hook.
     for (QListWidget* list : {ui->FoldersList, ui->FilesCbL}) {
         connect(list->model(), &QAbstractItemModel::rowsInserted, this,
-                [this] { ActionList1Update(); });
-        connect(list->model(), &QAbstractItemModel::rowsRemoved, this,
-                [this] { ActionList1Update(); });
-        connect(list->model(), &QAbstractItemModel::modelReset, this,
-                [this] { ActionList1Update(); });
+                [this] { UpdateActions(); });
+        connect(list->model(), &QAbstractItemModel::rowsRemoved, this, [this] { UpdateActions(); });
+        connect(list->model(), &QAbstractItemModel::modelReset, this, [this] { UpdateActions(); });
     }
     ui->Page2Pnl->hide();
     ui->Animate1->hide();
@@ -97,7 +95,7 @@ TMasterForm::TMasterForm(QWidget* parent)
     ui->Label1->hide();
     ui->Label3->hide();
     ui->Label4->hide();
-    ActionList1Update();
+    UpdateActions();
 }
 
 TMasterForm::~TMasterForm()
@@ -122,14 +120,14 @@ void TMasterForm::Bind(QPushButton* button, QAction* action)
 // disabled action does nothing, and a failure goes to the error box.
 void TMasterForm::Run(QAction* action, void (TMasterForm::*handler)())
 {
-    ActionList1Update();
+    UpdateActions();
     if (!action->isEnabled())
         return;
     RunCommand(this, [this, handler] { (this->*handler)(); });
-    ActionList1Update();
+    UpdateActions();
 }
 
-void TMasterForm::ActionList1Update()
+void TMasterForm::UpdateActions()
 {
     const bool finishing = FPageIndex > 0 && (!FSearching || FNextPressedWhileSearching);
     FNextBinding = finishing ? ui->ActFinish : ui->ActNext;
@@ -158,7 +156,7 @@ void TMasterForm::FormShow()
 {
     resize(width(), std::max(325, minimumSizeHint().height()));
     ShowFolderPage();
-    ActionList1Update();
+    UpdateActions();
 }
 
 void TMasterForm::ShowFolderPage()
@@ -207,7 +205,7 @@ void TMasterForm::ActNextExecute()
         ui->Label3->show();
         ui->Label4->setText(SkippedArchives.arg(FSkippedArchives));
         ui->Label4->setVisible(FSkippedArchives > 0);
-        ActionList1Update();
+        UpdateActions();
         // A close asked for during the search takes effect now.
         if (FPendingResult >= 0) {
             const int result = FPendingResult;
@@ -219,7 +217,7 @@ void TMasterForm::ActNextExecute()
     FPageIndex = 1;
     ui->Page2Pnl->show();
     ui->Page1Pnl->hide();
-    ActionList1Update();
+    UpdateActions();
     QCoreApplication::processEvents();
 
     ui->FilesCbL->hide();

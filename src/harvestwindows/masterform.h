@@ -53,7 +53,7 @@ public:
     bool Searching() const { return FSearching; }
 
     // Handlers, named after their actions.
-    void ActionList1Update();
+    void UpdateActions();
     void ActBackExecute();
     void ActNextExecute();
     void ActFinishExecute();

@@ -2,12 +2,12 @@
 
 #include "jetimport/jetreader.h"
 #include "platform/nativepath.h"
-#include "store/catalogue.h"
-#include "store/cells.h"
-#include "store/connection.h"
-#include "store/dberrors.h"
-#include "store/picturefolder.h"
-#include "store/schema.h"
+#include "store/catalogue/catalogue.h"
+#include "store/catalogue/cells.h"
+#include "store/catalogue/connection.h"
+#include "store/catalogue/picturefolder.h"
+#include "store/catalogue/schema.h"
+#include "store/rows/dberrors.h"
 #include "store/sqlite/sqlite.h"
 
 #include <QDir>

@@ -2,8 +2,8 @@
 
 #include "platform/command.h"
 #include "platform/fitwindow.h"
-#include "store/datamodule.h"
-#include "store/recordops.h"
+#include "store/catalogue/datamodule.h"
+#include "store/catalogue/recordops.h"
 
 #include "ui_editrecordform.h"
 
@@ -80,14 +80,14 @@ TEditRecordForm::TEditRecordForm(TDataModule1* dm, QWidget* parent)
     }
 
     for (QToolButton* b : {ui->SpeedButton2, ui->SpeedButton1})
-        connect(b, &QToolButton::clicked, this, [this] { SpeedButton2Click(); });
+        connect(b, &QToolButton::clicked, this, [this] { SaveRecord(); });
     for (QToolButton* b : {ui->SpeedButton4, ui->SpeedButton3})
-        connect(b, &QToolButton::clicked, this, [this] { CloseSpeedButtonClick(); });
+        connect(b, &QToolButton::clicked, this, [this] { CloseWindow(); });
 }
 
 TEditRecordForm::~TEditRecordForm() = default;
 
-void TEditRecordForm::SpeedButton2Click()
+void TEditRecordForm::SaveRecord()
 {
     RunCommand(this, [this] {
         if (FDataModule)
@@ -95,7 +95,7 @@ void TEditRecordForm::SpeedButton2Click()
     });
 }
 
-void TEditRecordForm::CloseSpeedButtonClick() { close(); }
+void TEditRecordForm::CloseWindow() { close(); }
 
 void TEditRecordForm::done(int result)
 {

@@ -20,9 +20,9 @@ public:
     ~TEditRecordForm() override;
 
     // "Сохранить": takes in what the boxes hold, then posts the record if it changed.
-    void SpeedButton2Click();
+    void SaveRecord();
     // "Выход" and the close box: closes, neither posting nor cancelling.
-    void CloseSpeedButtonClick();
+    void CloseWindow();
 
     // Every way of closing: text the boxes hold is taken into the record first.
     void done(int result) override;

@@ -3,9 +3,9 @@
 #include "dbaware/dbgrid.h"
 #include "platform/command.h"
 #include "platform/fitwindow.h"
-#include "store/datamodule.h"
-#include "store/dberrors.h"
-#include "store/recordops.h"
+#include "store/catalogue/datamodule.h"
+#include "store/catalogue/recordops.h"
+#include "store/rows/dberrors.h"
 
 #include "ui_reflistform.h"
 
@@ -62,10 +62,10 @@ TRefListForm::TRefListForm(const TSetup& setup, QWidget* parent)
     ui->DBGrid1->SetDataSource(FSource);
     ui->DBGrid1->SetPostOnEnter(true);
 
-    connect(ui->BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
-    connect(ui->BitBtn2, &QPushButton::clicked, this, [this] { BitBtn2Click(); });
-    connect(ui->BitBtn3, &QPushButton::clicked, this, [this] { BitBtn3Click(); });
-    connect(ui->BitBtn4, &QPushButton::clicked, this, [this] { BitBtn4Click(); });
+    connect(ui->BitBtn1, &QPushButton::clicked, this, [this] { AddItem(); });
+    connect(ui->BitBtn2, &QPushButton::clicked, this, [this] { DeleteItem(); });
+    connect(ui->BitBtn3, &QPushButton::clicked, this, [this] { SaveItem(); });
+    connect(ui->BitBtn4, &QPushButton::clicked, this, [this] { CloseList(); });
 }
 
 TRefListForm::~TRefListForm() = default;
@@ -104,7 +104,7 @@ TDataSet& Open(TDataSet* table)
 
 } // namespace
 
-void TRefListForm::BitBtn1Click()
+void TRefListForm::AddItem()
 {
     RunCommand(this, [this] {
         Open(Table()).Insert();
@@ -112,12 +112,12 @@ void TRefListForm::BitBtn1Click()
     });
 }
 
-void TRefListForm::BitBtn2Click()
+void TRefListForm::DeleteItem()
 {
     RunCommand(this, [this] { RecordOps::DeleteReference(Open(Table())); });
 }
 
-void TRefListForm::BitBtn3Click()
+void TRefListForm::SaveItem()
 {
     RunCommand(this, [this] {
         if (TDataSet* table = Table())
@@ -125,7 +125,7 @@ void TRefListForm::BitBtn3Click()
     });
 }
 
-void TRefListForm::BitBtn4Click()
+void TRefListForm::CloseList()
 {
     RunCommand(this, [this] {
         FLeavingPending = true;

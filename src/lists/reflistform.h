@@ -21,13 +21,13 @@ public:
     ~TRefListForm() override;
 
     // "Добавить": starts a new row and hands the keyboard to the grid for its text.
-    void BitBtn1Click();
+    void AddItem();
     // "Удалить": deletes the current row at once, unless catalogue records use it.
-    void BitBtn2Click();
+    void DeleteItem();
     // "Сохранить": stores the current row when it holds a change.
-    void BitBtn3Click();
+    void SaveItem();
     // "Выход": closes; a pending change stays pending in the shared cursor.
-    void BitBtn4Click();
+    void CloseList();
 
     // The reference cursor this window edits; null without a data module.
     TDataSet* Table() const;

@@ -3,7 +3,7 @@
 #include "dbaware/dbgrid.h"
 #include "platform/command.h"
 #include "platform/dialogs.h"
-#include "store/dataset.h"
+#include "store/catalogue/dataset.h"
 
 #include <QFrame>
 #include <QListWidget>
@@ -107,8 +107,8 @@ TColumnForm::TColumnForm(QWidget* parent)
 
     connect(CheckListBox1, &QListWidget::itemChanged, this,
             [this](QListWidgetItem* item) { CheckListBox1ClickCheck(item); });
-    connect(SpeedButton1, &QToolButton::clicked, this, [this] { SpeedButton1Click(); });
-    connect(SpeedButton2, &QToolButton::clicked, this, [this] { SpeedButton2Click(); });
+    connect(SpeedButton1, &QToolButton::clicked, this, [this] { ShowChosenColumns(); });
+    connect(SpeedButton2, &QToolButton::clicked, this, [this] { CloseWindow(); });
 }
 
 void TColumnForm::Bind(TDataSet* table, TDBGrid* grid)
@@ -139,7 +139,7 @@ void TColumnForm::CheckListBox1ClickCheck(QListWidgetItem* item)
         FGrid->RefreshColumns();
 }
 
-void TColumnForm::SpeedButton1Click()
+void TColumnForm::ShowChosenColumns()
 {
     // The captions follow "Выбрано" as they are, each with a blank after it.
     QString text = u"Выбрано"_s;
@@ -149,7 +149,7 @@ void TColumnForm::SpeedButton1Click()
     Dialogs().MessageBox(this, text, u"Внимание!"_s, TMsgButtons::mbOK, TMsgIcon::miNone);
 }
 
-void TColumnForm::SpeedButton2Click() { close(); }
+void TColumnForm::CloseWindow() { close(); }
 
 void TColumnForm::CentreOnOwner()
 {

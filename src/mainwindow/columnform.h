@@ -23,8 +23,8 @@ public:
     static constexpr int ItemCount = 23;
 
     void CheckListBox1ClickCheck(QListWidgetItem* item);
-    void SpeedButton1Click();
-    void SpeedButton2Click();
+    void ShowChosenColumns();
+    void CloseWindow();
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -8,9 +8,9 @@
 #include "harvest/memberreader.h"
 #include "harvestwindows/infoform.h"
 #include "harvestwindows/masterform.h"
-#include "store/datamodule.h"
-#include "store/dberrors.h"
-#include "store/picturefolder.h"
+#include "store/catalogue/datamodule.h"
+#include "store/catalogue/picturefolder.h"
+#include "store/rows/dberrors.h"
 #include "ui_mainform.h"
 
 #include <QCoreApplication>
@@ -152,7 +152,7 @@ void TForm1::ActScanExecute()
         close();
 }
 
-void TForm1::N14Click()
+void TForm1::ScanMedium()
 {
     CatalogueCommand([this] {
         Harvest::TMemberReader members;

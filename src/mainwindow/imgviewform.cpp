@@ -13,7 +13,7 @@ TImgViewForm::TImgViewForm(QWidget* parent)
     ui->setupUi(this);
     // Closing the viewer never ends the program; only the main window does.
     setAttribute(Qt::WA_QuitOnClose, false);
-    connect(ui->Image1, &TImage::Click, this, [this] { Image1Click(); });
+    connect(ui->Image1, &TImage::Click, this, [this] { HideViewer(); });
 }
 
 TImgViewForm::~TImgViewForm() = default;
@@ -34,4 +34,4 @@ void TImgViewForm::ShowPicture(const TPicture& picture)
     activateWindow();
 }
 
-void TImgViewForm::Image1Click() { hide(); }
+void TImgViewForm::HideViewer() { hide(); }

@@ -24,7 +24,7 @@ public:
     void ShowPicture(const TPicture& picture);
 
     // The picture was clicked: the window hides, to be shown again by the next view.
-    void Image1Click();
+    void HideViewer();
 
 private:
     std::unique_ptr<Ui::TImgViewForm> ui;

@@ -25,12 +25,12 @@
 #include "platform/icons.h"
 #include "platform/inifile.h"
 #include "platform/shell.h"
-#include "store/catalogue.h"
-#include "store/datamodule.h"
-#include "store/dberrors.h"
-#include "store/picturefolder.h"
-#include "store/recordops.h"
-#include "store/search.h"
+#include "store/catalogue/catalogue.h"
+#include "store/catalogue/datamodule.h"
+#include "store/catalogue/picturefolder.h"
+#include "store/catalogue/recordops.h"
+#include "store/catalogue/search.h"
+#include "store/rows/dberrors.h"
 
 #include "ui_mainform.h"
 
@@ -56,6 +56,8 @@
 #include <QWindow>
 
 #include <climits>
+
+#include <malloc.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -181,8 +183,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<::Ui:
     link.setBold(true);
     ui->Label7->setFont(link);
     ui->Label7->SetAddress(HomePageUrl());
-    connect(ui->Label7, &TWebLink::Click, this, [this] { Label7Click(); });
-    connect(ui->Label7, &TWebLink::MouseMove, this, [this] { Label7MouseMove(); });
+    connect(ui->Label7, &TWebLink::Click, this, [this] { OpenHomePage(); });
+    connect(ui->Label7, &TWebLink::MouseMove, this, [this] { HighlightHomePageLink(); });
     // The information box's values: read-only texts on the tooltip colour.
     for (TDBText* t : ui->GroupBox1->findChildren<TDBText*>()) {
         t->setAutoFillBackground(true);
@@ -215,7 +217,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<::Ui:
     ui->Panel4->setMouseTracking(true);
     ui->Panel4->installEventFilter(this);
 
-    connect(ui->Edit1, &QLineEdit::textChanged, this, [this] { Edit1Change(); });
+    connect(ui->Edit1, &QLineEdit::textChanged, this, [this] { SearchAsTyped(); });
     connect(ui->N3, &QAction::triggered, this, &QWidget::close);
     connect(ui->CloseSpeedButton1, &QToolButton::clicked, this, &QWidget::close);
     using TWindowOf = QWidget* (*)(const TWindows&);
@@ -270,7 +272,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<::Ui:
     if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
         connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] {
             if (isVisible())
-                ActionList1Update();
+                UpdateActions();
         });
     connect(qGuiApp, &QGuiApplication::focusWindowChanged, this,
             [this](QWindow* w) { FocusWindowChanged(w); });
@@ -333,8 +335,8 @@ void TForm1::SetupActions()
     ui->N3->setIcon(Icons::Themed(u"application-exit"_s));
 
     // Menu items with their own handlers.
-    connect(ui->CreateBase1, &QAction::triggered, this, [this] { CreateBase1Click(); });
-    connect(ui->OpenBase1, &QAction::triggered, this, [this] { OpenBase1Click(); });
+    connect(ui->CreateBase1, &QAction::triggered, this, [this] { CreateCatalogue(); });
+    connect(ui->OpenBase1, &QAction::triggered, this, [this] { OpenCatalogue(); });
     // Read afresh each time the menu opens: another copy of the program may have
     // changed the list meanwhile.
     connect(ui->N1, &QMenu::aboutToShow, this, [this] { FillRecentBases(); });
@@ -342,12 +344,12 @@ void TForm1::SetupActions()
     connect(ui->N5, &QAction::triggered, this, [this] { ActAddExecute(); });
     connect(ui->N6, &QAction::triggered, this, [this] { ActDelExecute(); });
     connect(ui->N7, &QAction::triggered, this, [this] { ActRedExecute(); });
-    connect(ui->N24, &QAction::triggered, this, [this] { N24Click(); });
-    connect(ui->N23, &QAction::triggered, this, [this] { N23Click(); });
-    connect(ui->N34, &QAction::triggered, this, [this] { N34Click(); });
-    connect(ui->N25, &QAction::triggered, this, [this] { N25Click(); });
-    connect(ui->N26, &QAction::triggered, this, [this] { N26Click(); });
-    connect(ui->N27, &QAction::triggered, this, [this] { N27Click(); });
+    connect(ui->N24, &QAction::triggered, this, [this] { SortByName(); });
+    connect(ui->N23, &QAction::triggered, this, [this] { SortByPlatform(); });
+    connect(ui->N34, &QAction::triggered, this, [this] { SortByCategory(); });
+    connect(ui->N25, &QAction::triggered, this, [this] { SortByType(); });
+    connect(ui->N26, &QAction::triggered, this, [this] { SortByMaker(); });
+    connect(ui->N27, &QAction::triggered, this, [this] { SortBySize(); });
     // The sort in force is checked in the menu.
     auto* sortGroup = new QActionGroup(this);
     for (QAction* item : SortItems()) {
@@ -441,9 +443,9 @@ void TForm1::SetupPopupMenu()
     connect(ui->N18, &QAction::triggered, this, [this] { ActAddExecute(); });
     connect(ui->N19, &QAction::triggered, this, [this] { ActDelExecute(); });
     connect(ui->N16, &QAction::triggered, this, [this] { ActRedExecute(); });
-    connect(ui->N14, &QAction::triggered, this, [this] { N14Click(); });
-    connect(ui->N29, &QAction::triggered, this, [this] { N29Click(); });
-    connect(ui->N20, &QAction::triggered, this, [this] { N20Click(); });
+    connect(ui->N14, &QAction::triggered, this, [this] { ScanMedium(); });
+    connect(ui->N29, &QAction::triggered, this, [this] { ShowFileInformation(); });
+    connect(ui->N20, &QAction::triggered, this, [this] { SaveRecord(); });
     connect(ui->DBGrid1, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         FPopupMenu->popup(ui->DBGrid1->viewport()->mapToGlobal(at));
     });
@@ -475,13 +477,13 @@ void TForm1::SetupRegistrationPage()
         row.Button->setPalette(blue);
         // The state changes by a click and whenever another record is shown.
         connect(row.CheckBox, &QCheckBox::stateChanged, this,
-                [this, i] { EnableButtonCheckBoxClick(i); });
-        connect(row.Button, &QToolButton::clicked, this, [this, i] { SpeedButtonClick(i); });
-        EnableButtonCheckBoxClick(i);
+                [this, i] { EnableRegistrationRow(i); });
+        connect(row.Button, &QToolButton::clicked, this, [this, i] { ChooseRegistrationFile(i); });
+        EnableRegistrationRow(i);
     }
 
-    connect(ui->UpDown1, &TUpDown::Click, this, [this](bool up) { UpDown1Click(up); });
-    connect(ui->N31, &QAction::triggered, this, [this] { N31Click(); });
+    connect(ui->UpDown1, &TUpDown::Click, this, [this](bool up) { StepRating(up); });
+    connect(ui->N31, &QAction::triggered, this, [this] { StartAnyFile(); });
 }
 
 void TForm1::BindDataModule(TDataModule1* dm)
@@ -563,7 +565,7 @@ void TForm1::BindDataModule(TDataModule1* dm)
         FInstalledField = installed->Index();
     ui->DBGrid1->SetOnDrawColumnCell(
         [this](int row, int column, bool selected, TCellColors& colors) {
-            DBGrid1DrawColumnCell(row, column, selected, colors);
+            ColourGridCell(row, column, selected, colors);
         });
 }
 
@@ -622,7 +624,7 @@ void TForm1::ActConnectExecute()
         } catch (const EError&) {
         }
     }
-    ActionList1Update();
+    UpdateActions();
 }
 
 void TForm1::ShowConnection()
@@ -650,13 +652,16 @@ void TForm1::ActDisconnectExecute()
         dm.BookTable.Close();
         for (TDataSet* ref : dm.ReferenceTables())
             ref->Close();
+        // A large catalogue leaves the heap full of holes that the allocator keeps for
+        // reuse; a window left open for hours on a small catalogue should not hold them.
+        malloc_trim(0);
         FPanels[0]->setText(DisconnectedText);
         setWindowTitle(FTitle);
     });
-    ActionList1Update();
+    UpdateActions();
 }
 
-void TForm1::CreateBase1Click()
+void TForm1::CreateCatalogue()
 {
     CatalogueCommand([this] {
         QString path = Dialogs().SaveFileName(this, CreateBaseCaption, CatalogueFilter);
@@ -673,7 +678,7 @@ void TForm1::CreateBase1Click()
     });
 }
 
-void TForm1::OpenBase1Click()
+void TForm1::OpenCatalogue()
 {
     CatalogueCommand([this] {
         const QString path = Dialogs().OpenFileName(this, OpenBaseCaption, CatalogueFilter);
@@ -803,7 +808,7 @@ void TForm1::FillRecentBases()
     menu->setEnabled(!recent.isEmpty());
 }
 
-void TForm1::ActionList1Update()
+void TForm1::UpdateActions()
 {
     const bool connected = FDataModule && FDataModule->ADOConnection.Connected();
     ui->ActConnect->setEnabled(!connected);
@@ -914,7 +919,7 @@ void TForm1::WriteSettings(const std::function<void()>& body)
         FSettingsWriteFailed = true;
 }
 
-void TForm1::DBGrid1DrawColumnCell(int row, int, bool selected, TCellColors& colors)
+void TForm1::ColourGridCell(int row, int, bool selected, TCellColors& colors)
 {
     const TDataSet* ds = FDataModule ? &FDataModule->BookTable : nullptr;
     if (ds && FInstalledField >= 0 && ds->ViewValue(row, FInstalledField).toBool()) {
@@ -1060,13 +1065,13 @@ void TForm1::ActSaveExecute()
 {
     // Greyed only when the record is saved (or had nothing to save); after a failure
     // the change is still there to be saved again.
-    if (SaveRecord())
+    if (TrySaveRecord())
         ui->ToolBar1->widgetForAction(ui->ActSave)->setEnabled(false);
 }
 
-void TForm1::N20Click() { SaveRecord(); }
+void TForm1::SaveRecord() { TrySaveRecord(); }
 
-bool TForm1::SaveRecord()
+bool TForm1::TrySaveRecord()
 {
     if (FClearing)
         return false;
@@ -1150,11 +1155,11 @@ void TForm1::ActClearExecute()
 
 // ---------------------------------------------------------------- search and sort
 
-void TForm1::Label7Click() { OpenLink(this, ui->Label7->Address()); }
+void TForm1::OpenHomePage() { OpenLink(this, ui->Label7->Address()); }
 
-void TForm1::Label7MouseMove() { ui->Label7->SetLinkColor(ColorToRGB(clRed, palette())); }
+void TForm1::HighlightHomePageLink() { ui->Label7->SetLinkColor(ColorToRGB(clRed, palette())); }
 
-void TForm1::Edit1Change()
+void TForm1::SearchAsTyped()
 {
     if (FClearing || !FDataModule)
         return;
@@ -1223,12 +1228,12 @@ void TForm1::HeaderClick(int column)
     ShowSort();
 }
 
-void TForm1::N24Click() { Sort(0); }
-void TForm1::N23Click() { Sort(1); }
-void TForm1::N34Click() { Sort(2); }
-void TForm1::N25Click() { Sort(3); }
-void TForm1::N26Click() { Sort(4); }
-void TForm1::N27Click() { Sort(5); }
+void TForm1::SortByName() { Sort(0); }
+void TForm1::SortByPlatform() { Sort(1); }
+void TForm1::SortByCategory() { Sort(2); }
+void TForm1::SortByType() { Sort(3); }
+void TForm1::SortByMaker() { Sort(4); }
+void TForm1::SortBySize() { Sort(5); }
 
 // ---------------------------------------------------------------- other commands
 
@@ -1284,7 +1289,7 @@ void TForm1::ActViewImgExecute()
     viewer->ShowPicture(copy);
 }
 
-void TForm1::N29Click()
+void TForm1::ShowFileInformation()
 {
     CatalogueCommand([this] {
         const QString path = FDataModule->BookTable.FieldByName(u"FileName"_s)->AsString();
@@ -1318,7 +1323,7 @@ void TForm1::N29Click()
 
 // ---------------------------------------------------------------- registration details
 
-void TForm1::EnableButtonCheckBoxClick(int row)
+void TForm1::EnableRegistrationRow(int row)
 {
     const TRegistrationRow& r = FRegistrationRows.at(row);
     // A grey box (no value) counts as unticked.
@@ -1327,7 +1332,7 @@ void TForm1::EnableButtonCheckBoxClick(int row)
     r.Button->setEnabled(on);
 }
 
-void TForm1::SpeedButtonClick(int row)
+void TForm1::ChooseRegistrationFile(int row)
 {
     CatalogueCommand([this, row] {
         // CrackOpenDialog: every file, one at a time.
@@ -1340,7 +1345,7 @@ void TForm1::SpeedButtonClick(int row)
     });
 }
 
-void TForm1::UpDown1Click(bool up)
+void TForm1::StepRating(bool up)
 {
     CatalogueCommand([this, up] {
         TDataSet& table = FDataModule->BookTable;
@@ -1350,7 +1355,7 @@ void TForm1::UpDown1Click(bool up)
     });
 }
 
-void TForm1::N31Click()
+void TForm1::StartAnyFile()
 {
     RunCommand(this, [this] {
         const QString path = Dialogs().OpenFileName(this, QString(), QString());

@@ -6,7 +6,7 @@
 #include <QList>
 #include <QMainWindow>
 
-#include "store/datasource.h"
+#include "store/catalogue/datasource.h"
 
 #include <functional>
 #include <memory>
@@ -74,11 +74,11 @@ public:
     void ActConnectExecute();
     void ActDisconnectExecute();
     // The action list's enabling rule, run whenever the program is idle.
-    void ActionList1Update();
+    void UpdateActions();
     // "Создать базу…": a new catalogue with the standard reference lists, switched to.
-    void CreateBase1Click();
+    void CreateCatalogue();
     // "Открыть базу…": another catalogue file, switched to.
-    void OpenBase1Click();
+    void OpenCatalogue();
     // Leaves the catalogue through the disconnect routine (which posts a pending change
     // first) and connects to the one at PATH. When PATH cannot be opened, its error
     // shown, the previous catalogue comes back as it was.
@@ -100,7 +100,8 @@ public:
     void ActRedExecute();
     void ActDelExecute();
     void ActSaveExecute();
-    void N20Click();
+    // "Сохранить" in the menu.
+    void SaveRecord();
     void ActReflExecute();
     void ActNextExecute();
     void ActPriorExecute();
@@ -109,16 +110,18 @@ public:
     void ActClearExecute();
 
     // --- search and sort
-    void Edit1Change();
+    // The search box: the grid shows the records whose name begins with its text.
+    void SearchAsTyped();
     // The home-page link: a click opens the page, the pointer over it turns it red.
-    void Label7Click();
-    void Label7MouseMove();
-    void N24Click();
-    void N23Click();
-    void N34Click();
-    void N25Click();
-    void N26Click();
-    void N27Click();
+    void OpenHomePage();
+    void HighlightHomePageLink();
+    // The items of "Сортировка".
+    void SortByName();
+    void SortByPlatform();
+    void SortByCategory();
+    void SortByType();
+    void SortByMaker();
+    void SortBySize();
     // A click on the title of grid column COLUMN.
     void HeaderClick(int column);
 
@@ -134,7 +137,7 @@ public:
     // "Сканировать": the wizard's ticked files harvested one by one under the progress bar.
     void ActScanExecute();
     // "Сканировать носитель": the same run without the progress bar.
-    void N14Click();
+    void ScanMedium();
     // "Инфа с файла": a new record filled in the file information window.
     void ActFileInfoExecute();
 
@@ -154,18 +157,18 @@ public:
     const QString& PictureFolder() const { return FPictureFolder; }
     void SetPictureFolder(const QString& path) { FPictureFolder = path; }
     // "Получить информацию": the version information of the current record's file.
-    void N29Click();
+    void ShowFileInformation();
 
     // --- the registration-details page, the rating spinner, starting any file
     // Row ROW (0 to 7, top to bottom) of the "S/N" page: its edit box and file button
     // are usable exactly while its box is ticked. Runs on every change of the box.
-    void EnableButtonCheckBoxClick(int row);
+    void EnableRegistrationRow(int row);
     // Row ROW's "..." button: a chosen file's full path goes into the row's edit box.
-    void SpeedButtonClick(int row);
+    void ChooseRegistrationFile(int row);
     // One step of the rating spinner, up or down.
-    void UpDown1Click(bool up);
+    void StepRating(bool up);
     // "Запустить любой файл".
-    void N31Click();
+    void StartAnyFile();
 
     // --- catalogue table events
     void BookTableAfterScroll(TDataSet& ds);
@@ -175,7 +178,7 @@ public:
     // Loads the current record's picture or clears it.
     void ShowRecordImage();
     // Marks installed programs and the current cell; the grid's cell-drawing hook.
-    void DBGrid1DrawColumnCell(int row, int column, bool selected, TCellColors& colors);
+    void ColourGridCell(int row, int column, bool selected, TCellColors& colors);
 
     // --- the layout settings file
     // Restores the grid's width and the window's size when the window is first shown.
@@ -213,7 +216,7 @@ private:
     void ShowSort();
     QList<QAction*> SortItems() const;
     // Saves the record as "Сохранить" does; true when nothing failed.
-    bool SaveRecord();
+    bool TrySaveRecord();
     // The record started editing or a value of it was written.
     void BookTableRecordModified();
     // The end of a scan: how many records it added.

@@ -12,9 +12,9 @@
 #include "mainwindow/recentbases.h"
 #include "platform/command.h"
 #include "platform/errors.h"
-#include "store/connection.h"
-#include "store/datamodule.h"
-#include "store/startcatalogue.h"
+#include "store/catalogue/connection.h"
+#include "store/catalogue/datamodule.h"
+#include "store/catalogue/startcatalogue.h"
 
 #include <QDir>
 #include <QFileInfo>

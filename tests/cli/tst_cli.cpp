@@ -1,5 +1,5 @@
-#include "store/catalogue.h"
-#include "store/datamodule.h"
+#include "store/catalogue/catalogue.h"
+#include "store/catalogue/datamodule.h"
 #include "tests/common/outsidesql.h"
 
 #include <QFile>

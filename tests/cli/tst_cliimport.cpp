@@ -1,7 +1,7 @@
 // tresmol-cli import OLD.mdb NEW.mdb: its summary line, and its refusals, each with an
 // English message, exit status 1 and nothing left behind.
 
-#include "store/connection.h"
+#include "store/catalogue/connection.h"
 #include "store/sqlite/sqlite.h"
 
 #include <QDir>

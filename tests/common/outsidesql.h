@@ -3,7 +3,7 @@
 // it: for tests that change the file behind the engine's back, or look at what it
 // holds.
 
-#include "store/connection.h"
+#include "store/catalogue/connection.h"
 #include "store/sqlite/sqlite.h"
 
 #include <QString>

@@ -1,8 +1,8 @@
 #pragma once
 // A throw-away catalogue in a temporary folder, filled through the engine itself.
 
-#include "store/catalogue.h"
-#include "store/datamodule.h"
+#include "store/catalogue/catalogue.h"
+#include "store/catalogue/datamodule.h"
 
 #include <QStringList>
 #include <QTemporaryDir>

@@ -4,7 +4,7 @@
 #include "dbaware/dbgrid.h"
 #include "dbaware/dbgridmodel.h"
 #include "harvest/harvestfile.h"
-#include "store/dataset.h"
+#include "store/catalogue/dataset.h"
 #include "tests/common/scripteddialogs.h"
 #include "tests/common/testcatalogue.h"
 

@@ -4,11 +4,11 @@
 
 #include "export/spreadsheetexport.h"
 #include "export/unnamedfile.h"
-#include "store/catalogue.h"
-#include "store/datamodule.h"
-#include "store/dberrors.h"
-#include "store/schema.h"
-#include "store/search.h"
+#include "store/catalogue/catalogue.h"
+#include "store/catalogue/datamodule.h"
+#include "store/catalogue/schema.h"
+#include "store/catalogue/search.h"
+#include "store/rows/dberrors.h"
 #include "tests/common/outsidesql.h"
 
 #include <QDir>

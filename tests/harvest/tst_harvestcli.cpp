@@ -2,8 +2,8 @@
 
 #include "harvest/filesearch.h"
 #include "platform/nativepath.h"
-#include "store/catalogue.h"
-#include "store/datamodule.h"
+#include "store/catalogue/catalogue.h"
+#include "store/catalogue/datamodule.h"
 
 #include <QFile>
 #include <QJsonDocument>

@@ -5,11 +5,11 @@
 #include "harvest/harvestfile.h"
 #include "harvest/knownfiles.h"
 #include "platform/nativepath.h"
-#include "store/catalogue.h"
-#include "store/datamodule.h"
-#include "store/dberrors.h"
-#include "store/picturefolder.h"
-#include "store/search.h"
+#include "store/catalogue/catalogue.h"
+#include "store/catalogue/datamodule.h"
+#include "store/catalogue/picturefolder.h"
+#include "store/catalogue/search.h"
+#include "store/rows/dberrors.h"
 #include "tests/common/outsidesql.h"
 
 #include <QDir>

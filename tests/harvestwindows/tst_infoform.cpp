@@ -4,8 +4,8 @@
 #include "dbaware/dbcontrols.h"
 #include "harvest/harvestfile.h"
 #include "harvestwindows/infoform.h"
-#include "store/catalogue.h"
-#include "store/datamodule.h"
+#include "store/catalogue/catalogue.h"
+#include "store/catalogue/datamodule.h"
 #include "tests/common/controls.h"
 #include "tests/common/scripteddialogs.h"
 

@@ -3,7 +3,7 @@
 
 #include "dbaware/dbcontrols.h"
 #include "lists/editrecordform.h"
-#include "store/dataset.h"
+#include "store/catalogue/dataset.h"
 #include "tests/common/controls.h"
 #include "tests/common/scripteddialogs.h"
 #include "tests/common/testcatalogue.h"

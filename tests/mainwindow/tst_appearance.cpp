@@ -12,9 +12,9 @@
 #include "mainwindow/mainform.h"
 #include "mainwindow/startup.h"
 #include "platform/icons.h"
-#include "store/catalogue.h"
-#include "store/connection.h"
-#include "store/datamodule.h"
+#include "store/catalogue/catalogue.h"
+#include "store/catalogue/connection.h"
+#include "store/catalogue/datamodule.h"
 #include "tests/common/scripteddialogs.h"
 #include "tests/mainwindow/form1controls.h"
 
@@ -406,7 +406,7 @@ private slots:
     void enabledAndDisabledPicturesDifferPlainly()
     {
         Start();
-        FApp->Form1->ActionList1Update();
+        FApp->Form1->UpdateActions();
         const QColor back = Ui().ToolBar1->palette().color(QPalette::Button);
         for (QAction* a : Ui().ToolBar1->actions()) {
             if (a->isSeparator())

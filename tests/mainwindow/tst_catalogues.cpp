@@ -7,8 +7,8 @@
 #include "pictures/image.h"
 #include "platform/apppaths.h"
 #include "platform/command.h"
-#include "store/catalogue.h"
-#include "store/datamodule.h"
+#include "store/catalogue/catalogue.h"
+#include "store/catalogue/datamodule.h"
 #include "tests/common/scripteddialogs.h"
 #include "tests/common/testcatalogue.h"
 #include "tests/mainwindow/form1controls.h"
@@ -249,7 +249,7 @@ private slots:
         if (errors) {
             // The disconnected window: nothing shown, only "Подключится" usable.
             QCOMPARE(Ui().DBGrid1->model()->rowCount(), 0);
-            FApp->Form1->ActionList1Update();
+            FApp->Form1->UpdateActions();
             QVERIFY(Ui().ActConnect->isEnabled());
             QVERIFY(!Ui().ActAdd->isEnabled());
         } else {
@@ -390,7 +390,7 @@ private slots:
         Item(u"OpenBase1")->trigger();
         QVERIFY(FDialogs.Messages().isEmpty());
         QCOMPARE(Names(Table()), QStringList{u"Bravo"_s});
-        FApp->Form1->ActionList1Update();
+        FApp->Form1->UpdateActions();
         QVERIFY(Ui().ActAdd->isEnabled());
     }
 

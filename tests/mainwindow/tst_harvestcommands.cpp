@@ -8,8 +8,8 @@
 #include "mainwindow/mainform.h"
 #include "mainwindow/startup.h"
 #include "platform/command.h"
-#include "store/catalogue.h"
-#include "store/datamodule.h"
+#include "store/catalogue/catalogue.h"
+#include "store/catalogue/datamodule.h"
 #include "tests/common/scripteddialogs.h"
 #include "tests/common/testcatalogue.h"
 #include "tests/mainwindow/form1controls.h"
@@ -588,7 +588,7 @@ private slots:
         StartWith({u"Alpha"_s});
         MakeScanFolder({u"english64.exe"_s});
         Ui().ActDisconnect->trigger();
-        FApp->Form1->ActionList1Update();
+        FApp->Form1->UpdateActions();
         QVERIFY(!Ui().ActScan->isEnabled());
         QVERIFY(Ui().N14->isEnabled());
 

@@ -7,8 +7,8 @@
 #include "mainwindow/mainform.h"
 #include "mainwindow/startup.h"
 #include "platform/dialogs.h"
-#include "store/catalogue.h"
-#include "store/datamodule.h"
+#include "store/catalogue/catalogue.h"
+#include "store/catalogue/datamodule.h"
 #include "tests/common/controls.h"
 #include "tests/common/scripteddialogs.h"
 

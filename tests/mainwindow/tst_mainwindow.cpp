@@ -12,8 +12,8 @@
 #include "mainwindow/startup.h"
 #include "platform/command.h"
 #include "platform/shell.h"
-#include "store/catalogue.h"
-#include "store/datamodule.h"
+#include "store/catalogue/catalogue.h"
+#include "store/catalogue/datamodule.h"
 #include "tests/common/scripteddialogs.h"
 #include "tests/common/testcatalogue.h"
 #include "tests/mainwindow/form1controls.h"
@@ -183,7 +183,7 @@ private slots:
         QVERIFY(!Table().Active());
         QVERIFY(Ui().StatusText(0).isEmpty());
         QCOMPARE(Ui().DBGrid1->model()->rowCount(), 0);
-        FApp->Form1->ActionList1Update();
+        FApp->Form1->UpdateActions();
         QVERIFY(Ui().ActConnect->isEnabled());
         QVERIFY(!Ui().ActAdd->isEnabled());
 
@@ -214,7 +214,7 @@ private slots:
             Ui().ActLast,       Ui().ActFirst, Ui().ActFileInfo};
         const QList<QAction*> always = {Ui().ActExcel, Ui().ActAddImg, Ui().ActDelImg,
                                         Ui().ActViewImg};
-        FApp->Form1->ActionList1Update();
+        FApp->Form1->UpdateActions();
         QVERIFY(!Ui().ActConnect->isEnabled());
         QVERIFY(!Ui().On1->isEnabled());
         for (QAction* a : connectedOnly)
@@ -225,7 +225,7 @@ private slots:
         QCOMPARE(Ui().StatusText(0), u"Отключено"_s);
         QVERIFY(!Table().Active());
         QCOMPARE(Ui().DBGrid1->model()->rowCount(), 0);
-        FApp->Form1->ActionList1Update();
+        FApp->Form1->UpdateActions();
         QVERIFY(Ui().ActConnect->isEnabled());
         QVERIFY(Ui().On1->isEnabled());
         for (QAction* a : connectedOnly)
@@ -394,7 +394,7 @@ private slots:
         else if (how == u"ticked"_s)
             Control<QCheckBox>(FApp->Form1, u"DBCheckBox1"_s)->click();
         else
-            FApp->Form1->UpDown1Click(true);
+            FApp->Form1->StepRating(true);
         QVERIFY(SaveButton()->isEnabled());
         QTest::mouseClick(SaveButton(), Qt::LeftButton);
         QCOMPARE(Table().State(), TDataSetState::dsBrowse);
@@ -633,7 +633,7 @@ private slots:
             FApp->Form1->ActClearExecute(); // would ask again
             FApp->Form1->ActDelExecute();   // would ask
             FApp->Form1->ActLastExecute();
-            FApp->Form1->N24Click();
+            FApp->Form1->SortByName();
             QTest::keyClicks(Ui().Edit1, u"Program 3"_s); // the box waits
             if (attempts < 5)
                 QTimer::singleShot(0, meddle);

@@ -6,9 +6,9 @@
 #include "mainwindow/mainform.h"
 #include "mainwindow/startup.h"
 #include "pictures/image.h"
-#include "store/catalogue.h"
-#include "store/datamodule.h"
-#include "store/picturefolder.h"
+#include "store/catalogue/catalogue.h"
+#include "store/catalogue/datamodule.h"
+#include "store/catalogue/picturefolder.h"
 #include "tests/common/scripteddialogs.h"
 #include "tests/common/testcatalogue.h"
 #include "tests/mainwindow/form1controls.h"
@@ -253,7 +253,7 @@ private slots:
     {
         Start();
         Ui().ActDisconnect->trigger();
-        Form1()->ActionList1Update();
+        Form1()->UpdateActions();
         QVERIFY(!Ui().ActAdd->isEnabled());
         for (QAction* a : {Ui().ActAddImg, Ui().ActDelImg, Ui().ActViewImg})
             QVERIFY(a->isEnabled());

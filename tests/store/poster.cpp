@@ -1,8 +1,8 @@
 // Posts numbered records to a catalogue, one at a time, until it is killed; after
 // each post it prints how many it has posted. The crash test kills it mid-run.
 
-#include "store/catalogue.h"
-#include "store/datamodule.h"
+#include "store/catalogue/catalogue.h"
+#include "store/catalogue/datamodule.h"
 
 #include <QCoreApplication>
 

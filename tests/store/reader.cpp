@@ -3,9 +3,9 @@
 // read-only media and whether two readers started. Run by the tests as a user who
 // may not write where the catalogue is.
 
-#include "store/catalogue.h"
-#include "store/datamodule.h"
-#include "store/dberrors.h"
+#include "store/catalogue/catalogue.h"
+#include "store/catalogue/datamodule.h"
+#include "store/rows/dberrors.h"
 #include "tests/store/tabledump.h"
 
 #include <QCoreApplication>

@@ -2,7 +2,7 @@
 // Every stored cell of a table as loaded, one line per row, telling a null from an
 // empty text: for comparing one load with another, in this process or another.
 
-#include "store/dataset.h"
+#include "store/catalogue/dataset.h"
 
 #include <QByteArray>
 #include <QStringList>

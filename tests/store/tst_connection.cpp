@@ -1,5 +1,5 @@
-#include "store/dataset.h"
-#include "store/dberrors.h"
+#include "store/catalogue/dataset.h"
+#include "store/rows/dberrors.h"
 #include "tests/common/outsidesql.h"
 #include "tests/common/testcatalogue.h"
 

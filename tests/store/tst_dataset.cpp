@@ -1,7 +1,7 @@
-#include "store/dataset.h"
-#include "store/datasource.h"
-#include "store/dberrors.h"
-#include "store/search.h"
+#include "store/catalogue/dataset.h"
+#include "store/catalogue/datasource.h"
+#include "store/catalogue/search.h"
+#include "store/rows/dberrors.h"
 #include "tests/common/testcatalogue.h"
 
 #include <QTest>

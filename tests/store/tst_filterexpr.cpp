@@ -1,8 +1,8 @@
 // The filter-expression parser and evaluator on texts of every size: long chains
 // evaluate, nesting beyond the limit is a clear error, never a stack overflow.
 
-#include "store/dberrors.h"
-#include "store/filterexpr.h"
+#include "store/rows/dberrors.h"
+#include "store/rows/filterexpr.h"
 
 #include <QTest>
 

@@ -1,8 +1,8 @@
 // The picture folder: which names may stand for a file in it, the names new pictures
 // are stored under, copying in and removing, and counting the records that name a file.
 
-#include "store/dberrors.h"
-#include "store/picturefolder.h"
+#include "store/catalogue/picturefolder.h"
+#include "store/rows/dberrors.h"
 #include "tests/common/testcatalogue.h"
 
 #include <QDir>

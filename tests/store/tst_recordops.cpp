@@ -2,9 +2,9 @@
 // record, with the text widgets still hold taken in first, and deleting what the view
 // shows.
 
-#include "store/datasource.h"
-#include "store/recordops.h"
-#include "store/search.h"
+#include "store/catalogue/datasource.h"
+#include "store/catalogue/recordops.h"
+#include "store/catalogue/search.h"
 #include "tests/common/testcatalogue.h"
 
 #include <QTest>

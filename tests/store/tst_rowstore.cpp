@@ -1,7 +1,7 @@
 // The rows in memory and their views, with no database behind them.
 
-#include "store/filterexpr.h"
-#include "store/rowstore.h"
+#include "store/rows/filterexpr.h"
+#include "store/rows/rowstore.h"
 
 #include <QTest>
 
@@ -185,6 +185,13 @@ private slots:
                                                                u"Антивирус Касперского "_s,
                                                                u"антивирус касперского "_s,
                                                                u""_s};
+        // Characters beyond the basic plane, whose case folds there too, a text that
+        // begins with a byte-order mark, and characters past the surrogates, which UTF-16
+        // orders after those of four UTF-8 bytes and UTF-8 before them.
+        QTest::newRow("outside the basic plane")
+            << 500 << QStringList{u"\U00010400bc"_s, u"\U00010428bc"_s, u"\U00010428BC"_s,
+                                  u"\uFEFFabc"_s,    u"abc"_s,          u"\uE000x"_s,
+                                  u"\U0001F600x"_s,  u"\uFF21"_s,       u"\uFF41"_s};
     }
 
     void textSortAgreesWithTheComparison()

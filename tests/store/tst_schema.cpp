@@ -1,6 +1,6 @@
 #include "platform/errors.h"
-#include "store/dataset.h"
-#include "store/schema.h"
+#include "store/catalogue/dataset.h"
+#include "store/catalogue/schema.h"
 #include "tests/common/outsidesql.h"
 #include "tests/common/testcatalogue.h"
 

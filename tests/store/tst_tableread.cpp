@@ -2,10 +2,10 @@
 // and one snapshot of the file even when a writer tries to commit as the readers start.
 // Reading only the shown fields: the same grid, and a post that leaves the rest alone.
 
-#include "store/cells.h"
-#include "store/dberrors.h"
-#include "store/schema.h"
-#include "store/search.h"
+#include "store/catalogue/cells.h"
+#include "store/catalogue/schema.h"
+#include "store/catalogue/search.h"
+#include "store/rows/dberrors.h"
 #include "tests/common/outsidesql.h"
 #include "tests/common/readonlyuser.h"
 #include "tests/common/testcatalogue.h"

@@ -2,8 +2,8 @@
 
 #include "platform/errors.h"
 #include "platform/nativepath.h"
-#include "store/datamodule.h"
-#include "store/search.h"
+#include "store/catalogue/datamodule.h"
+#include "store/catalogue/search.h"
 
 #include <QMap>
 #include <QTextStream>

@@ -1,5 +1,5 @@
 #include "platform/nativepath.h"
-#include "store/catalogue.h"
+#include "store/catalogue/catalogue.h"
 #include "tools/tresmol-cli/cli_util.h"
 #include "tools/tresmol-cli/commands.h"
 

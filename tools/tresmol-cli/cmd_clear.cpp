@@ -3,10 +3,10 @@
 // command typed without a search never empties a catalogue by surprise. With a search
 // only the records it shows are deleted.
 
-#include "store/catalogue.h"
-#include "store/datamodule.h"
-#include "store/recordops.h"
-#include "store/search.h"
+#include "store/catalogue/catalogue.h"
+#include "store/catalogue/datamodule.h"
+#include "store/catalogue/recordops.h"
+#include "store/catalogue/search.h"
 #include "tools/tresmol-cli/cli_util.h"
 #include "tools/tresmol-cli/commands.h"
 

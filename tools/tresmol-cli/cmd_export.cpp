@@ -1,8 +1,8 @@
 #include "export/spreadsheetexport.h"
-#include "store/catalogue.h"
-#include "store/datamodule.h"
-#include "store/dberrors.h"
-#include "store/search.h"
+#include "store/catalogue/catalogue.h"
+#include "store/catalogue/datamodule.h"
+#include "store/catalogue/search.h"
+#include "store/rows/dberrors.h"
 #include "tools/tresmol-cli/cli_util.h"
 #include "tools/tresmol-cli/commands.h"
 

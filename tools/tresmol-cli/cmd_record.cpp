@@ -1,10 +1,10 @@
 // tresmol-cli set CATALOGUE ID FIELD=VALUE... and tresmol-cli delete CATALOGUE ID...:
 // the record editor's save and "Удалить", for one record or several by key.
 
-#include "store/catalogue.h"
-#include "store/datamodule.h"
-#include "store/dberrors.h"
-#include "store/recordops.h"
+#include "store/catalogue/catalogue.h"
+#include "store/catalogue/datamodule.h"
+#include "store/catalogue/recordops.h"
+#include "store/rows/dberrors.h"
 #include "tools/tresmol-cli/cli_util.h"
 #include "tools/tresmol-cli/commands.h"
 

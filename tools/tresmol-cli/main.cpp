@@ -1,7 +1,6 @@
 // tresmol-cli: the catalogue's command line, on the same code as the windows.
 
 #include "platform/nativepath.h"
-#include "store/hugepages.h"
 #include "tools/tresmol-cli/cli_util.h"
 #include "tools/tresmol-cli/commands.h"
 
@@ -40,7 +39,6 @@ const char* const Usage = "usage:\n"
 
 int main(int argc, char** argv)
 {
-    HugePages::UseForTheHeap();
     QCoreApplication app(argc, argv);
     // The command line speaks English in every locale, the system's own error texts
     // (strerror) included; only the messages are pinned, text handling stays the user's.

@@ -9,7 +9,7 @@
 
 #include "mainwindow/mainform.h"
 #include "mainwindow/startup.h"
-#include "store/connection.h"
+#include "store/catalogue/connection.h"
 
 #include <QApplication>
 #include <QTimer>
