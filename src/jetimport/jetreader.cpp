@@ -232,19 +232,19 @@ TJetReader::TJetReader(const QString& path, const QStringList& wanted) : FPath(p
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0)
         throw EJetError(TJetFault::Source, path, QString::fromLocal8Bit(std::strerror(errno)));
-    FChild = ::fork();
-    if (FChild < 0) {
+    FChild.Pid = ::fork();
+    if (FChild.Pid < 0) {
         const int error = errno;
         ::close(fds[0]);
         ::close(fds[1]);
         throw EJetError(TJetFault::Source, path, QString::fromLocal8Bit(std::strerror(error)));
     }
-    if (FChild == 0) {
+    if (FChild.Pid == 0) {
         ::close(fds[0]);
         RunChild(fds[1], native.constData(), names);
     }
     ::close(fds[1]);
-    FPipe = fds[0];
+    FChild.Pipe = fds[0];
 
     const char kind = Byte();
     if (kind == 'C') {
@@ -268,15 +268,28 @@ TJetReader::TJetReader(const QString& path, const QStringList& wanted) : FPath(p
     }
 }
 
-TJetReader::~TJetReader()
+TJetReader::TChild::~TChild()
 {
-    if (FPipe >= 0)
-        ::close(FPipe);
-    if (FChild > 0) {
-        ::kill(FChild, SIGKILL);
-        while (::waitpid(FChild, nullptr, 0) < 0 && errno == EINTR) {
+    if (Pipe >= 0)
+        ::close(Pipe);
+    if (Pid > 0) {
+        ::kill(Pid, SIGKILL);
+        while (::waitpid(Pid, nullptr, 0) < 0 && errno == EINTR) {
         }
     }
+}
+
+bool TJetReader::TChild::Finish()
+{
+    ::close(Pipe);
+    Pipe = -1;
+    int status = 0;
+    pid_t r;
+    do
+        r = ::waitpid(Pid, &status, 0);
+    while (r < 0 && errno == EINTR);
+    Pid = -1;
+    return r > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 void TJetReader::Fail()
@@ -296,7 +309,7 @@ void TJetReader::Fill(qsizetype needed)
     while (FBuffer.size() < needed) {
         const qsizetype had = FBuffer.size();
         FBuffer.resize(had + qMax(Chunk, needed - had));
-        pollfd ready{FPipe, POLLIN, 0};
+        pollfd ready{FChild.Pipe, POLLIN, 0};
         int polled;
         do
             polled = ::poll(&ready, 1, StallMs);
@@ -305,7 +318,7 @@ void TJetReader::Fill(qsizetype needed)
             Fail();
         ssize_t got;
         do
-            got = ::read(FPipe, FBuffer.data() + had, size_t(FBuffer.size() - had));
+            got = ::read(FChild.Pipe, FBuffer.data() + had, size_t(FBuffer.size() - had));
         while (got < 0 && errno == EINTR);
         FBuffer.resize(had + qMax<qsizetype>(got, 0));
         if (got <= 0)
@@ -342,13 +355,7 @@ int TJetReader::NextTable()
     const char kind = Byte();
     if (kind == 'Z') {
         // Everything came; the child must also have ended well.
-        ::close(FPipe);
-        FPipe = -1;
-        int status = 0;
-        while (::waitpid(FChild, &status, 0) < 0 && errno == EINTR) {
-        }
-        FChild = -1;
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        if (!FChild.Finish())
             Fail();
         return -1;
     }

@@ -36,8 +36,6 @@ public:
     // Starts reading PATH; the rows of the tables named in WANTED (whatever the case)
     // follow the headers. Throws EJetError when PATH is not a readable Jet file.
     TJetReader(const QString& path, const QStringList& wanted);
-    // Stops the child when it is still reading.
-    ~TJetReader();
     TJetReader(const TJetReader&) = delete;
     TJetReader& operator=(const TJetReader&) = delete;
 
@@ -60,9 +58,25 @@ private:
     quint32 Number();
     QByteArray Bytes(quint32 size);
 
+    // The reading child and our end of its pipe. A member of its own, so that the
+    // child is stopped and waited for however the reader ends, also when its
+    // constructor throws: a child never waited for stays a zombie as long as the
+    // program runs.
+    struct TChild {
+        pid_t Pid = -1;
+        int Pipe = -1;
+        TChild() = default;
+        TChild(const TChild&) = delete;
+        TChild& operator=(const TChild&) = delete;
+        // Stops the child when it is still reading.
+        ~TChild();
+        // Closes the pipe and waits for the child to end by itself; true when it ended
+        // well.
+        bool Finish();
+    };
+
     QString FPath;
-    pid_t FChild = -1;
-    int FPipe = -1;
+    TChild FChild;
     QByteArray FBuffer;
     qsizetype FAt = 0;
     QVector<TJetTableHead> FTables;
