@@ -145,6 +145,31 @@ private slots:
         QCOMPARE(Read(Folder() + u"/1_shot.jpg"_s), QByteArray("second"));
     }
 
+    void folderGoneMidwayIsMadeAgain_data()
+    {
+        QTest::addColumn<bool>("data"); // stored from memory (an icon) or copied (a file)
+        QTest::newRow("copied") << false;
+        QTest::newRow("from memory") << true;
+    }
+    void folderGoneMidwayIsMadeAgain()
+    {
+        // An instance makes the folder once; one removed behind its back is made again.
+        QFETCH(bool, data);
+        const TPictureFolder folder(Folder());
+        const QString a = FDir->filePath(u"a/shot.jpg"_s);
+        const QString b = FDir->filePath(u"b/other.jpg"_s);
+        Put(a, "first");
+        Put(b, "second");
+        const auto store = [&](const QString& path) {
+            return data ? folder.StoreData(QFileInfo(path).fileName(), Read(path), 150)
+                        : folder.Store(path, 150);
+        };
+        QCOMPARE(store(a), u"shot.jpg"_s);
+        QVERIFY(QDir(Folder()).removeRecursively());
+        QCOMPARE(store(b), u"other.jpg"_s);
+        QCOMPARE(Read(Folder() + u"/other.jpg"_s), QByteArray("second"));
+    }
+
     void sameBytesReuseTheFileOfThatName_data()
     {
         QTest::addColumn<bool>("data"); // stored from memory (an icon) or copied (a file)

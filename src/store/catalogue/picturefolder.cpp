@@ -1,5 +1,6 @@
 #include "store/catalogue/picturefolder.h"
 
+#include "platform/nativepath.h"
 #include "store/catalogue/cells.h"
 #include "store/catalogue/connection.h"
 #include "store/catalogue/schema.h"
@@ -11,6 +12,8 @@
 #include <QHash>
 
 #include <optional>
+
+#include <sys/stat.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -168,8 +171,9 @@ QString TPictureFolder::FreeName(const QString& name, int maxLength) const
     const auto taken = [&](const QString& candidate) {
         if (index.Files.contains(candidate))
             return true;
-        const QFileInfo info(QDir(FPath).filePath(candidate));
-        if (!info.exists() && !info.isSymLink())
+        // The entry itself, not what a link points at: one look at the disk.
+        struct stat entry {};
+        if (::lstat(PathToNative(QDir(FPath).filePath(candidate)).constData(), &entry) != 0)
             return false;
         index.Add(candidate, {});
         return true;
@@ -228,6 +232,25 @@ QString TPictureFolder::SameFile(const QString& name, const QByteArray& data) co
     return QString();
 }
 
+void TPictureFolder::MakeFolder() const
+{
+    if (FFolderMade)
+        return;
+    if (!QDir().mkpath(FPath))
+        throw EError(
+            u"Не удалось создать папку для картинок %1"_s.arg(QDir::toNativeSeparators(FPath)));
+    FFolderMade = true;
+}
+
+bool TPictureFolder::RemakeFolder() const
+{
+    if (QFileInfo(FPath).isDir())
+        return false;
+    FFolderMade = false;
+    MakeFolder();
+    return true;
+}
+
 QString TPictureFolder::Store(const QString& source, int maxLength) const
 {
     const QFileInfo from(source);
@@ -242,9 +265,7 @@ QString TPictureFolder::Store(const QString& source, int maxLength) const
         if (const QString same = SameFile(from.fileName(), content); !same.isEmpty())
             return same;
     }
-    if (!QDir().mkpath(FPath))
-        throw EError(
-            u"Не удалось создать папку для картинок %1"_s.arg(QDir::toNativeSeparators(FPath)));
+    MakeFolder();
     // Between choosing a name and copying, another program may take it; the copy never
     // overwrites, so it then fails and the next free name is tried.
     QString lastError;
@@ -256,7 +277,7 @@ QString TPictureFolder::Store(const QString& source, int maxLength) const
             return name;
         }
         lastError = file.errorString();
-        if (!QFileInfo::exists(QDir(FPath).filePath(name)))
+        if (!QFileInfo::exists(QDir(FPath).filePath(name)) && !RemakeFolder())
             break;
     }
     throw EError(u"Не удалось скопировать картинку %1 в папку %2: %3"_s.arg(
@@ -267,9 +288,7 @@ QString TPictureFolder::StoreData(const QString& name, const QByteArray& data, i
 {
     if (const QString same = SameFile(name, data); !same.isEmpty())
         return same;
-    if (!QDir().mkpath(FPath))
-        throw EError(
-            u"Не удалось создать папку для картинок %1"_s.arg(QDir::toNativeSeparators(FPath)));
+    MakeFolder();
     // As for a copy: a name another program takes meanwhile makes the next one tried.
     QString lastError;
     for (int attempt = 0; attempt < 3; ++attempt) {
@@ -287,7 +306,7 @@ QString TPictureFolder::StoreData(const QString& name, const QByteArray& data, i
             break;
         }
         lastError = file.errorString();
-        if (!QFileInfo::exists(file.fileName()))
+        if (!QFileInfo::exists(file.fileName()) && !RemakeFolder())
             break;
     }
     throw EError(u"Не удалось записать картинку %1 в папку %2: %3"_s.arg(

@@ -74,8 +74,17 @@ private:
     // DATA is the file's whole content when it is at hand, to compare later stores with.
     void Added(const QString& name, qint64 size, const QByteArray* data) const;
 
+    // Makes the folder unless this instance already made or found it; throws EError.
+    void MakeFolder() const;
+    // After a store failed: makes the folder again when it has gone since (true), so
+    // that the store can be tried again; false when it is there.
+    bool RemakeFolder() const;
+
     QString FPath;
     mutable std::unique_ptr<TIndex> FIndex; // built at first need
+    // The folder was there at the last store: a harvest of thousands of icons asks
+    // for it once, not per icon.
+    mutable bool FFolderMade = false;
 };
 
 // How many records of the catalogue file hold NAME in their Images column, records
