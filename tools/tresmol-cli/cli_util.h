@@ -30,10 +30,6 @@ struct TCliArgs {
 TCliArgs ParseCliArgs(const QStringList& args, const QStringList& valueOptions,
                       const QStringList& flags);
 
-// Removes what runs killed while they wrote a new catalogue at CATALOGUE left beside
-// it: hidden temporary files untouched for a minute and locked by no one.
-void RemoveStaleTemporaries(const QString& catalogue);
-
 class TDataModule1;
 // Ends a command's work on the catalogue of DM: its file is closed at once, and its
 // rows are left for the end of the process to take back whole (a catalogue of a

@@ -18,7 +18,6 @@ int CmdImport(const QStringList& args)
         if (a.Positional.size() != 2)
             return Fail(u"usage: tresmol-cli import OLD.mdb NEW.mdb [--picture-folder DIR]"_s);
         const QString& target = a.Positional[1];
-        RemoveStaleTemporaries(target);
         JetImport::TOptions options;
         // The program itself is "tresmol" beside tresmol-cli.
         options.PictureFolder = a.Options.value(

@@ -8,9 +8,12 @@
 
 #include <QDir>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -43,6 +46,73 @@ namespace {
 // The file names a new catalogue leaves behind it while it is being written.
 const char* const Companions[] = {"", "-journal", "-wal", "-shm"};
 
+// A new catalogue is written under a hidden name beside its own, ".NAME.XXXXXX" (six
+// letters or digits), with what SQLite writes beside that, and the hidden name goes
+// when the catalogue is finished or fails. A run that was killed cannot remove it, so
+// the next one here does: a minute untouched and locked by no one is long past any
+// run that could still be writing it, since SQLite holds a lock on a file it has open.
+constexpr time_t StaleSeconds = 60;
+
+bool LockedByAnyone(const QByteArray& path)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET; // the whole file
+    const bool locked = ::fcntl(fd, F_GETLK, &lock) != 0 || lock.l_type != F_UNLCK;
+    ::close(fd);
+    return locked;
+}
+
+// The hidden name's six characters, and what follows them, as mkstemp and SQLite make
+// them.
+bool IsTemporaryTail(const QByteArray& tail, QByteArray* suffix)
+{
+    if (tail.size() < 6)
+        return false;
+    for (int i = 0; i < 6; ++i)
+        if (!std::isalnum(static_cast<unsigned char>(tail[i])))
+            return false;
+    for (const char* s : Companions)
+        if (tail.mid(6) == s) {
+            *suffix = s;
+            return true;
+        }
+    return false;
+}
+
+// Removes what killed runs left beside TARGET (native, absolute) while they wrote a
+// new catalogue there.
+void RemoveStaleTemporaries(const QByteArray& target)
+{
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray folder = slash <= 0 ? QByteArrayLiteral("/") : target.left(slash);
+    const QByteArray prefix = '.' + target.mid(slash + 1) + '.';
+    DIR* dir = ::opendir(folder.constData());
+    if (!dir)
+        return;
+    const time_t now = std::time(nullptr);
+    QList<QByteArray> stale;
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        QByteArray suffix;
+        if (!name.startsWith(prefix) || !IsTemporaryTail(name.mid(prefix.size()), &suffix))
+            continue;
+        const QByteArray path = folder + '/' + name;
+        const QByteArray main = path.left(path.size() - suffix.size());
+        struct stat info {};
+        if (::lstat(path.constData(), &info) != 0 || !S_ISREG(info.st_mode) ||
+            now - info.st_mtime < StaleSeconds || LockedByAnyone(path) || LockedByAnyone(main))
+            continue;
+        stale << path;
+    }
+    ::closedir(dir);
+    for (const QByteArray& path : stale)
+        ::unlink(path.constData());
+}
+
 // A new catalogue's temporary name beside PATH, created empty (an empty file is an
 // empty SQLite database); it goes, with what SQLite wrote beside it, unless it is
 // published at PATH.
@@ -50,6 +120,7 @@ class TTemporaryCatalogue {
 public:
     explicit TTemporaryCatalogue(const QString& path) : FTarget(PathToNative(path))
     {
+        RemoveStaleTemporaries(FTarget);
         const qsizetype slash = FTarget.lastIndexOf('/');
         QByteArray pattern = FTarget.left(slash + 1) + '.' + FTarget.mid(slash + 1) + ".XXXXXX";
         const int fd = ::mkstemp(pattern.data());
