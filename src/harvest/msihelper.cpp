@@ -6,6 +6,10 @@
 // some damaged packages; here such a package ends this helper, and the program, which
 // starts a new one, records the package as unreadable.
 
+// GLib's headers name a field "signals", which Qt defines as a keyword: they come
+// before any of Qt's.
+#include <glib.h>
+
 #include "harvest/archivestream.h"
 #include "harvest/msireader.h"
 
@@ -49,6 +53,10 @@ int main()
     const rlimit limit{budget, budget};
     ::setrlimit(RLIMIT_AS, &limit);
 #endif
+    // libmsi and libgsf also tell standard error, in GLib's words, what they found
+    // wrong with a damaged package; the program says in its own which package it
+    // skipped and why, once.
+    g_log_set_default_handler([](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
     // The answers go out on a descriptor of their own, and standard output becomes
     // standard error: whatever a library prints cannot get into an answer.
     const int answers = ::dup(STDOUT_FILENO);
