@@ -155,10 +155,9 @@ const TRowStore::TFoldedColumn& TRowStore::Folded(int field) const
     if (!FFolded[field]) {
         auto folded = std::make_unique<TFoldedColumn>();
         const TTextColumn& text = FColumns[field].Text;
-        size_t chars = 0;
-        for (int r = 0; r < text.size(); ++r)
-            chars += size_t(CaseFold::Utf16Length(text.Utf8(r)));
-        folded->Pool.resize(chars);
+        // Room for the UTF-8 bytes, which are at least as many as the characters: the
+        // column is read once.
+        folded->Pool.resize(text.BytesBound());
         folded->Span.reserve(size_t(text.size()));
         folded->Head.reserve(size_t(text.size()));
         char16_t* const pool = folded->Pool.data();
@@ -170,6 +169,8 @@ const TRowStore::TFoldedColumn& TRowStore::Folded(int field) const
             folded->Span.emplace_back(quint32(start - pool), size);
             folded->Head.push_back(HeadAt(start, size, 0));
         }
+        Q_ASSERT(size_t(at - pool) <= folded->Pool.size());
+        folded->Pool.resize(size_t(at - pool));
         FFolded[field] = std::move(folded);
     }
     return *FFolded[field];

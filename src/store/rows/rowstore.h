@@ -148,8 +148,23 @@ private:
     // A case-folded text column: each row's span in one pool of characters, and its
     // first characters packed in one integer (HeadAt), by which most comparisons end
     // without reading the pool.
+    // Characters a pool is made with are written before they are read: it is
+    // allocated without clearing them, so that what is never written (the room a
+    // column's UTF-8 size leaves above its UTF-16 length) is never touched either.
+    template <class T> struct TUnclearedAllocator : std::allocator<T> {
+        template <class U> struct rebind {
+            using other = TUnclearedAllocator<U>;
+        };
+        TUnclearedAllocator() = default;
+        template <class U> TUnclearedAllocator(const TUnclearedAllocator<U>&) noexcept {}
+        template <class U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
+        template <class U, class... A> void construct(U* p, A&&... args)
+        {
+            ::new (static_cast<void*>(p)) U(std::forward<A>(args)...);
+        }
+    };
     struct TFoldedColumn {
-        std::vector<char16_t> Pool;
+        std::vector<char16_t, TUnclearedAllocator<char16_t>> Pool;
         std::vector<std::pair<quint32, quint32>> Span; // start, length
         std::vector<quint64> Head;
     };

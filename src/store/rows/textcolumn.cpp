@@ -169,6 +169,7 @@ void TTextColumn::Set(int row, QStringView text)
         return;
     }
     const QByteArray utf8 = text.toUtf8();
+    FBytes += size_t(utf8.size());
     SetOwn(row, std::string_view(utf8.constData(), size_t(utf8.size())));
 }
 
@@ -239,10 +240,13 @@ void TTextColumn::SetUtf8(int row, const char* utf8, int bytes)
         if (ValidUtf8(key))
             return false;
         repaired = QString::fromUtf8(utf8, bytes).toUtf8();
+        FBytes += size_t(repaired.size()) - key.size();
         key = std::string_view(repaired.constData(), size_t(repaired.size()));
         return true;
     };
     const quint32 value = quint32(FValues.size());
+    // The bytes held, when they are valid: repaired ones are counted below.
+    FBytes += key.size();
     if (FSharing) {
         const auto hashOf = [](std::string_view k) {
             return quint32(qHash(QByteArrayView(k.data(), qsizetype(k.size()))));
