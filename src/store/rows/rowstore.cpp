@@ -2,8 +2,12 @@
 
 #include "store/rows/casefold.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <limits>
+#include <new>
 #include <numeric>
 
 using namespace Qt::Literals::StringLiterals;
@@ -44,6 +48,37 @@ std::vector<int> Selected(const std::vector<int>& list, int rowCount, Passes pas
             selected.push_back(r);
     return selected;
 }
+
+// The keys of a sort by name: at a million rows some forty megabytes, written once
+// and then read all over by the sort. Asked for huge pages, they cost the kernel one
+// fault per 2 MB instead of one per 4 kB, which on a virtual machine is most of the
+// time a sort by name takes. Smaller arrays are allocated as usual.
+template <typename T> struct TSortKeyAllocator {
+    using value_type = T;
+    static constexpr size_t HugePage = size_t(2) << 20;
+    TSortKeyAllocator() = default;
+    template <typename U> TSortKeyAllocator(const TSortKeyAllocator<U>&) noexcept {}
+    static size_t Rounded(size_t bytes) { return (bytes + HugePage - 1) / HugePage * HugePage; }
+    T* allocate(size_t n)
+    {
+        const size_t bytes = n * sizeof(T);
+        if (bytes < 4 * HugePage)
+            return static_cast<T*>(::operator new(bytes));
+        void* block = std::aligned_alloc(HugePage, Rounded(bytes));
+        if (!block)
+            throw std::bad_alloc();
+        madvise(block, Rounded(bytes), MADV_HUGEPAGE);
+        return static_cast<T*>(block);
+    }
+    void deallocate(T* p, size_t n)
+    {
+        if (n * sizeof(T) < 4 * HugePage)
+            ::operator delete(p);
+        else
+            std::free(p);
+    }
+    template <typename U> bool operator==(const TSortKeyAllocator<U>&) const { return true; }
+};
 
 } // namespace
 
@@ -323,7 +358,7 @@ void TRowStore::SortByFoldedText()
         k.Rest = size - at < More ? size - at : More;
     };
     std::vector<int> nulls;
-    std::vector<TKey> keys;
+    std::vector<TKey, TSortKeyAllocator<TKey>> keys;
     keys.reserve(FOrder.size());
     // The table's own order reads the folded column front to back.
     for (int r : FOrder) {
