@@ -72,6 +72,9 @@ public:
     QVariant Value(int row, int field) const;
     // A stored text field's value (null text for null).
     QString Text(int row, int field) const { return FColumns[field].Text[row]; }
+    // The same in place, as UTF-8 (see textcolumn.h): valid until the store is cleared
+    // or its columns are replaced.
+    QUtf8StringView Utf8(int row, int field) const { return FColumns[field].Text.Utf8(row); }
     void SetValue(int row, int field, const QVariant& v);
     // Quick setters for loading; the field must be of the matching kind.
     void SetText(int row, int field, QString text)
