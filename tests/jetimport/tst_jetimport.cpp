@@ -108,10 +108,7 @@ bool OpensWith(const QString& path, int records)
 
 // True when no child of this process is left, running or ended but never waited for:
 // each conversion waits for the reader it started, however the conversion ends.
-bool NoChildLeft()
-{
-    return ::waitpid(-1, nullptr, WNOHANG) < 0 && errno == ECHILD;
-}
+bool NoChildLeft() { return ::waitpid(-1, nullptr, WNOHANG) < 0 && errno == ECHILD; }
 
 } // namespace
 
@@ -421,10 +418,10 @@ void TestJetImport::killedConversionLeavesWholeOrNothing()
     for (int run = 0; run < 2; ++run) {
         QElapsedTimer clock;
         clock.start();
-        QCOMPARE(QProcess::execute(Cli, {u"import"_s, fixture,
-                                         dir.filePath(u"timed%1.mdb"_s.arg(run)),
-                                         u"--picture-folder"_s, dir.filePath(u"Pictures"_s)}),
-                 0);
+        QCOMPARE(
+            QProcess::execute(Cli, {u"import"_s, fixture, dir.filePath(u"timed%1.mdb"_s.arg(run)),
+                                    u"--picture-folder"_s, dir.filePath(u"Pictures"_s)}),
+            0);
         whole = qMin(whole, clock.nsecsElapsed() / 1000);
     }
     const int records = int(Meant(u"jet4-catalogue"_s)
