@@ -52,7 +52,8 @@ std::vector<int> Selected(const std::vector<int>& list, int rowCount, Passes pas
 // The keys of a sort by name: at a million rows some forty megabytes, written once
 // and then read all over by the sort. Asked for huge pages, they cost the kernel one
 // fault per 2 MB instead of one per 4 kB, which on a virtual machine is most of the
-// time a sort by name takes. Smaller arrays are allocated as usual.
+// time a sort by name takes, from 50,000 rows on. Arrays smaller than one huge page
+// are allocated as usual.
 template <typename T> struct TSortKeyAllocator {
     using value_type = T;
     static constexpr size_t HugePage = size_t(2) << 20;
@@ -62,7 +63,7 @@ template <typename T> struct TSortKeyAllocator {
     T* allocate(size_t n)
     {
         const size_t bytes = n * sizeof(T);
-        if (bytes < 4 * HugePage)
+        if (bytes < HugePage)
             return static_cast<T*>(::operator new(bytes));
         void* block = std::aligned_alloc(HugePage, Rounded(bytes));
         if (!block)
@@ -72,7 +73,7 @@ template <typename T> struct TSortKeyAllocator {
     }
     void deallocate(T* p, size_t n)
     {
-        if (n * sizeof(T) < 4 * HugePage)
+        if (n * sizeof(T) < HugePage)
             ::operator delete(p);
         else
             std::free(p);
