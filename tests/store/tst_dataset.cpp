@@ -99,6 +99,8 @@ private slots:
     void malformedFilterKeepsThePreviousOne();
     void recordFilterHidesRowsThatStillCount();
     void searchTypedOnAgreesWithASearchFromScratch();
+    void searchShowsNamesBeginningWithTheText_data();
+    void searchShowsNamesBeginningWithTheText();
     void lookupFieldsShowReferenceText();
     void writingALookupFieldStoresTheKey();
     void calculatedNumberFollowsTheOrder();
@@ -485,6 +487,50 @@ void TestDataSet::recordFilterHidesRowsThatStillCount()
     t.Next();
     QVERIFY(t.RecNo() > first);
     QCOMPARE(t.FieldByName(u"Номер"_s)->AsInteger(), t.RecNo());
+}
+
+// The names a search shows are those that begin with its text, case and all, as Qt
+// compares texts: letters whose case folds alike, characters outside the basic plane,
+// and a text that ends inside one of those (half typed) alike, in the names as they
+// were posted and as they are read from the file.
+void TestDataSet::searchShowsNamesBeginningWithTheText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("cyrillic capital") << u"Ёж"_s;
+    QTest::newRow("cyrillic small") << u"ёж"_s;
+    QTest::newRow("latin") << u"A"_s;
+    QTest::newRow("sharp s") << u"Straß"_s;
+    QTest::newRow("capitals for sharp s") << u"STRASS"_s;
+    QTest::newRow("outside the basic plane") << u"\U00010400"_s;
+    QTest::newRow("half of a character outside it") << QString(QChar(0xD801));
+    QTest::newRow("ascii then outside it") << u"Ad\U00010428"_s;
+}
+
+void TestDataSet::searchShowsNamesBeginningWithTheText()
+{
+    QFETCH(QString, text);
+    const QStringList names{u"Ёжик"_s,        u"ёжик"_s,         u"Ежевика"_s,
+                            u"Straße"_s,      u"STRASSE"_s,      u"\U00010400x"_s,
+                            u"\U00010428x"_s, u"Ad\U00010428"_s, u"Ad\U00010400"_s,
+                            u"Ad"_s,          u"ad"_s,           u""_s};
+    QStringList expected;
+    for (const QString& n : names)
+        if (n.startsWith(text, Qt::CaseSensitive))
+            expected << n;
+    expected.sort();
+    TTestCatalogue cat;
+    auto posted = cat.Open();
+    posted->BookTable.Open();
+    TTestCatalogue::AddNames(posted->BookTable, names);
+    auto read = cat.Open();
+    read->BookTable.Open();
+    for (TDataModule1* dm : {posted.get(), read.get()}) {
+        dm->BookTable.SetSort(u"ProductName"_s);
+        Search::Apply(*dm, text);
+        QStringList shown = Walk(dm->BookTable);
+        shown.sort();
+        QCOMPARE(shown, expected);
+    }
 }
 
 void TestDataSet::searchTypedOnAgreesWithASearchFromScratch()

@@ -572,6 +572,43 @@ private slots:
         }
     }
 
+    // The folded column, read from the file or set, holds each text as Qt folds it:
+    // runs of ASCII of every length beside letters that fold otherwise, and the
+    // characters on either side of 'A' to 'Z' and of 'a' to 'z'.
+    void foldedTextAsQtFoldsIt_data()
+    {
+        QTest::addColumn<QString>("around");
+        QTest::newRow("ascii edges") << u"@AZ[`az{\x7F"_s;
+        QTest::newRow("cyrillic") << u"ЁЖжё"_s;
+        QTest::newRow("sharp s, dotted I, final sigma") << u"ßİΣς"_s;
+        QTest::newRow("outside the basic plane") << u"\U00010400\U00010428"_s;
+        QTest::newRow("nothing") << QString();
+    }
+
+    void foldedTextAsQtFoldsIt()
+    {
+        QFETCH(QString, around);
+        const QString ascii = u"Total Commander @[`{} XYZ"_s;
+        const QString first = around.left(!around.isEmpty() && around[0].isHighSurrogate() ? 2 : 1);
+        QStringList texts;
+        for (int from = 0; from < ascii.size(); ++from)
+            for (int length = 0; from + length <= ascii.size(); ++length)
+                texts << ascii.mid(from, length) + around + ascii.mid(from, length).toUpper() +
+                             first + ascii.mid(length);
+        auto s = MakeStore();
+        for (int i = 0; i < texts.size(); ++i) {
+            const int row = s->AppendRow();
+            if (i % 2 == 0) {
+                const QByteArray utf8 = texts[i].toUtf8();
+                s->SetTextUtf8(row, Name, utf8.constData(), int(utf8.size()));
+            } else {
+                s->SetText(row, Name, texts[i]);
+            }
+        }
+        for (int i = 0; i < texts.size(); ++i)
+            QCOMPARE(s->FoldedText(i, Name).toString(), texts[i].toCaseFolded());
+    }
+
     void textReadFromTheFileOutlivesTheTable()
     {
         auto s = MakeStore();

@@ -114,13 +114,21 @@ private slots:
     {
         QFETCH(QByteArray, one);
         QFETCH(QByteArray, other);
-        TTextColumn c;
-        const int a = AppendUtf8(c, one), b = AppendUtf8(c, other);
-        QCOMPARE(c[a], QString::fromUtf8(one));
-        QCOMPARE(c[b], QString::fromUtf8(other));
-        if (c[a] == c[b])
-            QCOMPARE(QByteArrayView(c.Utf8(a)), QByteArrayView(c.Utf8(b)));
-        QCOMPARE(QByteArrayView(c.Utf8(a)), QByteArrayView(c[a].toUtf8()));
+        // After ASCII of every length up to a few words, and before some, so that the
+        // bad bytes fall anywhere in a word or across two.
+        for (int before = 0; before <= 17; ++before) {
+            for (const QByteArray& after : {QByteArray(), QByteArray("tail")}) {
+                const QByteArray x = QByteArray(before, 'x') + one + after,
+                                 y = QByteArray(before, 'x') + other + after;
+                TTextColumn c;
+                const int a = AppendUtf8(c, x), b = AppendUtf8(c, y);
+                QCOMPARE(c[a], QString::fromUtf8(x));
+                QCOMPARE(c[b], QString::fromUtf8(y));
+                if (c[a] == c[b])
+                    QCOMPARE(QByteArrayView(c.Utf8(a)), QByteArrayView(c.Utf8(b)));
+                QCOMPARE(QByteArrayView(c.Utf8(a)), QByteArrayView(c[a].toUtf8()));
+            }
+        }
     }
 
     // Views stay where they are while the column grows by many blocks and its rows

@@ -62,6 +62,7 @@ std::vector<TDataSet*> TDataModule1::ReferenceTables()
 void TDataModule1::SetSearchText(const QString& text)
 {
     FSearchText = text;
+    FSearchUtf8 = text.isValidUtf16() ? text.toUtf8() : QByteArray();
     // A name that begins with the text, case and all, begins with it without regard to
     // case: the table can rule out the other names from its folded ones without asking
     // the record filter. A text that ends inside a character promises only what comes
@@ -84,7 +85,17 @@ void TDataModule1::BookTableFilterRecord(TDataSet& ds, bool& accept)
         FProductName = ds.FieldByName(u"ProductName"_s);
     // Asked only of the rows whose name begins with the search text without regard to
     // case (the prefix promised to the table), so few at each typed character.
+    // The name cut to the length of the search text must equal it, case and all. A
+    // name in the table is whole characters of UTF-8, so it begins with a text of
+    // whole characters exactly when its bytes begin with the text's: no copy of each
+    // name asked about.
+    if (!FSearchUtf8.isEmpty()) {
+        if (const std::optional<QUtf8StringView> bytes = FProductName->StoredUtf8();
+            bytes && !bytes->isNull()) {
+            accept = QByteArrayView(*bytes).startsWith(FSearchUtf8);
+            return;
+        }
+    }
     const QString name = FProductName->AsString();
-    // The name cut to the length of the search text must equal it, case and all.
     accept = name.startsWith(FSearchText, Qt::CaseSensitive);
 }

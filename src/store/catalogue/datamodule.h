@@ -60,6 +60,9 @@ public:
 
 private:
     QString FSearchText;
+    // FSearchText in UTF-8, empty when it holds half of a surrogate pair, which UTF-8
+    // cannot hold.
+    QByteArray FSearchUtf8;
     std::exception_ptr FFirstFailure;
     TField* FProductName = nullptr;
 };

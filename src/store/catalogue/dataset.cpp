@@ -73,6 +73,8 @@ QString TField::AsString() const
     return v.toString();
 }
 
+std::optional<QUtf8StringView> TField::StoredUtf8() const { return FDataSet->StoredUtf8(FIndex); }
+
 int TField::AsInteger() const { return Value().toInt(); }
 
 bool TField::AsBoolean() const { return Value().toBool(); }
@@ -333,19 +335,29 @@ QString TDataSet::StoredRowText(int row, int fieldIndex) const
     return FRows.Text(row, fieldIndex);
 }
 
-std::optional<QString> TDataSet::StoredText(int fieldIndex) const
+int TDataSet::StoredRow(int fieldIndex) const
 {
     if (!FRows.IsStored(fieldIndex) || !FRows.IsText(fieldIndex))
+        return -1;
+    if (FCtxRow >= 0)
+        return FCtxRow;
+    return FState == TDataSetState::dsBrowse ? CurrentRow() : -1;
+}
+
+std::optional<QString> TDataSet::StoredText(int fieldIndex) const
+{
+    const int row = StoredRow(fieldIndex);
+    if (row < 0)
         return std::nullopt;
-    int row = FCtxRow;
-    if (row < 0) {
-        if (FState != TDataSetState::dsBrowse)
-            return std::nullopt;
-        row = CurrentRow();
-        if (row < 0)
-            return std::nullopt;
-    }
     return FRows.Text(row, fieldIndex);
+}
+
+std::optional<QUtf8StringView> TDataSet::StoredUtf8(int fieldIndex) const
+{
+    const int row = StoredRow(fieldIndex);
+    if (row < 0)
+        return std::nullopt;
+    return FRows.Utf8(row, fieldIndex);
 }
 
 QVariant TDataSet::ActiveValue(int fieldIndex) const

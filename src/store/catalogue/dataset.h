@@ -54,6 +54,10 @@ public:
     bool IsNull() const { return Value().isNull(); }
     // Text as the user sees it: Boolean as "True"/"False", null as "".
     QString AsString() const;
+    // A stored text field's text in place, as UTF-8, when it is read straight from the
+    // rows (not a pending row), without a copy; nullopt otherwise. Valid until the
+    // dataset reads its rows again or closes.
+    std::optional<QUtf8StringView> StoredUtf8() const;
     int AsInteger() const; // null and non-numbers read as 0
     bool AsBoolean() const;
 
@@ -220,6 +224,9 @@ private:
     // The stored text behind a text field of the active record when it is read
     // straight from the rows (not a pending row): a quick path for hot readers.
     std::optional<QString> StoredText(int fieldIndex) const;
+    std::optional<QUtf8StringView> StoredUtf8(int fieldIndex) const;
+    // The row StoredText reads, -1 when it reads none.
+    int StoredRow(int fieldIndex) const;
     int ActiveRow() const;
     QVariant RowValue(int row, int fieldIndex) const;
     QVariant CalcValue(int row, int fieldIndex) const;

@@ -15,10 +15,9 @@ namespace CaseFold {
 char16_t* Write(QStringView text, char16_t* out);
 // The folded form of TEXT.
 QString Folded(QStringView text);
-// The UTF-16 length of BYTES, which must be valid UTF-8.
-qsizetype Utf16Length(QUtf8StringView bytes);
-// Writes the folded form of BYTES, valid UTF-8, in UTF-16 from OUT on (Utf16Length
-// characters); returns the end. The same as Write over the text BYTES read as.
+// Writes the folded form of BYTES, valid UTF-8, in UTF-16 from OUT on (as many
+// characters as the text has, never more than BYTES has bytes); returns the end. The
+// same as Write over the text BYTES read as.
 char16_t* WriteUtf8(QUtf8StringView bytes, char16_t* out);
 
 } // namespace CaseFold

@@ -72,6 +72,9 @@ public:
     QVariant Value(int row, int field) const;
     // A stored text field's value (null text for null).
     QString Text(int row, int field) const { return FColumns[field].Text[row]; }
+    // The same in place, as UTF-8 (see textcolumn.h): valid until the store is cleared
+    // or its columns are replaced.
+    QUtf8StringView Utf8(int row, int field) const { return FColumns[field].Text.Utf8(row); }
     void SetValue(int row, int field, const QVariant& v);
     // Quick setters for loading; the field must be of the matching kind.
     void SetText(int row, int field, QString text)
@@ -148,8 +151,23 @@ private:
     // A case-folded text column: each row's span in one pool of characters, and its
     // first characters packed in one integer (HeadAt), by which most comparisons end
     // without reading the pool.
+    // Characters a pool is made with are written before they are read: it is
+    // allocated without clearing them, so that what is never written (the room a
+    // column's UTF-8 size leaves above its UTF-16 length) is never touched either.
+    template <class T> struct TUnclearedAllocator : std::allocator<T> {
+        template <class U> struct rebind {
+            using other = TUnclearedAllocator<U>;
+        };
+        TUnclearedAllocator() = default;
+        template <class U> TUnclearedAllocator(const TUnclearedAllocator<U>&) noexcept {}
+        template <class U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
+        template <class U, class... A> void construct(U* p, A&&... args)
+        {
+            ::new (static_cast<void*>(p)) U(std::forward<A>(args)...);
+        }
+    };
     struct TFoldedColumn {
-        std::vector<char16_t> Pool;
+        std::vector<char16_t, TUnclearedAllocator<char16_t>> Pool;
         std::vector<std::pair<quint32, quint32>> Span; // start, length
         std::vector<quint64> Head;
     };

@@ -39,6 +39,9 @@ public:
     // that is not null for an empty cell.
     QUtf8StringView Utf8(int row) const { return Bytes(Slot(row)); }
     bool IsNull(int row) const { return Slot(row) == NullSlot; }
+    // At least the UTF-8 bytes of all the rows' texts together, and so at least their
+    // UTF-16 length (a text set again counts again).
+    size_t BytesBound() const { return FBytes; }
 
     void AppendNull()
     {
@@ -74,6 +77,7 @@ private:
     void SetOwn(int row, std::string_view bytes);
 
     int FRows = 0;
+    size_t FBytes = 0;
     bool FAllNull = true;       // no slots yet: every row is null
     int FRoom = 0;              // the rows reserved for
     std::vector<quint32> FSlot; // by row, once a row is not null
