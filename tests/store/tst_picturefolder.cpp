@@ -27,6 +27,14 @@ private:
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(text);
     }
+    // The two ways a picture comes in: copied from a file, or stored from memory (an
+    // icon), in the column "data".
+    static void CopiedOrFromMemory()
+    {
+        QTest::addColumn<bool>("data");
+        QTest::newRow("copied") << false;
+        QTest::newRow("from memory") << true;
+    }
     static QByteArray Read(const QString& path)
     {
         QFile f(path);
@@ -145,12 +153,7 @@ private slots:
         QCOMPARE(Read(Folder() + u"/1_shot.jpg"_s), QByteArray("second"));
     }
 
-    void folderGoneMidwayIsMadeAgain_data()
-    {
-        QTest::addColumn<bool>("data"); // stored from memory (an icon) or copied (a file)
-        QTest::newRow("copied") << false;
-        QTest::newRow("from memory") << true;
-    }
+    void folderGoneMidwayIsMadeAgain_data() { CopiedOrFromMemory(); }
     void folderGoneMidwayIsMadeAgain()
     {
         // An instance makes the folder once; one removed behind its back is made again.
@@ -170,12 +173,7 @@ private slots:
         QCOMPARE(Read(Folder() + u"/other.jpg"_s), QByteArray("second"));
     }
 
-    void sameBytesReuseTheFileOfThatName_data()
-    {
-        QTest::addColumn<bool>("data"); // stored from memory (an icon) or copied (a file)
-        QTest::newRow("copied") << false;
-        QTest::newRow("from memory") << true;
-    }
+    void sameBytesReuseTheFileOfThatName_data() { CopiedOrFromMemory(); }
     void sameBytesReuseTheFileOfThatName()
     {
         QFETCH(bool, data);
