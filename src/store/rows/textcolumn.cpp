@@ -17,68 +17,6 @@ constexpr quint32 MaxSeen = 65536;
 // is cleared.
 constexpr size_t FirstBlock = 16384, LargestBlock = size_t(4) << 20, MaxLaid = 4096;
 
-// True when BYTES are UTF-8 as RFC 3629 has it: no overlong forms, no surrogates,
-// nothing past U+10FFFF. Such bytes read as a text that writes back to the same bytes.
-bool ValidUtf8(std::string_view bytes)
-{
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const auto* const end = p + bytes.size();
-    // Most texts are ASCII through and through: that is told a word at a time, the
-    // last word overlapping the one before, without a loop over the last few bytes.
-    quint64 high = 0;
-    if (bytes.size() >= 8) {
-        quint64 word;
-        for (const unsigned char* w = p; w + 8 < end; w += 8) {
-            std::memcpy(&word, w, 8);
-            high |= word;
-        }
-        std::memcpy(&word, end - 8, 8);
-        high |= word;
-    } else {
-        for (const unsigned char* b = p; b < end; ++b)
-            high |= *b;
-    }
-    if ((high & 0x8080808080808080ull) == 0)
-        return true;
-    while (p < end) {
-        if (end - p >= 8) {
-            quint64 word;
-            std::memcpy(&word, p, 8);
-            if ((word & 0x8080808080808080ull) == 0) {
-                p += 8;
-                continue;
-            }
-        }
-        const unsigned lead = *p;
-        if (lead < 0x80) {
-            ++p;
-            continue;
-        }
-        int more;
-        if (lead >= 0xC2 && lead <= 0xDF)
-            more = 1;
-        else if (lead >= 0xE0 && lead <= 0xEF)
-            more = 2;
-        else if (lead >= 0xF0 && lead <= 0xF4)
-            more = 3;
-        else
-            return false;
-        if (end - p <= more)
-            return false;
-        char32_t code = lead & (0x3Fu >> more);
-        for (int i = 1; i <= more; ++i) {
-            if ((p[i] & 0xC0) != 0x80)
-                return false;
-            code = (code << 6) | (p[i] & 0x3F);
-        }
-        if ((more == 2 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF))) ||
-            (more == 3 && (code < 0x10000 || code > 0x10FFFF)))
-            return false;
-        p += more + 1;
-    }
-    return true;
-}
-
 } // namespace
 
 QString TTextColumn::Read(QUtf8StringView bytes)
@@ -252,9 +190,11 @@ void TTextColumn::SetUtf8(int row, const char* utf8, int bytes)
     }
     std::string_view key(utf8, size_t(bytes));
     QByteArray repaired;
-    // Bytes seen before are valid: only new ones are checked.
+    // Bytes seen before are valid: only new ones are checked. Valid is UTF-8 as RFC
+    // 3629 has it (no overlong forms, no surrogates, nothing past U+10FFFF): such bytes
+    // read as a text that writes back to the same bytes.
     const auto repair = [&] {
-        if (ValidUtf8(key))
+        if (QByteArrayView(key.data(), qsizetype(key.size())).isValidUtf8())
             return false;
         repaired = QString::fromUtf8(utf8, bytes).toUtf8();
         FBytes += size_t(repaired.size()) - key.size();
