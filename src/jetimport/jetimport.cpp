@@ -290,22 +290,22 @@ TSummary Convert(const QString& oldPath, const QString& newPath, const TOptions&
         total += head.Rows;
     }
     if (!missingTables.isEmpty() || !missingColumns.isEmpty()) {
-        QStringList parts;
-        if (!missingTables.isEmpty())
-            parts << (missingTables.size() == 1 ? u"the table "_s : u"the tables "_s) +
-                         missingTables.join(u", "_s);
-        if (!missingColumns.isEmpty())
-            parts << (missingColumns.size() == 1 ? u"the column "_s : u"the columns "_s) +
-                         missingColumns.join(u", "_s);
-        QStringList russian;
-        if (!missingTables.isEmpty())
-            russian << (missingTables.size() == 1 ? u"таблицы "_s : u"таблиц "_s) +
-                           missingTables.join(u", "_s);
-        if (!missingColumns.isEmpty())
-            russian << (missingColumns.size() == 1 ? u"столбца "_s : u"столбцов "_s) +
-                           missingColumns.join(u", "_s);
-        throw EJetError(TJetFault::NotCatalogue, oldPath, parts.join(u" and "_s),
-                        russian.join(u" и "_s));
+        // "the table A and the columns B, C", each part only when something is missing.
+        const auto lacks = [&](const QString& table, const QString& tables, const QString& column,
+                               const QString& columns, const QString& and_) {
+            QStringList parts;
+            if (!missingTables.isEmpty())
+                parts << (missingTables.size() == 1 ? table : tables) + missingTables.join(u", "_s);
+            if (!missingColumns.isEmpty())
+                parts << (missingColumns.size() == 1 ? column : columns) +
+                             missingColumns.join(u", "_s);
+            return parts.join(and_);
+        };
+        throw EJetError(
+            TJetFault::NotCatalogue, oldPath,
+            lacks(u"the table "_s, u"the tables "_s, u"the column "_s, u"the columns "_s,
+                  u" and "_s),
+            lacks(u"таблицы "_s, u"таблиц "_s, u"столбца "_s, u"столбцов "_s, u" и "_s));
     }
 
     qint64 done = 0;
